@@ -1,0 +1,42 @@
+// The operator's console: buffered texts on standard output, answers from
+// standard input.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "output.h"
+#include "reader.h"
+
+struct Console {
+  Console();
+
+  // Connects to the process's standard streams.
+  void attach_standard();
+  // Takes answers from memory and collects the texts in *shown (for tests).
+  void attach_memory(std::string_view answers, std::string* shown);
+
+  // Shows a text (buffered).
+  void text(std::string_view s) { out.put(s); }
+  // Shows everything so far: before each question and at each file line.
+  void flush() { out.flush(); }
+  // After a running count: keeps a terminal up to date at least every tenth
+  // of a second without a write per count.
+  void progress() {
+    if (terminal && ++since_check >= 64) paced_flush();
+  }
+
+  Output out;
+  Reader in;
+
+ private:
+  void paced_flush();
+
+  bool terminal = false;
+  unsigned since_check = 0;
+  long long last_flush_ms = 0;
+};
+
+// Writes "talvero: " and a one-line message on standard error, after showing
+// what the console holds so the two streams read in order.
+void complain(std::string_view message);

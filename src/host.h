@@ -1,0 +1,57 @@
+// Host file access: the one place that knows about the operating system
+// (path mapping, binary-mode descriptors, the temporary result file, signals).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace host {
+
+// The composed path prefix that stands for the images folder.
+inline constexpr std::string_view images_prefix = "c:\\images\\";
+
+// Maps a composed path ("c:\images\..." with backslashes) onto the host: the
+// part after the prefix is taken relative to $TALVERO_IMAGES when it is set,
+// else to "c:\images\" on Windows and to "./images" elsewhere; backslashes
+// become the host's separator.
+[[nodiscard]] std::string map_path(std::string_view composed);
+
+// Opens a file for reading in binary mode. Returns a descriptor, or -1 with
+// the reason in `why` (a folder counts as a file that cannot be opened).
+[[nodiscard]] int open_read(const std::string& host_path, std::string& why);
+
+// Reads up to n bytes; returns the count, 0 at the end, -1 on error (reason in why).
+[[nodiscard]] long read_some(int fd, char* buf, std::size_t n, std::string& why);
+
+// Writes all n bytes; returns false on error (reason in why).
+[[nodiscard]] bool write_all(int fd, const char* buf, std::size_t n, std::string& why);
+
+void close_fd(int fd);
+
+// True when both paths exist and name the same file.
+[[nodiscard]] bool same_file(const std::string& a, const std::string& b);
+
+// Creates a new, empty temporary file next to `final_path` (exclusively, so
+// nothing existing is touched) and registers it for removal if the process
+// is stopped by a signal. Returns a descriptor or -1 with the reason in why.
+[[nodiscard]] int create_temp_beside(const std::string& final_path, std::string& temp_path,
+                                     std::string& why);
+
+// Closes the temporary file and moves it over `final_path`; false with the reason on failure.
+[[nodiscard]] bool commit_temp(int fd, const std::string& temp_path, const std::string& final_path,
+                               std::string& why);
+
+// Closes and removes the temporary file, leaving whatever `final_path` held untouched.
+void discard_temp(int fd, const std::string& temp_path);
+
+// Puts the standard streams in binary mode, and makes write errors and
+// hang-ups reach the program as errors it can clean up after.
+void prepare_process();
+
+[[nodiscard]] bool is_terminal(int fd);
+
+// Milliseconds from an arbitrary fixed point, for pacing console flushes.
+[[nodiscard]] long long now_ms();
+
+}  // namespace host

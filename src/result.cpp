@@ -1,0 +1,32 @@
+// Temporary-then-rename handling of the resulting file.
+#include "result.h"
+
+#include "host.h"
+
+bool ResultFile::create(const std::string& composed_path, std::string& why) {
+  discard();
+  composed = composed_path;
+  host_path = host::map_path(composed);
+  fd = host::create_temp_beside(host_path, temp_path, why);
+  if (fd < 0) return false;
+  out.attach(fd);
+  return true;
+}
+
+bool ResultFile::commit(std::string& why) {
+  out.flush();
+  if (out.failed()) {
+    why = out.error_text;
+    discard();
+    return false;
+  }
+  int closing = fd;
+  fd = -1;
+  return host::commit_temp(closing, temp_path, host_path, why);
+}
+
+void ResultFile::discard() {
+  if (fd >= 0) host::discard_temp(fd, temp_path);
+  fd = -1;
+  out.attach(-1);
+}

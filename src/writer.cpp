@@ -1,0 +1,122 @@
+// Second pass: the header, then each input's polylines with rounded vertices.
+#include <cstring>
+#include <string_view>
+
+#include "merge.h"
+#include "state.h"
+
+namespace {
+
+// Writes val after `prefix`, with a line end.
+void write_val(int val, std::string_view prefix) {
+  Output& o = f2.out;
+  char* p = o.room(prefix.size() + 16);
+  std::memcpy(p, prefix.data(), prefix.size());
+  p = put_int(p + prefix.size(), val);
+  *p++ = '\r';
+  *p++ = '\n';
+  o.advance(p);
+}
+
+// Reads an integer item into val and writes it; a failed read writes the
+// previous val again.
+void copy_int(MergeFrame& m, int i, std::string_view prefix) {
+  if (!f1.read_int(m.val)) warn_layout(m, i);
+  write_val(m.val, prefix);
+}
+
+// The same with "% d": a space before a number that is not negative.
+void copy_int_space_sign(MergeFrame& m, int i) {
+  if (!f1.read_int(m.val)) warn_layout(m, i);
+  write_val(m.val, m.val < 0 ? "" : " ");
+}
+
+// Reads a token item into texte and writes it.
+void copy_token(MergeFrame& m, int i) {
+  if (!f1.read_token(m.texte)) warn_layout(m, i);
+  f2.out.line(m.texte);
+}
+
+// Reads a coordinate into dval and writes it rounded to an integer.
+void copy_coordinate(MergeFrame& m, int i) {
+  if (!f1.read_real(m.dval)) warn_layout(m, i);
+  Output& o = f2.out;
+  char* p = put_rounded(o.room(max_number_text + 2), m.dval);
+  *p++ = '\r';
+  *p++ = '\n';
+  o.advance(p);
+}
+
+void copy_polyline(MergeFrame& m, int i) {
+  ++m.segm;
+  console.text("\t record ");
+  console.out.put_int(m.segm);
+  console.text("            \r     ");
+  console.progress();
+  f2.out.put("POLYLINE\r\n");
+  copy_int(m, i, "  ");
+  copy_token(m, i);
+  copy_int(m, i, "  ");
+  copy_token(m, i);
+  copy_int_space_sign(m, i);
+  copy_int(m, i, "     ");
+  copy_int(m, i, " ");
+  copy_int(m, i, "     ");
+  copy_int(m, i, " ");
+  copy_int(m, i, "");
+  copy_int(m, i, "  ");
+}
+
+void copy_vertex(MergeFrame& m, int i) {
+  f2.out.put("VERTEX\r\n");
+  copy_int(m, i, "  ");
+  copy_token(m, i);
+  copy_int(m, i, " ");
+  copy_int(m, i, "    ");
+  copy_int(m, i, " ");
+  copy_coordinate(m, i);
+  copy_int(m, i, " ");
+  copy_coordinate(m, i);
+  copy_int(m, i, " ");
+  copy_coordinate(m, i);
+  copy_int(m, i, "  ");
+}
+
+}  // namespace
+
+void write_header(const Extents& e) {
+  Output& o = f2.out;
+  o.put("  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$EXTMIN\r\n 10\r\n");
+  o.put_truncated(e.minx);
+  o.put("\r\n 20\r\n");
+  o.put_truncated(e.miny);
+  o.put("\r\n 30\r\n");
+  o.put_truncated(e.minalt);
+  o.put("\r\n  9\r\n$EXTMAX\r\n 10\r\n");
+  o.put_truncated(e.maxx);
+  o.put("\r\n 20\r\n");
+  o.put_truncated(e.maxy);
+  o.put("\r\n 30\r\n");
+  o.put_truncated(e.maxalt);
+  o.put("\r\n  0\r\nENDSEC\r\n  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\n");
+}
+
+bool write_file(MergeFrame& m, int i) {
+  console.text("\n\n\tFile ");
+  console.out.put_int(i);
+  console.text(" Name : ");
+  console.text(reinterpret_cast<const char*>(capas[i].nombre));
+  console.text(" ");
+  console.flush();
+  if (!open_input(i)) return false;
+  m.segm = 0;
+  console.text("\n\n");
+  // All three tests are made on whatever texte holds by then: a POLYLINE
+  // whose fourth item reads VERTEX is followed at once by a vertex copy.
+  while (f1.read_token(m.texte)) {
+    if (is_keyword(m.texte, "POLYLINE")) copy_polyline(m, i);
+    if (is_keyword(m.texte, "VERTEX")) copy_vertex(m, i);
+    if (is_keyword(m.texte, "SEQEND")) f2.out.put("SEQEND\r\n0\r\n");
+  }
+  return close_input(i);
+}
