@@ -1,0 +1,30 @@
+// Burning straight segments into the program-wide elevation grid.
+#pragma once
+
+// Program-wide grid, addressed dtab[row][col]: a row-pointer matrix of the
+// kind dmatrice allocates.  Null until the program allocates one.
+extern double **dtab;
+
+// Writes alti into the grid cells of the segment from (ideb, jdeb) to
+// (ifin, jfin), end points included.  The segment is walked in
+// rmax = max(|ifin - ideb|, |jfin - jdeb|) equal steps; each step's cell is
+// the running position plus 0.5 (added exactly), truncated toward zero, so
+// positions in (-1.5, -0.5] give 0: a segment along row -1 burns row 0.
+//
+// Does nothing while dtab is null.  Never writes a cell whose row or column
+// is negative.  Stops on reaching (ifin, jfin) or after rmax steps, whichever
+// comes first, so it always ends.
+// The caller owns the upper bound: dtab must hold every cell between the end
+// points, as the routine cannot know the grid's size.
+void trace_droite(int ideb,     // starting row
+                  int jdeb,     // starting column
+                  int ifin,     // final row
+                  int jfin,     // final column
+                  double alti); // value written into each cell
+
+namespace trace_droite_detail {
+// Truncation toward zero of x + 0.5, the sum formed exactly (the largest
+// double below 0.5 gives 0), for finite x with |x| < 2^62.  The rounding
+// trace_droite applies at each step, declared here to be checked on its own.
+long long tronque_plus_demi(double x) noexcept;
+} // namespace trace_droite_detail
