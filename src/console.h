@@ -13,7 +13,8 @@ struct Console {
 
   // Connects to the process's standard streams.
   void attach_standard();
-  // Takes answers from memory and collects the texts in *shown (for tests).
+  // Takes answers from memory (they must outlive the dialogue) and collects
+  // the texts in *shown (for tests).
   void attach_memory(std::string_view answers, std::string* shown);
 
   // Shows a text (buffered).

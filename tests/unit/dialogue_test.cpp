@@ -123,7 +123,8 @@ TEST_F(Dialogue, PathsLongerThan127CharactersAreRefused) {
   const std::string ok_folder(111, 'f');
   const std::string name_too_long(112 - 10 - 1 - 4 + 1, 'n');
   images.write(ok_folder, "x", "");
-  console.attach_memory(long_folder + " " + ok_folder + " 1 " + name_too_long + " x zz y", &shown);
+  const std::string answers = long_folder + " " + ok_folder + " 1 " + name_too_long + " x zz y";
+  console.attach_memory(answers, &shown);
   ASSERT_TRUE(opening());
   console.flush();
   const std::string too_long = "\n\tThat name makes the path longer than 127 characters.";
