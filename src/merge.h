@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "reader.h"
+
 // The running extremes of the inputs' header extents.
 struct Extents {
   double minx = 4000000.0;  // smallest x of any "$EXTMIN"
@@ -16,8 +18,7 @@ struct Extents {
 
 // The merge's working data, handed from the survey to the writing pass unchanged.
 struct MergeFrame {
-  MergeFrame() { texte.reserve(256); }
-  std::string texte;       // the last token read, by either pass
+  Token texte;             // the last token read, by either pass
   int val = 0;             // every integer read lands here, never reset
   double dval = 0.0;       // the vertex coordinate being copied
   Extents extents;
@@ -42,4 +43,4 @@ void write_header(const Extents& e);
 [[nodiscard]] bool close_input(int i);
 void warn_layout(MergeFrame& m, int i);
 
-inline bool is_keyword(const std::string& texte, std::string_view keyword) { return texte == keyword; }
+inline bool is_keyword(const Token& texte, std::string_view keyword) { return texte.is(keyword); }

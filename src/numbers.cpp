@@ -18,7 +18,7 @@ char* put_whole(char* p, double whole) {
 
 }  // namespace
 
-char* put_int(char* p, int v) { return std::to_chars(p, p + 12, v).ptr; }
+char* put_int_any(char* p, int v) { return std::to_chars(p, p + 12, v).ptr; }
 
 char* put_rounded(char* p, double x) {
   if (std::fabs(x) < two52) {

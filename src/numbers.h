@@ -6,8 +6,21 @@
 // Longest text any of the functions below produces, sign included.
 inline constexpr int max_number_text = 340;
 
+char* put_int_any(char* p, int v);
+
 // Writes the decimal text of v at p and returns the end.
-char* put_int(char* p, int v);
+inline char* put_int(char* p, int v) {
+  if (static_cast<unsigned>(v) < 10) {
+    *p = static_cast<char>('0' + v);
+    return p + 1;
+  }
+  if (static_cast<unsigned>(v) < 100) {
+    p[0] = static_cast<char>('0' + v / 10);
+    p[1] = static_cast<char>('0' + v % 10);
+    return p + 2;
+  }
+  return put_int_any(p, v);
+}
 
 // Writes the exact integer of x + 0.5 (the sum taken exactly) truncated toward
 // zero: 12.5 gives 13, -12.2 gives -11, the largest double below 0.5 gives 0.

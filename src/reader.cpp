@@ -2,6 +2,7 @@
 #include "reader.h"
 
 #include <algorithm>
+#include <bit>
 #include <charconv>
 #include <cfloat>
 #include <cmath>
@@ -13,18 +14,15 @@
 
 namespace {
 
-// Whitespace as the C library classifies it in the "C" locale.
-constexpr bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-constexpr bool is_digit(int c) { return static_cast<unsigned>(c - '0') < 10; }
+using scan::is_digit;
+using scan::is_space;
 
-struct SpaceTable {
-  bool t[256] = {};
-  constexpr SpaceTable() {
-    for (int c = 0; c < 256; ++c) t[c] = is_space(static_cast<unsigned char>(c));
-  }
-};
-constexpr SpaceTable space_table;
-inline bool space(char c) { return space_table.t[static_cast<unsigned char>(c)]; }
+// Exact powers of ten for the fast real conversion.
+constexpr double powers_of_ten[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// Room after the sentinel for the 16-byte loads of the scanner.
+constexpr std::size_t load_margin = 64;
 
 // Removes every CR from [p, p+n) in place; returns the new length.
 std::size_t drop_cr(char* p, std::size_t n) {
@@ -40,7 +38,24 @@ std::size_t drop_cr(char* p, std::size_t n) {
 
 }  // namespace
 
-Reader::Reader(std::size_t block_size) : buf(block_size < 16 ? 16 : block_size) {}
+void Token::grow(std::size_t at_least) {
+  std::size_t wanted = capacity == 0 ? at_least : std::max(at_least, capacity * 2);
+  auto bigger = std::make_unique<char[]>(wanted);
+  if (length > 0) std::memcpy(bigger.get(), bytes.get(), length);
+  bytes = std::move(bigger);
+  capacity = wanted;
+}
+
+void Token::append(const char* p, std::size_t n) {
+  if (length + n > capacity) grow(length + n);
+  std::memcpy(bytes.get() + length, p, n);
+  length += n;
+}
+
+Reader::Reader(std::size_t block_size)
+    : buf((block_size < 16 ? 16 : block_size) + load_margin), block(buf.size() - load_margin) {
+  close();
+}
 
 bool Reader::open_file(const std::string& host_path, std::string& why) {
   close();
@@ -71,7 +86,8 @@ void Reader::close() {
   fd = -1;
   owns_fd = false;
   memory = {};
-  pos = end = nullptr;
+  pos = end = buf.data();
+  buf[0] = '\0';
   source_done = false;
   eof = false;
   lines_before = 0;
@@ -79,24 +95,23 @@ void Reader::close() {
 }
 
 std::uint64_t Reader::line() const {
-  const char* begin = buf.data();
-  if (pos == nullptr) return lines_before + 1;
-  return lines_before + static_cast<std::uint64_t>(std::count(begin, pos, '\n')) + 1;
+  return lines_before + scan::count(buf.data(), pos, '\n') + 1;
 }
 
 // Loads the next block; only called once everything loaded is consumed.
 bool Reader::refill() {
   char* b = buf.data();
-  if (end != nullptr) lines_before += static_cast<std::uint64_t>(std::count(b, const_cast<char*>(end), '\n'));
+  lines_before += scan::count(b, end, '\n');
   pos = end = b;
+  *b = '\0';
   while (!source_done) {
     std::size_t n = 0;
     if (source == Source::memory) {
-      n = std::min(memory.size(), buf.size());
+      n = std::min(memory.size(), block);
       std::memcpy(b, memory.data(), n);
       memory.remove_prefix(n);
     } else if (source == Source::fd) {
-      long got = host::read_some(fd, b, buf.size(), error_text);
+      long got = host::read_some(fd, b, block, error_text);
       n = got > 0 ? static_cast<std::size_t>(got) : 0;
     }
     if (n == 0) {
@@ -111,45 +126,71 @@ bool Reader::refill() {
     n = drop_cr(b, n);
     if (n > 0) {
       end = b + n;
+      b[n] = '\0';
       return true;
     }
   }
   return false;
 }
 
-bool Reader::skip_space() {
-  if (eof) return false;
+bool Reader::skip_space_slow() {
   for (;;) {
-    while (pos != end && space(*pos)) ++pos;
-    if (pos != end) return true;
     if (!refill()) {
       eof = true;
       return false;
     }
+    pos = scan::skip_space(pos);
+    if (pos != end) return true;
   }
 }
 
-bool Reader::read_token(std::string& out) {
-  if (!skip_space()) return false;
-  const char* start = pos;
-  while (pos != end && !space(*pos)) ++pos;
-  out.assign(start, pos);
+// Advances over token bytes up to whitespace or the end of the loaded bytes.
+void Reader::pass_token_bytes() {
+  for (;;) {
+    pos = scan::token_end(pos);
+    if (pos == end || *pos != '\0') return;
+    ++pos;  // a NUL byte inside the data
+  }
+}
+
+// Goes on with a token that reached a NUL: one in the data, or the end of the block.
+bool Reader::read_token_rest(Token& out, const char* start) {
+  pass_token_bytes();
+  out.assign(start, static_cast<std::size_t>(pos - start));
   while (pos == end) {
     if (!refill()) {
       eof = true;
       break;
     }
     start = pos;
-    while (pos != end && !space(*pos)) ++pos;
-    out.append(start, pos);
+    pass_token_bytes();
+    out.append(start, static_cast<std::size_t>(pos - start));
   }
+  return true;
+}
+
+bool Reader::skip_token_rest() {
+  pass_token_bytes();
+  while (pos == end) {
+    if (!refill()) {
+      eof = true;
+      break;
+    }
+    pass_token_bytes();
+  }
+  return true;
+}
+
+bool Reader::read_token(std::string& out) {
+  if (!read_token(scratch)) return false;
+  out.assign(scratch.view());
   return true;
 }
 
 void Reader::drop_rest_of_token() {
   if (eof) return;
   for (;;) {
-    while (pos != end && !space(*pos)) ++pos;
+    pass_token_bytes();
     if (pos != end) return;
     if (!refill()) {
       eof = true;
@@ -158,8 +199,9 @@ void Reader::drop_rest_of_token() {
   }
 }
 
-bool Reader::read_int(int& out) {
-  if (!skip_space()) return false;
+// The integer read where the fast path declines: the number may go on in
+// the next block, or has more digits than 64 bits hold, or there is none.
+bool Reader::read_int_slow(int& out) {
   bool negative = false;
   if (*pos == '+' || *pos == '-') {
     negative = *pos == '-';
@@ -170,12 +212,13 @@ bool Reader::read_int(int& out) {
     }
   }
   if (!is_digit(*pos)) return false;
-  // Digits past 32 bits only keep the magnitude saturated.
+  // Past 32 bits only the saturation matters, so the magnitude stops growing.
   constexpr std::uint64_t cap = std::uint64_t{1} << 40;
   std::uint64_t magnitude = 0;
   for (;;) {
-    while (pos != end && is_digit(*pos)) {
-      if (magnitude < cap) magnitude = magnitude * 10 + static_cast<unsigned>(*pos - '0');
+    while (is_digit(*pos)) {
+      magnitude = magnitude * 10 + static_cast<unsigned>(*pos - '0');
+      if (magnitude > cap) magnitude = cap;
       ++pos;
     }
     if (pos != end) break;
@@ -184,11 +227,7 @@ bool Reader::read_int(int& out) {
       break;
     }
   }
-  constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
-  if (negative)
-    out = magnitude > max ? std::numeric_limits<int>::min() : -static_cast<int>(magnitude);
-  else
-    out = magnitude > max ? std::numeric_limits<int>::max() : static_cast<int>(magnitude);
+  out = saturate(negative, magnitude);
   return true;
 }
 
@@ -206,15 +245,56 @@ int Reader::peek_keep(std::string& kept, const char*& start) {
   return static_cast<unsigned char>(*pos);
 }
 
-bool Reader::read_real(double& out) { return scan_real(true, out); }
+// Scans a real that lies wholly in the loaded bytes and converts it when its
+// digits fit 64 bits: m * 10^e with m < 2^53 and |e| <= 22 is correctly rounded
+// by one multiplication or division. Returns false, consuming nothing, when
+// the literal may go on past the loaded bytes or needs the general conversion.
+constexpr std::uint64_t powers_of_ten_int[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
-bool Reader::skip_real() {
-  double unused = 0;
-  return scan_real(false, unused);
+bool Reader::fast_real(bool convert, double& out, bool& found) {
+  const char* p = pos;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  // Up to eight digits before and after the point are taken in one step each;
+  // longer runs go to the general conversion.
+  std::uint64_t m = 0, part = 0;
+  int whole = convert ? scan::leading_digits(p, &m) : scan::leading_digit_count(p);
+  p += whole;
+  int fraction = 0;
+  if (*p == '.') {
+    ++p;
+    fraction = convert ? scan::leading_digits(p, &part) : scan::leading_digit_count(p);
+    p += fraction;
+    m = m * powers_of_ten_int[fraction] + part;
+  }
+  if (whole == 8 || fraction == 8) return false;
+  int exponent = 0;
+  const bool digits = whole + fraction > 0;
+  if (digits && (*p == 'e' || *p == 'E')) {
+    ++p;
+    bool negative_exponent = false;
+    if (*p == '+' || *p == '-') negative_exponent = *p++ == '-';
+    while (is_digit(*p)) exponent = std::min(exponent * 10 + (*p++ - '0'), 100000);
+    if (negative_exponent) exponent = -exponent;
+  }
+  if (p == end) return false;
+  if (convert && digits) {
+    // m has at most 14 digits: m * 10^e is correctly rounded by one operation.
+    int e = exponent - fraction;
+    if (e < -22 || e > 22) return false;
+    double v = static_cast<double>(m);
+    v = e < 0 ? v / powers_of_ten[-e] : v * powers_of_ten[e];
+    out = negative ? -v : v;
+  }
+  pos = p;
+  found = digits;
+  return true;
 }
 
 bool Reader::scan_real(bool convert, double& out) {
   if (!skip_space()) return false;
+  bool found = false;
+  if (fast_real(convert, out, found)) return found;
   real_text.clear();
   const char* start = pos;
   std::size_t length = 0;  // bytes of the literal scanned so far

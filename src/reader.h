@@ -5,9 +5,43 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <limits>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "scan.h"
+
+// A token's bytes. The storage grows to the longest token met and is kept,
+// so reading a token costs one copy and no allocation.
+struct Token {
+  Token() { grow(256); }
+  [[nodiscard]] std::string_view view() const { return {bytes.get(), length}; }
+  [[nodiscard]] bool is(std::string_view keyword) const {
+    return length == keyword.size() && std::memcmp(bytes.get(), keyword.data(), length) == 0;
+  }
+  void assign(const char* p, std::size_t n) {
+    if (n > capacity) grow(n);
+    std::memcpy(bytes.get(), p, n);
+    length = n;
+  }
+  // The same where 16 bytes are readable at p, as in the reader's buffer:
+  // short tokens are copied without a call.
+  void assign_padded(const char* p, std::size_t n) {
+    if (n > 16) return assign(p, n);
+    std::memcpy(bytes.get(), p, 16);  // the storage always holds at least 256 bytes
+    length = n;
+  }
+  void append(const char* p, std::size_t n);
+
+ private:
+  void grow(std::size_t at_least);
+  std::unique_ptr<char[]> bytes;
+  std::size_t length = 0;
+  std::size_t capacity = 0;
+};
 
 struct Reader {
   explicit Reader(std::size_t block_size = std::size_t{1} << 20);
@@ -21,16 +55,48 @@ struct Reader {
   void close();
 
   // Each read first skips whitespace, and returns false when it stores nothing.
-  // Token read: the next run of non-whitespace bytes, whole, into `out`.
+  // Token read: the next run of non-whitespace bytes, whole.
+  bool read_token(Token& out) {
+    if (!skip_space()) return false;
+    const char* start = pos;
+    pos = scan::token_end(pos);
+    if (*pos != '\0') {
+      out.assign_padded(start, static_cast<std::size_t>(pos - start));
+      return true;
+    }
+    return read_token_rest(out, start);
+  }
   bool read_token(std::string& out);
+  // Consumes a token exactly like read_token, without keeping it.
+  bool skip_token() {
+    if (!skip_space()) return false;
+    pos = scan::token_end(pos);
+    return *pos != '\0' || skip_token_rest();
+  }
   // Integer read: optional sign and decimal digits, saturated to 32 bits.
   // A sign is consumed even when no digit follows it.
-  bool read_int(int& out);
+  bool read_int(int& out) {
+    if (!skip_space()) return false;
+    const char* p = pos;
+    bool negative = *p == '-';
+    p += (*p == '-' || *p == '+');
+    const char* digits = p;
+    std::uint64_t magnitude = 0;
+    while (scan::is_digit(*p)) magnitude = magnitude * 10 + static_cast<unsigned>(*p++ - '0');
+    const auto count = p - digits;
+    if (count == 0 || count > 18 || p == end) return read_int_slow(out);
+    pos = p;
+    out = saturate(negative, magnitude);
+    return true;
+  }
   // Real read: optional sign, digits, optional point and fraction, optional
   // exponent. A lone sign or point is consumed by the failing read.
-  bool read_real(double& out);
+  bool read_real(double& out) { return scan_real(true, out); }
   // Consumes a real exactly like read_real, without converting it.
-  bool skip_real();
+  bool skip_real() {
+    double unused = 0;
+    return scan_real(false, unused);
+  }
   // Drops the non-whitespace bytes at the read position (the rest of a token
   // an integer read refused).
   void drop_rest_of_token();
@@ -48,14 +114,32 @@ struct Reader {
  private:
   enum class Source { none, fd, memory };
 
-  bool refill();
-  bool skip_space();
-  int peek_keep(std::string& kept, const char*& start);
-  bool scan_real(bool convert, double& out);
+  // Skips whitespace, loading blocks as needed; false (end indication set) at the end.
+  bool skip_space() {
+    if (eof) return false;
+    pos = scan::skip_space(pos);
+    return pos != end || skip_space_slow();
+  }
+  static int saturate(bool negative, std::uint64_t magnitude) {
+    constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
+    if (negative) return magnitude > max ? std::numeric_limits<int>::min() : -static_cast<int>(magnitude);
+    return magnitude > max ? std::numeric_limits<int>::max() : static_cast<int>(magnitude);
+  }
 
-  std::vector<char> buf;
+  bool refill();
+  bool skip_space_slow();
+  bool read_token_rest(Token& out, const char* start);
+  bool skip_token_rest();
+  void pass_token_bytes();
+  bool read_int_slow(int& out);
+  bool scan_real(bool convert, double& out);
+  bool fast_real(bool convert, double& out, bool& found);
+  int peek_keep(std::string& kept, const char*& start);
+
+  std::vector<char> buf;      // one block, then the NUL sentinel and room for vector loads
+  std::size_t block = 0;      // bytes loaded at most per block
   const char* pos = nullptr;  // next unread byte
-  const char* end = nullptr;  // end of the bytes in buf (already free of CRs)
+  const char* end = nullptr;  // end of the loaded bytes (free of CRs), where a NUL stands
   Source source = Source::none;
   int fd = -1;
   bool owns_fd = false;
@@ -64,4 +148,5 @@ struct Reader {
   bool eof = false;
   std::uint64_t lines_before = 0;  // line feeds in blocks already consumed
   std::string real_text;           // a real that straddles two blocks
+  Token scratch;                   // tokens read for a std::string caller
 };

@@ -27,10 +27,12 @@ void fold_extents(MergeFrame& m, int i, bool minimum) {
   }
 }
 
-// Consumes a VERTEX's items without converting its coordinates.
+// Consumes a VERTEX's items without converting its coordinates. Its four
+// token items are not kept in texte: the next token read replaces them
+// before anything could look at them.
 void skip_vertex(MergeFrame& m, int i) {
   bool ok = true;
-  for (int j = 1; j <= 4; ++j) ok &= f1.read_token(m.texte);
+  for (int j = 1; j <= 4; ++j) ok &= f1.skip_token();
   ok &= f1.read_int(m.val);
   ok &= f1.skip_real();
   ok &= f1.read_int(m.val);
@@ -53,7 +55,7 @@ bool survey_file(MergeFrame& m, int i) {
   if (!open_input(i)) return false;
   m.segm = 0;
   while (f1.read_token(m.texte)) {
-    const std::string& texte = m.texte;
+    const Token& texte = m.texte;
     if (is_keyword(texte, "$EXTMIN")) {
       fold_extents(m, i, true);
     } else if (is_keyword(texte, "$EXTMAX")) {

@@ -7,34 +7,34 @@
 
 namespace {
 
-// Writes val after `prefix`, with a line end.
-void write_val(int val, std::string_view prefix) {
+// Writes val after `spaces` spaces (at most 8), with a line end.
+void write_val(int val, int spaces) {
   Output& o = f2.out;
-  char* p = o.room(prefix.size() + 16);
-  std::memcpy(p, prefix.data(), prefix.size());
-  p = put_int(p + prefix.size(), val);
-  *p++ = '\r';
-  *p++ = '\n';
-  o.advance(p);
+  char* p = o.room(32);
+  std::memcpy(p, "        ", 8);
+  p = put_int(p + spaces, val);
+  p[0] = '\r';
+  p[1] = '\n';
+  o.advance(p + 2);
 }
 
 // Reads an integer item into val and writes it; a failed read writes the
 // previous val again.
-void copy_int(MergeFrame& m, int i, std::string_view prefix) {
+void copy_int(MergeFrame& m, int i, int spaces) {
   if (!f1.read_int(m.val)) warn_layout(m, i);
-  write_val(m.val, prefix);
+  write_val(m.val, spaces);
 }
 
 // The same with "% d": a space before a number that is not negative.
 void copy_int_space_sign(MergeFrame& m, int i) {
   if (!f1.read_int(m.val)) warn_layout(m, i);
-  write_val(m.val, m.val < 0 ? "" : " ");
+  write_val(m.val, m.val < 0 ? 0 : 1);
 }
 
 // Reads a token item into texte and writes it.
 void copy_token(MergeFrame& m, int i) {
   if (!f1.read_token(m.texte)) warn_layout(m, i);
-  f2.out.line(m.texte);
+  f2.out.line(m.texte.view());
 }
 
 // Reads a coordinate into dval and writes it rounded to an integer.
@@ -54,32 +54,32 @@ void copy_polyline(MergeFrame& m, int i) {
   console.text("            \r     ");
   console.progress();
   f2.out.put("POLYLINE\r\n");
-  copy_int(m, i, "  ");
+  copy_int(m, i, 2);
   copy_token(m, i);
-  copy_int(m, i, "  ");
+  copy_int(m, i, 2);
   copy_token(m, i);
   copy_int_space_sign(m, i);
-  copy_int(m, i, "     ");
-  copy_int(m, i, " ");
-  copy_int(m, i, "     ");
-  copy_int(m, i, " ");
-  copy_int(m, i, "");
-  copy_int(m, i, "  ");
+  copy_int(m, i, 5);
+  copy_int(m, i, 1);
+  copy_int(m, i, 5);
+  copy_int(m, i, 1);
+  copy_int(m, i, 0);
+  copy_int(m, i, 2);
 }
 
 void copy_vertex(MergeFrame& m, int i) {
   f2.out.put("VERTEX\r\n");
-  copy_int(m, i, "  ");
+  copy_int(m, i, 2);
   copy_token(m, i);
-  copy_int(m, i, " ");
-  copy_int(m, i, "    ");
-  copy_int(m, i, " ");
+  copy_int(m, i, 1);
+  copy_int(m, i, 4);
+  copy_int(m, i, 1);
   copy_coordinate(m, i);
-  copy_int(m, i, " ");
+  copy_int(m, i, 1);
   copy_coordinate(m, i);
-  copy_int(m, i, " ");
+  copy_int(m, i, 1);
   copy_coordinate(m, i);
-  copy_int(m, i, "  ");
+  copy_int(m, i, 2);
 }
 
 }  // namespace

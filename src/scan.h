@@ -1,0 +1,115 @@
+// Byte scanning a vector at a time: where whitespace ends, where a token
+// ends, how many line feeds a range holds. Callers guarantee 16 readable
+// bytes past every position they scan and a NUL byte where their data ends.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define TALVERO_SCAN_SSE2 1
+#endif
+
+namespace scan {
+
+// Whitespace as the C library classifies it in the "C" locale.
+constexpr bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+constexpr bool is_digit(int c) { return static_cast<unsigned>(c - '0') < 10; }
+
+#ifdef TALVERO_SCAN_SSE2
+// Bit k is set when byte k of the 16 at p is whitespace.
+inline unsigned space_mask(const char* p) {
+  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  __m128i blank = _mm_cmpeq_epi8(v, _mm_set1_epi8(' '));
+  __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8('\t'));  // \t..\r become 0..4
+  __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(4)), shifted);
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(blank, control)));
+}
+// Bit k is set when byte k of the 16 at p is NUL.
+inline unsigned nul_mask(const char* p) {
+  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())));
+}
+#endif
+
+// The first byte at or after p that is not whitespace (a NUL stops the scan).
+inline const char* skip_space(const char* p) {
+#ifdef TALVERO_SCAN_SSE2
+  for (;;) {
+    unsigned rest = ~space_mask(p) & 0xFFFFu;
+    if (rest != 0) return p + std::countr_zero(rest);
+    p += 16;
+  }
+#else
+  while (is_space(static_cast<unsigned char>(*p))) ++p;
+  return p;
+#endif
+}
+
+// The first byte at or after p that is whitespace or NUL.
+inline const char* token_end(const char* p) {
+#ifdef TALVERO_SCAN_SSE2
+  for (;;) {
+    unsigned stop = space_mask(p) | nul_mask(p);
+    if (stop != 0) return p + std::countr_zero(stop);
+    p += 16;
+  }
+#else
+  while (*p != '\0' && !is_space(static_cast<unsigned char>(*p))) ++p;
+  return p;
+#endif
+}
+
+// Bits set in the bytes of w that are not decimal digits.
+inline std::uint64_t non_digit_bits(std::uint64_t w) {
+  std::uint64_t x = w ^ 0x3030303030303030ull;  // digits become 0..9, nothing else does
+  return (x & 0xF0F0F0F0F0F0F0F0ull) | (((x & 0x0F0F0F0F0F0F0F0Full) + 0x0606060606060606ull) & 0x1010101010101010ull);
+}
+
+// The number of decimal digits that start the 8 bytes at p (0 to 8).
+inline int leading_digit_count(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  std::uint64_t stop = non_digit_bits(w);
+  return stop == 0 ? 8 : std::countr_zero(stop) / 8;
+}
+
+// The same, and in *value the number those digits spell.
+inline int leading_digits(const char* p, std::uint64_t* value) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  std::uint64_t stop = non_digit_bits(w);
+  int k = stop == 0 ? 8 : std::countr_zero(stop) / 8;
+  // Keep the first k digits as the low end of an 8-digit number, then fold
+  // pairs, quads and the two halves.
+  std::uint64_t v = k == 0 ? 0 : (w ^ 0x3030303030303030ull) << (8 * (8 - k));
+  v = v * 10 + (v >> 8);
+  v = (((v & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+       (((v >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >> 32;
+  *value = v;
+  return k;
+}
+
+// The number of bytes equal to c in [p, e).
+inline std::uint64_t count(const char* p, const char* e, char c) {
+  std::uint64_t n = 0;
+#ifdef TALVERO_SCAN_SSE2
+  const __m128i needle = _mm_set1_epi8(c);
+  while (e - p >= 16) {
+    // Per-lane counts fit a byte for up to 255 rounds; then they are summed.
+    __m128i lanes = _mm_setzero_si128();
+    for (int round = 0; round < 255 && e - p >= 16; ++round, p += 16)
+      lanes = _mm_sub_epi8(lanes, _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)), needle));
+    alignas(16) std::uint64_t sums[2];
+    _mm_store_si128(reinterpret_cast<__m128i*>(sums), _mm_sad_epu8(lanes, _mm_setzero_si128()));
+    n += sums[0] + sums[1];
+  }
+#endif
+  for (; p != e; ++p) n += (*p == c);
+  return n;
+}
+
+}  // namespace scan
