@@ -46,8 +46,13 @@ void ask(std::string_view question) {
   console.flush();
 }
 
-// Reads one name; false when standard input has ended.
-bool read_name(std::string& name) { return console.in.read_token(name); }
+// Reads one name; false when standard input has ended. A name ends at its
+// first NUL byte: the paths built from it are NUL-terminated strings.
+bool read_name(std::string& name) {
+  if (!console.in.read_token(name)) return false;
+  if (std::size_t nul = name.find('\0'); nul != std::string::npos) name.resize(nul);
+  return true;
+}
 
 bool input_ended() {
   complain("standard input ended before every answer was given; nothing was written");
