@@ -21,6 +21,11 @@ char* put_whole(char* p, double whole) {
 char* put_int_any(char* p, int v) { return std::to_chars(p, p + 12, v).ptr; }
 
 char* put_rounded(char* p, double x) {
+  if (x > -2147483648.0 && x < 2147483648.0) {
+    std::int64_t r = rounded_small(x);
+    if (r >= INT32_MIN && r <= INT32_MAX) return put_int(p, static_cast<int>(r));
+    return put_i64(p, r);
+  }
   if (std::fabs(x) < two52) {
     // floor(x + 0.5) is floor(x) plus one when the fraction reaches one half;
     // below -0.5 truncation toward zero adds one more unless the sum is whole.

@@ -30,6 +30,16 @@ char* put_rounded(char* p, double x);
 // Writes the exact integer of x truncated toward zero (-0.7 gives 0).
 char* put_truncated(char* p, double x);
 
+// x + 0.5 (the sum taken exactly) truncated toward zero, for |x| < 2^31.
+inline long long rounded_small(double x) {
+  auto t = static_cast<long long>(x);
+  if (x < static_cast<double>(t)) --t;  // t = floor(x)
+  double frac = x - static_cast<double>(t);
+  long long r = t + (frac >= 0.5 ? 1 : 0);
+  if (x < -0.5 && frac != 0.5) ++r;
+  return r;
+}
+
 // Writes x with six decimals, as the console shows extents.
 char* put_fixed6(char* p, double x);
 

@@ -291,10 +291,9 @@ bool Reader::fast_real(bool convert, double& out, bool& found) {
   return true;
 }
 
-bool Reader::scan_real(bool convert, double& out) {
-  if (!skip_space()) return false;
-  bool found = false;
-  if (fast_real(convert, out, found)) return found;
+// The real read where the fast path declines: the literal may go on in the
+// next block, or has long digit runs, or a large exponent.
+bool Reader::slow_real(bool convert, double& out) {
   real_text.clear();
   const char* start = pos;
   std::size_t length = 0;  // bytes of the literal scanned so far

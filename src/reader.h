@@ -91,11 +91,19 @@ struct Reader {
   }
   // Real read: optional sign, digits, optional point and fraction, optional
   // exponent. A lone sign or point is consumed by the failing read.
-  bool read_real(double& out) { return scan_real(true, out); }
+  bool read_real(double& out) {
+    if (!skip_space()) return false;
+    bool found = false;
+    if (fast_real(true, out, found)) return found;
+    return slow_real(true, out);
+  }
   // Consumes a real exactly like read_real, without converting it.
   bool skip_real() {
+    if (!skip_space()) return false;
+    bool found = false;
     double unused = 0;
-    return scan_real(false, unused);
+    if (fast_real(false, unused, found)) return found;
+    return slow_real(false, unused);
   }
   // Drops the non-whitespace bytes at the read position (the rest of a token
   // an integer read refused).
@@ -132,7 +140,7 @@ struct Reader {
   bool skip_token_rest();
   void pass_token_bytes();
   bool read_int_slow(int& out);
-  bool scan_real(bool convert, double& out);
+  bool slow_real(bool convert, double& out);
   bool fast_real(bool convert, double& out, bool& found);
   int peek_keep(std::string& kept, const char*& start);
 
