@@ -233,9 +233,9 @@ bool Reader::read_int_slow(int& out) {
 
 // Returns the byte at the read position, loading the next block when needed;
 // bytes of the item already scanned are first kept in `kept`. -1 at the end.
-int Reader::peek_keep(std::string& kept, const char*& start) {
+int Reader::peek_keep(Token& kept, const char*& start) {
   if (pos != end) return static_cast<unsigned char>(*pos);
-  kept.append(start, pos);
+  kept.append(start, static_cast<std::size_t>(pos - start));
   if (!refill()) {
     eof = true;
     start = pos;
@@ -333,8 +333,8 @@ bool Reader::slow_real(bool convert, double& out) {
 
   const char* text = pos - length;
   if (!real_text.empty()) {
-    real_text.append(start, pos);
-    text = real_text.data();
+    real_text.append(start, static_cast<std::size_t>(pos - start));
+    text = real_text.view().data();
   }
   const char* first = text;
   const char* last = text + value_length;

@@ -19,6 +19,8 @@
 struct Token {
   Token() { grow(256); }
   [[nodiscard]] std::string_view view() const { return {bytes.get(), length}; }
+  [[nodiscard]] bool empty() const { return length == 0; }
+  void clear() { length = 0; }
   [[nodiscard]] bool is(std::string_view keyword) const {
     return length == keyword.size() && std::memcmp(bytes.get(), keyword.data(), length) == 0;
   }
@@ -142,7 +144,7 @@ struct Reader {
   bool read_int_slow(int& out);
   bool slow_real(bool convert, double& out);
   bool fast_real(bool convert, double& out, bool& found);
-  int peek_keep(std::string& kept, const char*& start);
+  int peek_keep(Token& kept, const char*& start);
 
   std::vector<char> buf;      // one block, then the NUL sentinel and room for vector loads
   std::size_t block = 0;      // bytes loaded at most per block
@@ -155,6 +157,6 @@ struct Reader {
   bool source_done = false;  // nothing more will come from the source
   bool eof = false;
   std::uint64_t lines_before = 0;  // line feeds in blocks already consumed
-  std::string real_text;           // a real that straddles two blocks
+  Token real_text;                 // a real that straddles two blocks
   Token scratch;                   // tokens read for a std::string caller
 };
