@@ -53,7 +53,9 @@ void Token::append(const char* p, std::size_t n) {
 }
 
 Reader::Reader(std::size_t block_size)
-    : buf((block_size < 16 ? 16 : block_size) + load_margin), block(buf.size() - load_margin) {
+    : buf((block_size < 16 ? 16 : block_size) + load_margin),
+      block(buf.size() - load_margin),
+      space(block / 64 + 2) {
   close();
 }
 
@@ -88,6 +90,7 @@ void Reader::close() {
   memory = {};
   pos = end = buf.data();
   buf[0] = '\0';
+  scan::space_bits(buf.data(), 0, space.data());
   source_done = false;
   eof = false;
   lines_before = 0;
@@ -104,6 +107,7 @@ bool Reader::refill() {
   lines_before += scan::count(b, end, '\n');
   pos = end = b;
   *b = '\0';
+  scan::space_bits(b, 0, space.data());
   while (!source_done) {
     std::size_t n = 0;
     if (source == Source::memory) {
@@ -127,6 +131,7 @@ bool Reader::refill() {
     if (n > 0) {
       end = b + n;
       b[n] = '\0';
+      scan::space_bits(b, n, space.data());
       return true;
     }
   }
@@ -139,21 +144,16 @@ bool Reader::skip_space_slow() {
       eof = true;
       return false;
     }
-    pos = scan::skip_space(pos);
-    if (pos != end) return true;
+    pos = buf.data() + scan::next_bit<false>(space.data(), 0);
+    if (pos < end) return true;
+    pos = end;
   }
 }
 
 // Advances over token bytes up to whitespace or the end of the loaded bytes.
-void Reader::pass_token_bytes() {
-  for (;;) {
-    pos = scan::token_end(pos);
-    if (pos == end || *pos != '\0') return;
-    ++pos;  // a NUL byte inside the data
-  }
-}
+void Reader::pass_token_bytes() { pos = token_end(pos); }
 
-// Goes on with a token that reached a NUL: one in the data, or the end of the block.
+// Goes on with a token that reached the end of the loaded bytes.
 bool Reader::read_token_rest(Token& out, const char* start) {
   pass_token_bytes();
   out.assign(start, static_cast<std::size_t>(pos - start));

@@ -61,8 +61,8 @@ struct Reader {
   bool read_token(Token& out) {
     if (!skip_space()) return false;
     const char* start = pos;
-    pos = scan::token_end(pos);
-    if (*pos != '\0') {
+    pos = token_end(pos);
+    if (pos != end) {
       out.assign_padded(start, static_cast<std::size_t>(pos - start));
       return true;
     }
@@ -72,8 +72,8 @@ struct Reader {
   // Consumes a token exactly like read_token, without keeping it.
   bool skip_token() {
     if (!skip_space()) return false;
-    pos = scan::token_end(pos);
-    return *pos != '\0' || skip_token_rest();
+    pos = token_end(pos);
+    return pos != end || skip_token_rest();
   }
   // Integer read: optional sign and decimal digits, saturated to 32 bits.
   // A sign is consumed even when no digit follows it.
@@ -127,8 +127,14 @@ struct Reader {
   // Skips whitespace, loading blocks as needed; false (end indication set) at the end.
   bool skip_space() {
     if (eof) return false;
-    pos = scan::skip_space(pos);
-    return pos != end || skip_space_slow();
+    pos = buf.data() + scan::next_bit<false>(space.data(), static_cast<std::size_t>(pos - buf.data()));
+    if (pos < end) return true;
+    pos = end;
+    return skip_space_slow();
+  }
+  // The first whitespace byte at or after p, or the end of the loaded bytes.
+  const char* token_end(const char* p) const {
+    return buf.data() + scan::next_bit<true>(space.data(), static_cast<std::size_t>(p - buf.data()));
   }
   static int saturate(bool negative, std::uint64_t magnitude) {
     constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
@@ -148,6 +154,7 @@ struct Reader {
 
   std::vector<char> buf;      // one block, then the NUL sentinel and room for vector loads
   std::size_t block = 0;      // bytes loaded at most per block
+  std::vector<std::uint64_t> space;  // one bit per loaded byte: set for whitespace
   const char* pos = nullptr;  // next unread byte
   const char* end = nullptr;  // end of the loaded bytes (free of CRs), where a NUL stands
   Source source = Source::none;

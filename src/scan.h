@@ -93,6 +93,40 @@ inline int leading_digits(const char* p, std::uint64_t* value) {
   return k;
 }
 
+// Marks the whitespace among the n bytes at p in bits (bit k of word k / 64
+// for byte k), then marks byte n as whitespace and leaves every later bit
+// clear: a search for whitespace stops at n at the latest, and a search for
+// anything else at n + 1. bits must hold n / 64 + 2 words; 64 bytes past n
+// must be readable.
+inline void space_bits(const char* p, std::size_t n, std::uint64_t* bits) {
+  const std::size_t words = n / 64 + 1;
+  for (std::size_t w = 0; w < words; ++w, p += 64) {
+#ifdef TALVERO_SCAN_SSE2
+    bits[w] = static_cast<std::uint64_t>(space_mask(p)) | static_cast<std::uint64_t>(space_mask(p + 16)) << 16 |
+              static_cast<std::uint64_t>(space_mask(p + 32)) << 32 | static_cast<std::uint64_t>(space_mask(p + 48)) << 48;
+#else
+    std::uint64_t word = 0;
+    for (int k = 0; k < 64; ++k) word |= static_cast<std::uint64_t>(is_space(static_cast<unsigned char>(p[k]))) << k;
+    bits[w] = word;
+#endif
+  }
+  const std::uint64_t below_n = (std::uint64_t{1} << (n % 64)) - 1;
+  bits[n / 64] = (bits[n / 64] & below_n) | (std::uint64_t{1} << (n % 64));
+  bits[n / 64 + 1] = 0;
+}
+
+// The first position at or after i whose bit in bits is set (want_space) or clear.
+template <bool want_space>
+inline std::size_t next_bit(const std::uint64_t* bits, std::size_t i) {
+  std::size_t w = i / 64;
+  std::uint64_t word = (want_space ? bits[w] : ~bits[w]) >> (i % 64);
+  if (word != 0) return i + static_cast<std::size_t>(std::countr_zero(word));
+  for (;;) {
+    word = want_space ? bits[++w] : ~bits[++w];
+    if (word != 0) return w * 64 + static_cast<std::size_t>(std::countr_zero(word));
+  }
+}
+
 // The number of bytes equal to c in [p, e).
 inline std::uint64_t count(const char* p, const char* e, char c) {
   std::uint64_t n = 0;
