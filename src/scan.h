@@ -1,6 +1,7 @@
-// Byte scanning a vector at a time: where whitespace ends, where a token
-// ends, how many line feeds a range holds. Callers guarantee 16 readable
-// bytes past every position they scan and a NUL byte where their data ends.
+// Byte scanning a vector or a word at a time: which bytes are whitespace,
+// where runs of digits end, how many line feeds a range holds. Callers
+// guarantee readable bytes past their data (64 for space_bits, 8 for the
+// digit functions) and a NUL byte where their data ends.
 #pragma once
 
 #include <bit>
@@ -28,40 +29,7 @@ inline unsigned space_mask(const char* p) {
   __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(4)), shifted);
   return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(blank, control)));
 }
-// Bit k is set when byte k of the 16 at p is NUL.
-inline unsigned nul_mask(const char* p) {
-  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_setzero_si128())));
-}
 #endif
-
-// The first byte at or after p that is not whitespace (a NUL stops the scan).
-inline const char* skip_space(const char* p) {
-#ifdef TALVERO_SCAN_SSE2
-  for (;;) {
-    unsigned rest = ~space_mask(p) & 0xFFFFu;
-    if (rest != 0) return p + std::countr_zero(rest);
-    p += 16;
-  }
-#else
-  while (is_space(static_cast<unsigned char>(*p))) ++p;
-  return p;
-#endif
-}
-
-// The first byte at or after p that is whitespace or NUL.
-inline const char* token_end(const char* p) {
-#ifdef TALVERO_SCAN_SSE2
-  for (;;) {
-    unsigned stop = space_mask(p) | nul_mask(p);
-    if (stop != 0) return p + std::countr_zero(stop);
-    p += 16;
-  }
-#else
-  while (*p != '\0' && !is_space(static_cast<unsigned char>(*p))) ++p;
-  return p;
-#endif
-}
 
 // Bits set in the bytes of w that are not decimal digits.
 inline std::uint64_t non_digit_bits(std::uint64_t w) {
