@@ -59,6 +59,14 @@ Reader::Reader(std::size_t block_size)
   close();
 }
 
+void Reader::resize_block(std::size_t block_size) {
+  close();
+  buf.assign((block_size < 16 ? 16 : block_size) + load_margin, '\0');
+  block = buf.size() - load_margin;
+  space.assign(block / 64 + 2, 0);
+  close();
+}
+
 bool Reader::open_file(const std::string& host_path, std::string& why) {
   close();
   int d = host::open_read(host_path, why);

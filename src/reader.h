@@ -47,6 +47,8 @@ struct Token {
 
 struct Reader {
   explicit Reader(std::size_t block_size = std::size_t{1} << 20);
+  // Changes the block size (at least 16 bytes) and closes the reader.
+  void resize_block(std::size_t block_size);
 
   // Starts reading a host file; false (reason in why) when it cannot be opened.
   [[nodiscard]] bool open_file(const std::string& host_path, std::string& why);

@@ -266,3 +266,34 @@ TEST_F(Merge, HugeCoordinatesAreWrittenAsExactIntegers) {
 }
 
 }  // namespace
+
+namespace {
+
+// Items straddling block boundaries read as they do inside one block.
+TEST(MergeBlocks, ResultDoesNotDependOnTheBlockSize) {
+  testenv::ImagesFolder images;
+  std::string a, b;
+  for (int k = 0; k < 60; ++k) {
+    a += "  0\r\nPOLYLINE\r\n  8\r\nLAYER" + std::to_string(k) + "\r\n 66\r\n1\r\n 70\r\n     1\r\n 10\r\n0\r\n 20\r\n0\r\n";
+    for (int v = 0; v < 5; ++v)
+      a += "  0\r\nVERTEX\r\n  8\r\nL\r\n 70\r\n    32\r\n 10\r\n" + std::to_string(k * 1.37 - v * 12.25) +
+           "\r\n 20\r\n-" + std::to_string(v) + ".5e1\r\n 30\r\n0.49999999999999994\r\n";
+    a += "  0\r\nSEQEND\r\n";
+  }
+  b = "9 $EXTMIN 10 -12.5 20 7 30 1 9 $EXTMAX 10 99999999999 20 1e3 30 +4 0 " + std::string(300, 'T') +
+      " POLYLINE 8 L 66 1 70 0.5 10 -x 20 0 0 VERTEX 8 L 70 0 10 1e 20 . 30 0x7 0 SEQEND";
+  images.write("t", "a", a);
+  images.write("t", "b", b);
+  ASSERT_TRUE(run("t 2 a b out").merge_ok);
+  const std::string reference = images.read("t", "out");
+  for (std::size_t block : {16u, 17u, 61u, 4096u}) {
+    f1.resize_block(block);
+    auto r = run("t 2 a b out");
+    EXPECT_TRUE(r.merge_ok) << block;
+    EXPECT_EQ(images.read("t", "out"), reference) << "block size " << block;
+  }
+  f1.resize_block(std::size_t{1} << 20);
+  reset_state();
+}
+
+}  // namespace
