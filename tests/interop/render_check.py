@@ -1,0 +1,157 @@
+#!/usr/bin/python3
+"""Renders merged results with tools/render-dxf and checks the pictures.
+
+    render_check.py --talvero EXE --render tools/render-dxf --examples DIR
+
+The merge of the sample drawings must give a picture of the asked width whose
+lines are drawn (dark pixels, spread over the whole cropped picture). A merge
+of an input holding only entities talvero drops must give a blank picture,
+which also shows the blank test can tell the two apart.
+"""
+
+from __future__ import annotations
+
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import zlib
+from pathlib import Path
+
+WIDTH = 600
+
+
+def read_png_gray(path: Path) -> tuple[int, int, list[bytes]]:
+    """Width, height and rows of grey levels of an 8-bit grey or RGB PNG
+    without interlacing (what pdftoppm writes)."""
+    data = path.read_bytes()
+    if data[:8] != b"\x89PNG\r\n\x1a\n":
+        raise ValueError("%s is not a PNG file" % path)
+    pos, idat, header = 8, b"", None
+    while pos < len(data):
+        length = int.from_bytes(data[pos:pos + 4], "big")
+        kind, body = data[pos + 4:pos + 8], data[pos + 8:pos + 8 + length]
+        pos += 12 + length
+        if kind == b"IHDR":
+            header = body
+        elif kind == b"IDAT":
+            idat += body
+        elif kind == b"IEND":
+            break
+    width, height = int.from_bytes(header[0:4], "big"), int.from_bytes(header[4:8], "big")
+    depth, colour, interlace = header[8], header[9], header[12]
+    if depth != 8 or colour not in (0, 2) or interlace != 0:
+        raise ValueError("unsupported PNG layout: depth %d, colour type %d, interlace %d" % (depth, colour, interlace))
+    bpp = 1 if colour == 0 else 3
+    raw = zlib.decompress(idat)
+    stride = width * bpp
+    rows, prev = [], bytearray(stride)
+    for y in range(height):
+        kind = raw[y * (stride + 1)]
+        line = bytearray(raw[y * (stride + 1) + 1:(y + 1) * (stride + 1)])
+        for i in range(stride):
+            a = line[i - bpp] if i >= bpp else 0
+            b = prev[i]
+            c = prev[i - bpp] if i >= bpp else 0
+            if kind == 1:
+                line[i] = (line[i] + a) & 255
+            elif kind == 2:
+                line[i] = (line[i] + b) & 255
+            elif kind == 3:
+                line[i] = (line[i] + (a + b) // 2) & 255
+            elif kind == 4:
+                p = a + b - c
+                pa, pb, pc = abs(p - a), abs(p - b), abs(p - c)
+                line[i] = (line[i] + (a if pa <= pb and pa <= pc else b if pb <= pc else c)) & 255
+        prev = line
+        rows.append(bytes(line) if bpp == 1 else bytes(min(line[i:i + 3]) for i in range(0, stride, 3)))
+    return width, height, rows
+
+
+def ink(path: Path) -> dict:
+    """Counts of dark pixels and the box around them."""
+    width, height, rows = read_png_gray(path)
+    dark = 0
+    xs, ys = [], []
+    for y, row in enumerate(rows):
+        n = sum(1 for v in row if v < 128)
+        if n:
+            dark += n
+            ys.append(y)
+            xs.append(next(x for x, v in enumerate(row) if v < 128))
+            xs.append(max(x for x, v in enumerate(row) if v < 128))
+    box = (min(xs), min(ys), max(xs), max(ys)) if dark else None
+    return {"width": width, "height": height, "dark": dark, "box": box}
+
+
+def merge(talvero: str, images: Path, folder: str, names: list[str], result: str) -> Path:
+    answers = "\n".join([folder, str(len(names))] + names + [result]) + "\n"
+    run = subprocess.run([talvero], input=answers.encode(), capture_output=True, timeout=120,
+                         env=dict(os.environ, TALVERO_IMAGES=str(images)))
+    if run.returncode != 0:
+        raise SystemExit("talvero exited with %d: %s" % (run.returncode, run.stderr.decode(errors="replace")))
+    return images / folder / (result + ".dxf")
+
+
+def render(script: str, dxf: Path, png: Path) -> None:
+    run = subprocess.run([script, str(dxf), str(png), str(WIDTH)], capture_output=True, text=True, timeout=120)
+    if run.returncode != 0 or not png.is_file():
+        raise SystemExit("render-dxf failed (%d): %s" % (run.returncode, run.stderr))
+
+
+def main() -> int:
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--talvero", required=True)
+    ap.add_argument("--render", required=True)
+    ap.add_argument("--examples", type=Path, required=True)
+    args = ap.parse_args()
+    talvero = str(Path(args.talvero).resolve())
+
+    work = Path(tempfile.mkdtemp(prefix="talvero-render-"))
+    failures = []
+    try:
+        images = work / "images"
+        (images / "demo").mkdir(parents=True)
+        for name in ("north", "south"):
+            shutil.copy(args.examples / "demo" / (name + ".dxf"), images / "demo")
+        merged = merge(talvero, images, "demo", ["north", "south"], "merged")
+        render(args.render, merged, work / "merged.png")
+        m = ink(work / "merged.png")
+        share = m["dark"] / (m["width"] * m["height"])
+        print("merged demo: %dx%d picture, %d dark pixels (%.2f%%), drawn box %s"
+              % (m["width"], m["height"], m["dark"], 100 * share, m["box"]))
+        if m["width"] != WIDTH:
+            failures.append("the picture is %d pixels wide, %d were asked" % (m["width"], WIDTH))
+        if not 0.005 <= share <= 0.4:
+            failures.append("%.2f%% of the picture is dark: blank or smeared" % (100 * share))
+        if m["box"] is not None:
+            x0, y0, x1, y1 = m["box"]
+            if (x1 - x0) < 0.8 * m["width"] or (y1 - y0) < 0.8 * m["height"]:
+                failures.append("the drawing fills only %s of the picture: not cropped to it" % (m["box"],))
+
+        (images / "bare").mkdir()
+        (images / "bare" / "notes.dxf").write_bytes(
+            b"  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\nTEXT\r\n  8\r\nNOTES\r\n 10\r\n1.0\r\n 20\r\n2.0\r\n"
+            b" 30\r\n0.0\r\n 40\r\n5.0\r\n  1\r\nnothing-else\r\n  0\r\nLINE\r\n  8\r\nNOTES\r\n 10\r\n0.0\r\n"
+            b" 20\r\n0.0\r\n 30\r\n0.0\r\n 11\r\n90.0\r\n 21\r\n60.0\r\n 31\r\n0.0\r\n  0\r\nENDSEC\r\n  0\r\nEOF\r\n")
+        bare = merge(talvero, images, "bare", ["notes"], "nothing")
+        render(args.render, bare, work / "bare.png")
+        b = ink(work / "bare.png")
+        print("merge without polylines: %dx%d picture, %d dark pixels" % (b["width"], b["height"], b["dark"]))
+        if b["dark"] != 0:
+            failures.append("the merge without polylines does not render blank")
+    finally:
+        if failures:
+            print("files kept in %s" % work)
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+    for f in failures:
+        print("FAIL: " + f)
+    print("OK" if not failures else "%d failures" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -1,0 +1,201 @@
+#!/usr/bin/python3
+"""Builds talvero.exe with mingw-w64, runs it under wine and compares it with
+the Linux build.
+
+    windows_check.py --talvero LINUX_EXE --source DIR --build DIR
+                     [--cmake CMAKE] [--generator NAME] [--examples DIR]
+
+The Windows program runs in a throw-away wine prefix without TALVERO_IMAGES,
+so it opens the real c:\\images\\<folder>\\ paths of that prefix. For every case
+both builds get the same answers and drawings; their exit status, standard
+output and result file must be byte for byte the same. A case naming a
+missing drawing must fail the same way on both and write nothing.
+"""
+
+from __future__ import annotations
+
+import argparse
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from pathlib import Path
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import dxfcases  # noqa: E402
+
+
+def log(message: str) -> None:
+    print(message, flush=True)
+
+
+def build_windows(args) -> Path:
+    """Configures and builds the cross build. Warnings are errors there, so a
+    warning fails every run until it is fixed, not only the run that compiles
+    the file."""
+    started = time.monotonic()
+    toolchain = args.source / "cmake" / "mingw-w64-x86_64.cmake"
+    steps = [
+        [args.cmake, "-S", str(args.source), "-B", str(args.build), "-G", args.generator,
+         "-DCMAKE_TOOLCHAIN_FILE=" + str(toolchain), "-DCMAKE_BUILD_TYPE=Release", "-DTALVERO_TESTS=OFF",
+         "-DCMAKE_C_FLAGS=-Werror", "-DCMAKE_CXX_FLAGS=-Werror"],
+        [args.cmake, "--build", str(args.build), "--target", "talvero", "--parallel", "2"],
+    ]
+    for step in steps:
+        run = subprocess.run(step, capture_output=True, text=True, timeout=600)
+        output = run.stdout + run.stderr
+        warnings = [line for line in output.splitlines() if re.search(r"\bwarning\b", line, re.I)]
+        if run.returncode != 0 or warnings:
+            sys.stdout.write(output)
+            raise SystemExit("the Windows build failed or warned: %s" % " ".join(step))
+    exe = args.build / "talvero.exe"
+    if not exe.is_file():
+        raise SystemExit("no %s after the build" % exe)
+    log("windows build: %s (%.1f s)" % (exe, time.monotonic() - started))
+    return exe
+
+
+class Wine:
+    """A throw-away wine prefix; every wine process of it is ended on close."""
+
+    def __init__(self, root: Path) -> None:
+        self.prefix = root / "prefix"
+        self.env = {k: v for k, v in os.environ.items() if k not in ("TALVERO_IMAGES", "DISPLAY", "WAYLAND_DISPLAY")}
+        self.env.update(WINEPREFIX=str(self.prefix), WINEDEBUG="-all", WINEARCH="win64",
+                        WINEDLLOVERRIDES="mscoree,mshtml=")
+        for tool in ("wine", "wineboot", "wineserver"):
+            if shutil.which(tool) is None:
+                raise SystemExit("%s is not installed (Debian package: wine)" % tool)
+
+    def boot(self) -> None:
+        started = time.monotonic()
+        run = subprocess.run(["wineboot", "--init"], env=self.env, capture_output=True, text=True, timeout=400)
+        if run.returncode != 0 or not (self.prefix / "drive_c").is_dir():
+            raise SystemExit("wineboot failed (%d): %s" % (run.returncode, run.stderr[-2000:]))
+        subprocess.run(["wineserver", "--wait"], env=self.env, timeout=120)
+        log("wine prefix created in %.1f s" % (time.monotonic() - started))
+        # One server for all the runs that follow; close() ends it.
+        subprocess.run(["wineserver", "--persistent"], env=self.env, stdin=subprocess.DEVNULL,
+                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, timeout=60)
+
+    def drive_c(self) -> Path:
+        return self.prefix / "drive_c"
+
+    def run(self, exe: Path, answers: bytes, cwd: Path) -> subprocess.CompletedProcess:
+        # Files, not pipes, take the output: wine's helper processes inherit
+        # the handles and outlive the program, so a pipe would stay open.
+        out_path, err_path = cwd / "wine-stdout", cwd / "wine-stderr"
+        with open(out_path, "wb") as out, open(err_path, "wb") as err:
+            run = subprocess.run(["wine", str(exe)], input=answers, stdout=out, stderr=err, env=self.env, cwd=cwd,
+                                 timeout=300)
+        return subprocess.CompletedProcess(run.args, run.returncode, out_path.read_bytes(), err_path.read_bytes())
+
+    def close(self) -> None:
+        if self.prefix.exists():
+            subprocess.run(["wineserver", "--kill"], env=self.env, capture_output=True, timeout=60)
+            subprocess.run(["wineserver", "--wait"], env=self.env, capture_output=True, timeout=60)
+
+
+def linux_run(exe: str, answers: bytes, images: Path, cwd: Path) -> subprocess.CompletedProcess:
+    env = dict(os.environ, TALVERO_IMAGES=str(images))
+    return subprocess.run([exe], input=answers, capture_output=True, env=env, cwd=cwd, timeout=120)
+
+
+def first_difference(a: bytes, b: bytes) -> str:
+    n = next((i for i in range(min(len(a), len(b))) if a[i] != b[i]), min(len(a), len(b)))
+    return "lengths %d and %d, first difference at byte %d: %r / %r" % (len(a), len(b), n, a[n:n + 40], b[n:n + 40])
+
+
+def compare(name: str, case: dxfcases.Case, linux_exe: str, windows_exe: Path, wine: Wine, work: Path) -> list[str]:
+    lin_images = work / "linux" / "images"
+    lin_result = case.place(lin_images)
+    win_result = case.place(wine.drive_c() / "images")
+    answers = case.answers()
+    lin = linux_run(linux_exe, answers, lin_images, work / "linux")
+    started = time.monotonic()
+    win = wine.run(windows_exe, answers, work)
+    seconds = time.monotonic() - started
+    failures = []
+
+    def check(ok: bool, message: str) -> None:
+        if not ok:
+            failures.append("%s: %s" % (name, message))
+
+    missing = any(n not in case.inputs for n in case.names)
+    check(lin.returncode == (1 if missing else 0), "the Linux build exited with %d" % lin.returncode)
+    check(win.returncode == lin.returncode, "exit status %d under wine, %d on Linux" % (win.returncode, lin.returncode))
+    check(win.stdout == lin.stdout, "standard output differs: " + first_difference(win.stdout, lin.stdout))
+    if missing:
+        for which, run in (("Linux", lin), ("wine", win)):
+            check(b"cannot open c:\\images\\" in run.stderr, "the %s build does not say which drawing is missing: %r"
+                  % (which, run.stderr[-300:]))
+        check(not lin_result.exists() and not win_result.exists(), "a result was written although a drawing is missing")
+        log("%s: exit status %d under wine, %d on Linux; standard output %d bytes identical: %s; "
+            "nothing written: %s (wine run %.1f s)"
+            % (name, win.returncode, lin.returncode, len(win.stdout), win.stdout == lin.stdout,
+               not lin_result.exists() and not win_result.exists(), seconds))
+    else:
+        check(win.stderr == lin.stderr, "diagnostics differ: %r / %r" % (win.stderr[-300:], lin.stderr[-300:]))
+        if lin_result.is_file() and win_result.is_file():
+            a, b = win_result.read_bytes(), lin_result.read_bytes()
+            check(a == b, "result files differ: " + first_difference(a, b))
+            log("%s: exit status %d under wine, %d on Linux; standard output %d bytes identical: %s; "
+                "result %d bytes identical: %s (wine run %.1f s)"
+                % (name, win.returncode, lin.returncode, len(win.stdout), win.stdout == lin.stdout, len(a), a == b,
+                   seconds))
+        else:
+            check(False, "missing result: Linux %s, wine %s" % (lin_result.is_file(), win_result.is_file()))
+    check(not (work / "images").exists(), "the Windows build wrote beside its working folder instead of c:\\images")
+    return failures
+
+
+def main() -> int:
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument("--talvero", required=True)
+    ap.add_argument("--source", type=Path, required=True)
+    ap.add_argument("--build", type=Path, required=True)
+    ap.add_argument("--cmake", default="cmake")
+    ap.add_argument("--generator", default="Unix Makefiles")
+    ap.add_argument("--examples", type=Path, default=Path(__file__).resolve().parents[2] / "examples" / "images")
+    args = ap.parse_args()
+    linux_exe = str(Path(args.talvero).resolve())
+    args.build = args.build.resolve()
+
+    windows_exe = build_windows(args)
+    work = Path(tempfile.mkdtemp(prefix="talvero-wine-"))
+    wine = Wine(work)
+    failures: list[str] = []
+    try:
+        wine.boot()
+        # The program is copied into the prefix, as it would be installed.
+        installed = wine.drive_c() / "talvero" / "talvero.exe"
+        installed.parent.mkdir()
+        shutil.copy(windows_exe, installed)
+
+        demo_inputs = {n: (args.examples / "demo" / (n + ".dxf")).read_bytes() for n in ("north", "south")}
+        cases = {
+            "demo": dxfcases.Case("demo", ["north", "south"], "merged", demo_inputs, None),
+            "layouts": dxfcases.layouts_case(),
+            "starts": dxfcases.starts_case(),
+            "missing": dxfcases.Case("lost", ["north", "nowhere"], "merged", {"north": demo_inputs["north"]}, None),
+        }
+        for name, case in cases.items():
+            failures += compare(name, case, linux_exe, installed, wine, work)
+    finally:
+        wine.close()
+        if failures:
+            print("files kept in %s" % work)
+        else:
+            shutil.rmtree(work, ignore_errors=True)
+    for f in failures:
+        print("FAIL: " + f)
+    print("OK" if not failures else "%d failures" % len(failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
