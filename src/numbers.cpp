@@ -9,7 +9,6 @@ namespace {
 
 constexpr double two52 = 4503599627370496.0;
 
-char* put_i64(char* p, std::int64_t v) { return std::to_chars(p, p + 24, v).ptr; }
 
 // The full decimal text of a whole-valued double.
 char* put_whole(char* p, double whole) {
@@ -18,7 +17,6 @@ char* put_whole(char* p, double whole) {
 
 }  // namespace
 
-char* put_int_any(char* p, int v) { return std::to_chars(p, p + 12, v).ptr; }
 
 char* put_rounded(char* p, double x) {
   if (x > -2147483648.0 && x < 2147483648.0) {

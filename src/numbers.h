@@ -1,12 +1,46 @@
 // Conversions of reals to the integers the result holds, and their decimal text.
 #pragma once
 
+#include <cstddef>
+#include <cstring>
 #include <string>
 
 // Longest text any of the functions below produces, sign included.
 inline constexpr int max_number_text = 340;
 
-char* put_int_any(char* p, int v);
+// Two decimal digits for each number below 100.
+inline constexpr char digit_pairs[201] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+// Writes the decimal text of v at p and returns the end.
+inline char* put_u64(char* p, unsigned long long v) {
+  char text[20];
+  char* t = text + 20;
+  while (v >= 100) {
+    t -= 2;
+    std::memcpy(t, digit_pairs + 2 * (v % 100), 2);
+    v /= 100;
+  }
+  if (v >= 10) {
+    t -= 2;
+    std::memcpy(t, digit_pairs + 2 * v, 2);
+  } else {
+    *--t = static_cast<char>('0' + v);
+  }
+  const auto n = static_cast<std::size_t>(text + 20 - t);
+  std::memcpy(p, t, n);
+  return p + n;
+}
+
+inline char* put_i64(char* p, long long v) {
+  if (v < 0) {
+    *p++ = '-';
+    return put_u64(p, 0ull - static_cast<unsigned long long>(v));
+  }
+  return put_u64(p, static_cast<unsigned long long>(v));
+}
 
 // Writes the decimal text of v at p and returns the end.
 inline char* put_int(char* p, int v) {
@@ -15,11 +49,10 @@ inline char* put_int(char* p, int v) {
     return p + 1;
   }
   if (static_cast<unsigned>(v) < 100) {
-    p[0] = static_cast<char>('0' + v / 10);
-    p[1] = static_cast<char>('0' + v % 10);
+    std::memcpy(p, digit_pairs + 2 * v, 2);
     return p + 2;
   }
-  return put_int_any(p, v);
+  return put_i64(p, v);
 }
 
 // Writes the exact integer of x + 0.5 (the sum taken exactly) truncated toward

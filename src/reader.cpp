@@ -259,19 +259,27 @@ int Reader::peek_keep(Token& kept, const char*& start) {
 // the literal may go on past the loaded bytes or needs the general conversion.
 constexpr std::uint64_t powers_of_ten_int[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
-bool Reader::fast_real(bool convert, double& out, bool& found) {
+template <bool convert>
+bool Reader::fast_real(double& out, bool& found) {
   const char* p = pos;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
   // Up to eight digits before and after the point are taken in one step each;
   // longer runs go to the general conversion.
   std::uint64_t m = 0, part = 0;
-  int whole = convert ? scan::leading_digits(p, &m) : scan::leading_digit_count(p);
+  int whole = 0;
+  if constexpr (convert)
+    whole = scan::leading_digits(p, &m);
+  else
+    whole = scan::leading_digit_count(p);
   p += whole;
   int fraction = 0;
   if (*p == '.') {
     ++p;
-    fraction = convert ? scan::leading_digits(p, &part) : scan::leading_digit_count(p);
+    if constexpr (convert)
+      fraction = scan::leading_digits(p, &part);
+    else
+      fraction = scan::leading_digit_count(p);
     p += fraction;
     m = m * powers_of_ten_int[fraction] + part;
   }
@@ -290,7 +298,7 @@ bool Reader::fast_real(bool convert, double& out, bool& found) {
     // m has at most 14 digits: m * 10^e is correctly rounded by one operation.
     int e = exponent - fraction;
     if (e < -22 || e > 22) return false;
-    double v = static_cast<double>(m);
+    double v = static_cast<double>(static_cast<std::int64_t>(m));
     v = e < 0 ? v / powers_of_ten[-e] : v * powers_of_ten[e];
     out = negative ? -v : v;
   }
@@ -298,6 +306,9 @@ bool Reader::fast_real(bool convert, double& out, bool& found) {
   found = digits;
   return true;
 }
+
+template bool Reader::fast_real<true>(double&, bool&);
+template bool Reader::fast_real<false>(double&, bool&);
 
 // The real read where the fast path declines: the literal may go on in the
 // next block, or has long digit runs, or a large exponent.

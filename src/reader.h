@@ -98,7 +98,7 @@ struct Reader {
   bool read_real(double& out) {
     if (!skip_space()) return false;
     bool found = false;
-    if (fast_real(true, out, found)) return found;
+    if (fast_real<true>(out, found)) return found;
     return slow_real(true, out);
   }
   // Consumes a real exactly like read_real, without converting it.
@@ -106,7 +106,7 @@ struct Reader {
     if (!skip_space()) return false;
     bool found = false;
     double unused = 0;
-    if (fast_real(false, unused, found)) return found;
+    if (fast_real<false>(unused, found)) return found;
     return slow_real(false, unused);
   }
   // Drops the non-whitespace bytes at the read position (the rest of a token
@@ -151,7 +151,8 @@ struct Reader {
   void pass_token_bytes();
   bool read_int_slow(int& out);
   bool slow_real(bool convert, double& out);
-  bool fast_real(bool convert, double& out, bool& found);
+  template <bool convert>
+  bool fast_real(double& out, bool& found);
   int peek_keep(Token& kept, const char*& start);
 
   std::vector<char> buf;      // one block, then the NUL sentinel and room for vector loads
