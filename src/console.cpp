@@ -19,7 +19,6 @@ void Console::attach_memory(std::string_view answers, std::string* shown) {
 }
 
 void Console::paced_flush() {
-  since_check = 0;
   long long now = host::now_ms();
   if (now - last_flush_ms >= 100) {
     out.flush();

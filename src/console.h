@@ -24,7 +24,7 @@ struct Console {
   // After a running count: keeps a terminal up to date at least every tenth
   // of a second without a write per count.
   void progress() {
-    if (terminal && ++since_check >= 64) paced_flush();
+    if (terminal) paced_flush();
   }
 
   Output out;
@@ -34,7 +34,6 @@ struct Console {
   void paced_flush();
 
   bool terminal = false;
-  unsigned since_check = 0;
   long long last_flush_ms = 0;
 };
 
