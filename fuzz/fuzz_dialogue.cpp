@@ -1,0 +1,147 @@
+// Fuzzes the dialogue: the fuzzer's bytes are the operator's answers, over an
+// images folder d holding two drawings, one in a subfolder and a link to one
+// of them. Whatever the answers, no input is ever replaced, a failed run
+// changes no file and leaves no temporary one, and a completed run leaves its
+// result where the dialogue said.
+#include <sanitizer/common_interface_defs.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "dialogue.h"
+#include "host.h"
+#include "merge.h"
+#include "state.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path scratch;                          // what TALVERO_IMAGES names
+std::map<fs::path, std::string> drawings;  // the fixture drawings and their bytes
+const fs::path link_name = "d/alias.dxf";  // a link to d/a.dxf
+
+struct RemoveScratch {
+  ~RemoveScratch() {
+    std::error_code ec;
+    if (!scratch.empty()) fs::remove_all(scratch, ec);
+  }
+} remove_scratch;
+
+// Says what broke where the sanitizers report (standard error may be closed), then stops.
+[[noreturn]] void fail(const std::string& what) {
+  __sanitizer_report_error_summary(("fuzz_dialogue: " + what).c_str());
+  std::abort();
+}
+
+void require(bool ok, const char* what) {
+  if (!ok) fail(what);
+}
+
+std::string read(const fs::path& p) {
+  std::ifstream f(p, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+}
+
+void write(const fs::path& p, const std::string& bytes) {
+  std::ofstream f(p, std::ios::binary | std::ios::trunc);
+  f << bytes;
+}
+
+// True for the name of a temporary result: "<name>.dxf.tmp<pid>-<n>".
+bool temporary_name(const std::string& name) {
+  std::size_t at = name.rfind(".dxf.tmp");
+  if (at == std::string::npos) return false;
+  std::string_view rest = std::string_view(name).substr(at + 8);
+  std::size_t dash = rest.find('-');
+  auto digits = [](std::string_view s) {
+    return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  return dash != std::string_view::npos && digits(rest.substr(0, dash)) && digits(rest.substr(dash + 1));
+}
+
+bool temporary_left() {
+  for (const auto& e : fs::recursive_directory_iterator(scratch))
+    if (temporary_name(e.path().filename().string())) return true;
+  return false;
+}
+
+// True when the fixture drawing is one of the inputs the dialogue took.
+bool named_as_input(const fs::path& drawing) {
+  for (int n = 1; n <= num_arch; ++n) {
+    std::error_code ec;
+    std::string path = host::map_path(reinterpret_cast<const char*>(capas[n].nombre));
+    if (fs::equivalent(path, scratch / drawing, ec)) return true;
+  }
+  return false;
+}
+
+// Removes whatever the run made and puts the fixture back as it was.
+void restore() {
+  std::vector<fs::path> extra;
+  for (const auto& e : fs::recursive_directory_iterator(scratch)) {
+    fs::path rel = fs::relative(e.path(), scratch);
+    if (!e.is_directory() && rel != link_name && drawings.count(rel) == 0) extra.push_back(e.path());
+  }
+  for (const fs::path& p : extra) fs::remove(p);
+  for (const auto& [rel, bytes] : drawings)
+    if (read(scratch / rel) != bytes) write(scratch / rel, bytes);
+  if (!fs::is_symlink(scratch / link_name)) {
+    fs::remove(scratch / link_name);
+    fs::create_symlink("a.dxf", scratch / link_name);
+  }
+}
+
+const char* const drawing_a =
+    "  0\nSECTION\n  2\nHEADER\n  9\n$EXTMIN\n 10\n1.5\n 20\n2.5\n 30\n0.0\n  9\n$EXTMAX\n 10\n10.5\n 20\n20.5\n"
+    " 30\n5.0\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n  0\nPOLYLINE\n  8\nA\n 66\n1\n 70\n     0\n 10\n0\n"
+    " 20\n0\n  0\nVERTEX\n  8\nA\n 70\n     0\n 10\n2.5\n 20\n3.5\n 30\n4.5\n  0\nSEQEND\n  0\nENDSEC\n  0\nEOF\n";
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  std::string pattern = (fs::temp_directory_path() / "fuzz_dialogue-XXXXXX").string();
+  if (::mkdtemp(pattern.data()) == nullptr) fail("cannot make a scratch folder");
+  scratch = pattern;
+  fs::create_directories(scratch / "d/s");
+  std::string a = drawing_a;
+  std::string b = a;
+  b.replace(b.find("\nA\n"), 3, "\nB\n");
+  drawings = {{"d/a.dxf", a}, {"d/b.dxf", b}, {"d/s/c.dxf", a + "  0\nEOF\n"}};
+  restore();
+  ::setenv("TALVERO_IMAGES", scratch.c_str(), 1);
+  return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  std::string_view answers(reinterpret_cast<const char*>(data), size);
+  // ".." in a name could reach folders outside the scratch one.
+  if (answers.find("..") != std::string_view::npos) return -1;
+
+  reset_state();
+  std::string shown;
+  console.attach_memory(answers, &shown);
+  bool opened = opening();
+  bool done = false;
+  if (opened) {
+    require(f2.is_open() && fs::exists(f2.temp_path), "no temporary result after the dialogue");
+    require(f2.temp_path.starts_with(f2.host_path + ".tmp"), "the temporary result is not beside the result");
+    done = treatment();
+    require(!done || fs::exists(f2.host_path), "no result after a complete merge");
+  }
+  require(!temporary_left(), "a temporary file was left");
+  for (const auto& [rel, bytes] : drawings) {
+    // An input is never the result; a failed run writes nothing at all.
+    if (!done || named_as_input(rel)) require(read(scratch / rel) == bytes, "a drawing was changed");
+  }
+  restore();
+  return 0;
+}
