@@ -37,8 +37,9 @@ void show_extents(const Extents& e);
 void write_header(const Extents& e);
 [[nodiscard]] bool write_file(MergeFrame& m, int i);
 
-// Shared by both passes: opening and closing input i, and the one warning
+// Shared by both passes: the console line naming input i, opening and closing it, and the one warning
 // per input about a read that found no item where the layout expects one.
+void show_file_line(int i);
 [[nodiscard]] bool open_input(int i);
 [[nodiscard]] bool close_input(int i);
 void warn_layout(MergeFrame& m, int i);

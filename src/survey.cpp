@@ -46,11 +46,8 @@ void skip_vertex(MergeFrame& m, int i) {
 }  // namespace
 
 bool survey_file(MergeFrame& m, int i) {
-  console.text("\n\n\tFile ");
-  console.out.put_int(i);
-  console.text(" Name : ");
-  console.text(reinterpret_cast<const char*>(capas[i].nombre));
-  console.text(" \n\n");
+  show_file_line(i);
+  console.text("\n\n");
   console.flush();
   if (!open_input(i)) return false;
   m.segm = 0;

@@ -27,6 +27,14 @@ bool result_write_failed() {
 
 }  // namespace
 
+void show_file_line(int i) {
+  console.text("\n\n\tFile ");
+  console.out.put_int(i);
+  console.text(" Name : ");
+  console.text(reinterpret_cast<const char*>(capas[i].nombre));
+  console.text(" ");
+}
+
 bool open_input(int i) {
   std::string why;
   std::string composed(reinterpret_cast<const char*>(capas[i].nombre));

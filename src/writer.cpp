@@ -102,11 +102,7 @@ void write_header(const Extents& e) {
 }
 
 bool write_file(MergeFrame& m, int i) {
-  console.text("\n\n\tFile ");
-  console.out.put_int(i);
-  console.text(" Name : ");
-  console.text(reinterpret_cast<const char*>(capas[i].nombre));
-  console.text(" ");
+  show_file_line(i);
   console.flush();
   if (!open_input(i)) return false;
   m.segm = 0;
