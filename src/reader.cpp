@@ -55,7 +55,8 @@ void Token::append(const char* p, std::size_t n) {
 Reader::Reader(std::size_t block_size)
     : buf((block_size < 16 ? 16 : block_size) + load_margin),
       block(buf.size() - load_margin),
-      space(block / 64 + 2) {
+      space(block / 64 + 2),
+      starts(block / 2 + 2 + 64) {
   close();
 }
 
@@ -64,6 +65,7 @@ void Reader::resize_block(std::size_t block_size) {
   buf.assign((block_size < 16 ? 16 : block_size) + load_margin, '\0');
   block = buf.size() - load_margin;
   space.assign(block / 64 + 2, 0);
+  starts.assign(block / 2 + 2 + 64, 0);
   close();
 }
 
@@ -99,6 +101,8 @@ void Reader::close() {
   pos = end = buf.data();
   buf[0] = '\0';
   scan::space_bits(buf.data(), 0, space.data());
+  count = next = 0;
+  inside = false;
   source_done = false;
   eof = false;
   lines_before = 0;
@@ -116,6 +120,8 @@ bool Reader::refill() {
   pos = end = b;
   *b = '\0';
   scan::space_bits(b, 0, space.data());
+  count = next = 0;
+  inside = false;
   while (!source_done) {
     std::size_t n = 0;
     if (source == Source::memory) {
@@ -140,10 +146,63 @@ bool Reader::refill() {
       end = b + n;
       b[n] = '\0';
       scan::space_bits(b, n, space.data());
+      index_tokens(n);
       return true;
     }
   }
   return false;
+}
+
+namespace {
+
+// Appends the positions of the set bits of `bits` (plus base) at out[count].
+// Writes 16 entries whatever the count, so out needs 64 entries of room.
+// Set bits of w, without relying on a population-count instruction.
+inline int bit_count(std::uint64_t w) {
+#if defined(__POPCNT__)
+  return std::popcount(w);
+#else
+  w = w - ((w >> 1) & 0x5555555555555555ull);
+  w = (w & 0x3333333333333333ull) + ((w >> 2) & 0x3333333333333333ull);
+  w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return static_cast<int>((w * 0x0101010101010101ull) >> 56);
+#endif
+}
+
+inline void append_positions(std::uint64_t bits, std::uint32_t base, std::uint32_t* out, std::size_t& count) {
+  const int n = bit_count(bits);
+  std::uint32_t* o = out + count;
+  for (int j = 0; j < 16; ++j) {
+    o[j] = base + static_cast<std::uint32_t>(std::countr_zero(bits));
+    bits &= bits - 1;
+  }
+  for (int j = 16; j < n; ++j) {
+    o[j] = base + static_cast<std::uint32_t>(std::countr_zero(bits));
+    bits &= bits - 1;
+  }
+  count += static_cast<std::size_t>(n);
+}
+
+}  // namespace
+
+// Lists where the loaded tokens start, from the whitespace bitmap. The byte
+// before the block counts as whitespace; a token that goes on from the
+// previous block is taken over by the general scan.
+void Reader::index_tokens(std::size_t n) {
+  const std::uint64_t* ws = space.data();
+  const std::size_t last = n / 64;
+  std::uint64_t before = 1;  // whitespace flag of the byte before each word
+  std::size_t started = 0;
+  for (std::size_t w = 0; w <= last; ++w) {
+    std::uint64_t cur = ws[w];
+    std::uint64_t first = ~cur & ((cur << 1) | before);  // token bytes after whitespace
+    before = cur >> 63;
+    if (w == last) first &= (std::uint64_t{1} << (n % 64)) - 1;  // nothing starts at n or later
+    append_positions(first, static_cast<std::uint32_t>(w * 64), starts.data(), started);
+  }
+  count = started;
+  next = 0;
+  inside = false;
 }
 
 bool Reader::skip_space_slow() {
@@ -189,6 +248,17 @@ bool Reader::skip_token_rest() {
   return true;
 }
 
+bool Reader::scan_token(Token* out) {
+  if (!skip_space()) return false;
+  const char* start = pos;
+  pos = token_end(pos);
+  if (pos != end) {
+    if (out != nullptr) out->assign(start, static_cast<std::size_t>(pos - start));
+    return true;
+  }
+  return out != nullptr ? read_token_rest(*out, start) : skip_token_rest();
+}
+
 bool Reader::read_token(std::string& out) {
   if (!read_token(scratch)) return false;
   out.assign(scratch.view());
@@ -199,17 +269,17 @@ void Reader::drop_rest_of_token() {
   if (eof) return;
   for (;;) {
     pass_token_bytes();
-    if (pos != end) return;
+    if (pos != end) break;
     if (!refill()) {
       eof = true;
-      return;
+      break;
     }
   }
+  resync();
 }
 
-// The integer read where the fast path declines: the number may go on in
-// the next block, or has more digits than 64 bits hold, or there is none.
-bool Reader::read_int_slow(int& out) {
+bool Reader::scan_int(int& out) {
+  if (!skip_space()) return false;
   bool negative = false;
   if (*pos == '+' || *pos == '-') {
     negative = *pos == '-';

@@ -59,55 +59,68 @@ struct Reader {
   void close();
 
   // Each read first skips whitespace, and returns false when it stores nothing.
+  // A read that takes one whole token of the loaded block goes through the
+  // block's token index; anything else (a token that may go on in the next
+  // block, a number the read stops inside, a long literal) goes through the
+  // general scan, which then puts the index back in step.
   // Token read: the next run of non-whitespace bytes, whole.
   bool read_token(Token& out) {
-    if (!skip_space()) return false;
-    const char* start = pos;
-    pos = token_end(pos);
-    if (pos != end) {
-      out.assign_padded(start, static_cast<std::size_t>(pos - start));
-      return true;
+    if (on_token()) {
+      const char* s = buf.data() + starts[next];
+      const char* e = token_end(s);
+      if (e != end) {
+        out.assign_padded(s, static_cast<std::size_t>(e - s));
+        pos = e;
+        ++next;
+        return true;
+      }
     }
-    return read_token_rest(out, start);
+    bool ok = scan_token(&out);
+    resync();
+    return ok;
   }
   bool read_token(std::string& out);
   // Consumes a token exactly like read_token, without keeping it.
   bool skip_token() {
-    if (!skip_space()) return false;
-    pos = token_end(pos);
-    return pos != end || skip_token_rest();
+    if (on_token()) {
+      const char* e = token_end(buf.data() + starts[next]);
+      if (e != end) {
+        pos = e;
+        ++next;
+        return true;
+      }
+    }
+    bool ok = scan_token(nullptr);
+    resync();
+    return ok;
   }
   // Integer read: optional sign and decimal digits, saturated to 32 bits.
   // A sign is consumed even when no digit follows it.
   bool read_int(int& out) {
-    if (!skip_space()) return false;
-    const char* p = pos;
-    bool negative = *p == '-';
-    p += (*p == '-' || *p == '+');
-    const char* digits = p;
-    std::uint64_t magnitude = 0;
-    while (scan::is_digit(*p)) magnitude = magnitude * 10 + static_cast<unsigned>(*p++ - '0');
-    const auto count = p - digits;
-    if (count == 0 || count > 18 || p == end) return read_int_slow(out);
-    pos = p;
-    out = saturate(negative, magnitude);
-    return true;
+    if (on_token()) {
+      const char* s = buf.data() + starts[next];
+      const char* e = token_end(s);
+      const char* digits = s + (*s == '-' || *s == '+');
+      std::uint64_t v;
+      int k = scan::leading_digits(digits, &v);
+      if (k > 0 && digits + k == e && e != end) {
+        out = *s == '-' ? -static_cast<int>(v) : static_cast<int>(v);
+        pos = e;
+        ++next;
+        return true;
+      }
+    }
+    bool ok = scan_int(out);
+    resync();
+    return ok;
   }
   // Real read: optional sign, digits, optional point and fraction, optional
   // exponent. A lone sign or point is consumed by the failing read.
-  bool read_real(double& out) {
-    if (!skip_space()) return false;
-    bool found = false;
-    if (fast_real<true>(out, found)) return found;
-    return slow_real(true, out);
-  }
+  bool read_real(double& out) { return real<true>(out); }
   // Consumes a real exactly like read_real, without converting it.
   bool skip_real() {
-    if (!skip_space()) return false;
-    bool found = false;
     double unused = 0;
-    if (fast_real<false>(unused, found)) return found;
-    return slow_real(false, unused);
+    return real<false>(unused);
   }
   // Drops the non-whitespace bytes at the read position (the rest of a token
   // an integer read refused).
@@ -125,6 +138,51 @@ struct Reader {
 
  private:
   enum class Source { none, fd, memory };
+
+  // True when the read position is not inside a token and the index holds
+  // the next token.
+  [[nodiscard]] bool on_token() const { return !inside && next < count; }
+  template <bool convert>
+  bool real(double& out) {
+    if (on_token()) {
+      const char* e = token_end(buf.data() + starts[next]);
+      if (e != end) {
+        pos = buf.data() + starts[next];
+        bool found = false;
+        if (fast_real<convert>(out, found)) {
+          if (pos == e) {
+            ++next;
+          } else {
+            resync();
+          }
+          return found;
+        }
+        bool ok = slow_real(convert, out);
+        resync();
+        return ok;
+      }
+    }
+    bool ok = scan_real<convert>(out);
+    resync();
+    return ok;
+  }
+  // The general scans, from the read position.
+  bool scan_token(Token* out);
+  bool scan_int(int& out);
+  template <bool convert>
+  bool scan_real(double& out) {
+    if (!skip_space()) return false;
+    bool found = false;
+    if (fast_real<convert>(out, found)) return found;
+    return slow_real(convert, out);
+  }
+  // Puts next and inside in step with the read position after a general scan.
+  void resync() {
+    const auto at = static_cast<std::uint32_t>(pos - buf.data());
+    while (next < count && starts[next] < at) ++next;
+    inside = pos != end && !scan::is_space(static_cast<unsigned char>(*pos)) && (next == count || starts[next] != at);
+  }
+  void index_tokens(std::size_t n);
 
   // Skips whitespace, loading blocks as needed; false (end indication set) at the end.
   bool skip_space() {
@@ -149,7 +207,6 @@ struct Reader {
   bool read_token_rest(Token& out, const char* start);
   bool skip_token_rest();
   void pass_token_bytes();
-  bool read_int_slow(int& out);
   bool slow_real(bool convert, double& out);
   template <bool convert>
   bool fast_real(double& out, bool& found);
@@ -158,6 +215,10 @@ struct Reader {
   std::vector<char> buf;      // one block, then the NUL sentinel and room for vector loads
   std::size_t block = 0;      // bytes loaded at most per block
   std::vector<std::uint64_t> space;  // one bit per loaded byte: set for whitespace
+  std::vector<std::uint32_t> starts;  // where the loaded tokens start (offsets in buf)
+  std::size_t count = 0;  // tokens in the index
+  std::size_t next = 0;   // the first token starting at or after the read position
+  bool inside = false;    // the read position is inside a token (a read stopped in one)
   const char* pos = nullptr;  // next unread byte
   const char* end = nullptr;  // end of the loaded bytes (free of CRs), where a NUL stands
   Source source = Source::none;
