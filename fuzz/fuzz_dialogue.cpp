@@ -19,42 +19,13 @@
 #include "dialogue.h"
 #include "host.h"
 #include "merge.h"
+#include "scratch.h"
 #include "state.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
-fs::path scratch;                          // what TALVERO_IMAGES names
 std::map<fs::path, std::string> drawings;  // the fixture drawings and their bytes
 const fs::path link_name = "d/alias.dxf";  // a link to d/a.dxf
-
-struct RemoveScratch {
-  ~RemoveScratch() {
-    std::error_code ec;
-    if (!scratch.empty()) fs::remove_all(scratch, ec);
-  }
-} remove_scratch;
-
-// Says what broke where the sanitizers report (standard error may be closed), then stops.
-[[noreturn]] void fail(const std::string& what) {
-  __sanitizer_report_error_summary(("fuzz_dialogue: " + what).c_str());
-  std::abort();
-}
-
-void require(bool ok, const char* what) {
-  if (!ok) fail(what);
-}
-
-std::string read(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  return std::string((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
-}
-
-void write(const fs::path& p, const std::string& bytes) {
-  std::ofstream f(p, std::ios::binary | std::ios::trunc);
-  f << bytes;
-}
 
 // True for the name of a temporary result: "<name>.dxf.tmp<pid>-<n>".
 bool temporary_name(const std::string& name) {

@@ -18,38 +18,12 @@
 
 #include "dialogue.h"
 #include "merge.h"
+#include "scratch.h"
 #include "state.h"
-
-namespace fs = std::filesystem;
 
 namespace {
 
 constexpr std::string_view separator = "\n--8<--\n";
-
-fs::path scratch;  // the images folder; the inputs and the result are in scratch/m
-
-struct RemoveScratch {
-  ~RemoveScratch() {
-    std::error_code ec;
-    if (!scratch.empty()) fs::remove_all(scratch, ec);
-  }
-} remove_scratch;
-
-// Says what broke where the sanitizers report (standard error may be closed), then stops.
-[[noreturn]] void fail(const std::string& what) {
-  __sanitizer_report_error_summary(("fuzz_merge: " + what).c_str());
-  std::abort();
-}
-
-void require(bool ok, const char* what) {
-  if (!ok) fail(what);
-}
-
-void write(const fs::path& p, std::string_view bytes) {
-  std::ofstream f(p, std::ios::binary | std::ios::trunc);
-  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  require(static_cast<bool>(f), "cannot write an input");
-}
 
 // Tokens of `input` that make the writing pass copy an entity. The count is an
 // upper bound whether or not a keyword followed by a NUL byte matches.
