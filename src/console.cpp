@@ -2,6 +2,7 @@
 #include "console.h"
 
 #include "host.h"
+#include "state.h"
 
 Console::Console() : out(std::size_t{64} << 10), in(std::size_t{64} << 10) {}
 
@@ -27,7 +28,6 @@ void Console::paced_flush() {
 }
 
 void complain(std::string_view message) {
-  extern Console console;
   console.flush();
   std::string text = "talvero: ";
   text += message;
