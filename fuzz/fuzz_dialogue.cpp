@@ -27,21 +27,9 @@ namespace {
 std::map<fs::path, std::string> drawings;  // the fixture drawings and their bytes
 const fs::path link_name = "d/alias.dxf";  // a link to d/a.dxf
 
-// True for the name of a temporary result: "<name>.dxf.tmp<pid>-<n>".
-bool temporary_name(const std::string& name) {
-  std::size_t at = name.rfind(".dxf.tmp");
-  if (at == std::string::npos) return false;
-  std::string_view rest = std::string_view(name).substr(at + 8);
-  std::size_t dash = rest.find('-');
-  auto digits = [](std::string_view s) {
-    return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
-  };
-  return dash != std::string_view::npos && digits(rest.substr(0, dash)) && digits(rest.substr(dash + 1));
-}
-
 bool temporary_left() {
   for (const auto& e : fs::recursive_directory_iterator(scratch))
-    if (temporary_name(e.path().filename().string())) return true;
+    if (host::is_temporary_name(e.path().filename().string())) return true;
   return false;
 }
 

@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "dialogue.h"
+#include "host.h"
 #include "merge.h"
 #include "scratch.h"
 #include "state.h"
@@ -100,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(text.starts_with("  0\r\nSECTION\r\n  2\r\nHEADER\r\n") && text.ends_with("EOF\r\n"),
           "the result does not begin with the header or end with EOF");
   for (const auto& e : fs::directory_iterator(folder))
-    require(e.path().filename().string().find(".tmp") == std::string::npos, "a temporary file was left");
+    require(!host::is_temporary_name(e.path().filename().string()), "a temporary file was left");
   fs::remove(result);
   return 0;
 }

@@ -133,9 +133,24 @@ bool same_file(const std::string& a, const std::string& b) {
   return !ec && same;
 }
 
+namespace {
+constexpr std::string_view temp_marker = ".tmp";  // then the process id, a dash and the attempt
+}  // namespace
+
+bool is_temporary_name(std::string_view file_name) {
+  std::size_t at = file_name.rfind(temp_marker);
+  if (at == std::string_view::npos) return false;
+  std::string_view rest = file_name.substr(at + temp_marker.size());
+  std::size_t dash = rest.find('-');
+  auto digits = [](std::string_view s) {
+    return !s.empty() && s.find_first_not_of("0123456789") == std::string_view::npos;
+  };
+  return dash != std::string_view::npos && digits(rest.substr(0, dash)) && digits(rest.substr(dash + 1));
+}
+
 int create_temp_beside(const std::string& final_path, std::string& temp_path, std::string& why) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temp_path = final_path + ".tmp" + std::to_string(sys_pid()) + "-" + std::to_string(attempt);
+    temp_path = final_path + std::string(temp_marker) + std::to_string(sys_pid()) + "-" + std::to_string(attempt);
     int fd = sys_open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | binary_flag, 0666);
     if (fd >= 0) {
       remember_temp(temp_path);

@@ -38,6 +38,9 @@ void close_fd(int fd);
 [[nodiscard]] int create_temp_beside(const std::string& final_path, std::string& temp_path,
                                      std::string& why);
 
+// True for a name create_temp_beside gives: "<name>.tmp<pid>-<n>".
+[[nodiscard]] bool is_temporary_name(std::string_view file_name);
+
 // Closes the temporary file and moves it over `final_path`; false with the reason on failure.
 [[nodiscard]] bool commit_temp(int fd, const std::string& temp_path, const std::string& final_path,
                                std::string& why);

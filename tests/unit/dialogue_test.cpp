@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "host.h"
 #include "test_env.h"
 
 namespace {
@@ -56,6 +57,9 @@ TEST_F(Dialogue, ComposesPathsAndShowsEveryQuestion) {
   EXPECT_EQ(capas[0].nombre[0], 0);
   EXPECT_EQ(f2.composed, "c:\\images\\maps\\out.dxf");
   EXPECT_TRUE(f2.is_open());
+  // The temporary file is recognisable as one, and a drawing is not.
+  EXPECT_TRUE(host::is_temporary_name(std::filesystem::path(f2.temp_path).filename().string()));
+  EXPECT_FALSE(host::is_temporary_name("out.dxf"));
   f2.discard();
   EXPECT_EQ(images.entries("maps"), 2u);  // the temporary file is gone again
 }
