@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "ahead.h"
 #include "reader.h"
 
 // The running extremes of the inputs' header extents.
@@ -24,7 +25,13 @@ struct MergeFrame {
   Extents extents;
   int segm = 0;            // POLYLINE entities met in the current input
   bool warned[100] = {};   // inputs already reported as departing from the layout
+  Ahead ahead;             // the second thread for bulk runs ahead of the read position
+  std::uint64_t ahead_tried = ~std::uint64_t{0};  // the last block (Reader::loads) a run ahead was tried in
 };
+
+// Starts a run ahead in the loaded block, once per block; returns where it
+// starts, or nullptr.
+const char* start_ahead(MergeFrame& m, bool write);
 
 // Runs both passes over capas[1..num_arch] and completes f2. Returns false,
 // after saying why on standard error, when an input cannot be read or the

@@ -18,12 +18,8 @@ char* put_whole(char* p, double whole) {
 }  // namespace
 
 
-char* put_rounded(char* p, double x) {
-  if (x > -2147483648.0 && x < 2147483648.0) {
-    std::int64_t r = rounded_small(x);
-    if (r >= INT32_MIN && r <= INT32_MAX) return put_int(p, static_cast<int>(r));
-    return put_i64(p, r);
-  }
+// Beyond 32 bits.
+char* put_rounded_large(char* p, double x) {
   if (std::fabs(x) < two52) {
     // floor(x + 0.5) is floor(x) plus one when the fraction reaches one half;
     // below -0.5 truncation toward zero adds one more unless the sum is whole.

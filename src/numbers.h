@@ -5,6 +5,8 @@
 #include <cstring>
 #include <string>
 
+#include "scan.h"
+
 // Longest text any of the functions below produces, sign included.
 inline constexpr int max_number_text = 340;
 
@@ -15,7 +17,7 @@ inline constexpr char digit_pairs[201] =
     "8081828384858687888990919293949596979899";
 
 // Writes the decimal text of v at p and returns the end.
-inline char* put_u64(char* p, unsigned long long v) {
+TALVERO_INLINE char* put_u64(char* p, unsigned long long v) {
   char text[20];
   char* t = text + 20;
   while (v >= 100) {
@@ -34,7 +36,7 @@ inline char* put_u64(char* p, unsigned long long v) {
   return p + n;
 }
 
-inline char* put_i64(char* p, long long v) {
+TALVERO_INLINE char* put_i64(char* p, long long v) {
   if (v < 0) {
     *p++ = '-';
     return put_u64(p, 0ull - static_cast<unsigned long long>(v));
@@ -43,7 +45,7 @@ inline char* put_i64(char* p, long long v) {
 }
 
 // Writes the decimal text of v at p and returns the end.
-inline char* put_int(char* p, int v) {
+TALVERO_INLINE char* put_int(char* p, int v) {
   if (static_cast<unsigned>(v) < 10) {
     *p = static_cast<char>('0' + v);
     return p + 1;
@@ -55,22 +57,30 @@ inline char* put_int(char* p, int v) {
   return put_i64(p, v);
 }
 
-// Writes the exact integer of x + 0.5 (the sum taken exactly) truncated toward
-// zero: 12.5 gives 13, -12.2 gives -11, the largest double below 0.5 gives 0.
-// Room for max_number_text bytes is needed at p.
-char* put_rounded(char* p, double x);
-
 // Writes the exact integer of x truncated toward zero (-0.7 gives 0).
 char* put_truncated(char* p, double x);
 
 // x + 0.5 (the sum taken exactly) truncated toward zero, for |x| < 2^31.
-inline long long rounded_small(double x) {
+TALVERO_INLINE long long rounded_small(double x) {
   auto t = static_cast<long long>(x);
   if (x < static_cast<double>(t)) --t;  // t = floor(x)
   double frac = x - static_cast<double>(t);
   long long r = t + (frac >= 0.5 ? 1 : 0);
   if (x < -0.5 && frac != 0.5) ++r;
   return r;
+}
+
+// Writes the exact integer of x + 0.5 (the sum taken exactly) truncated toward
+// zero: 12.5 gives 13, -12.2 gives -11, the largest double below 0.5 gives 0.
+// Room for max_number_text bytes is needed at p.
+char* put_rounded_large(char* p, double x);
+TALVERO_INLINE char* put_rounded(char* p, double x) {
+  if (x > -2147483648.0 && x < 2147483648.0) {
+    const long long r = rounded_small(x);
+    if (r >= -2147483647 - 1 && r <= 2147483647) return put_int(p, static_cast<int>(r));
+    return put_i64(p, r);
+  }
+  return put_rounded_large(p, x);
 }
 
 // Writes x with six decimals, as the console shows extents.

@@ -24,6 +24,13 @@ struct Output {
       put_large(s);
     }
   }
+  // Appends bytes that stay in place until the call returns: large ones are
+  // handed over directly, after what is buffered, without a copy.
+  void put_in_place(std::string_view s) {
+    if (s.size() < buf.size() / 4) return put(s);
+    flush();
+    send(s.data(), s.size());
+  }
   // Appends a text and a CR LF line end.
   void line(std::string_view s) {
     put(s);
@@ -35,6 +42,8 @@ struct Output {
     return buf.data() + used;
   }
   void advance(char* new_end) { used = static_cast<std::size_t>(new_end - buf.data()); }
+  // The end of the buffer: room() returns at least n bytes before it.
+  char* room_end() { return buf.data() + buf.size(); }
 
   void put_int(int v) { advance(::put_int(room(12), v)); }
   void put_rounded(double x) { advance(::put_rounded(room(max_number_text), x)); }

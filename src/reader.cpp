@@ -17,10 +17,6 @@ namespace {
 using scan::is_digit;
 using scan::is_space;
 
-// Exact powers of ten for the fast real conversion.
-constexpr double powers_of_ten[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                      1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-
 // Room after the sentinel for the 16-byte loads of the scanner.
 constexpr std::size_t load_margin = 64;
 
@@ -55,8 +51,7 @@ void Token::append(const char* p, std::size_t n) {
 Reader::Reader(std::size_t block_size)
     : buf((block_size < 16 ? 16 : block_size) + load_margin),
       block(buf.size() - load_margin),
-      space(block / 64 + 2),
-      starts(block / 2 + 2 + 64) {
+      space(block / 64 + 2) {
   close();
 }
 
@@ -65,7 +60,6 @@ void Reader::resize_block(std::size_t block_size) {
   buf.assign((block_size < 16 ? 16 : block_size) + load_margin, '\0');
   block = buf.size() - load_margin;
   space.assign(block / 64 + 2, 0);
-  starts.assign(block / 2 + 2 + 64, 0);
   close();
 }
 
@@ -101,8 +95,6 @@ void Reader::close() {
   pos = end = buf.data();
   buf[0] = '\0';
   scan::space_bits(buf.data(), 0, space.data());
-  count = next = 0;
-  inside = false;
   source_done = false;
   eof = false;
   lines_before = 0;
@@ -120,8 +112,6 @@ bool Reader::refill() {
   pos = end = b;
   *b = '\0';
   scan::space_bits(b, 0, space.data());
-  count = next = 0;
-  inside = false;
   while (!source_done) {
     std::size_t n = 0;
     if (source == Source::memory) {
@@ -146,63 +136,11 @@ bool Reader::refill() {
       end = b + n;
       b[n] = '\0';
       scan::space_bits(b, n, space.data());
-      index_tokens(n);
+      ++blocks_loaded;
       return true;
     }
   }
   return false;
-}
-
-namespace {
-
-// Appends the positions of the set bits of `bits` (plus base) at out[count].
-// Writes 16 entries whatever the count, so out needs 64 entries of room.
-// Set bits of w, without relying on a population-count instruction.
-inline int bit_count(std::uint64_t w) {
-#if defined(__POPCNT__)
-  return std::popcount(w);
-#else
-  w = w - ((w >> 1) & 0x5555555555555555ull);
-  w = (w & 0x3333333333333333ull) + ((w >> 2) & 0x3333333333333333ull);
-  w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Full;
-  return static_cast<int>((w * 0x0101010101010101ull) >> 56);
-#endif
-}
-
-inline void append_positions(std::uint64_t bits, std::uint32_t base, std::uint32_t* out, std::size_t& count) {
-  const int n = bit_count(bits);
-  std::uint32_t* o = out + count;
-  for (int j = 0; j < 16; ++j) {
-    o[j] = base + static_cast<std::uint32_t>(std::countr_zero(bits));
-    bits &= bits - 1;
-  }
-  for (int j = 16; j < n; ++j) {
-    o[j] = base + static_cast<std::uint32_t>(std::countr_zero(bits));
-    bits &= bits - 1;
-  }
-  count += static_cast<std::size_t>(n);
-}
-
-}  // namespace
-
-// Lists where the loaded tokens start, from the whitespace bitmap. The byte
-// before the block counts as whitespace; a token that goes on from the
-// previous block is taken over by the general scan.
-void Reader::index_tokens(std::size_t n) {
-  const std::uint64_t* ws = space.data();
-  const std::size_t last = n / 64;
-  std::uint64_t before = 1;  // whitespace flag of the byte before each word
-  std::size_t started = 0;
-  for (std::size_t w = 0; w <= last; ++w) {
-    std::uint64_t cur = ws[w];
-    std::uint64_t first = ~cur & ((cur << 1) | before);  // token bytes after whitespace
-    before = cur >> 63;
-    if (w == last) first &= (std::uint64_t{1} << (n % 64)) - 1;  // nothing starts at n or later
-    append_positions(first, static_cast<std::uint32_t>(w * 64), starts.data(), started);
-  }
-  count = started;
-  next = 0;
-  inside = false;
 }
 
 bool Reader::skip_space_slow() {
@@ -275,7 +213,6 @@ void Reader::drop_rest_of_token() {
       break;
     }
   }
-  resync();
 }
 
 bool Reader::scan_int(int& out) {
@@ -324,54 +261,15 @@ int Reader::peek_keep(Token& kept, const char*& start) {
 }
 
 // Scans a real that lies wholly in the loaded bytes and converts it when its
-// digits fit 64 bits: m * 10^e with m < 2^53 and |e| <= 22 is correctly rounded
-// by one multiplication or division. Returns false, consuming nothing, when
-// the literal may go on past the loaded bytes or needs the general conversion.
-constexpr std::uint64_t powers_of_ten_int[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-
+// digits fit 64 bits. Returns false, consuming nothing, when the literal may
+// go on past the loaded bytes or needs the general conversion.
 template <bool convert>
 bool Reader::fast_real(double& out, bool& found) {
-  const char* p = pos;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  // Up to eight digits before and after the point are taken in one step each;
-  // longer runs go to the general conversion.
-  std::uint64_t m = 0, part = 0;
-  int whole = 0;
-  if constexpr (convert)
-    whole = scan::leading_digits(p, &m);
-  else
-    whole = scan::leading_digit_count(p);
-  p += whole;
-  int fraction = 0;
-  if (*p == '.') {
-    ++p;
-    if constexpr (convert)
-      fraction = scan::leading_digits(p, &part);
-    else
-      fraction = scan::leading_digit_count(p);
-    p += fraction;
-    m = m * powers_of_ten_int[fraction] + part;
-  }
-  if (whole == 8 || fraction == 8) return false;
-  int exponent = 0;
-  const bool digits = whole + fraction > 0;
-  if (digits && (*p == 'e' || *p == 'E')) {
-    ++p;
-    bool negative_exponent = false;
-    if (*p == '+' || *p == '-') negative_exponent = *p++ == '-';
-    while (is_digit(*p)) exponent = std::min(exponent * 10 + (*p++ - '0'), 100000);
-    if (negative_exponent) exponent = -exponent;
-  }
-  if (p == end) return false;
-  if (convert && digits) {
-    // m has at most 14 digits: m * 10^e is correctly rounded by one operation.
-    int e = exponent - fraction;
-    if (e < -22 || e > 22) return false;
-    double v = static_cast<double>(static_cast<std::int64_t>(m));
-    v = e < 0 ? v / powers_of_ten[-e] : v * powers_of_ten[e];
-    out = negative ? -v : v;
-  }
+  double value = 0;
+  bool digits = false;
+  const char* p = scan::real_literal<convert>(pos, &value, &digits);
+  if (p == nullptr || p == end) return false;
+  if (convert && digits) out = value;
   pos = p;
   found = digits;
   return true;
@@ -425,8 +323,11 @@ bool Reader::slow_real(bool convert, double& out) {
     real_text.append(start, static_cast<std::size_t>(pos - start));
     text = real_text.view().data();
   }
-  const char* first = text;
-  const char* last = text + value_length;
+  out = real_value(text, text + value_length);
+  return true;
+}
+
+double real_value(const char* first, const char* last) {
   if (*first == '+') ++first;
   double value = 0;
   auto [ptr, ec] = std::from_chars(first, last, value);
@@ -436,6 +337,5 @@ bool Reader::slow_real(bool convert, double& out) {
     value = std::strtod(copy.c_str(), nullptr);
     if (std::isinf(value)) value = std::copysign(DBL_MAX, value);
   }
-  out = value;
-  return true;
+  return value;
 }

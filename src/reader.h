@@ -45,6 +45,11 @@ struct Token {
   std::size_t capacity = 0;
 };
 
+// The value of the real literal text [first, last) (exponent marker without
+// digits left out): correctly rounded, or the largest finite double of its
+// sign beyond the range, or zero below it.
+double real_value(const char* first, const char* last);
+
 struct Reader {
   explicit Reader(std::size_t block_size = std::size_t{1} << 20);
   // Changes the block size (at least 16 bytes) and closes the reader.
@@ -59,68 +64,21 @@ struct Reader {
   void close();
 
   // Each read first skips whitespace, and returns false when it stores nothing.
-  // A read that takes one whole token of the loaded block goes through the
-  // block's token index; anything else (a token that may go on in the next
-  // block, a number the read stops inside, a long literal) goes through the
-  // general scan, which then puts the index back in step.
   // Token read: the next run of non-whitespace bytes, whole.
-  bool read_token(Token& out) {
-    if (on_token()) {
-      const char* s = buf.data() + starts[next];
-      const char* e = token_end(s);
-      if (e != end) {
-        out.assign_padded(s, static_cast<std::size_t>(e - s));
-        pos = e;
-        ++next;
-        return true;
-      }
-    }
-    bool ok = scan_token(&out);
-    resync();
-    return ok;
-  }
+  bool read_token(Token& out) { return scan_token(&out); }
   bool read_token(std::string& out);
   // Consumes a token exactly like read_token, without keeping it.
-  bool skip_token() {
-    if (on_token()) {
-      const char* e = token_end(buf.data() + starts[next]);
-      if (e != end) {
-        pos = e;
-        ++next;
-        return true;
-      }
-    }
-    bool ok = scan_token(nullptr);
-    resync();
-    return ok;
-  }
+  bool skip_token() { return scan_token(nullptr); }
   // Integer read: optional sign and decimal digits, saturated to 32 bits.
   // A sign is consumed even when no digit follows it.
-  bool read_int(int& out) {
-    if (on_token()) {
-      const char* s = buf.data() + starts[next];
-      const char* e = token_end(s);
-      const char* digits = s + (*s == '-' || *s == '+');
-      std::uint64_t v;
-      int k = scan::leading_digits(digits, &v);
-      if (k > 0 && digits + k == e && e != end) {
-        out = *s == '-' ? -static_cast<int>(v) : static_cast<int>(v);
-        pos = e;
-        ++next;
-        return true;
-      }
-    }
-    bool ok = scan_int(out);
-    resync();
-    return ok;
-  }
+  bool read_int(int& out) { return scan_int(out); }
   // Real read: optional sign, digits, optional point and fraction, optional
   // exponent. A lone sign or point is consumed by the failing read.
-  bool read_real(double& out) { return real<true>(out); }
+  bool read_real(double& out) { return scan_real<true>(out); }
   // Consumes a real exactly like read_real, without converting it.
   bool skip_real() {
     double unused = 0;
-    return real<false>(unused);
+    return scan_real<false>(unused);
   }
   // Drops the non-whitespace bytes at the read position (the rest of a token
   // an integer read refused).
@@ -134,38 +92,29 @@ struct Reader {
   // The 1-based line of the read position, for messages.
   [[nodiscard]] std::uint64_t line() const;
 
+  // The loaded block, for callers that scan it themselves: its bytes, the
+  // read position in it, and its whitespace bitmap (bit k of word k / 64 set
+  // when byte k is whitespace; the byte at end counts as whitespace, and 8
+  // bytes of the bitmap are readable from any byte offset up to end + 1).
+  // Nothing is loaded once the end indication is set.
+  struct Loaded {
+    const char* base;
+    const char* pos;
+    const char* end;
+    const std::uint64_t* space;
+  };
+  [[nodiscard]] Loaded loaded() const { return {buf.data(), eof ? end : pos, end, space.data()}; }
+  // Blocks loaded so far by this reader, over every file it read: tells
+  // one loaded block from the next.
+  [[nodiscard]] std::uint64_t loads() const { return blocks_loaded; }
+  // Consumes the loaded bytes up to p (between the read position and end).
+  void consume_to(const char* p) { pos = p; }
+
   std::string error_text;
 
  private:
   enum class Source { none, fd, memory };
 
-  // True when the read position is not inside a token and the index holds
-  // the next token.
-  [[nodiscard]] bool on_token() const { return !inside && next < count; }
-  template <bool convert>
-  bool real(double& out) {
-    if (on_token()) {
-      const char* e = token_end(buf.data() + starts[next]);
-      if (e != end) {
-        pos = buf.data() + starts[next];
-        bool found = false;
-        if (fast_real<convert>(out, found)) {
-          if (pos == e) {
-            ++next;
-          } else {
-            resync();
-          }
-          return found;
-        }
-        bool ok = slow_real(convert, out);
-        resync();
-        return ok;
-      }
-    }
-    bool ok = scan_real<convert>(out);
-    resync();
-    return ok;
-  }
   // The general scans, from the read position.
   bool scan_token(Token* out);
   bool scan_int(int& out);
@@ -176,14 +125,6 @@ struct Reader {
     if (fast_real<convert>(out, found)) return found;
     return slow_real(convert, out);
   }
-  // Puts next and inside in step with the read position after a general scan.
-  void resync() {
-    const auto at = static_cast<std::uint32_t>(pos - buf.data());
-    while (next < count && starts[next] < at) ++next;
-    inside = pos != end && !scan::is_space(static_cast<unsigned char>(*pos)) && (next == count || starts[next] != at);
-  }
-  void index_tokens(std::size_t n);
-
   // Skips whitespace, loading blocks as needed; false (end indication set) at the end.
   bool skip_space() {
     if (eof) return false;
@@ -215,10 +156,6 @@ struct Reader {
   std::vector<char> buf;      // one block, then the NUL sentinel and room for vector loads
   std::size_t block = 0;      // bytes loaded at most per block
   std::vector<std::uint64_t> space;  // one bit per loaded byte: set for whitespace
-  std::vector<std::uint32_t> starts;  // where the loaded tokens start (offsets in buf)
-  std::size_t count = 0;  // tokens in the index
-  std::size_t next = 0;   // the first token starting at or after the read position
-  bool inside = false;    // the read position is inside a token (a read stopped in one)
   const char* pos = nullptr;  // next unread byte
   const char* end = nullptr;  // end of the loaded bytes (free of CRs), where a NUL stands
   Source source = Source::none;
@@ -227,6 +164,7 @@ struct Reader {
   std::string_view memory;
   bool source_done = false;  // nothing more will come from the source
   bool eof = false;
+  std::uint64_t blocks_loaded = 0;
   std::uint64_t lines_before = 0;  // line feeds in blocks already consumed
   Token real_text;                 // a real that straddles two blocks
   Token scratch;                   // tokens read for a std::string caller

@@ -14,6 +14,14 @@
 #define TALVERO_SCAN_SSE2 1
 #endif
 
+// For the few small functions the hot loops are built from: inlined where
+// they are used, they cost no call.
+#if defined(__GNUC__)
+#define TALVERO_INLINE [[gnu::always_inline]] inline
+#else
+#define TALVERO_INLINE inline
+#endif
+
 namespace scan {
 
 // Whitespace as the C library classifies it in the "C" locale.
@@ -32,13 +40,13 @@ inline unsigned space_mask(const char* p) {
 #endif
 
 // Bits set in the bytes of w that are not decimal digits.
-inline std::uint64_t non_digit_bits(std::uint64_t w) {
+TALVERO_INLINE std::uint64_t non_digit_bits(std::uint64_t w) {
   std::uint64_t x = w ^ 0x3030303030303030ull;  // digits become 0..9, nothing else does
   return (x & 0xF0F0F0F0F0F0F0F0ull) | (((x & 0x0F0F0F0F0F0F0F0Full) + 0x0606060606060606ull) & 0x1010101010101010ull);
 }
 
 // The number of decimal digits that start the 8 bytes at p (0 to 8).
-inline int leading_digit_count(const char* p) {
+TALVERO_INLINE int leading_digit_count(const char* p) {
   std::uint64_t w;
   std::memcpy(&w, p, 8);
   std::uint64_t stop = non_digit_bits(w);
@@ -46,7 +54,7 @@ inline int leading_digit_count(const char* p) {
 }
 
 // The same, and in *value the number those digits spell.
-inline int leading_digits(const char* p, std::uint64_t* value) {
+TALVERO_INLINE int leading_digits(const char* p, std::uint64_t* value) {
   std::uint64_t w;
   std::memcpy(&w, p, 8);
   std::uint64_t stop = non_digit_bits(w);
@@ -59,6 +67,91 @@ inline int leading_digits(const char* p, std::uint64_t* value) {
        (((v >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >> 32;
   *value = v;
   return k;
+}
+
+// Exact powers of ten for real conversion.
+inline constexpr double powers_of_ten[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+inline constexpr std::uint64_t powers_of_ten_int[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+
+// Scans the real literal at p: optional sign, digits, optional point and
+// fraction, optional exponent (a marker without digits included). Returns
+// its end and sets *digits when it has a mantissa digit; with convert, also
+// sets *value to the correctly rounded double. Returns nullptr, having set
+// nothing, when a digit run is 8 long or more, or (with convert) the
+// exponent is out of the exact range: those need the general conversion.
+// The literal must be followed by a byte that cannot continue it.
+template <bool convert>
+TALVERO_INLINE const char* real_literal(const char* p, double* value, bool* digits) {
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = *p++ == '-';
+  // Up to seven digits before and after the point are taken in one step each.
+  std::uint64_t m = 0, part = 0;
+  int whole = 0;
+  if constexpr (convert)
+    whole = leading_digits(p, &m);
+  else
+    whole = leading_digit_count(p);
+  p += whole;
+  int fraction = 0;
+  if (*p == '.') {
+    ++p;
+    if constexpr (convert)
+      fraction = leading_digits(p, &part);
+    else
+      fraction = leading_digit_count(p);
+    p += fraction;
+    m = m * powers_of_ten_int[fraction] + part;
+  }
+  if (whole == 8 || fraction == 8) return nullptr;
+  int exponent = 0;
+  const bool found = whole + fraction > 0;
+  if (found && (*p == 'e' || *p == 'E')) {
+    ++p;
+    bool negative_exponent = false;
+    if (*p == '+' || *p == '-') negative_exponent = *p++ == '-';
+    while (is_digit(*p)) {
+      exponent = exponent * 10 + (*p++ - '0');
+      if (exponent > 100000) exponent = 100000;  // far beyond any double; the value no longer changes
+    }
+    if (negative_exponent) exponent = -exponent;
+  }
+  if (convert && found) {
+    // m has at most 14 digits: m * 10^e is correctly rounded by one operation.
+    int e = exponent - fraction;
+    if (e < -22 || e > 22) return nullptr;
+    double v = static_cast<double>(static_cast<std::int64_t>(m));
+    v = e < 0 ? v / powers_of_ten[-e] : v * powers_of_ten[e];
+    *value = negative ? -v : v;
+  }
+  *digits = found;
+  return p;
+}
+
+// The real literal at p by the grammar alone, whatever its digit runs:
+// returns its end, or nullptr when it has no mantissa digit; *value_end is
+// where the text of its value ends (an exponent marker without digits is
+// consumed but adds nothing).
+inline const char* real_grammar(const char* p, const char** value_end) {
+  if (*p == '+' || *p == '-') ++p;
+  const char* mantissa = p;
+  while (is_digit(*p)) ++p;
+  bool digits = p != mantissa;
+  if (*p == '.') {
+    const char* fraction = ++p;
+    while (is_digit(*p)) ++p;
+    digits = digits || p != fraction;
+  }
+  if (!digits) return nullptr;
+  *value_end = p;
+  if (*p == 'e' || *p == 'E') {
+    ++p;
+    if (*p == '+' || *p == '-') ++p;
+    const char* exponent = p;
+    while (is_digit(*p)) ++p;
+    if (p != exponent) *value_end = p;
+  }
+  return p;
 }
 
 // Marks the whitespace among the n bytes at p in bits (bit k of word k / 64

@@ -1,6 +1,8 @@
 // First pass: fold every input's header extents and count its polylines.
+#include <cstdint>
 #include <string>
 
+#include "bulk.h"
 #include "merge.h"
 #include "state.h"
 
@@ -43,6 +45,39 @@ void skip_vertex(MergeFrame& m, int i) {
   if (!ok) warn_layout(m, i);
 }
 
+void show_polyline_count(MergeFrame& m) {
+  ++m.segm;
+  console.text("\trecord ");
+  console.out.put_int(m.segm);
+  console.text("            \r        ");
+  console.progress();
+}
+
+void take(MergeFrame& m, const RunResult& r) {
+  f1.consume_to(r.stop);
+  for (std::uint32_t k = 0; k < r.polylines; ++k) show_polyline_count(m);
+  if (r.has_val) m.val = r.val;
+}
+
+// Takes what bulk runs can from the read position, with a run ahead in the
+// far part of the block when one can be made.
+void survey_bulk(MergeFrame& m) {
+  const char* sync = start_ahead(m, false);
+  for (;;) {
+    const Reader::Loaded block = f1.loaded();
+    const RunResult r = survey_run(block, block.pos, sync);
+    take(m, r);
+    if (sync == nullptr) return;
+    const RunResult ahead = m.ahead.wait();
+    sync = nullptr;
+    if (r.why == RunStop::sync) {
+      take(m, ahead);  // the loop arrived where the run ahead started
+    } else if (r.why != RunStop::passed) {
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 bool survey_file(MergeFrame& m, int i) {
@@ -51,18 +86,16 @@ bool survey_file(MergeFrame& m, int i) {
   console.flush();
   if (!open_input(i)) return false;
   m.segm = 0;
-  while (f1.read_token(m.texte)) {
+  for (;;) {
+    survey_bulk(m);
+    if (!f1.read_token(m.texte)) break;
     const Token& texte = m.texte;
     if (is_keyword(texte, "$EXTMIN")) {
       fold_extents(m, i, true);
     } else if (is_keyword(texte, "$EXTMAX")) {
       fold_extents(m, i, false);
     } else if (is_keyword(texte, "POLYLINE")) {
-      ++m.segm;
-      console.text("\trecord ");
-      console.out.put_int(m.segm);
-      console.text("            \r        ");
-      console.progress();
+      show_polyline_count(m);
     } else if (is_keyword(texte, "VERTEX")) {
       skip_vertex(m, i);
     }

@@ -50,6 +50,19 @@ bool close_input(int i) {
   return ok;
 }
 
+const char* start_ahead(MergeFrame& m, bool write) {
+  if (m.ahead_tried == f1.loads()) return nullptr;
+  m.ahead_tried = f1.loads();
+  const Reader::Loaded block = f1.loaded();
+  const char* from = m.ahead.pick_start(block);
+  if (from == nullptr) return nullptr;
+  if (write)
+    m.ahead.start_write(block, from);
+  else
+    m.ahead.start_survey(block, from);
+  return from;
+}
+
 void warn_layout(MergeFrame& m, int i) {
   if (m.warned[i]) return;
   m.warned[i] = true;

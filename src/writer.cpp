@@ -1,7 +1,9 @@
 // Second pass: the header, then each input's polylines with rounded vertices.
+#include <cstdint>
 #include <cstring>
 #include <string_view>
 
+#include "bulk.h"
 #include "merge.h"
 #include "state.h"
 
@@ -55,12 +57,16 @@ ITEM void copy_coordinate(MergeFrame& m, int i) {
   o.advance(p);
 }
 
-void copy_polyline(MergeFrame& m, int i) {
+void show_polyline_count(MergeFrame& m) {
   ++m.segm;
   console.text("\t record ");
   console.out.put_int(m.segm);
   console.text("            \r     ");
   console.progress();
+}
+
+void copy_polyline(MergeFrame& m, int i) {
+  show_polyline_count(m);
   f2.out.put("POLYLINE\r\n");
   copy_int(m, i, 2);
   copy_token(m, i);
@@ -90,6 +96,38 @@ void copy_vertex(MergeFrame& m, int i) {
   copy_int(m, i, 2);
 }
 
+void take(MergeFrame& m, const RunResult& r) {
+  f1.consume_to(r.stop);
+  for (std::uint32_t k = 0; k < r.polylines; ++k) show_polyline_count(m);
+  if (r.has_val) m.val = r.val;
+  if (r.has_dval) m.dval = r.dval;
+}
+
+// Copies what bulk runs can from the read position, with a run ahead in the
+// far part of the block when one can be made.
+void write_bulk(MergeFrame& m) {
+  Output& o = f2.out;
+  const char* sync = start_ahead(m, true);
+  for (;;) {
+    const Reader::Loaded block = f1.loaded();
+    char* out = o.room(64 * run_entity_room);
+    const RunResult r = write_run(block, block.pos, out, o.room_end(), sync);
+    o.advance(r.out);
+    take(m, r);
+    if (r.why == RunStop::room) continue;
+    if (sync == nullptr) return;
+    const RunResult ahead = m.ahead.wait();
+    sync = nullptr;
+    if (r.why == RunStop::sync) {
+      // The loop arrived where the run ahead started: its output follows.
+      o.put_in_place(std::string_view(m.ahead.out_begin(), static_cast<std::size_t>(ahead.out - m.ahead.out_begin())));
+      take(m, ahead);
+    } else if (r.why != RunStop::passed) {
+      return;
+    }
+  }
+}
+
 }  // namespace
 
 void write_header(const Extents& e) {
@@ -117,7 +155,9 @@ bool write_file(MergeFrame& m, int i) {
   console.text("\n\n");
   // All three tests are made on whatever texte holds by then: a POLYLINE
   // whose fourth item reads VERTEX is followed at once by a vertex copy.
-  while (f1.read_token(m.texte)) {
+  for (;;) {
+    write_bulk(m);
+    if (!f1.read_token(m.texte)) break;
     if (is_keyword(m.texte, "POLYLINE")) copy_polyline(m, i);
     if (is_keyword(m.texte, "VERTEX")) copy_vertex(m, i);
     if (is_keyword(m.texte, "SEQEND")) f2.out.put("SEQEND\r\n0\r\n");

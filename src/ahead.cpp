@@ -1,0 +1,83 @@
+// The second thread for runs ahead.
+#include "ahead.h"
+
+#include <cstring>
+#include <string_view>
+
+#include "scan.h"
+
+AheadSettings ahead_settings{std::thread::hardware_concurrency() > 1};
+
+Ahead::~Ahead() {
+  if (!thread.joinable()) return;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    quit = true;
+  }
+  wake.notify_one();
+  thread.join();
+}
+
+const char* Ahead::pick_start(const Reader::Loaded& b) const {
+  if (!ahead_settings.enabled || b.pos >= b.end) return nullptr;
+  const auto unread = static_cast<std::size_t>(b.end - b.pos);
+  if (unread < ahead_settings.min_bytes) return nullptr;
+  const std::string_view far(b.pos + unread / 2, unread - unread / 2);
+  constexpr std::string_view keyword = "VERTEX";
+  for (std::size_t at = far.find(keyword); at != std::string_view::npos; at = far.find(keyword, at + 1)) {
+    const char* s = far.data() + at;
+    // A whole token, ending before the loaded bytes do (the byte at end is a NUL).
+    if (scan::is_space(static_cast<unsigned char>(s[-1])) && s + keyword.size() < b.end &&
+        scan::is_space(static_cast<unsigned char>(s[keyword.size()])))
+      return s;
+  }
+  return nullptr;
+}
+
+void Ahead::start_survey(const Reader::Loaded& b, const char* from) { start(false, b, from); }
+void Ahead::start_write(const Reader::Loaded& b, const char* from) { start(true, b, from); }
+
+void Ahead::start(bool write, const Reader::Loaded& b, const char* from) {
+  if (!thread.joinable()) {
+    // Output of a run ahead stays within its half block, plus room for one entity.
+    thread = std::thread([this] { loop(); });
+  }
+  const auto wanted = static_cast<std::size_t>(b.end - from) + 64 * run_entity_room;
+  if (write && out.size() < wanted) out.resize(wanted);
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    job_write = write;
+    job_block = b;
+    job_from = from;
+    posted = true;
+    finished = false;
+  }
+  busy = true;
+  wake.notify_one();
+}
+
+RunResult Ahead::wait() {
+  std::unique_lock<std::mutex> lock(mutex);
+  done.wait(lock, [this] { return finished; });
+  busy = false;
+  return result;
+}
+
+void Ahead::loop() {
+  std::unique_lock<std::mutex> lock(mutex);
+  for (;;) {
+    wake.wait(lock, [this] { return posted || quit; });
+    if (quit) return;
+    posted = false;
+    const bool write = job_write;
+    const Reader::Loaded block = job_block;
+    const char* from = job_from;
+    lock.unlock();
+    RunResult r = write ? write_run(block, from, out.data(), out.data() + out.size())
+                        : survey_run(block, from);
+    lock.lock();
+    result = r;
+    finished = true;
+    done.notify_one();
+  }
+}

@@ -1,0 +1,64 @@
+// A second thread that runs a bulk run over the far part of the loaded block
+// while the main thread works through the near part. The main thread keeps
+// the far run's effect only when its own loop arrives exactly where the far
+// run started; otherwise the far run is dropped, so the result never depends
+// on it.
+#pragma once
+
+#include <condition_variable>
+#include <cstddef>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "bulk.h"
+#include "reader.h"
+
+// When runs ahead are made (tests change these to reach them with small blocks).
+struct AheadSettings {
+  bool enabled = true;                         // with more than one processor
+  std::size_t min_bytes = std::size_t{1} << 16;  // unread bytes a block needs for a run ahead
+};
+extern AheadSettings ahead_settings;
+
+class Ahead {
+ public:
+  Ahead() = default;
+  Ahead(const Ahead&) = delete;
+  Ahead& operator=(const Ahead&) = delete;
+  ~Ahead();
+
+  // Where a run ahead should start in block b: the first "VERTEX" token in
+  // the second half of its unread bytes; nullptr when the block is too small
+  // or none is there, or runs ahead are off.
+  [[nodiscard]] const char* pick_start(const Reader::Loaded& b) const;
+
+  // Starts a survey or writing run from `from` in block b on the second
+  // thread. The block must stay loaded until wait() returns.
+  void start_survey(const Reader::Loaded& b, const char* from);
+  void start_write(const Reader::Loaded& b, const char* from);
+  [[nodiscard]] bool running() const { return busy; }
+  // Waits for the run started last; a writing run's output is in [out_begin(), result.out).
+  RunResult wait();
+  [[nodiscard]] const char* out_begin() const { return out.data(); }
+
+ private:
+  void start(bool write, const Reader::Loaded& b, const char* from);
+  void loop();
+
+  std::thread thread;
+  std::mutex mutex;
+  std::condition_variable wake;  // a job was posted, or the thread must stop
+  std::condition_variable done;  // the job is finished
+  bool posted = false;
+  bool finished = false;
+  bool quit = false;
+  bool busy = false;  // a job was started and not yet waited for (main thread only)
+
+  // The job and its result.
+  bool job_write = false;
+  Reader::Loaded job_block{};
+  const char* job_from = nullptr;
+  RunResult result;
+  std::vector<char> out;
+};
