@@ -1,12 +1,11 @@
 // The second thread for runs ahead.
 #include "ahead.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string_view>
 
 #include "scan.h"
-
-AheadSettings ahead_settings{std::thread::hardware_concurrency() > 1};
 
 Ahead::~Ahead() {
   if (!thread.joinable()) return;
@@ -19,10 +18,11 @@ Ahead::~Ahead() {
 }
 
 const char* Ahead::pick_start(const Reader::Loaded& b) const {
-  if (!ahead_settings.enabled || b.pos >= b.end) return nullptr;
+  if (!bulk_settings.ahead || b.pos >= b.end) return nullptr;
   const auto unread = static_cast<std::size_t>(b.end - b.pos);
-  if (unread < ahead_settings.min_bytes) return nullptr;
-  const std::string_view far(b.pos + unread / 2, unread - unread / 2);
+  if (unread < bulk_settings.ahead_min_bytes) return nullptr;
+  const std::size_t near = unread / 100 * static_cast<std::size_t>(100 - far_share);
+  const std::string_view far(b.pos + near, unread - near);
   constexpr std::string_view keyword = "VERTEX";
   for (std::size_t at = far.find(keyword); at != std::string_view::npos; at = far.find(keyword, at + 1)) {
     const char* s = far.data() + at;
@@ -58,6 +58,11 @@ void Ahead::start(bool write, const Reader::Loaded& b, const char* from) {
 
 RunResult Ahead::wait() {
   std::unique_lock<std::mutex> lock(mutex);
+  // The thread that waits gets the larger share next time.
+  if (finished)
+    far_share = std::min(far_share + 2, 80);
+  else
+    far_share = std::max(far_share - 2, 20);
   done.wait(lock, [this] { return finished; });
   busy = false;
   return result;

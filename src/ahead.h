@@ -14,13 +14,6 @@
 #include "bulk.h"
 #include "reader.h"
 
-// When runs ahead are made (tests change these to reach them with small blocks).
-struct AheadSettings {
-  bool enabled = true;                         // with more than one processor
-  std::size_t min_bytes = std::size_t{1} << 16;  // unread bytes a block needs for a run ahead
-};
-extern AheadSettings ahead_settings;
-
 class Ahead {
  public:
   Ahead() = default;
@@ -29,8 +22,11 @@ class Ahead {
   ~Ahead();
 
   // Where a run ahead should start in block b: the first "VERTEX" token in
-  // the second half of its unread bytes; nullptr when the block is too small
-  // or none is there, or runs ahead are off.
+  // the far part of its unread bytes; nullptr when the block is too small
+  // or none is there, or runs ahead are off. The far part's share follows
+  // which thread had to wait for the other last time, so that both finish
+  // together; where it starts changes how the work is shared, never the
+  // result.
   [[nodiscard]] const char* pick_start(const Reader::Loaded& b) const;
 
   // Starts a survey or writing run from `from` in block b on the second
@@ -54,6 +50,7 @@ class Ahead {
   bool finished = false;
   bool quit = false;
   bool busy = false;  // a job was started and not yet waited for (main thread only)
+  int far_share = 50;  // percent of the unread bytes left to the second thread (main thread only)
 
   // The job and its result.
   bool job_write = false;

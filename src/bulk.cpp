@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstring>
+#include <thread>
 
 #include "numbers.h"
 #include "scan.h"
@@ -23,6 +24,16 @@ constexpr std::ptrdiff_t max_token_item = 256;
 
 HOT bool is(const char* s, std::ptrdiff_t n, const char* keyword, std::ptrdiff_t length) {
   return n == length && std::memcmp(s, keyword, static_cast<std::size_t>(length)) == 0;
+}
+
+// A real literal [s, e) with long digit runs or a large exponent: the
+// grammar alone, then the general conversion into *v when v is set. Kept
+// out of line (and apart from Items, whose fields then stay in registers).
+COLD bool long_real(const char* s, const char* e, double* v) {
+  const char* value_end = nullptr;
+  if (scan::real_grammar(s, &value_end) != e) return false;
+  if (v != nullptr) *v = real_value(s, value_end);
+  return true;
 }
 
 // Items read one after the other from a loaded block. Token starts come
@@ -97,17 +108,9 @@ struct Items {
   HOT bool real_here(double& v) const {
     bool digits = false;
     if (const char* q = scan::real_literal<convert>(s, &v, &digits)) return q == e && digits;
-    return long_real<convert>(v);
+    return long_real(s, e, convert ? &v : nullptr);
   }
 
-  // A literal with long digit runs or a large exponent: the general conversion.
-  template <bool convert>
-  COLD bool long_real(double& v) const {
-    const char* value_end = nullptr;
-    if (scan::real_grammar(s, &value_end) != e) return false;
-    if (convert) v = real_value(s, value_end);
-    return true;
-  }
 
   const char* base;
   const std::uint64_t* space;
@@ -290,6 +293,8 @@ struct Taken {
 };
 
 }  // namespace
+
+BulkSettings bulk_settings{true, std::thread::hardware_concurrency() > 1};
 
 RunResult survey_run(const Reader::Loaded& b, const char* from, const char* sync) {
   RunResult r;

@@ -10,6 +10,17 @@
 
 #include "reader.h"
 
+// Whether bulk runs are made, and work on a second thread (runs ahead in
+// the loaded block, and reading the next block); tests change these to
+// compare the results with and without them, and to reach runs ahead with
+// small blocks.
+struct BulkSettings {
+  bool runs = true;
+  bool ahead = true;                                    // set off on a single processor
+  std::size_t ahead_min_bytes = std::size_t{1} << 16;  // unread bytes a block needs for a run ahead
+};
+extern BulkSettings bulk_settings;
+
 // Why a run stopped.
 enum class RunStop {
   block_end,  // the next token may go on past the loaded bytes, or none is left

@@ -10,6 +10,10 @@
 #include <cstring>
 #include <limits>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 #include "host.h"
 
 namespace {
@@ -48,6 +52,136 @@ void Token::append(const char* p, std::size_t n) {
   length += n;
 }
 
+namespace {
+
+// What one load put into a block buffer.
+struct Load {
+  std::size_t n = 0;           // bytes of content, followed by a NUL
+  std::uint64_t newlines = 0;  // line feeds among them
+  bool done = false;           // nothing more will come from the source
+  std::string error;           // why the source could not be read
+};
+
+// Reads from a descriptor, or from the memory given, into b (block bytes at
+// most) until some content is there or the source ends, applies the
+// text-mode rules (a byte 26 ends the content, and CRs are not seen), and
+// marks the whitespace in bits.
+Load load_block(int fd, std::string_view* memory, char* b, std::uint64_t* bits, std::size_t block) {
+  Load l;
+  while (!l.done) {
+    std::size_t n = 0;
+    if (memory != nullptr) {
+      n = std::min(memory->size(), block);
+      std::memcpy(b, memory->data(), n);
+      memory->remove_prefix(n);
+    } else if (fd >= 0) {
+      long got = host::read_some(fd, b, block, l.error);
+      n = got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+    if (n == 0) {
+      l.done = true;
+      break;
+    }
+    if (const void* eot = std::memchr(b, 26, n)) {
+      n = static_cast<std::size_t>(static_cast<const char*>(eot) - b);
+      l.done = true;
+    }
+    n = drop_cr(b, n);
+    if (n > 0) {
+      l.n = n;
+      l.newlines = scan::count(b, b + n, '\n');
+      break;
+    }
+  }
+  b[l.n] = '\0';
+  scan::space_bits(b, l.n, bits);
+  return l;
+}
+
+}  // namespace
+
+// Reading ahead: a thread loads the next block of a file into a second
+// buffer while the current one is read; a refill then swaps the buffers.
+struct Reader::Prefetch {
+  ~Prefetch() {
+    if (!thread.joinable()) return;
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      quit = true;
+    }
+    wake.notify_one();
+    thread.join();
+  }
+
+  // Loads the next block of fd into the spare buffer.
+  void start(int from_fd, std::size_t bytes, std::size_t words, std::size_t block_size) {
+    if (buf.size() != bytes) buf.assign(bytes, '\0');
+    if (space.size() != words) space.assign(words, 0);
+    if (!thread.joinable()) thread = std::thread([this] { loop(); });
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      fd = from_fd;
+      block = block_size;
+      posted = true;
+      finished = false;
+    }
+    in_flight = true;
+    wake.notify_one();
+  }
+  // Waits for the load and swaps its buffers with the caller's.
+  Load take(std::vector<char>& bytes, std::vector<std::uint64_t>& bits) {
+    settle();
+    bytes.swap(buf);
+    bits.swap(space);
+    return std::move(result);
+  }
+  // Waits for a load still going on (before its descriptor is closed).
+  void settle() {
+    if (!in_flight) return;
+    std::unique_lock<std::mutex> lock(mutex);
+    done.wait(lock, [this] { return finished; });
+    in_flight = false;
+  }
+  [[nodiscard]] bool loading() const { return in_flight; }
+
+ private:
+  void loop() {
+    std::unique_lock<std::mutex> lock(mutex);
+    for (;;) {
+      wake.wait(lock, [this] { return posted || quit; });
+      if (quit) return;
+      posted = false;
+      lock.unlock();
+      Load l = load_block(fd, nullptr, buf.data(), space.data(), block);
+      lock.lock();
+      result = std::move(l);
+      finished = true;
+      done.notify_one();
+    }
+  }
+
+  std::thread thread;
+  std::mutex mutex;
+  std::condition_variable wake;
+  std::condition_variable done;
+  bool posted = false;
+  bool finished = false;
+  bool quit = false;
+  bool in_flight = false;  // started and not yet settled (reader's thread only)
+  int fd = -1;
+  std::size_t block = 0;
+  std::vector<char> buf;
+  std::vector<std::uint64_t> space;
+  Load result;
+};
+
+Reader::~Reader() = default;
+
+void Reader::set_prefetch(bool on) {
+  if (!on && prefetcher) prefetcher->settle();
+  prefetch_files = on;
+}
+
 Reader::Reader(std::size_t block_size)
     : buf((block_size < 16 ? 16 : block_size) + load_margin),
       block(buf.size() - load_margin),
@@ -70,6 +204,10 @@ bool Reader::open_file(const std::string& host_path, std::string& why) {
   source = Source::fd;
   fd = d;
   owns_fd = true;
+  if (prefetch_files) {
+    if (!prefetcher) prefetcher = std::make_unique<Prefetch>();
+    prefetcher->start(fd, buf.size(), space.size(), block);
+  }
   return true;
 }
 
@@ -87,6 +225,7 @@ void Reader::open_memory(std::string_view bytes) {
 }
 
 void Reader::close() {
+  if (prefetcher) prefetcher->settle();
   if (owns_fd) host::close_fd(fd);
   source = Source::none;
   fd = -1;
@@ -98,6 +237,7 @@ void Reader::close() {
   source_done = false;
   eof = false;
   lines_before = 0;
+  block_newlines = 0;
   error_text.clear();
 }
 
@@ -107,40 +247,32 @@ std::uint64_t Reader::line() const {
 
 // Loads the next block; only called once everything loaded is consumed.
 bool Reader::refill() {
+  lines_before += block_newlines;
+  block_newlines = 0;
   char* b = buf.data();
-  lines_before += scan::count(b, end, '\n');
   pos = end = b;
   *b = '\0';
   scan::space_bits(b, 0, space.data());
-  while (!source_done) {
-    std::size_t n = 0;
-    if (source == Source::memory) {
-      n = std::min(memory.size(), block);
-      std::memcpy(b, memory.data(), n);
-      memory.remove_prefix(n);
-    } else if (source == Source::fd) {
-      long got = host::read_some(fd, b, block, error_text);
-      n = got > 0 ? static_cast<std::size_t>(got) : 0;
-    }
-    if (n == 0) {
-      source_done = true;
-      break;
-    }
-    // Text mode: a byte 26 ends the content, and CRs are not seen.
-    if (const void* eot = std::memchr(b, 26, n)) {
-      n = static_cast<std::size_t>(static_cast<const char*>(eot) - b);
-      source_done = true;
-    }
-    n = drop_cr(b, n);
-    if (n > 0) {
-      end = b + n;
-      b[n] = '\0';
-      scan::space_bits(b, n, space.data());
-      ++blocks_loaded;
-      return true;
-    }
+  if (source_done) return false;
+  Load l;
+  if (prefetcher && prefetcher->loading()) {
+    l = prefetcher->take(buf, space);
+    if (!l.done) prefetcher->start(fd, buf.size(), space.size(), block);
+  } else {
+    l = load_block(source == Source::fd ? fd : -1, source == Source::memory ? &memory : nullptr, b, space.data(), block);
   }
-  return false;
+  if (!l.error.empty() && error_text.empty()) error_text = l.error;
+  source_done = l.done;
+  if (l.n == 0) {
+    source_done = true;
+    pos = end = buf.data();
+    return false;
+  }
+  block_newlines = l.newlines;
+  pos = buf.data();
+  end = pos + l.n;
+  ++blocks_loaded;
+  return true;
 }
 
 bool Reader::skip_space_slow() {

@@ -52,6 +52,11 @@ double real_value(const char* first, const char* last);
 
 struct Reader {
   explicit Reader(std::size_t block_size = std::size_t{1} << 20);
+  ~Reader();
+  Reader(const Reader&) = delete;
+  Reader& operator=(const Reader&) = delete;
+  // With on, files opened later are read a block ahead on a second thread.
+  void set_prefetch(bool on);
   // Changes the block size (at least 16 bytes) and closes the reader.
   void resize_block(std::size_t block_size);
 
@@ -165,6 +170,10 @@ struct Reader {
   bool source_done = false;  // nothing more will come from the source
   bool eof = false;
   std::uint64_t blocks_loaded = 0;
+  std::uint64_t block_newlines = 0;  // line feeds in the loaded block
+  struct Prefetch;
+  std::unique_ptr<Prefetch> prefetcher;
+  bool prefetch_files = false;
   std::uint64_t lines_before = 0;  // line feeds in blocks already consumed
   Token real_text;                 // a real that straddles two blocks
   Token scratch;                   // tokens read for a std::string caller

@@ -62,6 +62,7 @@ void take(MergeFrame& m, const RunResult& r) {
 // Takes what bulk runs can from the read position, with a run ahead in the
 // far part of the block when one can be made.
 void survey_bulk(MergeFrame& m) {
+  if (!bulk_settings.runs) return;
   const char* sync = start_ahead(m, false);
   for (;;) {
     const Reader::Loaded block = f1.loaded();

@@ -1,6 +1,7 @@
 // The merge as one routine: survey, extents report, writing pass, completion.
 #include <string>
 
+#include "bulk.h"
 #include "host.h"
 #include "merge.h"
 #include "state.h"
@@ -72,6 +73,7 @@ void warn_layout(MergeFrame& m, int i) {
 
 bool treatment() {
   MergeFrame m;
+  f1.set_prefetch(bulk_settings.ahead);
   console.text("\n\n\tTreatment\n");
   for (int i = 1; i <= num_arch; ++i)
     if (!survey_file(m, i)) return abandon();

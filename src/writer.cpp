@@ -106,6 +106,7 @@ void take(MergeFrame& m, const RunResult& r) {
 // Copies what bulk runs can from the read position, with a run ahead in the
 // far part of the block when one can be made.
 void write_bulk(MergeFrame& m) {
+  if (!bulk_settings.runs) return;
   Output& o = f2.out;
   const char* sync = start_ahead(m, true);
   for (;;) {
