@@ -20,28 +20,35 @@ namespace {
 #endif
 
 // Longest token item a run copies; longer ones go to the general reads.
-constexpr std::ptrdiff_t max_token_item = 256;
+constexpr std::size_t max_token_item = 256;
 
-HOT bool is(const char* s, std::ptrdiff_t n, const char* keyword, std::ptrdiff_t length) {
-  return n == length && std::memcmp(s, keyword, static_cast<std::size_t>(length)) == 0;
+// True when the bytes at s are the keyword followed by whitespace. The byte
+// at the end of the loaded bytes is a NUL: a keyword that may go on in the
+// next block does not match.
+template <std::size_t N>
+HOT bool is_keyword_at(const char* s, const char (&keyword)[N]) {
+  return std::memcmp(s, keyword, N - 1) == 0 && scan::is_space(static_cast<unsigned char>(s[N - 1]));
 }
 
-// A real literal [s, e) with long digit runs or a large exponent: the
-// grammar alone, then the general conversion into *v when v is set. Kept
-// out of line (and apart from Items, whose fields then stay in registers).
-COLD bool long_real(const char* s, const char* e, double* v) {
+HOT bool space_at(const char* p) { return scan::is_space(static_cast<unsigned char>(*p)); }
+
+// A real literal at s with long digit runs or a large exponent: the grammar
+// alone, then the general conversion into *v when v is set. Returns the
+// literal's end, or nullptr when it has no digit.
+COLD const char* long_real(const char* s, double* v) {
   const char* value_end = nullptr;
-  if (scan::real_grammar(s, &value_end) != e) return false;
-  if (v != nullptr) *v = real_value(s, value_end);
-  return true;
+  const char* q = scan::real_grammar(s, &value_end);
+  if (q != nullptr && v != nullptr) *v = real_value(s, value_end);
+  return q;
 }
 
 // Items read one after the other from a loaded block. Token starts come
 // from a stream of bits derived from the whitespace bitmap a word at a time,
-// so finding the next token never waits on the previous one; a token's end
-// is the first whitespace bit after its start, almost always within the
-// 8 bytes of the bitmap there. Every read fails when its token is not one
-// the general reads would take whole, or may go on past the loaded bytes.
+// so finding the next token never waits on the previous one. A numeric item
+// is a whole token when whitespace follows what its grammar takes; the NUL
+// at the end of the loaded bytes is not whitespace, so an item that may go
+// on in the next block is refused. Every read fails when its token is not
+// one the general reads would take whole.
 struct Items {
   Items(const Reader::Loaded& b, const char* from)
       : base(b.base), space(b.space), n(static_cast<std::size_t>(b.end - b.base)) {
@@ -52,44 +59,46 @@ struct Items {
     starts = (start_bits(word) | (~space[word] & (std::uint64_t{1} << (f % 64)))) & (~std::uint64_t{0} << (f % 64));
   }
 
-  // Reads the next token into [s, e); false when there is none or it may go
-  // on in the next block.
-  HOT bool token() {
+  // Moves s to the next token's start; false when none starts before the
+  // end of the loaded bytes.
+  HOT bool next() {
     while (starts == 0) starts = start_bits(++word);
     const std::size_t i = word * 64 + static_cast<std::size_t>(std::countr_zero(starts));
     starts &= starts - 1;
-    if (i >= n) return false;
-    std::size_t j;
-    std::uint64_t w;
-    std::memcpy(&w, reinterpret_cast<const unsigned char*>(space) + i / 8, 8);
-    w >>= i % 8;
-    if (std::endian::native == std::endian::little && w != 0)
-      j = i + static_cast<std::size_t>(std::countr_zero(w));
-    else
-      j = scan::next_bit<true>(space, i);
     s = base + i;
-    e = base + j;
-    return j < n;  // a token ending at n may go on in the next block
+    return i < n;
   }
 
-  HOT bool integer() {
-    if (!token()) return false;
-    const char* digits = s + (*s == '-' || *s == '+');
-    const int k = scan::leading_digit_count(digits);  // at most 8 digits: no saturation
-    if (k == 0 || digits + k != e) return false;
-    last_int = s;
-    return true;
+  // The end of the token at s: the first whitespace bit after it, almost
+  // always within the 8 bytes of the bitmap there.
+  [[nodiscard]] HOT const char* token_end() const {
+    const auto i = static_cast<std::size_t>(s - base);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::uint64_t w;
+      std::memcpy(&w, reinterpret_cast<const unsigned char*>(space) + i / 8, 8);
+      w >>= i % 8;
+      if (w != 0) return s + std::countr_zero(w);
+    }
+    return base + scan::next_bit<true>(space, i);
   }
-  // The same for an item written back: true in plain when the token is
-  // digits only, without a leading zero, so already its value's text.
-  HOT bool integer(bool& plain) {
-    if (!token()) return false;
+
+  // An integer item: sign and at most 8 digits (no saturation), whole.
+  // length: its bytes; plain: digits only without a leading zero, so already
+  // its value's text.
+  HOT bool integer(std::size_t& length, bool& plain) {
+    if (!next()) return false;
     const bool sign = *s == '-' || *s == '+';
-    const int k = scan::leading_digit_count(s + sign);  // at most 8 digits: no saturation
-    if (k == 0 || s + sign + k != e) return false;
+    const int k = scan::leading_digit_count(s + sign);
+    length = static_cast<std::size_t>(k) + sign;
+    if (k == 0 || !space_at(s + length)) return false;
     plain = !sign && (*s != '0' || k == 1);
     last_int = s;
     return true;
+  }
+  HOT bool integer() {
+    std::size_t length;
+    bool plain;
+    return integer(length, plain);
   }
   // The value of an integer token accepted by integer().
   static int int_value(const char* t) {
@@ -99,27 +108,28 @@ struct Items {
     return *t == '-' ? -static_cast<int>(m) : static_cast<int>(m);
   }
 
+  // A real item, whole; converted into v with convert.
   template <bool convert>
   HOT bool real(double& v) {
-    return token() && real_here<convert>(v);
+    return next() && real_here<convert>(v);
   }
-  // The token just read as a real.
   template <bool convert>
   HOT bool real_here(double& v) const {
     bool digits = false;
-    if (const char* q = scan::real_literal<convert>(s, &v, &digits)) return q == e && digits;
-    return long_real(s, e, convert ? &v : nullptr);
+    const char* q = scan::real_literal<convert>(s, &v, &digits);
+    if (q == nullptr) {
+      q = long_real(s, convert ? &v : nullptr);
+      digits = q != nullptr;
+    }
+    return digits && space_at(q);
   }
-
 
   const char* base;
   const std::uint64_t* space;
-  std::size_t n;  // loaded bytes
-  const char* s = nullptr;
-  const char* e = nullptr;
+  std::size_t n;                   // loaded bytes
+  const char* s = nullptr;         // the token read last
   const char* last_int = nullptr;  // the last integer item's token
   const char* last_coordinate = nullptr;  // the last coordinate's token
-  const char* last_coordinate_end = nullptr;
 
  private:
   // Bytes that are not whitespace after whitespace; the byte before the
@@ -131,6 +141,26 @@ struct Items {
   std::size_t word;
   std::uint64_t starts;
 };
+
+// Writes v (|v| < 10^8) at p as decimal digits, 8 bytes at a time; 9 bytes
+// must be writable at p.
+HOT char* put_small(char* p, int v) {
+  if constexpr (std::endian::native != std::endian::little) return put_int(p, v);
+  *p = '-';
+  p += v < 0;
+  const std::uint64_t x = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+  // Four digits in each 32-bit half, two in each 16-bit quarter, one in each byte.
+  const std::uint64_t y = (x / 10000) | ((x % 10000) << 32);
+  std::uint64_t z = ((y * 10486) >> 20) & 0x0000007F0000007Full;
+  z |= (y - z * 100) << 16;
+  std::uint64_t d = ((z * 103) >> 10) & 0x000F000F000F000Full;
+  d |= (z - d * 10) << 8;
+  // The first bytes are leading zeros; one digit stays.
+  const int zeros = d == 0 ? 7 : std::countr_zero(d) / 8;
+  const std::uint64_t text = (d + 0x3030303030303030ull) >> (8 * zeros);
+  std::memcpy(p, &text, 8);
+  return p + 8 - zeros;
+}
 
 // Output of one entity, in room reserved beforehand.
 struct Text {
@@ -145,26 +175,28 @@ struct Text {
     o[1] = '\n';
     o += 2;
   }
-  // val after `spaces` spaces (at most 8).
-  HOT void val(int v, int spaces) {
+  // An integer's text after `spaces` spaces (at most 8): the token itself
+  // when plain, else its value's.
+  HOT void integer(const char* s, std::size_t length, bool plain, int spaces) {
     std::memcpy(o, "        ", 8);
-    o = put_int(o + spaces, v);
+    if (plain) {
+      std::memcpy(o + spaces, s, 8);  // 8 bytes are readable at s
+      o += static_cast<std::size_t>(spaces) + length;
+    } else {
+      o = put_small(o + spaces, Items::int_value(s));
+    }
     line_end();
   }
-  // A token of at most 8 bytes after `spaces` spaces; 8 bytes are readable at s.
-  HOT void short_token(const char* s, std::size_t n, int spaces) {
-    std::memcpy(o, "        ", 8);
-    std::memcpy(o + spaces, s, 8);
-    o += static_cast<std::size_t>(spaces) + n;
-    line_end();
-  }
-  HOT void token(const char* s, const char* e) {
-    const auto n = static_cast<std::size_t>(e - s);
-    if (n <= 16)
+  HOT void token(const char* s, std::size_t length) {
+    if (length <= 16)
       std::memcpy(o, s, 16);  // 16 bytes are readable at s and writable at o
     else
-      std::memcpy(o, s, n);
-    o += n;
+      std::memcpy(o, s, length);
+    o += length;
+    line_end();
+  }
+  HOT void rounded(int r) {
+    o = put_small(o, r);
     line_end();
   }
   HOT void rounded(double x) {
@@ -177,19 +209,16 @@ struct Text {
 // turn, the reals consumed without conversion.
 HOT bool skip_vertex(Items& in) {
   double unused = 0;
-  return in.token() && in.token() && in.token() && in.token() && in.integer() && in.real<false>(unused) &&
+  return in.next() && in.next() && in.next() && in.next() && in.integer() && in.real<false>(unused) &&
          in.integer() && in.real<false>(unused) && in.integer() && in.real<false>(unused) && in.integer();
 }
 
-// Reads an integer item and writes it after `spaces` spaces. Digits without
-// a sign or a leading zero already are the decimal text of their value.
+// Reads an integer item and writes it after `spaces` spaces.
 HOT bool copy_int(Items& in, Text& out, int spaces) {
-  bool plain = false;
-  if (!in.integer(plain)) return false;
-  if (plain)
-    out.short_token(in.s, static_cast<std::size_t>(in.e - in.s), spaces);
-  else
-    out.val(Items::int_value(in.s), spaces);
+  std::size_t length;
+  bool plain;
+  if (!in.integer(length, plain)) return false;
+  out.integer(in.s, length, plain, spaces);
   return true;
 }
 
@@ -199,7 +228,7 @@ HOT bool copy_int(Items& in, Text& out, int spaces) {
 // is not itself a whole or half number lies at least 10^-7 from every one:
 // both round alike, and the first fraction digit decides.
 HOT bool copy_coordinate(Items& in, Text& out) {
-  if (!in.token()) return false;
+  if (!in.next()) return false;
   const char* p = in.s;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
@@ -214,27 +243,28 @@ HOT bool copy_coordinate(Items& in, Text& out) {
     if (fraction > 0) first = *p - '0';
     p += fraction;
   }
-  if (p == in.e && k + fraction > 0 && k < 8 && fraction < 8) {
+  if (k + fraction > 0 && k < 8 && fraction < 8 && space_at(p)) {
     auto r = static_cast<int>(whole);
     if (!negative)
       r += first >= 5;
     else
       r = r == 0 ? 0 : first >= 5 ? -r : 1 - r;
-    out.o = put_int(out.o, r);
-    out.line_end();
+    out.rounded(r);
   } else {
     double x = 0;
     if (!in.real_here<true>(x)) return false;
     out.rounded(x);
   }
   in.last_coordinate = in.s;
-  in.last_coordinate_end = in.e;
   return true;
 }
 
 HOT bool copy_token(Items& in, Text& out) {
-  if (!in.token() || in.e - in.s > max_token_item) return false;
-  out.token(in.s, in.e);
+  if (!in.next()) return false;
+  const char* e = in.token_end();
+  const auto length = static_cast<std::size_t>(e - in.s);
+  if (e == in.base + in.n || length > max_token_item) return false;  // may go on in the next block, or long
+  out.token(in.s, length);
   return true;
 }
 
@@ -243,11 +273,10 @@ HOT bool copy_token(Items& in, Text& out) {
 HOT bool copy_polyline(Items& in, Text& out) {
   out.put("POLYLINE\r\n", 10);
   if (!copy_int(in, out, 2) || !copy_token(in, out) || !copy_int(in, out, 2) || !copy_token(in, out)) return false;
-  const std::ptrdiff_t n = in.e - in.s;
-  if (is(in.s, n, "VERTEX", 6) || is(in.s, n, "SEQEND", 6)) return false;
+  if (is_keyword_at(in.s, "VERTEX") || is_keyword_at(in.s, "SEQEND")) return false;
   if (!in.integer()) return false;
   const int val = Items::int_value(in.s);
-  out.val(val, val < 0 ? 0 : 1);  // "% d": a space before a number that is not negative
+  out.integer(in.s, 0, false, val < 0 ? 0 : 1);  // "% d": a space before a number that is not negative
   return copy_int(in, out, 5) && copy_int(in, out, 1) && copy_int(in, out, 5) && copy_int(in, out, 1) &&
          copy_int(in, out, 0) && copy_int(in, out, 2);
 }
@@ -257,22 +286,28 @@ HOT bool copy_polyline(Items& in, Text& out) {
 HOT bool copy_vertex(Items& in, Text& out) {
   out.put("VERTEX\r\n", 8);
   if (!copy_int(in, out, 2) || !copy_token(in, out)) return false;
-  if (is(in.s, in.e - in.s, "SEQEND", 6)) return false;
+  if (is_keyword_at(in.s, "SEQEND")) return false;
   return copy_int(in, out, 1) && copy_int(in, out, 4) && copy_int(in, out, 1) && copy_coordinate(in, out) &&
          copy_int(in, out, 1) && copy_coordinate(in, out) && copy_int(in, out, 1) && copy_coordinate(in, out) &&
          copy_int(in, out, 2);
+}
+
+// The end of the integer token at s (accepted by Items::integer).
+HOT const char* int_end(const char* s) {
+  const bool sign = *s == '-' || *s == '+';
+  return s + sign + scan::leading_digit_count(s + sign);
 }
 
 // The items of the entities taken so far whose values the merge keeps.
 struct Taken {
   const char* last_int = nullptr;
   const char* last_coordinate = nullptr;
-  const char* last_coordinate_end = nullptr;
 
-  void take(const Items& in) {
+  // Takes an entity whose items ended with an integer; returns its end.
+  HOT const char* take(const Items& in) {
     last_int = in.last_int;
     last_coordinate = in.last_coordinate;
-    last_coordinate_end = in.last_coordinate_end;
+    return int_end(last_int);
   }
   // Works out the kept values, once per run.
   void finish(RunResult& r) const {
@@ -283,11 +318,7 @@ struct Taken {
     if (last_coordinate != nullptr) {
       r.has_dval = true;
       bool digits = false;
-      if (scan::real_literal<true>(last_coordinate, &r.dval, &digits) == nullptr) {
-        const char* value_end = nullptr;
-        scan::real_grammar(last_coordinate, &value_end);
-        r.dval = real_value(last_coordinate, value_end);
-      }
+      if (scan::real_literal<true>(last_coordinate, &r.dval, &digits) == nullptr) long_real(last_coordinate, &r.dval);
     }
   }
 };
@@ -296,33 +327,40 @@ struct Taken {
 
 BulkSettings bulk_settings{true, std::thread::hardware_concurrency() > 1};
 
+// In both loops, `at` is where the loop's next token read would start: the
+// start of the token under consideration, or the end of the last entity
+// taken. Reading again a token that is not a keyword changes nothing.
 RunResult survey_run(const Reader::Loaded& b, const char* from, const char* sync) {
   RunResult r;
   Items in(b, from);
   Taken taken;
-  const char* at = from;  // where the loop's next token read starts from
+  const char* at = from;
+  RunStop why = RunStop::block_end;
   for (;;) {
-    r.why = RunStop::block_end;
-    if (!in.token()) break;
+    if (!in.next()) break;
     const char* s = in.s;
-    const std::ptrdiff_t n = in.e - s;
     if (sync != nullptr && s >= sync) {
-      r.why = s == sync ? RunStop::sync : RunStop::passed;
+      why = s == sync ? RunStop::sync : RunStop::passed;
+      at = s;
       break;
     }
-    if (is(s, n, "VERTEX", 6)) {
-      r.why = RunStop::general;
-      if (!skip_vertex(in)) break;
-      taken.take(in);
-    } else if (is(s, n, "POLYLINE", 8)) {
+    at = s;
+    if (is_keyword_at(s, "VERTEX")) {
+      if (!skip_vertex(in)) {
+        why = RunStop::general;
+        break;
+      }
+      at = taken.take(in);
+    } else if (is_keyword_at(s, "POLYLINE")) {
       ++r.polylines;
-    } else if (is(s, n, "$EXTMIN", 7) || is(s, n, "$EXTMAX", 7)) {
-      r.why = RunStop::general;
+      at = s + 8;
+    } else if (is_keyword_at(s, "$EXTMIN") || is_keyword_at(s, "$EXTMAX")) {
+      why = RunStop::general;
       break;
     }
-    at = in.e;
   }
   r.stop = at;
+  r.why = why;
   taken.finish(r);
   return r;
 }
@@ -332,36 +370,45 @@ RunResult write_run(const Reader::Loaded& b, const char* from, char* out, char* 
   Items in(b, from);
   Taken taken;
   Text text{out};
-  const char* at = from;  // where the loop's next token read starts from
+  const char* at = from;
+  RunStop why = RunStop::block_end;
   for (;;) {
-    r.why = RunStop::block_end;
-    if (!in.token()) break;
+    if (!in.next()) break;
     const char* s = in.s;
-    const std::ptrdiff_t n = in.e - s;
     if (sync != nullptr && s >= sync) {
-      r.why = s == sync ? RunStop::sync : RunStop::passed;
+      why = s == sync ? RunStop::sync : RunStop::passed;
+      at = s;
       break;
     }
-    r.why = RunStop::room;
-    if (out_limit - text.o < static_cast<std::ptrdiff_t>(run_entity_room)) break;
-    r.why = RunStop::general;
-    if (is(s, n, "VERTEX", 6)) {
-      Text entity = text;
-      if (!copy_vertex(in, entity)) break;
-      text = entity;
-      taken.take(in);
-    } else if (is(s, n, "POLYLINE", 8)) {
-      Text entity = text;
-      if (!copy_polyline(in, entity)) break;
-      text = entity;
-      taken.take(in);
-      ++r.polylines;
-    } else if (is(s, n, "SEQEND", 6)) {
-      text.put("SEQEND\r\n0\r\n", 11);
+    at = s;
+    if (out_limit - text.o < static_cast<std::ptrdiff_t>(run_entity_room)) {
+      why = RunStop::room;
+      break;
     }
-    at = in.e;
+    if (is_keyword_at(s, "VERTEX")) {
+      Text entity = text;
+      if (!copy_vertex(in, entity)) {
+        why = RunStop::general;
+        break;
+      }
+      text = entity;
+      at = taken.take(in);
+    } else if (is_keyword_at(s, "POLYLINE")) {
+      Text entity = text;
+      if (!copy_polyline(in, entity)) {
+        why = RunStop::general;
+        break;
+      }
+      text = entity;
+      at = taken.take(in);
+      ++r.polylines;
+    } else if (is_keyword_at(s, "SEQEND")) {
+      text.put("SEQEND\r\n0\r\n", 11);
+      at = s + 6;
+    }
   }
   r.stop = at;
+  r.why = why;
   r.out = text.o;
   taken.finish(r);
   return r;
