@@ -5,6 +5,7 @@
 // on it.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <mutex>
@@ -48,6 +49,7 @@ class Ahead {
   std::condition_variable done;  // the job is finished
   bool posted = false;
   bool finished = false;
+  std::atomic<bool> finished_flag{false};  // the same, read without the lock
   bool quit = false;
   bool busy = false;  // a job was started and not yet waited for (main thread only)
   int far_share = 50;  // percent of the unread bytes left to the second thread (main thread only)

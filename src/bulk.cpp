@@ -101,7 +101,7 @@ struct Items {
     return integer(length, plain);
   }
   // The value of an integer token accepted by integer().
-  static int int_value(const char* t) {
+  HOT static int int_value(const char* t) {
     const char* digits = t + (*t == '-' || *t == '+');
     std::uint64_t m;
     scan::leading_digits(digits, &m);
@@ -148,9 +148,10 @@ HOT char* put_small(char* p, int v) {
   if constexpr (std::endian::native != std::endian::little) return put_int(p, v);
   *p = '-';
   p += v < 0;
-  const std::uint64_t x = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+  const std::uint32_t x = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
   // Four digits in each 32-bit half, two in each 16-bit quarter, one in each byte.
-  const std::uint64_t y = (x / 10000) | ((x % 10000) << 32);
+  const auto high = static_cast<std::uint32_t>((std::uint64_t{x} * 1759218605) >> 44);  // x / 10000 for any 32-bit x
+  const std::uint64_t y = high | (std::uint64_t{x - high * 10000} << 32);
   std::uint64_t z = ((y * 10486) >> 20) & 0x0000007F0000007Full;
   z |= (y - z * 100) << 16;
   std::uint64_t d = ((z * 103) >> 10) & 0x000F000F000F000Full;
@@ -200,7 +201,10 @@ struct Text {
     line_end();
   }
   HOT void rounded(double x) {
-    o = put_rounded(o, x);
+    if (x > -99999999.0 && x < 99999999.0)
+      o = put_small(o, static_cast<int>(rounded_small(x)));
+    else
+      o = put_rounded(o, x);
     line_end();
   }
 };

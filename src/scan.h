@@ -25,8 +25,8 @@
 namespace scan {
 
 // Whitespace as the C library classifies it in the "C" locale.
-constexpr bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-constexpr bool is_digit(int c) { return static_cast<unsigned>(c - '0') < 10; }
+TALVERO_INLINE constexpr bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+TALVERO_INLINE constexpr bool is_digit(int c) { return static_cast<unsigned>(c - '0') < 10; }
 
 #ifdef TALVERO_SCAN_SSE2
 // Bit k is set when byte k of the 16 at p is whitespace.
