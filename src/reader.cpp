@@ -89,12 +89,11 @@ Load load_block(int fd, std::string_view* memory, char* b, std::uint64_t* bits, 
     n = drop_cr(b, n);
     if (n > 0) {
       l.n = n;
-      l.newlines = scan::count(b, b + n, '\n');
       break;
     }
   }
   b[l.n] = '\0';
-  scan::space_bits(b, l.n, bits);
+  l.newlines = scan::space_bits(b, l.n, bits);
   return l;
 }
 

@@ -28,16 +28,6 @@ namespace scan {
 TALVERO_INLINE constexpr bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 TALVERO_INLINE constexpr bool is_digit(int c) { return static_cast<unsigned>(c - '0') < 10; }
 
-#ifdef TALVERO_SCAN_SSE2
-// Bit k is set when byte k of the 16 at p is whitespace.
-inline unsigned space_mask(const char* p) {
-  __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-  __m128i blank = _mm_cmpeq_epi8(v, _mm_set1_epi8(' '));
-  __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8('\t'));  // \t..\r become 0..4
-  __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(4)), shifted);
-  return static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(blank, control)));
-}
-#endif
 
 // Bits set in the bytes of w that are not decimal digits.
 TALVERO_INLINE std::uint64_t non_digit_bits(std::uint64_t w) {
@@ -157,23 +147,37 @@ inline const char* real_grammar(const char* p, const char** value_end) {
 // Marks the whitespace among the n bytes at p in bits (bit k of word k / 64
 // for byte k), then marks byte n as whitespace and leaves every later bit
 // clear: a search for whitespace stops at n at the latest, and a search for
-// anything else at n + 1. bits must hold n / 64 + 2 words; 64 bytes past n
-// must be readable.
-inline void space_bits(const char* p, std::size_t n, std::uint64_t* bits) {
+// anything else at n + 1. Returns the number of line feeds among the n
+// bytes. bits must hold n / 64 + 2 words; 64 bytes past n must be readable.
+inline std::uint64_t space_bits(const char* p, std::size_t n, std::uint64_t* bits) {
   const std::size_t words = n / 64 + 1;
-  for (std::size_t w = 0; w < words; ++w, p += 64) {
-#ifdef TALVERO_SCAN_SSE2
-    bits[w] = static_cast<std::uint64_t>(space_mask(p)) | static_cast<std::uint64_t>(space_mask(p + 16)) << 16 |
-              static_cast<std::uint64_t>(space_mask(p + 32)) << 32 | static_cast<std::uint64_t>(space_mask(p + 48)) << 48;
-#else
-    std::uint64_t word = 0;
-    for (int k = 0; k < 64; ++k) word |= static_cast<std::uint64_t>(is_space(static_cast<unsigned char>(p[k]))) << k;
-    bits[w] = word;
-#endif
-  }
   const std::uint64_t below_n = (std::uint64_t{1} << (n % 64)) - 1;
+  std::uint64_t lines = 0;
+  for (std::size_t w = 0; w < words; ++w, p += 64) {
+    std::uint64_t word = 0;
+    std::uint64_t feeds = 0;
+#ifdef TALVERO_SCAN_SSE2
+    for (int k = 0; k < 4; ++k) {
+      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+      const __m128i feed = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+      const __m128i blank = _mm_cmpeq_epi8(v, _mm_set1_epi8(' '));
+      const __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8('\t'));  // \t..\r become 0..4
+      const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(4)), shifted);
+      word |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(blank, control)))) << (16 * k);
+      feeds |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(feed))) << (16 * k);
+    }
+#else
+    for (int k = 0; k < 64; ++k) {
+      word |= static_cast<std::uint64_t>(is_space(static_cast<unsigned char>(p[k]))) << k;
+      feeds |= static_cast<std::uint64_t>(p[k] == '\n') << k;
+    }
+#endif
+    bits[w] = word;
+    lines += static_cast<std::uint64_t>(std::popcount(w + 1 == words ? feeds & below_n : feeds));
+  }
   bits[n / 64] = (bits[n / 64] & below_n) | (std::uint64_t{1} << (n % 64));
   bits[n / 64 + 1] = 0;
+  return lines;
 }
 
 // The first position at or after i whose bit in bits is set (want_space) or clear.
