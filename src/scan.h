@@ -144,6 +144,19 @@ inline const char* real_grammar(const char* p, const char** value_end) {
   return p;
 }
 
+// Set bits of w; without assuming a population-count instruction, which
+// the baseline x86-64 target lacks, and without a library call.
+TALVERO_INLINE int bit_count(std::uint64_t w) {
+#if defined(__POPCNT__)
+  return std::popcount(w);
+#else
+  w = w - ((w >> 1) & 0x5555555555555555ull);
+  w = (w & 0x3333333333333333ull) + ((w >> 2) & 0x3333333333333333ull);
+  w = (w + (w >> 4)) & 0x0F0F0F0F0F0F0F0Full;
+  return static_cast<int>((w * 0x0101010101010101ull) >> 56);
+#endif
+}
+
 // Marks the whitespace among the n bytes at p in bits (bit k of word k / 64
 // for byte k), then marks byte n as whitespace and leaves every later bit
 // clear: a search for whitespace stops at n at the latest, and a search for
@@ -173,7 +186,7 @@ inline std::uint64_t space_bits(const char* p, std::size_t n, std::uint64_t* bit
     }
 #endif
     bits[w] = word;
-    lines += static_cast<std::uint64_t>(std::popcount(w + 1 == words ? feeds & below_n : feeds));
+    lines += static_cast<std::uint64_t>(bit_count(w + 1 == words ? feeds & below_n : feeds));
   }
   bits[n / 64] = (bits[n / 64] & below_n) | (std::uint64_t{1} << (n % 64));
   bits[n / 64 + 1] = 0;
