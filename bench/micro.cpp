@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "bulk.h"
 #include "numbers.h"
 #include "reader.h"
 
@@ -90,6 +91,51 @@ void BM_RealSkip(benchmark::State& state) {
   read_all(state, reals(), [](Reader& r) { return r.skip_real(); });
 }
 BENCHMARK(BM_RealSkip);
+
+// About 2 MB of vertices in the layout the bulk runs take.
+const std::string& vertices() {
+  static const std::string text = [] {
+    std::mt19937 g(3);
+    std::string t = "0\n";
+    for (int k = 0; k < 20000; ++k) {
+      if (k % 40 == 0) t += "POLYLINE\n  8\nCONTOURS\n 66\n1\n 70\n     0\n 10\n0\n 20\n0\n  0\n";
+      t += "VERTEX\n  8\nCONTOURS\n 70\n     0\n";
+      for (const char* code : {" 10", " 20", " 30"}) {
+        t += code;
+        t += '\n' + std::to_string(static_cast<int>(g() % 20000) - 10000) + '.' + std::to_string(g() % 1000000) + '\n';
+      }
+      t += "  0\n";
+      if (k % 40 == 39) t += "SEQEND\n  8\nCONTOURS\n  0\n";
+    }
+    return t;
+  }();
+  return text;
+}
+
+// A bulk run over the whole text, loaded as one block.
+void run_over(benchmark::State& state, auto run) {
+  const std::string& text = vertices();
+  Reader reader(text.size() + 16);
+  Token first;
+  for (auto _ : state) {
+    reader.open_memory(text);
+    reader.read_token(first);  // loads the block
+    const Reader::Loaded block = reader.loaded();
+    benchmark::DoNotOptimize(run(block));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
+}
+
+void BM_SurveyRun(benchmark::State& state) {
+  run_over(state, [](const Reader::Loaded& b) { return survey_run(b, b.pos).polylines; });
+}
+BENCHMARK(BM_SurveyRun);
+
+void BM_WriteRun(benchmark::State& state) {
+  std::vector<char> out(vertices().size() * 2 + 64 * run_entity_room);
+  run_over(state, [&](const Reader::Loaded& b) { return write_run(b, b.pos, out.data(), out.data() + out.size()).out; });
+}
+BENCHMARK(BM_WriteRun);
 
 std::vector<double> coordinates() {
   std::mt19937_64 gen(7);

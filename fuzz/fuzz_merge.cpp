@@ -2,7 +2,9 @@
 // line, are one or two input drawings in a scratch images folder; the dialogue
 // is answered from memory. Every merge of readable inputs into a writable
 // folder must complete, leave no temporary file, and stay within a size that
-// the inputs bound.
+// the inputs bound. It is made twice: with bulk runs, runs ahead and reading
+// ahead over small blocks, and with the general reads alone; both must give
+// the same result and console texts.
 #include <sanitizer/common_interface_defs.h>
 #include <unistd.h>
 
@@ -16,6 +18,7 @@
 #include <string_view>
 #include <vector>
 
+#include "bulk.h"
 #include "dialogue.h"
 #include "host.h"
 #include "merge.h"
@@ -84,14 +87,37 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   answers += "out\n";
 
+  // The merge with the general reads alone, for reference.
+  const fs::path result = folder / "out.dxf";
+  const BulkSettings defaults = bulk_settings;
+  bulk_settings.runs = false;
+  bulk_settings.ahead = false;
+  reset_state();
+  std::string reference_shown;
+  console.attach_memory(answers, &reference_shown);
+  require(opening() && treatment(), "the merge failed on readable inputs");
+  std::string reference;
+  {
+    std::ifstream f(result, std::ios::binary);
+    reference.assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  }
+  fs::remove(result);
+
+  bulk_settings = defaults;
+  bulk_settings.ahead = true;
+  bulk_settings.ahead_min_bytes = 0;
+  f1.resize_block(509);
   reset_state();
   std::string shown;
   console.attach_memory(answers, &shown);
   require(opening(), "the dialogue failed");
   require(f2.is_open() && fs::exists(f2.temp_path), "no temporary result during the merge");
-  require(treatment(), "the merge failed on readable inputs");
+  const bool merged = treatment();
+  f1.resize_block(std::size_t{1} << 20);
+  bulk_settings = defaults;
+  require(merged, "the merge failed on readable inputs");
+  require(shown == reference_shown, "bulk runs changed the console texts");
 
-  const fs::path result = folder / "out.dxf";
   require(fs::exists(result), "no result after a complete merge");
   std::size_t limit = header_bound + 3 * size + entity_bound * (keywords + 2 * inputs.size());
   std::size_t got = fs::file_size(result);
@@ -100,6 +126,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::string text((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   require(text.starts_with("  0\r\nSECTION\r\n  2\r\nHEADER\r\n") && text.ends_with("EOF\r\n"),
           "the result does not begin with the header or end with EOF");
+  require(text == reference, "bulk runs changed the result");
   for (const auto& e : fs::directory_iterator(folder))
     require(!host::is_temporary_name(e.path().filename().string()), "a temporary file was left");
   fs::remove(result);

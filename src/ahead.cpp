@@ -26,8 +26,9 @@ const char* Ahead::pick_start(const Reader::Loaded& b) const {
   constexpr std::string_view keyword = "VERTEX";
   for (std::size_t at = far.find(keyword); at != std::string_view::npos; at = far.find(keyword, at + 1)) {
     const char* s = far.data() + at;
-    // A whole token, ending before the loaded bytes do (the byte at end is a NUL).
-    if (scan::is_space(static_cast<unsigned char>(s[-1])) && s + keyword.size() < b.end &&
+    // A whole token after the read position, ending before the loaded bytes
+    // do (the byte at end is a NUL).
+    if (s > b.pos && scan::is_space(static_cast<unsigned char>(s[-1])) && s + keyword.size() < b.end &&
         scan::is_space(static_cast<unsigned char>(s[keyword.size()])))
       return s;
   }

@@ -156,11 +156,13 @@ HOT char* put_small(char* p, int v) {
   z |= (y - z * 100) << 16;
   std::uint64_t d = ((z * 103) >> 10) & 0x000F000F000F000Full;
   d |= (z - d * 10) << 8;
-  // The first bytes are leading zeros; one digit stays.
-  const int zeros = d == 0 ? 7 : std::countr_zero(d) / 8;
-  const std::uint64_t text = (d + 0x3030303030303030ull) >> (8 * zeros);
+  // The first bytes are leading zeros; one digit stays. The length comes
+  // from comparisons, so the next write's place need not wait for the digits.
+  const int length = 1 + (x >= 10) + (x >= 100) + (x >= 1000) + (x >= 10000) + (x >= 100000) + (x >= 1000000) +
+                     (x >= 10000000);
+  const std::uint64_t text = (d + 0x3030303030303030ull) >> (8 * (8 - length));
   std::memcpy(p, &text, 8);
-  return p + 8 - zeros;
+  return p + length;
 }
 
 // Output of one entity, in room reserved beforehand.
