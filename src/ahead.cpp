@@ -1,24 +1,17 @@
-// The second thread for runs ahead.
+// Runs ahead on the second thread.
 #include "ahead.h"
 
 #include <algorithm>
-#include <cstring>
 #include <string_view>
 
 #include "scan.h"
 
 Ahead::~Ahead() {
-  if (!thread.joinable()) return;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    quit = true;
-  }
-  wake.notify_one();
-  thread.join();
+  if (ticket != 0) helper->wait(ticket);
 }
 
 const char* Ahead::pick_start(const Reader::Loaded& b) const {
-  if (!bulk_settings.ahead || b.pos >= b.end) return nullptr;
+  if (helper == nullptr || !bulk_settings.ahead || b.pos >= b.end) return nullptr;
   const auto unread = static_cast<std::size_t>(b.end - b.pos);
   if (unread < bulk_settings.ahead_min_bytes) return nullptr;
   const std::size_t near = unread / 100 * static_cast<std::size_t>(100 - far_share);
@@ -39,58 +32,22 @@ void Ahead::start_survey(const Reader::Loaded& b, const char* from) { start(fals
 void Ahead::start_write(const Reader::Loaded& b, const char* from) { start(true, b, from); }
 
 void Ahead::start(bool write, const Reader::Loaded& b, const char* from) {
-  if (!thread.joinable()) {
-    // Output of a run ahead stays within its half block, plus room for one entity.
-    thread = std::thread([this] { loop(); });
-  }
+  // Output of a run ahead stays within the bytes it reads, plus room for the
+  // entities that write more than they read; a run that fills it stops early.
   const auto wanted = static_cast<std::size_t>(b.end - from) + 64 * run_entity_room;
   if (write && out.size() < wanted) out.resize(wanted);
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    job_write = write;
-    job_block = b;
-    job_from = from;
-    posted = true;
-    finished = false;
-    finished_flag.store(false, std::memory_order_relaxed);
-  }
-  busy = true;
-  wake.notify_one();
+  ticket = helper->post([this, write, b, from] {
+    result = write ? write_run(b, from, out.data(), out.data() + out.size()) : survey_run(b, from);
+  });
 }
 
 RunResult Ahead::wait() {
-  // A run ahead usually ends within tens of microseconds of the main
-  // thread's arrival: looking again for a while costs less than sleeping
-  // and being woken.
-  const bool early = finished_flag.load(std::memory_order_acquire);
-  for (int k = 0; k < 20000 && !finished_flag.load(std::memory_order_acquire); ++k) std::this_thread::yield();
-  std::unique_lock<std::mutex> lock(mutex);
   // The thread that waits gets the larger share next time.
-  if (early)
+  if (helper->done(ticket))
     far_share = std::min(far_share + 2, 80);
   else
     far_share = std::max(far_share - 2, 20);
-  done.wait(lock, [this] { return finished; });
-  busy = false;
+  helper->wait(ticket);
+  ticket = 0;
   return result;
-}
-
-void Ahead::loop() {
-  std::unique_lock<std::mutex> lock(mutex);
-  for (;;) {
-    wake.wait(lock, [this] { return posted || quit; });
-    if (quit) return;
-    posted = false;
-    const bool write = job_write;
-    const Reader::Loaded block = job_block;
-    const char* from = job_from;
-    lock.unlock();
-    RunResult r = write ? write_run(block, from, out.data(), out.data() + out.size())
-                        : survey_run(block, from);
-    lock.lock();
-    result = r;
-    finished = true;
-    finished_flag.store(true, std::memory_order_release);
-    done.notify_one();
-  }
 }

@@ -1,18 +1,15 @@
-// A second thread that runs a bulk run over the far part of the loaded block
-// while the main thread works through the near part. The main thread keeps
-// the far run's effect only when its own loop arrives exactly where the far
-// run started; otherwise the far run is dropped, so the result never depends
-// on it.
+// Bulk runs ahead: the second thread runs a bulk run over the far part of
+// the loaded block while the main thread works through the near part. The
+// main thread keeps the far run's effect only when its own loop arrives
+// exactly where the far run started; otherwise the far run is dropped, so
+// the result never depends on it.
 #pragma once
 
-#include <atomic>
-#include <condition_variable>
 #include <cstddef>
-#include <mutex>
-#include <thread>
 #include <vector>
 
 #include "bulk.h"
+#include "helper.h"
 #include "reader.h"
 
 class Ahead {
@@ -21,6 +18,9 @@ class Ahead {
   Ahead(const Ahead&) = delete;
   Ahead& operator=(const Ahead&) = delete;
   ~Ahead();
+
+  // Runs ahead are made on h's thread; none without one.
+  void use(Helper* h) { helper = h; }
 
   // Where a run ahead should start in block b: the first "VERTEX" token in
   // the far part of its unread bytes; nullptr when the block is too small
@@ -34,30 +34,16 @@ class Ahead {
   // thread. The block must stay loaded until wait() returns.
   void start_survey(const Reader::Loaded& b, const char* from);
   void start_write(const Reader::Loaded& b, const char* from);
-  [[nodiscard]] bool running() const { return busy; }
   // Waits for the run started last; a writing run's output is in [out_begin(), result.out).
   RunResult wait();
   [[nodiscard]] const char* out_begin() const { return out.data(); }
 
  private:
   void start(bool write, const Reader::Loaded& b, const char* from);
-  void loop();
 
-  std::thread thread;
-  std::mutex mutex;
-  std::condition_variable wake;  // a job was posted, or the thread must stop
-  std::condition_variable done;  // the job is finished
-  bool posted = false;
-  bool finished = false;
-  std::atomic<bool> finished_flag{false};  // the same, read without the lock
-  bool quit = false;
-  bool busy = false;  // a job was started and not yet waited for (main thread only)
-  int far_share = 50;  // percent of the unread bytes left to the second thread (main thread only)
-
-  // The job and its result.
-  bool job_write = false;
-  Reader::Loaded job_block{};
-  const char* job_from = nullptr;
-  RunResult result;
+  Helper* helper = nullptr;
+  Helper::Ticket ticket = 0;  // the run started and not yet waited for
+  int far_share = 50;         // percent of the unread bytes left to the second thread
+  RunResult result;           // written by the second thread until the run is done
   std::vector<char> out;
 };

@@ -27,6 +27,7 @@ struct MergeFrame {
   bool warned[100] = {};   // inputs already reported as departing from the layout
   Ahead ahead;             // the second thread for bulk runs ahead of the read position
   std::uint64_t ahead_tried = ~std::uint64_t{0};  // the last block (Reader::loads) a run ahead was tried in
+  std::uint64_t ahead_written = 0;  // the result's write of the last run ahead's output (Output::put_in_place)
 };
 
 // Starts a run ahead in the loaded block, once per block; returns where it

@@ -2,18 +2,27 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "helper.h"
 #include "numbers.h"
 
 struct Output {
   explicit Output(std::size_t capacity = std::size_t{1} << 20);
+  ~Output();
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
 
   // Sends everything to descriptor fd (not owned), or to *capture when set.
   void attach(int fd_, std::string* capture_ = nullptr);
+  // Writes to the descriptor are made on h's thread while the buffer fills
+  // again (none: by the caller); a failure shows at a later flush or finish().
+  void set_background(Helper* h);
 
   // Appends bytes as they stand.
   void put(std::string_view s) {
@@ -24,13 +33,11 @@ struct Output {
       put_large(s);
     }
   }
-  // Appends bytes that stay in place until the call returns: large ones are
-  // handed over directly, after what is buffered, without a copy.
-  void put_in_place(std::string_view s) {
-    if (s.size() < buf.size() / 4) return put(s);
-    flush();
-    send(s.data(), s.size());
-  }
+  // Appends bytes without copying them when they are large: they are handed
+  // over, after what is buffered, and must stay in place until
+  // wait_written() of the returned ticket (0: nothing to wait for).
+  std::uint64_t put_in_place(std::string_view s);
+  void wait_written(std::uint64_t ticket);
   // Appends a text and a CR LF line end.
   void line(std::string_view s) {
     put(s);
@@ -52,17 +59,31 @@ struct Output {
 
   // Hands the buffered bytes to the descriptor or the capture.
   void flush();
+  // The same, then waits for every write handed over and takes its failure.
+  void finish();
 
-  // The first write error, if any; later output is dropped.
-  [[nodiscard]] bool failed() const { return !error_text.empty(); }
+  // The first write error seen so far, if any; later output is dropped.
+  [[nodiscard]] bool failed() {
+    take_background_error();
+    return !error_text.empty();
+  }
   std::string error_text;
   int fd = -1;
 
  private:
+  struct Writes;
   void put_large(std::string_view s);
   void send(const char* p, std::size_t n);
+  void take_background_error();
+  Helper::Ticket hand_over(const char* p, std::size_t n);
+  [[nodiscard]] bool in_background() const;
 
   std::vector<char> buf;
   std::size_t used = 0;
   std::string* capture = nullptr;
+  Helper* helper = nullptr;
+  std::unique_ptr<Writes> writes;   // what the writes on the helper's thread found
+  std::vector<char> spare;          // the buffer being written there
+  Helper::Ticket spare_ticket = 0;  // its write
+  Helper::Ticket last_ticket = 0;   // the last write handed over
 };

@@ -10,10 +10,6 @@
 #include <cstring>
 #include <limits>
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 #include "host.h"
 
 namespace {
@@ -99,33 +95,17 @@ Load load_block(int fd, std::string_view* memory, char* b, std::uint64_t* bits, 
 
 }  // namespace
 
-// Reading ahead: a thread loads the next block of a file into a second
-// buffer while the current one is read; a refill then swaps the buffers.
+// Reading ahead: the second thread loads the next block of a file into a
+// spare buffer while the current one is read; a refill then swaps the buffers.
 struct Reader::Prefetch {
-  ~Prefetch() {
-    if (!thread.joinable()) return;
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      quit = true;
-    }
-    wake.notify_one();
-    thread.join();
-  }
+  explicit Prefetch(Helper& h) : helper(h) {}
+  ~Prefetch() { settle(); }
 
   // Loads the next block of fd into the spare buffer.
-  void start(int from_fd, std::size_t bytes, std::size_t words, std::size_t block_size) {
+  void start(int fd, std::size_t bytes, std::size_t words, std::size_t block) {
     if (buf.size() != bytes) buf.assign(bytes, '\0');
     if (space.size() != words) space.assign(words, 0);
-    if (!thread.joinable()) thread = std::thread([this] { loop(); });
-    {
-      std::lock_guard<std::mutex> lock(mutex);
-      fd = from_fd;
-      block = block_size;
-      posted = true;
-      finished = false;
-    }
-    in_flight = true;
-    wake.notify_one();
+    ticket = helper.post([this, fd, block] { result = load_block(fd, nullptr, buf.data(), space.data(), block); });
   }
   // Waits for the load and swaps its buffers with the caller's.
   Load take(std::vector<char>& bytes, std::vector<std::uint64_t>& bits) {
@@ -136,49 +116,24 @@ struct Reader::Prefetch {
   }
   // Waits for a load still going on (before its descriptor is closed).
   void settle() {
-    if (!in_flight) return;
-    std::unique_lock<std::mutex> lock(mutex);
-    done.wait(lock, [this] { return finished; });
-    in_flight = false;
+    if (ticket != 0) helper.wait(ticket);
+    ticket = 0;
   }
-  [[nodiscard]] bool loading() const { return in_flight; }
+  [[nodiscard]] bool loading() const { return ticket != 0; }
 
  private:
-  void loop() {
-    std::unique_lock<std::mutex> lock(mutex);
-    for (;;) {
-      wake.wait(lock, [this] { return posted || quit; });
-      if (quit) return;
-      posted = false;
-      lock.unlock();
-      Load l = load_block(fd, nullptr, buf.data(), space.data(), block);
-      lock.lock();
-      result = std::move(l);
-      finished = true;
-      done.notify_one();
-    }
-  }
-
-  std::thread thread;
-  std::mutex mutex;
-  std::condition_variable wake;
-  std::condition_variable done;
-  bool posted = false;
-  bool finished = false;
-  bool quit = false;
-  bool in_flight = false;  // started and not yet settled (reader's thread only)
-  int fd = -1;
-  std::size_t block = 0;
+  Helper& helper;
+  Helper::Ticket ticket = 0;  // the load started and not yet taken
   std::vector<char> buf;
   std::vector<std::uint64_t> space;
-  Load result;
+  Load result;  // written by the second thread until the load is done
 };
 
 Reader::~Reader() = default;
 
-void Reader::set_prefetch(bool on) {
-  if (!on && prefetcher) prefetcher->settle();
-  prefetch_files = on;
+void Reader::set_prefetch(Helper* h) {
+  prefetcher.reset();  // waits for a load still going on
+  if (h != nullptr) prefetcher = std::make_unique<Prefetch>(*h);
 }
 
 Reader::Reader(std::size_t block_size)
@@ -203,10 +158,7 @@ bool Reader::open_file(const std::string& host_path, std::string& why) {
   source = Source::fd;
   fd = d;
   owns_fd = true;
-  if (prefetch_files) {
-    if (!prefetcher) prefetcher = std::make_unique<Prefetch>();
-    prefetcher->start(fd, buf.size(), space.size(), block);
-  }
+  if (prefetcher) prefetcher->start(fd, buf.size(), space.size(), block);
   return true;
 }
 

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "helper.h"
 #include "scan.h"
 
 // A token's bytes. The storage grows to the longest token met and is kept,
@@ -55,8 +56,8 @@ struct Reader {
   ~Reader();
   Reader(const Reader&) = delete;
   Reader& operator=(const Reader&) = delete;
-  // With on, files opened later are read a block ahead on a second thread.
-  void set_prefetch(bool on);
+  // Files opened later are read a block ahead on h's thread (none: not ahead).
+  void set_prefetch(Helper* h);
   // Changes the block size (at least 16 bytes) and closes the reader.
   void resize_block(std::size_t block_size);
 
@@ -173,7 +174,6 @@ struct Reader {
   std::uint64_t block_newlines = 0;  // line feeds in the loaded block
   struct Prefetch;
   std::unique_ptr<Prefetch> prefetcher;
-  bool prefetch_files = false;
   std::uint64_t lines_before = 0;  // line feeds in blocks already consumed
   Token real_text;                 // a real that straddles two blocks
   Token scratch;                   // tokens read for a std::string caller

@@ -14,7 +14,7 @@ bool ResultFile::create(const std::string& composed_path, std::string& why) {
 }
 
 bool ResultFile::commit(std::string& why) {
-  out.flush();
+  out.finish();
   if (out.failed()) {
     why = out.error_text;
     discard();
@@ -26,7 +26,10 @@ bool ResultFile::commit(std::string& why) {
 }
 
 void ResultFile::discard() {
-  if (fd >= 0) host::discard_temp(fd, temp_path);
+  if (fd >= 0) {
+    out.finish();  // no write may still be going on when the descriptor is closed
+    host::discard_temp(fd, temp_path);
+  }
   fd = -1;
   out.attach(-1);
 }

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "console.h"
+#include "helper.h"
 #include "reader.h"
 #include "result.h"
 
@@ -26,6 +27,7 @@ struct imagen {
 extern int num_arch;          // number of input files, as answered
 extern imagen capas[100];     // capas[1..num_arch].nombre: the input paths
 extern char nomgen[128];      // the folder path: "c:\images\" + folder + "\"
+extern Helper helper;         // the second thread: reading ahead, runs ahead, writing the result
 extern Reader f1;             // the input being read
 extern ResultFile f2;         // the resulting file, open from the dialogue to the end
 extern Console console;       // the operator's console

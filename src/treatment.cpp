@@ -57,10 +57,12 @@ const char* start_ahead(MergeFrame& m, bool write) {
   const Reader::Loaded block = f1.loaded();
   const char* from = m.ahead.pick_start(block);
   if (from == nullptr) return nullptr;
-  if (write)
+  if (write) {
+    f2.out.wait_written(m.ahead_written);  // the last run ahead's output, still being written
     m.ahead.start_write(block, from);
-  else
+  } else {
     m.ahead.start_survey(block, from);
+  }
   return from;
 }
 
@@ -73,7 +75,10 @@ void warn_layout(MergeFrame& m, int i) {
 
 bool treatment() {
   MergeFrame m;
-  f1.set_prefetch(bulk_settings.ahead);
+  Helper* second = bulk_settings.ahead ? &helper : nullptr;
+  f1.set_prefetch(second);
+  f2.out.set_background(second);
+  m.ahead.use(second);
   console.text("\n\n\tTreatment\n");
   for (int i = 1; i <= num_arch; ++i)
     if (!survey_file(m, i)) return abandon();
@@ -86,7 +91,7 @@ bool treatment() {
   }
   // The ENTITIES section is closed once, after the last input.
   f2.out.put("ENDSEC\r\n0\r\nEOF\r\n");
-  f2.out.flush();
+  f2.out.finish();
   if (result_write_failed()) return abandon();
   std::string why;
   if (!f2.commit(why)) {

@@ -121,7 +121,7 @@ void write_bulk(MergeFrame& m) {
     sync = nullptr;
     if (r.why == RunStop::sync) {
       // The loop arrived where the run ahead started: its output follows.
-      o.put_in_place(std::string_view(m.ahead.out_begin(), static_cast<std::size_t>(ahead.out - m.ahead.out_begin())));
+      m.ahead_written = o.put_in_place(std::string_view(m.ahead.out_begin(), static_cast<std::size_t>(ahead.out - m.ahead.out_begin())));
       take(m, ahead);
     } else if (r.why != RunStop::passed) {
       return;

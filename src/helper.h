@@ -1,0 +1,47 @@
+// The program's second thread: runs the jobs handed to it one after the
+// other, in the order they were given (reading the next block, bulk runs
+// ahead, writes of the result). With a single thread besides the main one,
+// the two never compete for a processor on a two-processor machine.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <deque>
+#include <thread>
+
+class Helper {
+ public:
+  using Ticket = std::uint64_t;  // a job's place in the order; 0 stands for no job
+
+  Helper() = default;
+  Helper(const Helper&) = delete;
+  Helper& operator=(const Helper&) = delete;
+  // Runs the jobs still waiting, then ends the thread.
+  ~Helper();
+
+  // Hands a job over; the thread starts with the first one.
+  Ticket post(std::function<void()> job);
+  // Waits until job t and every job given before it are done.
+  void wait(Ticket t);
+  // Whether job t is done, without waiting.
+  [[nodiscard]] bool done(Ticket t);
+
+ private:
+  void loop();
+
+  std::thread thread;
+  std::mutex mutex;
+  std::condition_variable wake;      // a job was given, or the thread must end
+  std::condition_variable finished;  // a job was done
+  std::deque<std::function<void()>> jobs;
+  Ticket given = 0;
+  Ticket completed = 0;
+  std::atomic<Ticket> given_seen{0};      // given and completed, read without the lock
+  std::atomic<Ticket> completed_seen{0};
+  bool idle = false;     // the thread sleeps until a job is given
+  bool waiting = false;  // a caller sleeps until a job is done
+  bool quit = false;
+};
