@@ -44,9 +44,9 @@ void Ahead::start(bool write, const Reader::Loaded& b, const char* from) {
 RunResult Ahead::wait() {
   // The thread that waits gets the larger share next time.
   if (helper->done(ticket))
-    far_share = std::min(far_share + 2, 80);
+    far_share = std::min(far_share + 2, 90);
   else
-    far_share = std::max(far_share - 2, 20);
+    far_share = std::max(far_share - 2, 5);
   helper->wait(ticket);
   ticket = 0;
   return result;
