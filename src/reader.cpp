@@ -78,18 +78,26 @@ Load load_block(int fd, std::string_view* memory, char* b, std::uint64_t* bits, 
       l.done = true;
       break;
     }
-    if (const void* eot = std::memchr(b, 26, n)) {
-      n = static_cast<std::size_t>(static_cast<const char*>(eot) - b);
-      l.done = true;
+    b[n] = '\0';
+    scan::Marks marks = scan::space_bits(b, n, bits);
+    if (marks.text_mode) {
+      // The bytes change: cut at a byte 26, drop the CRs, and mark again.
+      if (const void* eot = std::memchr(b, 26, n)) {
+        n = static_cast<std::size_t>(static_cast<const char*>(eot) - b);
+        l.done = true;
+      }
+      n = drop_cr(b, n);
+      b[n] = '\0';
+      marks = scan::space_bits(b, n, bits);
     }
-    n = drop_cr(b, n);
     if (n > 0) {
       l.n = n;
-      break;
+      l.newlines = marks.lines;
+      return l;
     }
   }
-  b[l.n] = '\0';
-  l.newlines = scan::space_bits(b, l.n, bits);
+  b[0] = '\0';
+  scan::space_bits(b, 0, bits);
   return l;
 }
 

@@ -157,18 +157,27 @@ TALVERO_INLINE int bit_count(std::uint64_t w) {
 #endif
 }
 
+// What space_bits found besides whitespace.
+struct Marks {
+  std::uint64_t lines = 0;  // line feeds
+  bool text_mode = false;   // a CR or a byte 26 is there
+};
+
 // Marks the whitespace among the n bytes at p in bits (bit k of word k / 64
 // for byte k), then marks byte n as whitespace and leaves every later bit
 // clear: a search for whitespace stops at n at the latest, and a search for
-// anything else at n + 1. Returns the number of line feeds among the n
-// bytes. bits must hold n / 64 + 2 words; 64 bytes past n must be readable.
-inline std::uint64_t space_bits(const char* p, std::size_t n, std::uint64_t* bits) {
+// anything else at n + 1. Counts the line feeds among the n bytes and tells
+// whether a CR or a byte 26 is there. bits must hold n / 64 + 2 words; 64
+// bytes past n must be readable.
+inline Marks space_bits(const char* p, std::size_t n, std::uint64_t* bits) {
   const std::size_t words = n / 64 + 1;
   const std::uint64_t below_n = (std::uint64_t{1} << (n % 64)) - 1;
-  std::uint64_t lines = 0;
+  Marks m;
+  std::uint64_t special = 0;
   for (std::size_t w = 0; w < words; ++w, p += 64) {
     std::uint64_t word = 0;
     std::uint64_t feeds = 0;
+    std::uint64_t odd = 0;
 #ifdef TALVERO_SCAN_SSE2
     for (int k = 0; k < 4; ++k) {
       const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
@@ -176,21 +185,28 @@ inline std::uint64_t space_bits(const char* p, std::size_t n, std::uint64_t* bit
       const __m128i blank = _mm_cmpeq_epi8(v, _mm_set1_epi8(' '));
       const __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8('\t'));  // \t..\r become 0..4
       const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(4)), shifted);
+      const __m128i marks = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8(26)));
       word |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(blank, control)))) << (16 * k);
       feeds |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(feed))) << (16 * k);
+      odd |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(marks))) << (16 * k);
     }
 #else
     for (int k = 0; k < 64; ++k) {
-      word |= static_cast<std::uint64_t>(is_space(static_cast<unsigned char>(p[k]))) << k;
-      feeds |= static_cast<std::uint64_t>(p[k] == '\n') << k;
+      const auto c = static_cast<unsigned char>(p[k]);
+      word |= static_cast<std::uint64_t>(is_space(c)) << k;
+      feeds |= static_cast<std::uint64_t>(c == '\n') << k;
+      odd |= static_cast<std::uint64_t>(c == '\r' || c == 26) << k;
     }
 #endif
     bits[w] = word;
-    lines += static_cast<std::uint64_t>(bit_count(w + 1 == words ? feeds & below_n : feeds));
+    const std::uint64_t keep = w + 1 == words ? below_n : ~std::uint64_t{0};
+    m.lines += static_cast<std::uint64_t>(bit_count(feeds & keep));
+    special |= odd & keep;
   }
   bits[n / 64] = (bits[n / 64] & below_n) | (std::uint64_t{1} << (n % 64));
   bits[n / 64 + 1] = 0;
-  return lines;
+  m.text_mode = special != 0;
+  return m;
 }
 
 // The first position at or after i whose bit in bits is set (want_space) or clear.
