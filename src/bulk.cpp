@@ -93,6 +93,7 @@ struct Items {
     if (k == 0 || !space_at(s + length)) return false;
     plain = !sign && (*s != '0' || k == 1);
     last_int = s;
+    last_int_end = s + length;
     return true;
   }
   HOT bool integer() {
@@ -129,6 +130,7 @@ struct Items {
   std::size_t n;                   // loaded bytes
   const char* s = nullptr;         // the token read last
   const char* last_int = nullptr;  // the last integer item's token
+  const char* last_int_end = nullptr;
   const char* last_coordinate = nullptr;  // the last coordinate's token
 
  private:
@@ -298,12 +300,6 @@ HOT bool copy_vertex(Items& in, Text& out) {
          copy_int(in, out, 2);
 }
 
-// The end of the integer token at s (accepted by Items::integer).
-HOT const char* int_end(const char* s) {
-  const bool sign = *s == '-' || *s == '+';
-  return s + sign + scan::leading_digit_count(s + sign);
-}
-
 // The items of the entities taken so far whose values the merge keeps.
 struct Taken {
   const char* last_int = nullptr;
@@ -313,7 +309,7 @@ struct Taken {
   HOT const char* take(const Items& in) {
     last_int = in.last_int;
     last_coordinate = in.last_coordinate;
-    return int_end(last_int);
+    return in.last_int_end;
   }
   // Works out the kept values, once per run.
   void finish(RunResult& r) const {
