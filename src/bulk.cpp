@@ -325,28 +325,36 @@ struct Taken {
   }
 };
 
+// The loops' next token: false, with why and at set, when the loop stops
+// before it. In both loops, `at` is where the loop's next token read would
+// start: the start of the token under consideration, or the end of the last
+// entity taken. Reading again a token that is not a keyword changes nothing.
+HOT bool next_top(Items& in, const char* sync, const char*& at, RunStop& why) {
+  if (!in.next()) {
+    why = RunStop::block_end;
+    return false;
+  }
+  if (sync != nullptr && in.s >= sync) {
+    why = in.s == sync ? RunStop::sync : RunStop::passed;
+    at = in.s;
+    return false;
+  }
+  at = in.s;
+  return true;
+}
+
 }  // namespace
 
 BulkSettings bulk_settings{true, std::thread::hardware_concurrency() > 1};
 
-// In both loops, `at` is where the loop's next token read would start: the
-// start of the token under consideration, or the end of the last entity
-// taken. Reading again a token that is not a keyword changes nothing.
 RunResult survey_run(const Reader::Loaded& b, const char* from, const char* sync) {
   RunResult r;
   Items in(b, from);
   Taken taken;
   const char* at = from;
   RunStop why = RunStop::block_end;
-  for (;;) {
-    if (!in.next()) break;
+  while (next_top(in, sync, at, why)) {
     const char* s = in.s;
-    if (sync != nullptr && s >= sync) {
-      why = s == sync ? RunStop::sync : RunStop::passed;
-      at = s;
-      break;
-    }
-    at = s;
     if (is_keyword_at(s, "VERTEX")) {
       if (!skip_vertex(in)) {
         why = RunStop::general;
@@ -374,15 +382,8 @@ RunResult write_run(const Reader::Loaded& b, const char* from, char* out, char* 
   Text text{out};
   const char* at = from;
   RunStop why = RunStop::block_end;
-  for (;;) {
-    if (!in.next()) break;
+  while (next_top(in, sync, at, why)) {
     const char* s = in.s;
-    if (sync != nullptr && s >= sync) {
-      why = s == sync ? RunStop::sync : RunStop::passed;
-      at = s;
-      break;
-    }
-    at = s;
     if (out_limit - text.o < static_cast<std::ptrdiff_t>(run_entity_room)) {
       why = RunStop::room;
       break;

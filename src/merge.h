@@ -48,6 +48,8 @@ void write_header(const Extents& e);
 // Shared by both passes: the console line naming input i, opening and closing it, and the one warning
 // per input about a read that found no item where the layout expects one.
 void show_file_line(int i);
+// Counts a POLYLINE in m.segm and shows the count between the two texts.
+void show_count(MergeFrame& m, std::string_view before, std::string_view after);
 [[nodiscard]] bool open_input(int i);
 [[nodiscard]] bool close_input(int i);
 void warn_layout(MergeFrame& m, int i);

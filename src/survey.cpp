@@ -45,13 +45,7 @@ void skip_vertex(MergeFrame& m, int i) {
   if (!ok) warn_layout(m, i);
 }
 
-void show_polyline_count(MergeFrame& m) {
-  ++m.segm;
-  console.text("\trecord ");
-  console.out.put_int(m.segm);
-  console.text("            \r        ");
-  console.progress();
-}
+void show_polyline_count(MergeFrame& m) { show_count(m, "\trecord ", "            \r        "); }
 
 void take(MergeFrame& m, const RunResult& r) {
   f1.consume_to(r.stop);

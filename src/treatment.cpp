@@ -36,6 +36,14 @@ void show_file_line(int i) {
   console.text(" ");
 }
 
+void show_count(MergeFrame& m, std::string_view before, std::string_view after) {
+  ++m.segm;
+  console.text(before);
+  console.out.put_int(m.segm);
+  console.text(after);
+  console.progress();
+}
+
 bool open_input(int i) {
   std::string why;
   std::string composed(reinterpret_cast<const char*>(capas[i].nombre));

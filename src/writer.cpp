@@ -57,13 +57,7 @@ ITEM void copy_coordinate(MergeFrame& m, int i) {
   o.advance(p);
 }
 
-void show_polyline_count(MergeFrame& m) {
-  ++m.segm;
-  console.text("\t record ");
-  console.out.put_int(m.segm);
-  console.text("            \r     ");
-  console.progress();
-}
+void show_polyline_count(MergeFrame& m) { show_count(m, "\t record ", "            \r     "); }
 
 void copy_polyline(MergeFrame& m, int i) {
   show_polyline_count(m);
