@@ -128,6 +128,7 @@ struct Reader::Prefetch {
     ticket = 0;
   }
   [[nodiscard]] bool loading() const { return ticket != 0; }
+  [[nodiscard]] bool uses(const Helper* h) const { return h == &helper; }
 
  private:
   Helper& helper;
@@ -140,6 +141,7 @@ struct Reader::Prefetch {
 Reader::~Reader() = default;
 
 void Reader::set_prefetch(Helper* h) {
+  if (prefetcher && prefetcher->uses(h)) return;  // its buffers are kept
   prefetcher.reset();  // waits for a load still going on
   if (h != nullptr) prefetcher = std::make_unique<Prefetch>(*h);
 }
