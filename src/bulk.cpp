@@ -200,6 +200,16 @@ struct Text {
     o += length;
     line_end();
   }
+  // The k whole digits at d (at most 7, 8 bytes readable), with a minus sign
+  // when negative and the last digit moved by change (no carry or borrow).
+  HOT void whole(const char* d, int k, bool negative, int change) {
+    *o = '-';
+    o += negative;
+    std::memcpy(o, d, 8);
+    o[k - 1] = static_cast<char>(o[k - 1] + change);
+    o += k;
+    line_end();
+  }
   HOT void rounded(int r) {
     o = put_small(o, r);
     line_end();
@@ -240,8 +250,8 @@ HOT bool copy_coordinate(Items& in, Text& out) {
   const char* p = in.s;
   bool negative = false;
   if (*p == '+' || *p == '-') negative = *p++ == '-';
-  std::uint64_t whole;
-  const int k = scan::leading_digits(p, &whole);
+  const char* digits = p;
+  const int k = scan::leading_digit_count(p);
   p += k;
   int fraction = 0;
   int first = 0;  // the first fraction digit
@@ -252,12 +262,25 @@ HOT bool copy_coordinate(Items& in, Text& out) {
     p += fraction;
   }
   if (k + fraction > 0 && k < 8 && fraction < 8 && space_at(p)) {
-    auto r = static_cast<int>(whole);
-    if (!negative)
-      r += first >= 5;
-    else
-      r = r == 0 ? 0 : first >= 5 ? -r : 1 - r;
-    out.rounded(r);
+    // x >= 0 gives its whole part, plus one from a first fraction digit of 5
+    // or more; x < 0 gives minus its whole part, plus one below that digit.
+    const bool up = first >= 5;
+    const int change = negative ? (up ? 0 : -1) : (up ? 1 : 0);
+    const char last = k > 0 ? digits[k - 1] : '0';
+    // Mostly the digits as written, the last one moved by one at most.
+    if (k > 0 && digits[0] != '0' && (change == 0 || (change > 0 ? last != '9' : last != '0')) &&
+        !(change < 0 && k == 1 && last == '1')) {
+      out.whole(digits, k, negative, change);
+    } else {
+      std::uint64_t whole;
+      scan::leading_digits(digits, &whole);
+      auto r = static_cast<int>(whole);
+      if (!negative)
+        r += up;
+      else
+        r = r == 0 ? 0 : up ? -r : 1 - r;
+      out.rounded(r);
+    }
   } else {
     double x = 0;
     if (!in.real_here<true>(x)) return false;
