@@ -22,6 +22,11 @@ namespace {
 // Longest token item a run copies; longer ones go to the general reads.
 constexpr std::size_t max_token_item = 256;
 
+// An entity writes its keyword, at most 9 integers (8 spaces, 9 characters,
+// the line end, 8-byte stores), at most 2 tokens (copied 16 bytes at a time)
+// and at most 3 coordinates (8-byte stores past the longest text).
+static_assert(run_entity_room >= 10 + 9 * (8 + 9 + 2 + 8) + 2 * (max_token_item + 16 + 2) + 3 * (max_number_text + 2 + 8));
+
 // True when the bytes at s are the keyword followed by whitespace. The byte
 // at the end of the loaded bytes is a NUL: a keyword that may go on in the
 // next block does not match.

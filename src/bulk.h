@@ -11,9 +11,9 @@
 #include "reader.h"
 
 // Whether bulk runs are made, and work on a second thread (runs ahead in
-// the loaded block, and reading the next block); tests change these to
-// compare the results with and without them, and to reach runs ahead with
-// small blocks.
+// the loaded block, reading the next block, writing the result); tests
+// change these to compare the results with and without them, and to reach
+// runs ahead with small blocks.
 struct BulkSettings {
   bool runs = true;
   bool ahead = true;                                    // set off on a single processor
@@ -42,8 +42,9 @@ struct RunResult {
   char* out = nullptr;          // end of the output written (writing runs)
 };
 
-// The most output one entity of a writing run produces.
-inline constexpr std::size_t run_entity_room = 1024;
+// Room for the most output one entity of a writing run produces (a bound
+// is checked where the entities are written).
+inline constexpr std::size_t run_entity_room = 2048;
 
 // The survey's loop from `from` in block b: POLYLINE entities are counted and
 // VERTEX entities consumed; stops before "$EXTMIN" and "$EXTMAX". With sync

@@ -199,3 +199,32 @@ TEST(BulkRuns, ChangeNothingWhateverTheBlockSize) {
 }
 
 }  // namespace
+
+namespace {
+
+// A run stops while the room left can take any entity: vertices with the
+// longest text a run writes (integers of 8 digits, a long layer, three
+// coordinates of 300 digits and more) are run into outputs of every size
+// around that room, each exactly as large as given, so that a write past it
+// shows (under the address sanitizer, and in the end returned).
+TEST(BulkRuns, LargestEntitiesFitTheRoomLeft) {
+  const std::string code = "\n-99999999\n";  // integers of 8 digits, the longest a run takes
+  const std::string layer(256, 'L');           // the longest token a run copies
+  std::string text = "0\n";
+  for (int k = 0; k < 8; ++k)
+    text += "VERTEX" + code + layer + code + "-99999999" + code + "-1.7e308" + code + "-1e" + std::to_string(300 + k) +
+            code + "-" + std::string(20, '9') + "e288" + code;
+  Reader reader(text.size() + 64);
+  Token first;
+  for (std::size_t size = run_entity_room; size < run_entity_room + 3000; size += 37) {
+    reader.open_memory(text);
+    ASSERT_TRUE(reader.read_token(first));  // loads the block
+    const Reader::Loaded block = reader.loaded();
+    std::vector<char> out(size);
+    const RunResult r = write_run(block, block.pos, out.data(), out.data() + out.size());
+    EXPECT_LE(r.out, out.data() + out.size()) << size;
+    EXPECT_GT(r.out, out.data()) << size;  // the first vertex always fits
+  }
+}
+
+}  // namespace
