@@ -1,6 +1,7 @@
 // The reads the merge and the dialogue make: whitespace-separated tokens,
 // integers and reals, under text-mode rules (every CR is dropped and a byte
-// 26 ends the content), through one large buffer that is reused for every file.
+// 26 ends the content), through large block buffers that are reused for
+// every file: the loaded one and, when reading ahead, the one being loaded.
 #pragma once
 
 #include <cstddef>
