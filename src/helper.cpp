@@ -4,6 +4,7 @@
 #include "helper.h"
 
 #include <chrono>
+#include <system_error>
 #include <utility>
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -47,7 +48,21 @@ Helper::~Helper() {
 }
 
 Helper::Ticket Helper::post(std::function<void()> job) {
-  if (!thread.joinable()) thread = std::thread([this] { loop(); });
+  if (!thread.joinable() && !no_thread) {
+    try {
+      thread = std::thread([this] { loop(); });
+    } catch (const std::system_error&) {
+      no_thread = true;  // the system refuses another thread: the work is done all the same
+    }
+  }
+  if (no_thread) {
+    job();
+    std::lock_guard<std::mutex> lock(mutex);
+    completed = ++given;
+    given_seen.store(given, std::memory_order_release);
+    completed_seen.store(completed, std::memory_order_release);
+    return given;
+  }
   bool sleeping;
   Ticket t;
   {

@@ -16,13 +16,16 @@ class Helper {
  public:
   using Ticket = std::uint64_t;  // a job's place in the order; 0 stands for no job
 
-  Helper() = default;
+  // threads false: every job is run at once by the caller (as when the
+  // system refuses a thread).
+  explicit Helper(bool threads = true) : no_thread(!threads) {}
   Helper(const Helper&) = delete;
   Helper& operator=(const Helper&) = delete;
   // Runs the jobs still waiting, then ends the thread.
   ~Helper();
 
-  // Hands a job over; the thread starts with the first one.
+  // Hands a job over; the thread starts with the first one. When no thread
+  // can be started, every job is run at once by the caller.
   Ticket post(std::function<void()> job);
   // Waits until job t and every job given before it are done.
   void wait(Ticket t);
@@ -44,4 +47,5 @@ class Helper {
   bool idle = false;     // the thread sleeps until a job is given
   bool waiting = false;  // a caller sleeps until a job is done
   bool quit = false;
+  bool no_thread = false;  // starting the thread failed: jobs run in the caller
 };
