@@ -149,29 +149,6 @@ struct Items {
   std::uint64_t starts;
 };
 
-// Writes v (|v| < 10^8) at p as decimal digits, 8 bytes at a time; 9 bytes
-// must be writable at p.
-HOT char* put_small(char* p, int v) {
-  if constexpr (std::endian::native != std::endian::little) return put_int(p, v);
-  *p = '-';
-  p += v < 0;
-  const std::uint32_t x = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-  // Four digits in each 32-bit half, two in each 16-bit quarter, one in each byte.
-  const auto high = static_cast<std::uint32_t>((std::uint64_t{x} * 1759218605) >> 44);  // x / 10000 for any 32-bit x
-  const std::uint64_t y = high | (std::uint64_t{x - high * 10000} << 32);
-  std::uint64_t z = ((y * 10486) >> 20) & 0x0000007F0000007Full;
-  z |= (y - z * 100) << 16;
-  std::uint64_t d = ((z * 103) >> 10) & 0x000F000F000F000Full;
-  d |= (z - d * 10) << 8;
-  // The first bytes are leading zeros; one digit stays. The length comes
-  // from comparisons, so the next write's place need not wait for the digits.
-  const int length = 1 + (x >= 10) + (x >= 100) + (x >= 1000) + (x >= 10000) + (x >= 100000) + (x >= 1000000) +
-                     (x >= 10000000);
-  const std::uint64_t text = (d + 0x3030303030303030ull) >> (8 * (8 - length));
-  std::memcpy(p, &text, 8);
-  return p + length;
-}
-
 // Output of one entity, in room reserved beforehand.
 struct Text {
   char* o;
@@ -193,7 +170,7 @@ struct Text {
       std::memcpy(o + spaces, s, 8);  // 8 bytes are readable at s
       o += static_cast<std::size_t>(spaces) + length;
     } else {
-      o = put_small(o + spaces, Items::int_value(s));
+      o = put_int(o + spaces, Items::int_value(s));
     }
     line_end();
   }
@@ -216,14 +193,11 @@ struct Text {
     line_end();
   }
   HOT void rounded(int r) {
-    o = put_small(o, r);
+    o = put_int(o, r);
     line_end();
   }
   HOT void rounded(double x) {
-    if (x > -99999999.0 && x < 99999999.0)
-      o = put_small(o, static_cast<int>(rounded_small(x)));
-    else
-      o = put_rounded(o, x);
+    o = put_rounded(o, x);
     line_end();
   }
 };
