@@ -47,6 +47,16 @@ COLD const char* long_real(const char* s, double* v) {
   return q;
 }
 
+// The real literal at s: its end, or nullptr when it has no digit; with
+// convert, its value in *v.
+template <bool convert>
+HOT const char* real_at(const char* s, double* v) {
+  bool digits = false;
+  const char* q = scan::real_literal<convert>(s, v, &digits);
+  if (q == nullptr) return long_real(s, convert ? v : nullptr);
+  return digits ? q : nullptr;
+}
+
 // Items read one after the other from a loaded block. Token starts come
 // from a stream of bits derived from the whitespace bitmap a word at a time,
 // so finding the next token never waits on the previous one. A numeric item
@@ -121,13 +131,8 @@ struct Items {
   }
   template <bool convert>
   HOT bool real_here(double& v) const {
-    bool digits = false;
-    const char* q = scan::real_literal<convert>(s, &v, &digits);
-    if (q == nullptr) {
-      q = long_real(s, convert ? &v : nullptr);
-      digits = q != nullptr;
-    }
-    return digits && space_at(q);
+    const char* q = real_at<convert>(s, &v);
+    return q != nullptr && space_at(q);
   }
 
   const char* base;
@@ -321,8 +326,7 @@ struct Taken {
     }
     if (last_coordinate != nullptr) {
       r.has_dval = true;
-      bool digits = false;
-      if (scan::real_literal<true>(last_coordinate, &r.dval, &digits) == nullptr) long_real(last_coordinate, &r.dval);
+      real_at<true>(last_coordinate, &r.dval);
     }
   }
 };
