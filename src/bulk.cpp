@@ -8,6 +8,7 @@
 
 #include "numbers.h"
 #include "scan.h"
+#include "vertex_layout.h"
 
 namespace {
 
@@ -67,11 +68,14 @@ HOT const char* real_at(const char* s, double* v) {
 struct Items {
   Items(const Reader::Loaded& b, const char* from)
       : base(b.base), space(b.space), n(static_cast<std::size_t>(b.end - b.base)) {
-    const auto f = static_cast<std::size_t>(from - base);
-    word = f / 64;
-    // The byte at `from` starts a token when it is not whitespace, whatever
-    // precedes it: the reads take what follows the read position.
-    starts = (start_bits(word) | (~space[word] & (std::uint64_t{1} << (f % 64)))) & (~std::uint64_t{0} << (f % 64));
+    seek(from);
+  }
+
+  // Makes the token starting at t (before the end of the loaded bytes) the
+  // one read last, as a run goes on after vertices taken by their layout.
+  HOT void restart_at(const char* t) {
+    seek(t);
+    next();
   }
 
   // Moves s to the next token's start; false when none starts before the
@@ -86,13 +90,14 @@ struct Items {
 
   // The end of the token at s: the first whitespace bit after it, almost
   // always within the 8 bytes of the bitmap there.
-  [[nodiscard]] HOT const char* token_end() const {
-    const auto i = static_cast<std::size_t>(s - base);
+  [[nodiscard]] HOT const char* token_end() const { return token_end(s); }
+  [[nodiscard]] HOT const char* token_end(const char* t) const {
+    const auto i = static_cast<std::size_t>(t - base);
     if constexpr (std::endian::native == std::endian::little) {
       std::uint64_t w;
       std::memcpy(&w, reinterpret_cast<const unsigned char*>(space) + i / 8, 8);
       w >>= i % 8;
-      if (w != 0) return s + std::countr_zero(w);
+      if (w != 0) return t + std::countr_zero(w);
     }
     return base + scan::next_bit<true>(space, i);
   }
@@ -150,6 +155,15 @@ struct Items {
     return ~space[w] & ((space[w] << 1) | (w == 0 ? 1 : space[w - 1] >> 63));
   }
 
+  // Reading goes on from `from`. The byte there starts a token when it is
+  // not whitespace, whatever precedes it: the reads take what follows the
+  // read position.
+  HOT void seek(const char* from) {
+    const auto f = static_cast<std::size_t>(from - base);
+    word = f / 64;
+    starts = (start_bits(word) | (~space[word] & (std::uint64_t{1} << (f % 64)))) & (~std::uint64_t{0} << (f % 64));
+  }
+
   std::size_t word;
   std::uint64_t starts;
 };
@@ -160,6 +174,11 @@ struct Text {
 
   HOT void put(const char* t, std::size_t n) {
     std::memcpy(o, t, n);
+    o += n;
+  }
+  // n bytes (at most 16) from t, 16 readable there.
+  HOT void put_short(const char* t, std::size_t n) {
+    std::memcpy(o, t, 16);
     o += n;
   }
   HOT void line_end() {
@@ -192,68 +211,51 @@ struct Text {
   HOT void whole(const char* d, int k, bool negative, int change) {
     *o = '-';
     o += negative;
-    std::memcpy(o, d, 8);
-    o[k - 1] = static_cast<char>(o[k - 1] + change);
+    std::uint64_t w;
+    std::memcpy(&w, d, 8);
+    if constexpr (std::endian::native == std::endian::little) {
+      // The digit moves within its byte, in a register: no store is read back.
+      w += static_cast<std::uint64_t>(static_cast<std::int64_t>(change)) << (8 * (k - 1));
+      std::memcpy(o, &w, 8);
+    } else {
+      std::memcpy(o, &w, 8);
+      o[k - 1] = static_cast<char>(o[k - 1] + change);
+    }
     o += k;
-    line_end();
   }
-  HOT void rounded(int r) {
-    o = put_int(o, r);
-    line_end();
-  }
-  HOT void rounded(double x) {
-    o = put_rounded(o, x);
-    line_end();
-  }
+  HOT void rounded(int r) { o = put_int(o, r); }
+  HOT void rounded(double x) { o = put_rounded(o, x); }
 };
 
-// The survey's VERTEX: four token items, then integer and real items in
-// turn, the reals consumed without conversion.
-HOT bool skip_vertex(Items& in) {
-  double unused = 0;
-  return in.next() && in.next() && in.next() && in.next() && in.integer() && in.real<false>(unused) &&
-         in.integer() && in.real<false>(unused) && in.integer() && in.real<false>(unused) && in.integer();
-}
-
-// Reads an integer item and writes it after `spaces` spaces.
-HOT bool copy_int(Items& in, Text& out, int spaces) {
-  std::size_t length;
-  bool plain;
-  if (!in.integer(length, plain)) return false;
-  out.integer(in.s, length, plain, spaces);
-  return true;
-}
-
-// Reads a coordinate and writes it rounded (x + 0.5 truncated toward zero).
-// With at most 7 digits before and after the point and no exponent, the
-// double nearest the literal lies within 2^-29 of it, while a literal that
-// is not itself a whole or half number lies at least 10^-7 from every one:
-// both round alike, and the first fraction digit decides.
-HOT bool copy_coordinate(Items& in, Text& out) {
-  if (!in.next()) return false;
-  const char* p = in.s;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = *p++ == '-';
-  const char* digits = p;
-  const int k = scan::leading_digit_count(p);
-  p += k;
-  int fraction = 0;
-  int first = 0;  // the first fraction digit
-  if (*p == '.') {
-    ++p;
-    fraction = scan::leading_digit_count(p);
-    if (fraction > 0) first = *p - '0';
-    p += fraction;
-  }
-  if (k + fraction > 0 && k < 8 && fraction < 8 && space_at(p)) {
+// Writes the coordinate literal at s rounded (x + 0.5 truncated toward
+// zero), without a line end; returns the literal's end, or nullptr when it
+// has no digit. With at most 7 digits before and after the point and no
+// exponent, the double nearest the literal lies within 2^-29 of it, while a
+// literal that is not itself a whole or half number lies at least 10^-7
+// from every one: both round alike, and the first fraction digit decides.
+HOT const char* put_coordinate(const char* s, Text& out) {
+  // Signs and digit counts vary from one coordinate to the next: they are
+  // worked out without branches, and one test, seldom failed, picks the way.
+  const bool negative = *s == '-';
+  const char* digits = s + (negative || *s == '+');
+  const int k = scan::leading_digit_count(digits);
+  const char* p = digits + k;
+  const bool point = *p == '.';
+  p += point;
+  const int fraction = point ? scan::leading_digit_count(p) : 0;
+  const int first = fraction > 0 ? *p - '0' : 0;  // the first fraction digit
+  p += fraction;
+  if ((k + fraction > 0) & (k < 8) & (fraction < 8) & space_at(p)) {
     // x >= 0 gives its whole part, plus one from a first fraction digit of 5
     // or more; x < 0 gives minus its whole part, plus one below that digit.
     const bool up = first >= 5;
-    const int change = negative ? (up ? 0 : -1) : (up ? 1 : 0);
-    const char last = k > 0 ? digits[k - 1] : '0';
-    // Mostly the digits as written, the last one moved by one at most.
-    if (k > 0 && digits[0] != '0' && (change == 0 || (change > 0 ? last != '9' : last != '0')) &&
-        !(change < 0 && k == 1 && last == '1')) {
+    const int change = static_cast<int>(up) - static_cast<int>(negative);
+    const char last = digits[k > 0 ? k - 1 : 0];
+    const int moved = last + change;
+    // Mostly the digits as written, the last one moved by one at most: not
+    // when that carries or borrows, starts with a zero or gives minus zero.
+    if ((k > 0) & (digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
+        !((k == 1) & (moved == '0') & negative)) {
       out.whole(digits, k, negative, change);
     } else {
       std::uint64_t whole;
@@ -265,11 +267,74 @@ HOT bool copy_coordinate(Items& in, Text& out) {
         r = r == 0 ? 0 : up ? -r : 1 - r;
       out.rounded(r);
     }
-  } else {
-    double x = 0;
-    if (!in.real_here<true>(x)) return false;
-    out.rounded(x);
+    return p;
   }
+  double x = 0;
+  const char* q = real_at<true>(s, &x);
+  if (q != nullptr) out.rounded(x);
+  return q;
+}
+
+// The items of the entities taken so far whose values the merge keeps.
+struct Taken {
+  const char* last_int = nullptr;
+  const char* last_coordinate = nullptr;
+
+  // Takes an entity whose items ended with an integer; returns its end.
+  HOT const char* take(const Items& in) {
+    last_int = in.last_int;
+    last_coordinate = in.last_coordinate;
+    return in.last_int_end;
+  }
+  // Works out the kept values, once per run.
+  void finish(RunResult& r) const {
+    if (last_int != nullptr) {
+      r.has_val = true;
+      r.val = Items::int_value(last_int);
+    }
+    if (last_coordinate != nullptr) {
+      r.has_dval = true;
+      real_at<true>(last_coordinate, &r.dval);
+    }
+  }
+};
+
+// The survey's VERTEX: four token items, then integer and real items in
+// turn, the reals consumed without conversion; marks its parts.
+HOT bool skip_coordinate(Items& in, VertexLayout::Marks& m, int k) {
+  if (!in.next()) return false;
+  double unused = 0;
+  const char* q = real_at<false>(in.s, &unused);
+  if (q == nullptr || !space_at(q)) return false;
+  m.start[k] = in.s;
+  m.end[k] = q;
+  return true;
+}
+HOT bool skip_vertex(Items& in, VertexLayout::Marks& m) {
+  m.keyword = in.s;
+  return in.next() && in.next() && in.next() && in.next() && in.integer() && skip_coordinate(in, m, 0) &&
+         in.integer() && skip_coordinate(in, m, 1) && in.integer() && skip_coordinate(in, m, 2) && in.integer();
+}
+
+// Reads an integer item and writes it after `spaces` spaces.
+HOT bool copy_int(Items& in, Text& out, int spaces) {
+  std::size_t length;
+  bool plain;
+  if (!in.integer(length, plain)) return false;
+  out.integer(in.s, length, plain, spaces);
+  return true;
+}
+
+// Reads a coordinate and writes it rounded; marks it.
+HOT bool copy_coordinate(Items& in, Text& out, VertexLayout::Marks& m, int k) {
+  if (!in.next()) return false;
+  m.out_start[k] = out.o;
+  const char* q = put_coordinate(in.s, out);
+  if (q == nullptr || !space_at(q)) return false;
+  m.start[k] = in.s;
+  m.end[k] = q;
+  m.out_end[k] = out.o;
+  out.line_end();
   in.last_coordinate = in.s;
   return true;
 }
@@ -297,39 +362,130 @@ HOT bool copy_polyline(Items& in, Text& out) {
 }
 
 // The writing pass's VERTEX, coordinates rounded; a SEQEND as its second
-// item is left to the general reads.
-HOT bool copy_vertex(Items& in, Text& out) {
+// item is left to the general reads. Marks its parts.
+HOT bool copy_vertex(Items& in, Text& out, VertexLayout::Marks& m) {
+  m.keyword = in.s;
+  m.out = out.o;
   out.put("VERTEX\r\n", 8);
   if (!copy_int(in, out, 2) || !copy_token(in, out)) return false;
   if (is_keyword_at(in.s, "SEQEND")) return false;
-  return copy_int(in, out, 1) && copy_int(in, out, 4) && copy_int(in, out, 1) && copy_coordinate(in, out) &&
-         copy_int(in, out, 1) && copy_coordinate(in, out) && copy_int(in, out, 1) && copy_coordinate(in, out) &&
-         copy_int(in, out, 2);
+  return copy_int(in, out, 1) && copy_int(in, out, 4) && copy_int(in, out, 1) && copy_coordinate(in, out, m, 0) &&
+         copy_int(in, out, 1) && copy_coordinate(in, out, m, 1) && copy_int(in, out, 1) &&
+         copy_coordinate(in, out, m, 2) && copy_int(in, out, 2);
 }
 
-// The items of the entities taken so far whose values the merge keeps.
-struct Taken {
-  const char* last_int = nullptr;
-  const char* last_coordinate = nullptr;
+// Keeps the layout of a vertex just taken, when the token after it starts
+// within the loaded bytes.
+void learn_layout(const Items& in, VertexLayout::Marks& m, char* out_next, VertexLayout& layout) {
+  m.last_int = in.last_int;
+  m.out_next = out_next;
+  const std::size_t next = scan::next_bit<false>(in.space, static_cast<std::size_t>(in.last_int_end - in.base));
+  layout.ready = false;
+  if (next >= in.n) return;
+  m.next = in.base + next;
+  layout.learn(m, out_next != nullptr);
+}
 
-  // Takes an entity whose items ended with an integer; returns its end.
-  HOT const char* take(const Items& in) {
-    last_int = in.last_int;
-    last_coordinate = in.last_coordinate;
-    return in.last_int_end;
-  }
-  // Works out the kept values, once per run.
-  void finish(RunResult& r) const {
-    if (last_int != nullptr) {
-      r.has_val = true;
-      r.val = Items::int_value(last_int);
-    }
-    if (last_coordinate != nullptr) {
-      r.has_dval = true;
-      real_at<true>(last_coordinate, &r.dval);
-    }
-  }
+// How a sweep of vertices by their layout ended.
+struct Sweep {
+  const char* top;  // the top-level token reading goes on from
+  bool stopped = false;
+  RunStop why = RunStop::block_end;
 };
+
+// After a vertex taken by its layout, whose z coordinate is [z, z_end):
+// the checks the loop makes before its next token t.
+HOT bool sweep_goes_on(const VertexLayout& layout, const char* z, const char* z_end, const char* t,
+                       const char* sync, Taken& taken, Sweep& sweep) {
+  taken.last_int = z_end + layout.last_int;
+  taken.last_coordinate = z;
+  sweep.top = t;
+  if (sync != nullptr && t >= sync) {
+    sweep.stopped = true;
+    sweep.why = t == sync ? RunStop::sync : RunStop::passed;
+    return false;
+  }
+  return true;
+}
+
+// The survey's vertices from the top-level token t for as long as their
+// bytes around the coordinates are the layout's.
+// A coordinate's end is taken from the whitespace bitmap, and the literal
+// is checked against it only once the vertex is read, so that finding the
+// next coordinate need not wait for the literal to be read. A gap that
+// matches ends within the loaded bytes, so every literal read starts there.
+HOT Sweep skip_vertices(const VertexLayout& layout, const Items& in, const char* t, const char* sync, Taken& taken) {
+  Sweep sweep{t};
+  const char* end = in.base + in.n;
+  while (end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
+    const char* c = t + layout.length[0];
+    const char* z = nullptr;
+    const char* q = nullptr;
+    bool wrong = false;
+    for (int k = 0; k < 3; ++k) {
+      q = in.token_end(c);
+      if (!layout.gap_at(k, q)) return sweep;
+      const auto n = static_cast<std::size_t>(q - c);
+      if (n > 16 || !scan::plain_real(c, n)) {
+        double unused = 0;
+        wrong |= real_at<false>(c, &unused) != q;  // an exponent, long digit runs, or not a literal
+      }
+      z = c;
+      c = q + layout.length[k + 1];
+    }
+    if (wrong) return sweep;
+    t = c;
+    if (!sweep_goes_on(layout, z, q, t, sync, taken, sweep)) break;
+  }
+  return sweep;
+}
+
+// The writing pass's vertices, the same way: each written as the layout's
+// output with the coordinates' texts between its parts.
+HOT Sweep write_vertices(const VertexLayout& layout, const Items& in, const char* t, Text& text,
+                         const char* out_limit, const char* sync, Taken& taken) {
+  static_assert(VertexLayout::head_out_room <= 128 && VertexLayout::gap_room <= 16);
+  static_assert(run_entity_room >= VertexLayout::head_out_room + 3 * (max_number_text + VertexLayout::gap_room + 8));
+  Sweep sweep{t};
+  const char* end = in.base + in.n;
+  while (end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
+    Text out = text;
+    std::memcpy(out.o, layout.head_out, 64);
+    if (layout.out_length[0] > 64) std::memcpy(out.o + 64, layout.head_out + 64, 64);
+    out.o += layout.out_length[0];
+    const char* c = t + layout.length[0];
+    const char* z = nullptr;
+    const char* q = nullptr;
+    bool wrong = false;
+    for (int k = 0; k < 3; ++k) {
+      q = in.token_end(c);
+      if (!layout.gap_at(k, q)) return sweep;
+      wrong |= put_coordinate(c, out) != q;
+      out.put_short(layout.gaps_out[k], layout.out_length[k + 1]);
+      z = c;
+      c = q + layout.length[k + 1];
+    }
+    if (wrong) return sweep;
+    text = out;
+    t = c;
+    if (!sweep_goes_on(layout, z, q, t, sync, taken, sweep)) break;
+    if (out_limit - text.o < static_cast<std::ptrdiff_t>(run_entity_room)) {
+      sweep.stopped = true;
+      sweep.why = RunStop::room;
+      break;
+    }
+  }
+  return sweep;
+}
+
+// Goes on reading from the token a sweep ended at, if it moved.
+HOT void after_sweep(Items& in, const Sweep& sweep, const Taken& taken, const char*& at) {
+  if (sweep.top == in.s) return;
+  in.restart_at(sweep.top);
+  in.last_int = taken.last_int;
+  in.last_coordinate = taken.last_coordinate;
+  at = sweep.top;
+}
 
 // The loops' next token: false, with why and at set, when the loop stops
 // before it. In both loops, `at` is where the loop's next token read would
@@ -357,16 +513,28 @@ RunResult survey_run(const Reader::Loaded& b, const char* from, const char* sync
   RunResult r;
   Items in(b, from);
   Taken taken;
+  VertexLayout layout;
   const char* at = from;
   RunStop why = RunStop::block_end;
   while (next_top(in, sync, at, why)) {
+    if (layout.ready) {
+      const Sweep sweep = skip_vertices(layout, in, in.s, sync, taken);
+      if (sweep.stopped) {
+        why = sweep.why;
+        at = sweep.top;
+        break;
+      }
+      after_sweep(in, sweep, taken, at);
+    }
     const char* s = in.s;
     if (is_keyword_at(s, "VERTEX")) {
-      if (!skip_vertex(in)) {
+      VertexLayout::Marks marks;
+      if (!skip_vertex(in, marks)) {
         why = RunStop::general;
         break;
       }
       at = taken.take(in);
+      learn_layout(in, marks, nullptr, layout);
     } else if (is_keyword_at(s, "POLYLINE")) {
       ++r.polylines;
       at = s + 8;
@@ -385,23 +553,35 @@ RunResult write_run(const Reader::Loaded& b, const char* from, char* out, char* 
   RunResult r;
   Items in(b, from);
   Taken taken;
+  VertexLayout layout;
   Text text{out};
   const char* at = from;
   RunStop why = RunStop::block_end;
   while (next_top(in, sync, at, why)) {
-    const char* s = in.s;
     if (out_limit - text.o < static_cast<std::ptrdiff_t>(run_entity_room)) {
       why = RunStop::room;
       break;
     }
+    if (layout.ready) {
+      const Sweep sweep = write_vertices(layout, in, in.s, text, out_limit, sync, taken);
+      if (sweep.stopped) {
+        why = sweep.why;
+        at = sweep.top;
+        break;
+      }
+      after_sweep(in, sweep, taken, at);
+    }
+    const char* s = in.s;
     if (is_keyword_at(s, "VERTEX")) {
       Text entity = text;
-      if (!copy_vertex(in, entity)) {
+      VertexLayout::Marks marks;
+      if (!copy_vertex(in, entity, marks)) {
         why = RunStop::general;
         break;
       }
       text = entity;
       at = taken.take(in);
+      learn_layout(in, marks, text.o, layout);
     } else if (is_keyword_at(s, "POLYLINE")) {
       Text entity = text;
       if (!copy_polyline(in, entity)) {
