@@ -233,6 +233,40 @@ struct Text {
 // exponent, the double nearest the literal lies within 2^-29 of it, while a
 // literal that is not itself a whole or half number lies at least 10^-7
 // from every one: both round alike, and the first fraction digit decides.
+// The coordinates the common case leaves: a carry or borrow in the last
+// whole digit, a leading zero, long digit runs or an exponent. Out of line,
+// so that the common case stays small where it is inlined.
+COLD const char* put_coordinate_other(const char* s, Text& out) {
+  const bool negative = *s == '-';
+  const char* digits = s + (negative || *s == '+');
+  const int k = scan::leading_digit_count(digits);
+  const char* p = digits + k;
+  int fraction = 0;
+  int first = 0;
+  if (*p == '.') {
+    ++p;
+    fraction = scan::leading_digit_count(p);
+    if (fraction > 0) first = *p - '0';
+    p += fraction;
+  }
+  if (k + fraction > 0 && k < 8 && fraction < 8 && space_at(p)) {
+    std::uint64_t whole;
+    scan::leading_digits(digits, &whole);
+    auto r = static_cast<int>(whole);
+    const bool up = first >= 5;
+    if (!negative)
+      r += up;
+    else
+      r = r == 0 ? 0 : up ? -r : 1 - r;
+    out.rounded(r);
+    return p;
+  }
+  double x = 0;
+  const char* q = real_at<true>(s, &x);
+  if (q != nullptr) out.rounded(x);
+  return q;
+}
+
 HOT const char* put_coordinate(const char* s, Text& out) {
   // Signs and digit counts vary from one coordinate to the next: they are
   // worked out without branches, and one test, seldom failed, picks the way.
@@ -245,34 +279,20 @@ HOT const char* put_coordinate(const char* s, Text& out) {
   const int fraction = point ? scan::leading_digit_count(p) : 0;
   const int first = fraction > 0 ? *p - '0' : 0;  // the first fraction digit
   p += fraction;
-  if ((k + fraction > 0) & (k < 8) & (fraction < 8) & space_at(p)) {
-    // x >= 0 gives its whole part, plus one from a first fraction digit of 5
-    // or more; x < 0 gives minus its whole part, plus one below that digit.
-    const bool up = first >= 5;
-    const int change = static_cast<int>(up) - static_cast<int>(negative);
-    const char last = digits[k > 0 ? k - 1 : 0];
-    const int moved = last + change;
-    // Mostly the digits as written, the last one moved by one at most: not
-    // when that carries or borrows, starts with a zero or gives minus zero.
-    if ((k > 0) & (digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
-        !((k == 1) & (moved == '0') & negative)) {
-      out.whole(digits, k, negative, change);
-    } else {
-      std::uint64_t whole;
-      scan::leading_digits(digits, &whole);
-      auto r = static_cast<int>(whole);
-      if (!negative)
-        r += up;
-      else
-        r = r == 0 ? 0 : up ? -r : 1 - r;
-      out.rounded(r);
-    }
+  // x >= 0 gives its whole part, plus one from a first fraction digit of 5
+  // or more; x < 0 gives minus its whole part, plus one below that digit.
+  const bool up = first >= 5;
+  const int change = static_cast<int>(up) - static_cast<int>(negative);
+  const char last = digits[k > 0 ? k - 1 : 0];
+  const int moved = last + change;
+  // Mostly the digits as written, the last one moved by one at most: not
+  // when that carries or borrows, starts with a zero or gives minus zero.
+  if ((k > 0) & (k < 8) & (fraction < 8) & space_at(p) & (digits[0] != '0') &
+      (static_cast<unsigned>(moved - '0') < 10) & !((k == 1) & (moved == '0') & negative)) {
+    out.whole(digits, k, negative, change);
     return p;
   }
-  double x = 0;
-  const char* q = real_at<true>(s, &x);
-  if (q != nullptr) out.rounded(x);
-  return q;
+  return put_coordinate_other(s, out);
 }
 
 // The items of the entities taken so far whose values the merge keeps.
@@ -414,7 +434,7 @@ HOT bool sweep_goes_on(const VertexLayout& layout, const char* z, const char* z_
 // is checked against it only once the vertex is read, so that finding the
 // next coordinate need not wait for the literal to be read. A gap that
 // matches ends within the loaded bytes, so every literal read starts there.
-HOT Sweep skip_vertices(const VertexLayout& layout, const Items& in, const char* t, const char* sync, Taken& taken) {
+COLD Sweep skip_vertices(const VertexLayout& layout, const Items& in, const char* t, const char* sync, Taken& taken) {
   Sweep sweep{t};
   const char* end = in.base + in.n;
   while (end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
@@ -442,7 +462,7 @@ HOT Sweep skip_vertices(const VertexLayout& layout, const Items& in, const char*
 
 // The writing pass's vertices, the same way: each written as the layout's
 // output with the coordinates' texts between its parts.
-HOT Sweep write_vertices(const VertexLayout& layout, const Items& in, const char* t, Text& text,
+COLD Sweep write_vertices(const VertexLayout& layout, const Items& in, const char* t, Text& text,
                          const char* out_limit, const char* sync, Taken& taken) {
   static_assert(VertexLayout::head_out_room <= 128 && VertexLayout::gap_room <= 16);
   static_assert(run_entity_room >= VertexLayout::head_out_room + 3 * (max_number_text + VertexLayout::gap_room + 8));
