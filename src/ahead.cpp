@@ -10,11 +10,11 @@ Ahead::~Ahead() {
   if (ticket != 0) helper->wait(ticket);
 }
 
-const char* Ahead::pick_start(const Reader::Loaded& b) const {
+const char* Ahead::pick_start(const Reader::Loaded& b, bool write) const {
   if (helper == nullptr || !bulk_settings.ahead || b.pos >= b.end) return nullptr;
   const auto unread = static_cast<std::size_t>(b.end - b.pos);
   if (unread < bulk_settings.ahead_min_bytes) return nullptr;
-  const std::size_t near = unread / 100 * static_cast<std::size_t>(100 - far_share);
+  const std::size_t near = unread / 100 * static_cast<std::size_t>(100 - far_share[write]);
   const std::string_view far(b.pos + near, unread - near);
   constexpr std::string_view keyword = "VERTEX";
   for (std::size_t at = far.find(keyword); at != std::string_view::npos; at = far.find(keyword, at + 1)) {
@@ -32,6 +32,7 @@ void Ahead::start_survey(const Reader::Loaded& b, const char* from) { start(fals
 void Ahead::start_write(const Reader::Loaded& b, const char* from) { start(true, b, from); }
 
 void Ahead::start(bool write, const Reader::Loaded& b, const char* from) {
+  writing = write;
   // Output of a run ahead stays within the bytes it reads, plus room for the
   // entities that write more than they read; a run that fills it stops early.
   const auto wanted = static_cast<std::size_t>(b.end - from) + 64 * run_entity_room;
@@ -44,9 +45,9 @@ void Ahead::start(bool write, const Reader::Loaded& b, const char* from) {
 RunResult Ahead::wait() {
   // The thread that waits gets the larger share next time.
   if (helper->done(ticket))
-    far_share = std::min(far_share + 2, 90);
+    far_share[writing] = std::min(far_share[writing] + 2, 90);
   else
-    far_share = std::max(far_share - 2, 5);
+    far_share[writing] = std::max(far_share[writing] - 2, 5);
   helper->wait(ticket);
   ticket = 0;
   return result;

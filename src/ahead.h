@@ -28,7 +28,8 @@ class Ahead {
   // which thread had to wait for the other last time, so that both finish
   // together; where it starts changes how the work is shared, never the
   // result.
-  [[nodiscard]] const char* pick_start(const Reader::Loaded& b) const;
+  // Each pass keeps its own share: their work per byte differs.
+  [[nodiscard]] const char* pick_start(const Reader::Loaded& b, bool write) const;
 
   // Starts a survey or writing run from `from` in block b on the second
   // thread. The block must stay loaded until wait() returns.
@@ -43,7 +44,8 @@ class Ahead {
 
   Helper* helper = nullptr;
   Helper::Ticket ticket = 0;  // the run started and not yet waited for
-  int far_share = 50;         // percent of the unread bytes left to the second thread
+  int far_share[2] = {20, 45};  // percent of the unread bytes left to the second thread, survey and writing
+  bool writing = false;         // the pass of the run started last
   RunResult result;           // written by the second thread until the run is done
   std::vector<char> out;
 };

@@ -63,7 +63,7 @@ const char* start_ahead(MergeFrame& m, bool write) {
   if (m.ahead_tried == f1.loads()) return nullptr;
   m.ahead_tried = f1.loads();
   const Reader::Loaded block = f1.loaded();
-  const char* from = m.ahead.pick_start(block);
+  const char* from = m.ahead.pick_start(block, write);
   if (from == nullptr) return nullptr;
   if (write) {
     f2.out.wait_written(m.ahead_written);  // the last run ahead's output, still being written
