@@ -31,12 +31,16 @@ const char* Ahead::pick_start(const Reader::Loaded& b, bool write) const {
 void Ahead::start_survey(const Reader::Loaded& b, const char* from) { start(false, b, from); }
 void Ahead::start_write(const Reader::Loaded& b, const char* from) { start(true, b, from); }
 
+// Output of a run ahead stays within the bytes it reads, plus room for the
+// entities that write more than they read; a run that fills it stops early.
+std::size_t Ahead::room_wanted(const Reader::Loaded& b, const char* from) {
+  return static_cast<std::size_t>(b.end - from) + 64 * run_entity_room;
+}
+
 void Ahead::start(bool write, const Reader::Loaded& b, const char* from) {
   writing = write;
-  // Output of a run ahead stays within the bytes it reads, plus room for the
-  // entities that write more than they read; a run that fills it stops early.
-  const auto wanted = static_cast<std::size_t>(b.end - from) + 64 * run_entity_room;
-  if (write && out.size() < wanted) out.resize(wanted);
+  const std::size_t wanted = room_wanted(b, from);
+  if (write && out.size() < wanted) out.resize(std::max(wanted, b.end - b.base + 64 * run_entity_room));
   ticket = helper->post([this, write, b, from] {
     result = write ? write_run(b, from, out.data(), out.data() + out.size()) : survey_run(b, from);
   });

@@ -35,12 +35,19 @@ class Ahead {
   // thread. The block must stay loaded until wait() returns.
   void start_survey(const Reader::Loaded& b, const char* from);
   void start_write(const Reader::Loaded& b, const char* from);
+  // Whether a writing run from `from` in block b needs a larger output
+  // buffer: one that moves it, so that what is still being written from the
+  // present one must be waited for first.
+  [[nodiscard]] bool must_grow(const Reader::Loaded& b, const char* from) const {
+    return out.size() < room_wanted(b, from);
+  }
   // Waits for the run started last; a writing run's output is in [out_begin(), result.out).
   RunResult wait();
   [[nodiscard]] const char* out_begin() const { return out.data(); }
 
  private:
   void start(bool write, const Reader::Loaded& b, const char* from);
+  static std::size_t room_wanted(const Reader::Loaded& b, const char* from);
 
   Helper* helper = nullptr;
   Helper::Ticket ticket = 0;  // the run started and not yet waited for

@@ -66,7 +66,11 @@ const char* start_ahead(MergeFrame& m, bool write) {
   const char* from = m.ahead.pick_start(block, write);
   if (from == nullptr) return nullptr;
   if (write) {
-    f2.out.wait_written(m.ahead_written);  // the last run ahead's output, still being written
+    // The run writes where the last run's output may still be being written
+    // from: the second thread does its jobs one at a time in order, so that
+    // write is done before this run starts. A buffer that must grow moves,
+    // and waits for it.
+    if (m.ahead.must_grow(block, from)) f2.out.wait_written(m.ahead_written);
     m.ahead.start_write(block, from);
   } else {
     m.ahead.start_survey(block, from);
