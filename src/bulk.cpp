@@ -71,13 +71,6 @@ struct Items {
     seek(from);
   }
 
-  // Makes the token starting at t (before the end of the loaded bytes) the
-  // one read last, as a run goes on after vertices taken by their layout.
-  HOT void restart_at(const char* t) {
-    seek(t);
-    next();
-  }
-
   // Moves s to the next token's start; false when none starts before the
   // end of the loaded bytes.
   HOT bool next() {
@@ -140,6 +133,16 @@ struct Items {
     return q != nullptr && space_at(q);
   }
 
+  // Reading goes on from `from` (at most the end of the loaded bytes), as a
+  // run does after vertices taken by their layout. The byte there starts a
+  // token when it is not whitespace, whatever precedes it: the reads take
+  // what follows the read position.
+  HOT void seek(const char* from) {
+    const auto f = static_cast<std::size_t>(from - base);
+    word = f / 64;
+    starts = (start_bits(word) | (~space[word] & (std::uint64_t{1} << (f % 64)))) & (~std::uint64_t{0} << (f % 64));
+  }
+
   const char* base;
   const std::uint64_t* space;
   std::size_t n;                   // loaded bytes
@@ -153,15 +156,6 @@ struct Items {
   // block counts as whitespace.
   [[nodiscard]] HOT std::uint64_t start_bits(std::size_t w) const {
     return ~space[w] & ((space[w] << 1) | (w == 0 ? 1 : space[w - 1] >> 63));
-  }
-
-  // Reading goes on from `from`. The byte there starts a token when it is
-  // not whitespace, whatever precedes it: the reads take what follows the
-  // read position.
-  HOT void seek(const char* from) {
-    const auto f = static_cast<std::size_t>(from - base);
-    word = f / 64;
-    starts = (start_bits(word) | (~space[word] & (std::uint64_t{1} << (f % 64)))) & (~std::uint64_t{0} << (f % 64));
   }
 
   std::size_t word;
@@ -498,10 +492,9 @@ COLD Sweep write_vertices(const VertexLayout& layout, const Items& in, const cha
   return sweep;
 }
 
-// Goes on reading from the token a sweep ended at, if it moved.
+// Goes on reading from where a sweep that took vertices ended.
 HOT void after_sweep(Items& in, const Sweep& sweep, const Taken& taken, const char*& at) {
-  if (sweep.top == in.s) return;
-  in.restart_at(sweep.top);
+  in.seek(sweep.top);
   in.last_int = taken.last_int;
   in.last_coordinate = taken.last_coordinate;
   at = sweep.top;
@@ -544,7 +537,10 @@ RunResult survey_run(const Reader::Loaded& b, const char* from, const char* sync
         at = sweep.top;
         break;
       }
-      after_sweep(in, sweep, taken, at);
+      if (sweep.top != in.s) {
+        after_sweep(in, sweep, taken, at);
+        continue;
+      }
     }
     const char* s = in.s;
     if (is_keyword_at(s, "VERTEX")) {
@@ -589,7 +585,10 @@ RunResult write_run(const Reader::Loaded& b, const char* from, char* out, char* 
         at = sweep.top;
         break;
       }
-      after_sweep(in, sweep, taken, at);
+      if (sweep.top != in.s) {
+        after_sweep(in, sweep, taken, at);
+        continue;
+      }
     }
     const char* s = in.s;
     if (is_keyword_at(s, "VERTEX")) {

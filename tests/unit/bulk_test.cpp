@@ -249,8 +249,9 @@ TEST(BulkRuns, LargestEntitiesFitTheRoomLeft) {
 
 // Vertices in one layout, coordinates varying; ended by group code 7 so
 // that the last integer a run reads is not a zero.
-std::string steady_vertex(const std::string& x, const std::string& y, const std::string& z) {
-  return "VERTEX\n  8\nCONTOURS\n 70\n     0\n 10\n" + x + "\n 20\n" + y + "\n 30\n" + z + "\n  7\n";
+std::string steady_vertex(const std::string& x, const std::string& y, const std::string& z,
+                          const std::string& layer = "CONTOURS") {
+  return "VERTEX\n  8\n" + layer + "\n 70\n     0\n 10\n" + x + "\n 20\n" + y + "\n 30\n" + z + "\n  7\n";
 }
 
 // A vertex in the layout of the ones before it, with one coordinate that is
@@ -294,6 +295,40 @@ TEST(BulkRuns, VerticesTakenByTheirLayoutAreReadWhole) {
         EXPECT_EQ(r.val, 7);
       }
     }
+  }
+}
+
+// Runs that take vertices by their layout up to the end of the loaded
+// bytes stop there, whatever whitespace ends them.
+TEST(BulkRuns, VerticesTakenByTheirLayoutUpToTheEnd) {
+  for (int pad = 0; pad < 64; ++pad) {  // the end at every place in a bitmap word
+   for (const char* tail : {"", "\n", " \n\n", "\nVERTEX\n"}) {
+    std::string text = "0\n" + std::string(static_cast<std::size_t>(pad), ' ');
+    // Vertices longer than the bytes a run needs before it tries one.
+    for (int k = 0; k < 8; ++k) text += steady_vertex(std::to_string(k) + ".5", "1.5", "2.5", "CONTOURS_AT_TEN_METRES");
+    text += tail;
+    Reader reader(text.size());  // no bitmap words past the ones the text needs
+    Token first;
+    std::vector<char> out(text.size() * 4 + 64 * run_entity_room);
+    for (bool write : {false, true}) {
+      reader.open_memory(text);
+      ASSERT_TRUE(reader.read_token(first));  // loads the block
+      const Reader::Loaded block = reader.loaded();
+      const RunResult r = write ? write_run(block, block.pos, out.data(), out.data() + out.size())
+                                : survey_run(block, block.pos);
+      // Up to the last vertex's last item; a keyword with nothing after it
+      // is left to the general reads.
+      const std::size_t last = text.size() - std::string(tail).size() - 1;
+      if (std::string(tail).find('V') == std::string::npos) {
+        EXPECT_EQ(r.why, RunStop::block_end) << write;
+        EXPECT_GE(static_cast<std::size_t>(r.stop - block.base), last) << write;
+      } else {
+        EXPECT_EQ(r.why, RunStop::general) << write;
+        EXPECT_GE(static_cast<std::size_t>(r.stop - block.base), last) << write;
+        EXPECT_LE(static_cast<std::size_t>(r.stop - block.base), last + 2) << write;
+      }
+    }
+   }
   }
 }
 
