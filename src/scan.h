@@ -195,6 +195,44 @@ struct Marks {
   bool text_mode = false;   // a CR or a byte 26 is there
 };
 
+// The marks of the 64 bytes at p: whitespace, line feeds, and CRs or bytes 26.
+struct WordMarks {
+  std::uint64_t space = 0;
+  std::uint64_t feeds = 0;
+  std::uint64_t odd = 0;
+};
+TALVERO_INLINE WordMarks word_marks(const char* p) {
+  WordMarks w;
+#ifdef TALVERO_SCAN_SSE2
+  for (int k = 0; k < 4; ++k) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+    const __m128i feed = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
+    const __m128i blank = _mm_cmpeq_epi8(v, _mm_set1_epi8(' '));
+    const __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8('\t'));  // \t..\r become 0..4
+    const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(4)), shifted);
+    const __m128i marks = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8(26)));
+    w.space |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(blank, control)))) << (16 * k);
+    w.feeds |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(feed))) << (16 * k);
+    w.odd |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(marks))) << (16 * k);
+  }
+#else
+  for (int k = 0; k < 64; ++k) {
+    const auto c = static_cast<unsigned char>(p[k]);
+    w.space |= static_cast<std::uint64_t>(is_space(c)) << k;
+    w.feeds |= static_cast<std::uint64_t>(c == '\n') << k;
+    w.odd |= static_cast<std::uint64_t>(c == '\r' || c == 26) << k;
+  }
+#endif
+  return w;
+}
+
+// The whitespace bits of the `words` whole 64-byte words at p, their line
+// feeds counted and their CRs and bytes 26 noted; a vector at a time, with
+// the widest vectors the processor has (chosen once).
+Marks space_words(const char* p, std::size_t words, std::uint64_t* bits);
+// The same with the vectors every x86-64 processor has (tests compare).
+Marks space_words_baseline(const char* p, std::size_t words, std::uint64_t* bits);
+
 // Marks the whitespace among the n bytes at p in bits (bit k of word k / 64
 // for byte k), then marks byte n as whitespace and leaves every later bit
 // clear: a search for whitespace stops at n at the latest, and a search for
@@ -202,42 +240,15 @@ struct Marks {
 // whether a CR or a byte 26 is there. bits must hold n / 64 + 2 words; 64
 // bytes past n must be readable.
 inline Marks space_bits(const char* p, std::size_t n, std::uint64_t* bits) {
-  const std::size_t words = n / 64 + 1;
+  const std::size_t whole = n / 64;
+  Marks m = whole > 0 ? space_words(p, whole, bits) : Marks{};
+  // The last word holds the n % 64 bytes left (maybe none) and byte n.
   const std::uint64_t below_n = (std::uint64_t{1} << (n % 64)) - 1;
-  Marks m;
-  std::uint64_t special = 0;
-  for (std::size_t w = 0; w < words; ++w, p += 64) {
-    std::uint64_t word = 0;
-    std::uint64_t feeds = 0;
-    std::uint64_t odd = 0;
-#ifdef TALVERO_SCAN_SSE2
-    for (int k = 0; k < 4; ++k) {
-      const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
-      const __m128i feed = _mm_cmpeq_epi8(v, _mm_set1_epi8('\n'));
-      const __m128i blank = _mm_cmpeq_epi8(v, _mm_set1_epi8(' '));
-      const __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8('\t'));  // \t..\r become 0..4
-      const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(4)), shifted);
-      const __m128i marks = _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('\r')), _mm_cmpeq_epi8(v, _mm_set1_epi8(26)));
-      word |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_or_si128(blank, control)))) << (16 * k);
-      feeds |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(feed))) << (16 * k);
-      odd |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(marks))) << (16 * k);
-    }
-#else
-    for (int k = 0; k < 64; ++k) {
-      const auto c = static_cast<unsigned char>(p[k]);
-      word |= static_cast<std::uint64_t>(is_space(c)) << k;
-      feeds |= static_cast<std::uint64_t>(c == '\n') << k;
-      odd |= static_cast<std::uint64_t>(c == '\r' || c == 26) << k;
-    }
-#endif
-    bits[w] = word;
-    const std::uint64_t keep = w + 1 == words ? below_n : ~std::uint64_t{0};
-    m.lines += static_cast<std::uint64_t>(bit_count(feeds & keep));
-    special |= odd & keep;
-  }
-  bits[n / 64] = (bits[n / 64] & below_n) | (std::uint64_t{1} << (n % 64));
-  bits[n / 64 + 1] = 0;
-  m.text_mode = special != 0;
+  const WordMarks last = word_marks(p + 64 * whole);
+  bits[whole] = (last.space & below_n) | (std::uint64_t{1} << (n % 64));
+  bits[whole + 1] = 0;
+  m.lines += static_cast<std::uint64_t>(bit_count(last.feeds & below_n));
+  m.text_mode = m.text_mode || (last.odd & below_n) != 0;
   return m;
 }
 
