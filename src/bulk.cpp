@@ -407,31 +407,22 @@ struct Sweep {
   RunStop why = RunStop::block_end;
 };
 
-// After a vertex taken by its layout, whose z coordinate is [z, z_end):
-// the checks the loop makes before its next token t.
-HOT bool sweep_goes_on(const VertexLayout& layout, const char* z, const char* z_end, const char* t,
-                       const char* sync, Taken& taken, Sweep& sweep) {
-  taken.last_int = z_end + layout.last_int;
-  taken.last_coordinate = z;
-  sweep.top = t;
-  if (sync != nullptr && t >= sync) {
-    sweep.stopped = true;
-    sweep.why = t == sync ? RunStop::sync : RunStop::passed;
-    return false;
-  }
-  return true;
-}
-
-// The survey's vertices from the top-level token t for as long as their
-// bytes around the coordinates are the layout's.
-// A coordinate's end is taken from the whitespace bitmap, and the literal
-// is checked against it only once the vertex is read, so that finding the
-// next coordinate need not wait for the literal to be read. A gap that
-// matches ends within the loaded bytes, so every literal read starts there.
-COLD Sweep skip_vertices(const VertexLayout& layout, const Items& in, const char* t, const char* sync, Taken& taken) {
+// Vertices from the top-level token t for as long as their bytes around the
+// coordinates are the layout's. Each is started by pass.begin(), its
+// coordinates handed to pass.coordinate(k, c, q) with their token [c, q),
+// which tells whether the token is one real literal, and once whole it is
+// kept by pass.keep(); pass.goes_on(sweep) may then stop the sweep.
+// A coordinate's end is taken from the whitespace bitmap, and the literals
+// are checked only once the vertex is read, so that finding the next
+// coordinate need not wait for a literal to be read. A gap that matches ends
+// within the loaded bytes, so every literal read starts there.
+template <class Pass>
+HOT Sweep sweep_vertices(const VertexLayout& layout, const Items& in, const char* t, const char* sync, Taken& taken,
+                         Pass& pass) {
   Sweep sweep{t};
   const char* end = in.base + in.n;
   while (end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
+    pass.begin();
     const char* c = t + layout.length[0];
     const char* z = nullptr;
     const char* q = nullptr;
@@ -439,65 +430,93 @@ COLD Sweep skip_vertices(const VertexLayout& layout, const Items& in, const char
     for (int k = 0; k < 3; ++k) {
       q = in.token_end(c);
       if (!layout.gap_at(k, q)) return sweep;
-      const auto n = static_cast<std::size_t>(q - c);
-      if (n > 16 || !scan::plain_real(c, n)) {
-        double unused = 0;
-        wrong |= real_at<false>(c, &unused) != q;  // an exponent, long digit runs, or not a literal
-      }
+      wrong |= !pass.coordinate(k, c, q);
       z = c;
       c = q + layout.length[k + 1];
     }
     if (wrong) return sweep;
+    pass.keep();
     t = c;
-    if (!sweep_goes_on(layout, z, q, t, sync, taken, sweep)) break;
+    taken.last_int = q + layout.last_int;
+    taken.last_coordinate = z;
+    sweep.top = t;
+    if (sync != nullptr && t >= sync) {
+      sweep.stopped = true;
+      sweep.why = t == sync ? RunStop::sync : RunStop::passed;
+      break;
+    }
+    if (!pass.goes_on(sweep)) break;
   }
   return sweep;
 }
 
-// The writing pass's vertices, the same way: each written as the layout's
+// The survey's vertices by their layout: the coordinates are only checked.
+struct SkipByLayout {
+  HOT void begin() {}
+  HOT bool coordinate(int, const char* c, const char* q) {
+    const auto n = static_cast<std::size_t>(q - c);
+    if (n <= 16 && scan::plain_real(c, n)) return true;
+    double unused = 0;
+    return real_at<false>(c, &unused) == q;  // an exponent, long digit runs, or not a literal
+  }
+  HOT void keep() {}
+  HOT bool goes_on(Sweep&) { return true; }
+};
+COLD Sweep skip_vertices(const VertexLayout& layout, const Items& in, const char* t, const char* sync, Taken& taken) {
+  SkipByLayout pass;
+  return sweep_vertices(layout, in, t, sync, taken, pass);
+}
+
+// The writing pass's vertices by their layout: each written as the layout's
 // output with the coordinates' texts between its parts.
-COLD Sweep write_vertices(const VertexLayout& layout, const Items& in, const char* t, Text& text,
-                         const char* out_limit, const char* sync, Taken& taken) {
-  static_assert(VertexLayout::head_out_room <= 128 && VertexLayout::gap_room <= 16);
-  static_assert(run_entity_room >= VertexLayout::head_out_room + 3 * (max_number_text + VertexLayout::gap_room + 8));
-  Sweep sweep{t};
-  const char* end = in.base + in.n;
-  while (end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
-    Text out = text;
+struct WriteByLayout {
+  const VertexLayout& layout;
+  Text& text;
+  const char* out_limit;
+  Text out{nullptr};
+
+  HOT void begin() {
+    out = text;
     std::memcpy(out.o, layout.head_out, 64);
     if (layout.out_length[0] > 64) std::memcpy(out.o + 64, layout.head_out + 64, 64);
     out.o += layout.out_length[0];
-    const char* c = t + layout.length[0];
-    const char* z = nullptr;
-    const char* q = nullptr;
-    bool wrong = false;
-    for (int k = 0; k < 3; ++k) {
-      q = in.token_end(c);
-      if (!layout.gap_at(k, q)) return sweep;
-      wrong |= put_coordinate(c, out) != q;
-      out.put_short(layout.gaps_out[k], layout.out_length[k + 1]);
-      z = c;
-      c = q + layout.length[k + 1];
-    }
-    if (wrong) return sweep;
-    text = out;
-    t = c;
-    if (!sweep_goes_on(layout, z, q, t, sync, taken, sweep)) break;
-    if (out_limit - text.o < static_cast<std::ptrdiff_t>(run_entity_room)) {
-      sweep.stopped = true;
-      sweep.why = RunStop::room;
-      break;
-    }
   }
-  return sweep;
+  HOT bool coordinate(int k, const char* c, const char* q) {
+    const bool whole = put_coordinate(c, out) == q;
+    out.put_short(layout.gaps_out[k], layout.out_length[k + 1]);
+    return whole;
+  }
+  HOT void keep() { text = out; }
+  HOT bool goes_on(Sweep& sweep) {
+    if (out_limit - text.o >= static_cast<std::ptrdiff_t>(run_entity_room)) return true;
+    sweep.stopped = true;
+    sweep.why = RunStop::room;
+    return false;
+  }
+};
+COLD Sweep write_vertices(const VertexLayout& layout, const Items& in, const char* t, Text& text,
+                          const char* out_limit, const char* sync, Taken& taken) {
+  static_assert(VertexLayout::head_out_room <= 128 && VertexLayout::gap_room <= 16);
+  static_assert(run_entity_room >= VertexLayout::head_out_room + 3 * (max_number_text + VertexLayout::gap_room + 8));
+  WriteByLayout pass{layout, text, out_limit};
+  return sweep_vertices(layout, in, t, sync, taken, pass);
 }
 
-// Goes on reading from where a sweep that took vertices ended.
-HOT void after_sweep(Items& in, const Sweep& sweep, const Taken& taken, const char*& at) {
+// What a loop does after a sweep: stop (why and at set), read its next
+// token from where the sweep ended, or go on with the token it was at.
+enum class AfterSweep { stop, moved, same };
+HOT AfterSweep after_sweep(const Sweep& sweep, Items& in, const Taken& taken, const char*& at, RunStop& why) {
+  if (sweep.stopped) {
+    why = sweep.why;
+    at = sweep.top;
+    return AfterSweep::stop;
+  }
+  if (sweep.top == in.s) return AfterSweep::same;
   in.seek(sweep.top);
   in.last_int = taken.last_int;
   in.last_coordinate = taken.last_coordinate;
   at = sweep.top;
+  return AfterSweep::moved;
 }
 
 // The loops' next token: false, with why and at set, when the loop stops
@@ -531,16 +550,9 @@ RunResult survey_run(const Reader::Loaded& b, const char* from, const char* sync
   RunStop why = RunStop::block_end;
   while (next_top(in, sync, at, why)) {
     if (layout.ready) {
-      const Sweep sweep = skip_vertices(layout, in, in.s, sync, taken);
-      if (sweep.stopped) {
-        why = sweep.why;
-        at = sweep.top;
-        break;
-      }
-      if (sweep.top != in.s) {
-        after_sweep(in, sweep, taken, at);
-        continue;
-      }
+      const AfterSweep next = after_sweep(skip_vertices(layout, in, in.s, sync, taken), in, taken, at, why);
+      if (next == AfterSweep::stop) break;
+      if (next == AfterSweep::moved) continue;
     }
     const char* s = in.s;
     if (is_keyword_at(s, "VERTEX")) {
@@ -579,16 +591,9 @@ RunResult write_run(const Reader::Loaded& b, const char* from, char* out, char* 
       break;
     }
     if (layout.ready) {
-      const Sweep sweep = write_vertices(layout, in, in.s, text, out_limit, sync, taken);
-      if (sweep.stopped) {
-        why = sweep.why;
-        at = sweep.top;
-        break;
-      }
-      if (sweep.top != in.s) {
-        after_sweep(in, sweep, taken, at);
-        continue;
-      }
+      const AfterSweep next = after_sweep(write_vertices(layout, in, in.s, text, out_limit, sync, taken), in, taken, at, why);
+      if (next == AfterSweep::stop) break;
+      if (next == AfterSweep::moved) continue;
     }
     const char* s = in.s;
     if (is_keyword_at(s, "VERTEX")) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <initializer_list>
 #include <random>
 #include <string>
 #include <utility>
@@ -179,6 +180,32 @@ Merged merge(const ImagesFolder& images) {
   return {images.read("t", "out"), r.shown};
 }
 
+// The merge with the general reads alone.
+Merged merge_general(const ImagesFolder& images) {
+  bulk_settings.runs = false;
+  bulk_settings.ahead = false;
+  return merge(images);
+}
+
+// Merges again with bulk runs, with and without runs ahead (whatever the
+// bytes left), for each block size, and expects the reference's bytes and
+// console texts.
+void expect_as_general(const ImagesFolder& images, const Merged& reference, std::initializer_list<std::size_t> blocks,
+                       const std::string& what) {
+  bulk_settings.runs = true;
+  bulk_settings.ahead_min_bytes = 0;
+  for (std::size_t block : blocks) {
+    f1.resize_block(block);
+    for (bool ahead : {false, true}) {
+      bulk_settings.ahead = ahead;
+      const Merged m = merge(images);
+      EXPECT_EQ(difference(m.result, reference.result), "") << what << ", block " << block << ", ahead " << ahead;
+      EXPECT_EQ(difference(m.shown, reference.shown), "") << what << ", block " << block << ", ahead " << ahead;
+    }
+  }
+  f1.resize_block(std::size_t{1} << 20);
+}
+
 TEST(BulkRuns, ChangeNothingWhateverTheBlockSize) {
   const BulkSettings saved = bulk_settings;
   struct Case {
@@ -193,23 +220,9 @@ TEST(BulkRuns, ChangeNothingWhateverTheBlockSize) {
     images.write("t", "a", drawing.make(3000));
     images.write("t", "b", drawing.make(1500));
 
-    bulk_settings.runs = false;
-    bulk_settings.ahead = false;
-    const Merged reference = merge(images);
+    const Merged reference = merge_general(images);
     ASSERT_GT(reference.result.size(), 100000u);
-
-    bulk_settings.runs = true;
-    bulk_settings.ahead_min_bytes = 0;
-    for (std::size_t block : {64u, 1000u, 4096u, 65536u, 1u << 20}) {
-      f1.resize_block(block);
-      for (bool ahead : {false, true}) {
-        bulk_settings.ahead = ahead;
-        const Merged m = merge(images);
-        EXPECT_EQ(difference(m.result, reference.result), "") << "seed " << seed << ", block " << block << ", ahead " << ahead;
-        EXPECT_EQ(difference(m.shown, reference.shown), "") << "seed " << seed << ", block " << block << ", ahead " << ahead;
-      }
-    }
-    f1.resize_block(std::size_t{1} << 20);
+    expect_as_general(images, reference, {64u, 1000u, 4096u, 65536u, 1u << 20}, "seed " + std::to_string(seed));
   }
   bulk_settings = saved;
   reset_state();
@@ -360,21 +373,7 @@ TEST(BulkRuns, VerticesTakenByTheirLayoutChangeNothing) {
   ImagesFolder images;
   images.write("t", "a", text);
   images.write("t", "b", text);
-  bulk_settings.runs = false;
-  bulk_settings.ahead = false;
-  const Merged reference = merge(images);
-  bulk_settings.runs = true;
-  bulk_settings.ahead_min_bytes = 0;
-  for (std::size_t block : {1000u, 1u << 20}) {
-    f1.resize_block(block);
-    for (bool ahead : {false, true}) {
-      bulk_settings.ahead = ahead;
-      const Merged m = merge(images);
-      EXPECT_EQ(difference(m.result, reference.result), "") << "block " << block << ", ahead " << ahead;
-      EXPECT_EQ(difference(m.shown, reference.shown), "") << "block " << block << ", ahead " << ahead;
-    }
-  }
-  f1.resize_block(std::size_t{1} << 20);
+  expect_as_general(images, merge_general(images), {1000u, 1u << 20}, "changes");
   bulk_settings = saved;
   reset_state();
 }
@@ -394,17 +393,12 @@ TEST(BulkRuns, VerticesTakenByTheirLayoutLeaveTheirValues) {
   ImagesFolder images;
   images.write("t", "a", text);
   images.write("t", "b", text);
-  bulk_settings.runs = false;
-  bulk_settings.ahead = false;
-  const Merged reference = merge(images);
+  const Merged reference = merge_general(images);
   // The drawing reads as meant: the missing x is written as the last z
   // (50.75) and the missing group code as the last integer (7).
   EXPECT_NE(reference.result.find(" 10\r\n51\r\n 10\r\n51\r\n"), std::string::npos);
   EXPECT_NE(reference.result.find("POLYLINE\r\n  7\r\nx\r\n"), std::string::npos);
-  bulk_settings.runs = true;
-  const Merged m = merge(images);
-  EXPECT_EQ(difference(m.result, reference.result), "");
-  EXPECT_EQ(difference(m.shown, reference.shown), "");
+  expect_as_general(images, reference, {1u << 20}, "values");
   bulk_settings = saved;
   reset_state();
 }
