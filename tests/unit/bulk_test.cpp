@@ -260,6 +260,22 @@ TEST(BulkRuns, LargestEntitiesFitTheRoomLeft) {
   }
 }
 
+// A survey or writing run over text, loaded whole as one block (after its
+// first token) in reader; out takes what a writing run writes.
+struct WholeRun {
+  RunResult r;
+  std::size_t stop;  // r.stop as an offset into text
+};
+WholeRun run_whole(Reader& reader, const std::string& text, std::vector<char>& out, bool write) {
+  Token first;
+  reader.open_memory(text);
+  EXPECT_TRUE(reader.read_token(first));  // loads the block
+  const Reader::Loaded block = reader.loaded();
+  const RunResult r =
+      write ? write_run(block, block.pos, out.data(), out.data() + out.size()) : survey_run(block, block.pos);
+  return {r, static_cast<std::size_t>(r.stop - block.base)};
+}
+
 // Vertices in one layout, coordinates varying; ended by group code 7 so
 // that the last integer a run reads is not a zero.
 std::string steady_vertex(const std::string& x, const std::string& y, const std::string& z,
@@ -289,15 +305,9 @@ TEST(BulkRuns, VerticesTakenByTheirLayoutAreReadWhole) {
       text += steady_vertex(c[0], c[1], c[2]);
       text += steady_vertex("9.5", "9.5", "9.5") + "EOF\n";
       Reader reader(text.size() + 64);
-      Token first;
       std::vector<char> out(text.size() * 4 + 64 * run_entity_room);
       for (bool write : {false, true}) {
-        reader.open_memory(text);
-        ASSERT_TRUE(reader.read_token(first));  // loads the block
-        const Reader::Loaded block = reader.loaded();
-        const RunResult r = write ? write_run(block, block.pos, out.data(), out.data() + out.size())
-                                  : survey_run(block, block.pos);
-        const auto stop = static_cast<std::size_t>(r.stop - block.base);
+        const auto [r, stop] = run_whole(reader, text, out, write);
         if (odd.literal) {
           EXPECT_EQ(stop, text.size() - 4) << odd.text << " at " << place << (write ? ", writing" : ", survey");
         } else {
@@ -315,33 +325,28 @@ TEST(BulkRuns, VerticesTakenByTheirLayoutAreReadWhole) {
 // bytes stop there, whatever whitespace ends them.
 TEST(BulkRuns, VerticesTakenByTheirLayoutUpToTheEnd) {
   for (int pad = 0; pad < 64; ++pad) {  // the end at every place in a bitmap word
-   for (const char* tail : {"", "\n", " \n\n", "\nVERTEX\n"}) {
-    std::string text = "0\n" + std::string(static_cast<std::size_t>(pad), ' ');
-    // Vertices longer than the bytes a run needs before it tries one.
-    for (int k = 0; k < 8; ++k) text += steady_vertex(std::to_string(k) + ".5", "1.5", "2.5", "CONTOURS_AT_TEN_METRES");
-    text += tail;
-    Reader reader(text.size());  // no bitmap words past the ones the text needs
-    Token first;
-    std::vector<char> out(text.size() * 4 + 64 * run_entity_room);
-    for (bool write : {false, true}) {
-      reader.open_memory(text);
-      ASSERT_TRUE(reader.read_token(first));  // loads the block
-      const Reader::Loaded block = reader.loaded();
-      const RunResult r = write ? write_run(block, block.pos, out.data(), out.data() + out.size())
-                                : survey_run(block, block.pos);
-      // Up to the last vertex's last item; a keyword with nothing after it
-      // is left to the general reads.
-      const std::size_t last = text.size() - std::string(tail).size() - 1;
-      if (std::string(tail).find('V') == std::string::npos) {
-        EXPECT_EQ(r.why, RunStop::block_end) << write;
-        EXPECT_GE(static_cast<std::size_t>(r.stop - block.base), last) << write;
-      } else {
-        EXPECT_EQ(r.why, RunStop::general) << write;
-        EXPECT_GE(static_cast<std::size_t>(r.stop - block.base), last) << write;
-        EXPECT_LE(static_cast<std::size_t>(r.stop - block.base), last + 2) << write;
+    for (const std::string tail : {"", "\n", " \n\n", "\nVERTEX\n"}) {
+      std::string text = "0\n" + std::string(static_cast<std::size_t>(pad), ' ');
+      // Vertices longer than the bytes a run needs before it tries one.
+      for (int k = 0; k < 8; ++k) text += steady_vertex(std::to_string(k) + ".5", "1.5", "2.5", "CONTOURS_AT_TEN_METRES");
+      text += tail;
+      Reader reader(text.size());  // no bitmap words past the ones the text needs
+      std::vector<char> out(text.size() * 4 + 64 * run_entity_room);
+      for (bool write : {false, true}) {
+        const auto [r, stop] = run_whole(reader, text, out, write);
+        // Up to the last vertex's last item; a keyword with nothing after it
+        // is left to the general reads.
+        const std::size_t last = text.size() - tail.size() - 1;
+        if (tail.find('V') == std::string::npos) {
+          EXPECT_EQ(r.why, RunStop::block_end) << write;
+          EXPECT_GE(stop, last) << write;
+        } else {
+          EXPECT_EQ(r.why, RunStop::general) << write;
+          EXPECT_GE(stop, last) << write;
+          EXPECT_LE(stop, last + 2) << write;
+        }
       }
     }
-   }
   }
 }
 
