@@ -56,3 +56,25 @@ class Ahead {
   RunResult result;           // written by the second thread until the run is done
   std::vector<char> out;
 };
+
+// The main thread's bulk runs from the read position, with the run ahead
+// started at sync (nullptr: none). own(sync) makes and takes a run that
+// stops before the token at or after sync; the run ahead's result is handed
+// to theirs() only when that loop arrives exactly where it started, and
+// dropped otherwise. Returns once a run stops for the general reads or at
+// the end of the loaded bytes.
+template <class Own, class Theirs>
+void run_with_ahead(Ahead& ahead, const char* sync, Own own, Theirs theirs) {
+  for (;;) {
+    const RunResult r = own(sync);
+    if (r.why == RunStop::room) continue;  // the output was made room for: go on
+    if (sync == nullptr) return;
+    const RunResult far = ahead.wait();
+    sync = nullptr;
+    if (r.why == RunStop::sync) {
+      theirs(far);
+    } else if (r.why != RunStop::passed) {
+      return;
+    }
+  }
+}

@@ -122,17 +122,6 @@ struct Items {
     return *t == '-' ? -static_cast<int>(m) : static_cast<int>(m);
   }
 
-  // A real item, whole; converted into v with convert.
-  template <bool convert>
-  HOT bool real(double& v) {
-    return next() && real_here<convert>(v);
-  }
-  template <bool convert>
-  HOT bool real_here(double& v) const {
-    const char* q = real_at<convert>(s, &v);
-    return q != nullptr && space_at(q);
-  }
-
   // Reading goes on from `from` (at most the end of the loaded bytes), as a
   // run does after vertices taken by their layout. The byte there starts a
   // token when it is not whitespace, whatever precedes it: the reads take
@@ -221,39 +210,27 @@ struct Text {
   HOT void rounded(double x) { o = put_rounded(o, x); }
 };
 
-// Writes the coordinate literal at s rounded (x + 0.5 truncated toward
-// zero), without a line end; returns the literal's end, or nullptr when it
-// has no digit. With at most 7 digits before and after the point and no
-// exponent, the double nearest the literal lies within 2^-29 of it, while a
-// literal that is not itself a whole or half number lies at least 10^-7
-// from every one: both round alike, and the first fraction digit decides.
-// The coordinates the common case leaves: a carry or borrow in the last
-// whole digit, a leading zero, long digit runs or an exponent. Out of line,
-// so that the common case stays small where it is inlined.
-COLD const char* put_coordinate_other(const char* s, Text& out) {
-  const bool negative = *s == '-';
-  const char* digits = s + (negative || *s == '+');
-  const int k = scan::leading_digit_count(digits);
-  const char* p = digits + k;
-  int fraction = 0;
-  int first = 0;
-  if (*p == '.') {
-    ++p;
-    fraction = scan::leading_digit_count(p);
-    if (fraction > 0) first = *p - '0';
-    p += fraction;
-  }
-  if (k + fraction > 0 && k < 8 && fraction < 8 && space_at(p)) {
+// The rounded value of a plain literal whose whole part is `whole`, minus
+// it when negative; up: its first fraction digit is 5 or more. x >= 0 gives
+// its whole part, plus one when up; x < 0 gives minus its whole part, plus
+// one unless up (and never minus zero).
+HOT int rounded_whole(std::uint64_t whole, bool up, bool negative) {
+  const auto r = static_cast<int>(whole);
+  if (!negative) return r + up;
+  return r == 0 ? 0 : up ? -r : 1 - r;
+}
+
+// The coordinates the common case leaves, out of line so that the common
+// case stays small where it is inlined: a plain literal (digits at d, its
+// end at `end`) with a carry or borrow in the last whole digit or a leading
+// zero, and anything else (long digit runs, an exponent) through its double.
+COLD const char* put_coordinate_other(const char* s, const char* d, const char* end, bool plain, bool negative,
+                                      bool up, Text& out) {
+  if (plain) {
     std::uint64_t whole;
-    scan::leading_digits(digits, &whole);
-    auto r = static_cast<int>(whole);
-    const bool up = first >= 5;
-    if (!negative)
-      r += up;
-    else
-      r = r == 0 ? 0 : up ? -r : 1 - r;
-    out.rounded(r);
-    return p;
+    scan::leading_digits(d, &whole);
+    out.rounded(rounded_whole(whole, up, negative));
+    return end;
   }
   double x = 0;
   const char* q = real_at<true>(s, &x);
@@ -261,6 +238,12 @@ COLD const char* put_coordinate_other(const char* s, Text& out) {
   return q;
 }
 
+// Writes the coordinate literal at s rounded (x + 0.5 truncated toward
+// zero), without a line end; returns the literal's end, or nullptr when it
+// has no digit. A plain literal has at most 7 digits before and after the
+// point and no exponent: the double nearest it lies within 2^-29 of it,
+// while one that is not itself a whole or half number lies at least 10^-7
+// from every one, so both round alike and the first fraction digit decides.
 HOT const char* put_coordinate(const char* s, Text& out) {
   // Signs and digit counts vary from one coordinate to the next: they are
   // worked out without branches, and one test, seldom failed, picks the way.
@@ -273,20 +256,19 @@ HOT const char* put_coordinate(const char* s, Text& out) {
   const int fraction = point ? scan::leading_digit_count(p) : 0;
   const int first = fraction > 0 ? *p - '0' : 0;  // the first fraction digit
   p += fraction;
-  // x >= 0 gives its whole part, plus one from a first fraction digit of 5
-  // or more; x < 0 gives minus its whole part, plus one below that digit.
+  const bool plain = (k + fraction > 0) & (k < 8) & (fraction < 8) & space_at(p);
   const bool up = first >= 5;
   const int change = static_cast<int>(up) - static_cast<int>(negative);
   const char last = digits[k > 0 ? k - 1 : 0];
   const int moved = last + change;
   // Mostly the digits as written, the last one moved by one at most: not
   // when that carries or borrows, starts with a zero or gives minus zero.
-  if ((k > 0) & (k < 8) & (fraction < 8) & space_at(p) & (digits[0] != '0') &
-      (static_cast<unsigned>(moved - '0') < 10) & !((k == 1) & (moved == '0') & negative)) {
+  if (plain & (k > 0) & (digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
+      !((k == 1) & (moved == '0') & negative)) {
     out.whole(digits, k, negative, change);
     return p;
   }
-  return put_coordinate_other(s, out);
+  return put_coordinate_other(s, digits, p, plain, negative, up, out);
 }
 
 // The items of the entities taken so far whose values the merge keeps.
@@ -313,8 +295,7 @@ struct Taken {
   }
 };
 
-// The survey's VERTEX: four token items, then integer and real items in
-// turn, the reals consumed without conversion; marks its parts.
+// Reads a coordinate without converting it; marks it.
 HOT bool skip_coordinate(Items& in, VertexLayout::Marks& m, int k) {
   if (!in.next()) return false;
   double unused = 0;
@@ -324,6 +305,9 @@ HOT bool skip_coordinate(Items& in, VertexLayout::Marks& m, int k) {
   m.end[k] = q;
   return true;
 }
+
+// The survey's VERTEX: four token items, then integer and real items in
+// turn, the reals consumed without conversion; marks its parts.
 HOT bool skip_vertex(Items& in, VertexLayout::Marks& m) {
   m.keyword = in.s;
   return in.next() && in.next() && in.next() && in.next() && in.integer() && skip_coordinate(in, m, 0) &&
@@ -400,6 +384,14 @@ void learn_layout(const Items& in, VertexLayout::Marks& m, char* out_next, Verte
   layout.learn(m, out_next != nullptr);
 }
 
+// Whether a loop stops before the top-level token at t, which starts at or
+// after sync: why tells whether exactly there or past it.
+HOT bool reached(const char* t, const char* sync, RunStop& why) {
+  if (sync == nullptr || t < sync) return false;
+  why = t == sync ? RunStop::sync : RunStop::passed;
+  return true;
+}
+
 // How a sweep of vertices by their layout ended.
 struct Sweep {
   const char* top;  // the top-level token reading goes on from
@@ -440,9 +432,8 @@ HOT Sweep sweep_vertices(const VertexLayout& layout, const Items& in, const char
     taken.last_int = q + layout.last_int;
     taken.last_coordinate = z;
     sweep.top = t;
-    if (sync != nullptr && t >= sync) {
+    if (reached(t, sync, sweep.why)) {
       sweep.stopped = true;
-      sweep.why = t == sync ? RunStop::sync : RunStop::passed;
       break;
     }
     if (!pass.goes_on(sweep)) break;
@@ -528,13 +519,8 @@ HOT bool next_top(Items& in, const char* sync, const char*& at, RunStop& why) {
     why = RunStop::block_end;
     return false;
   }
-  if (sync != nullptr && in.s >= sync) {
-    why = in.s == sync ? RunStop::sync : RunStop::passed;
-    at = in.s;
-    return false;
-  }
   at = in.s;
-  return true;
+  return !reached(in.s, sync, why);
 }
 
 }  // namespace

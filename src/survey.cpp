@@ -57,20 +57,15 @@ void take(MergeFrame& m, const RunResult& r) {
 // far part of the block when one can be made.
 void survey_bulk(MergeFrame& m) {
   if (!bulk_settings.runs) return;
-  const char* sync = start_ahead(m, false);
-  for (;;) {
-    const Reader::Loaded block = f1.loaded();
-    const RunResult r = survey_run(block, block.pos, sync);
-    take(m, r);
-    if (sync == nullptr) return;
-    const RunResult ahead = m.ahead.wait();
-    sync = nullptr;
-    if (r.why == RunStop::sync) {
-      take(m, ahead);  // the loop arrived where the run ahead started
-    } else if (r.why != RunStop::passed) {
-      return;
-    }
-  }
+  run_with_ahead(
+      m.ahead, start_ahead(m, false),
+      [&m](const char* sync) {
+        const Reader::Loaded block = f1.loaded();
+        const RunResult r = survey_run(block, block.pos, sync);
+        take(m, r);
+        return r;
+      },
+      [&m](const RunResult& far) { take(m, far); });
 }
 
 }  // namespace

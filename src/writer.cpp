@@ -102,25 +102,22 @@ void take(MergeFrame& m, const RunResult& r) {
 void write_bulk(MergeFrame& m) {
   if (!bulk_settings.runs) return;
   Output& o = f2.out;
-  const char* sync = start_ahead(m, true);
-  for (;;) {
-    const Reader::Loaded block = f1.loaded();
-    char* out = o.room(64 * run_entity_room);
-    const RunResult r = write_run(block, block.pos, out, o.room_end(), sync);
-    o.advance(r.out);
-    take(m, r);
-    if (r.why == RunStop::room) continue;
-    if (sync == nullptr) return;
-    const RunResult ahead = m.ahead.wait();
-    sync = nullptr;
-    if (r.why == RunStop::sync) {
-      // The loop arrived where the run ahead started: its output follows.
-      m.ahead_written = o.put_in_place(std::string_view(m.ahead.out_begin(), static_cast<std::size_t>(ahead.out - m.ahead.out_begin())));
-      take(m, ahead);
-    } else if (r.why != RunStop::passed) {
-      return;
-    }
-  }
+  run_with_ahead(
+      m.ahead, start_ahead(m, true),
+      [&m, &o](const char* sync) {
+        const Reader::Loaded block = f1.loaded();
+        char* out = o.room(64 * run_entity_room);
+        const RunResult r = write_run(block, block.pos, out, o.room_end(), sync);
+        o.advance(r.out);
+        take(m, r);
+        return r;
+      },
+      [&m, &o](const RunResult& far) {
+        // Its output follows what was written so far.
+        const char* begin = m.ahead.out_begin();
+        m.ahead_written = o.put_in_place(std::string_view(begin, static_cast<std::size_t>(far.out - begin)));
+        take(m, far);
+      });
 }
 
 }  // namespace
