@@ -2,10 +2,10 @@
 #include <cstdio>
 #include <cstring>
 
-#include "dialogue.h"
-#include "host.h"
-#include "merge.h"
+#include "dialogue/opening.h"
+#include "merge/treatment.h"
 #include "state.h"
+#include "system/host.h"
 
 namespace {
 

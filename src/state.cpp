@@ -6,7 +6,6 @@
 int num_arch = 0;
 imagen capas[100];
 char nomgen[128];
-Helper helper;  // before f1 and f2, which hand it jobs: made before them, ended after them
 Reader f1;
 ResultFile f2;
 Console console;

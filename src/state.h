@@ -3,10 +3,9 @@
 
 #include <cstdint>
 
-#include "console.h"
-#include "helper.h"
-#include "reader.h"
-#include "result.h"
+#include "read/reader.h"
+#include "system/console.h"
+#include "write/result.h"
 
 // Longest composed path, without its terminating NUL.
 inline constexpr int max_path = 127;
@@ -24,13 +23,12 @@ struct imagen {
   double desv[100];            // per-label deviation
 };
 
-extern int num_arch;          // number of input files, as answered
-extern imagen capas[100];     // capas[1..num_arch].nombre: the input paths
-extern char nomgen[128];      // the folder path: "c:\images\" + folder + "\"
-extern Helper helper;         // the second thread: reading ahead, runs ahead, writing the result
-extern Reader f1;             // the input being read
-extern ResultFile f2;         // the resulting file, open from the dialogue to the end
-extern Console console;       // the operator's console
+extern int num_arch;       // number of input files, as answered
+extern imagen capas[100];  // capas[1..num_arch].nombre: the input paths
+extern char nomgen[128];   // the folder path: "c:\images\" + folder + "\"
+extern Reader f1;          // the input being read
+extern ResultFile f2;      // the resulting file, open from the dialogue to the end
+extern Console console;    // the operator's console
 
 // Header value cells: the last x, y, z read after "$EXTMIN" and "$EXTMAX".
 extern double min_x, min_y, min_alt, max_x, max_y, max_alt;

@@ -1,0 +1,154 @@
+// The dialogue: every question is shown in full before its answer is read,
+// and an answer out of bounds is refused and the question asked again.
+#include "dialogue/opening.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "system/host.h"
+#include "state.h"
+
+namespace {
+
+constexpr std::string_view banner_frame = "***********************************************************";
+constexpr std::string_view banner_blank = "*                                                         *";
+constexpr std::string_view banner_name = "*                        TALVERO                          *";
+constexpr std::string_view banner_credit = "*      Pastes DXF drawings - by the TALVERO developers    *";
+constexpr std::string_view banner_date = "*                         2026                            *";
+static_assert(banner_frame.size() == 59 && banner_blank.size() == 59 && banner_name.size() == 59 &&
+              banner_credit.size() == 59 && banner_date.size() == 59);
+
+constexpr std::string_view ask_folder = "\n\n\tName of the File Folder located in the Directory C:\\images : ";
+constexpr std::string_view ask_count = "\n\n\tNumber of Files to paste ? ";
+constexpr std::string_view ask_result = "\n\n\tName of the resulting dxf File (without extension .dxf) ? ";
+
+constexpr std::string_view refuse_count = "\n\tPlease answer with a whole number of files.";
+constexpr std::string_view refuse_many = "\n\tAt most 99 files can be pasted at once.";
+constexpr std::string_view refuse_long = "\n\tThat name makes the path longer than 127 characters.";
+constexpr std::string_view refuse_input = "\n\tThe resulting file cannot be one of the files to paste.";
+
+constexpr std::string_view extension = ".dxf";
+
+void show_banner() {
+  const std::string_view lines[13] = {banner_frame, banner_blank, banner_blank,  banner_name, banner_blank,
+                                      banner_blank, banner_blank, banner_blank,  banner_blank, banner_credit,
+                                      banner_date,  banner_blank, banner_frame};
+  for (std::string_view line : lines) {
+    console.text("\n\t");
+    console.text(line);
+  }
+}
+
+void ask(std::string_view question) {
+  console.text(question);
+  console.flush();
+}
+
+// Reads one name; false when standard input has ended. A name ends at its
+// first NUL byte: the paths built from it are NUL-terminated strings.
+bool read_name(std::string& name) {
+  if (!console.in.read_token(name)) return false;
+  if (std::size_t nul = name.find('\0'); nul != std::string::npos) name.resize(nul);
+  return true;
+}
+
+bool input_ended() {
+  console.complain("standard input ended before every answer was given; nothing was written");
+  return false;
+}
+
+bool same_text_ignoring_case(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
+           return lower(x) == lower(y);
+         });
+}
+
+// True when the composed output path would replace one of the inputs.
+bool names_an_input(const std::string& output) {
+  std::string output_host = host::map_path(output);
+  for (int n = 1; n <= num_arch; ++n) {
+    std::string input(reinterpret_cast<const char*>(capas[n].nombre));
+    if (same_text_ignoring_case(input, output) || host::same_file(host::map_path(input), output_host))
+      return true;
+  }
+  return false;
+}
+
+void store(unsigned char (&field)[128], const std::string& path) {
+  std::memcpy(field, path.c_str(), path.size() + 1);
+}
+
+}  // namespace
+
+bool opening() {
+  show_banner();
+  std::string nomim1 = std::string(host::images_prefix);
+
+  // The folder must leave room for at least a one-letter name and ".dxf".
+  std::string nomdir;
+  for (;;) {
+    ask(ask_folder);
+    if (!read_name(nomdir)) return input_ended();
+    if (nomim1.size() + nomdir.size() + 1 + 1 + extension.size() <= max_path) break;
+    console.text(refuse_long);
+  }
+  nomim1 += nomdir;
+  nomim1 += '\\';
+  std::memcpy(nomgen, nomim1.c_str(), nomim1.size() + 1);
+
+  for (;;) {
+    ask(ask_count);
+    int count = 0;
+    if (console.in.read_int(count)) {
+      if (count <= max_inputs) {
+        num_arch = count;
+        break;
+      }
+      console.text(refuse_many);
+      continue;
+    }
+    if (console.in.at_end()) return input_ended();
+    console.in.drop_rest_of_token();
+    console.text(refuse_count);
+  }
+
+  std::string nomfic;
+  for (int n = 1; n <= num_arch;) {
+    console.text("\n\n\tName of the dxf File number ");
+    console.out.put_int(n);
+    ask(" (without extension .dxf) ? ");
+    if (!read_name(nomfic)) return input_ended();
+    std::string nomim2 = nomgen + nomfic + std::string(extension);
+    if (nomim2.size() > max_path) {
+      console.text(refuse_long);
+      continue;
+    }
+    store(capas[n].nombre, nomim2);
+    ++n;
+  }
+
+  std::string nomfic1;
+  for (;;) {
+    ask(ask_result);
+    if (!read_name(nomfic1)) return input_ended();
+    std::string output = nomgen + nomfic1 + std::string(extension);
+    if (output.size() > max_path) {
+      console.text(refuse_long);
+    } else if (names_an_input(output)) {
+      console.text(refuse_input);
+    } else {
+      nomim1 = output;
+      break;
+    }
+  }
+
+  std::string why;
+  if (!f2.create(nomim1, why)) {
+    console.complain("cannot create the resulting file " + both_paths(nomim1, host::map_path(nomim1)) + ": " + why);
+    return false;
+  }
+  return true;
+}

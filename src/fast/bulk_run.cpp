@@ -1,0 +1,620 @@
+// Bulk runs over a loaded block, reading items straight from its bytes and
+// its whitespace bitmap; the entities' items come from the layout's table.
+#include "fast/bulk_run.h"
+
+#include <bit>
+#include <cstring>
+#include <utility>
+
+#include "fast/swar.h"
+#include "fast/vertex_layout.h"
+#include "merge/entity_grammar.h"
+
+namespace fast {
+
+namespace {
+
+#define HOT TALVERO_ALWAYS_INLINE
+#define COLD TALVERO_NOINLINE
+
+// Longest token item a run copies; longer ones go to the general reads.
+constexpr std::size_t max_token_item = 256;
+
+// An entity writes its keyword, at most 9 integers (8 spaces, 9 characters,
+// the line end, 8-byte stores), at most 2 tokens (copied 16 bytes at a time)
+// and at most 3 coordinates (8-byte stores past the longest text).
+static_assert(run_entity_room >= 10 + 9 * (8 + 9 + 2 + 8) + 2 * (max_token_item + 16 + 2) + 3 * (max_number_text + 2 + 8));
+
+// True when the bytes at s are the keyword followed by whitespace. The byte
+// at the end of the loaded bytes is a NUL: a keyword that may go on in the
+// next block does not match.
+template <std::size_t N>
+HOT bool is_keyword_at(const char* s, const char (&keyword)[N]) {
+  return std::memcmp(s, keyword, N - 1) == 0 && is_space(static_cast<unsigned char>(s[N - 1]));
+}
+
+HOT bool space_at(const char* p) { return is_space(static_cast<unsigned char>(*p)); }
+
+// Items read one after the other from a loaded block. Token starts come
+// from a stream of bits derived from the whitespace bitmap a word at a time,
+// so finding the next token never waits on the previous one. A numeric item
+// is a whole token when whitespace follows what its grammar takes; the NUL
+// at the end of the loaded bytes is not whitespace, so an item that may go
+// on in the next block is refused. Every read fails when its token is not
+// one the general reads would take whole.
+struct ItemStream {
+  ItemStream(const MarkedBlock& b, const char* from)
+      : base(b.base), space(b.space), n(static_cast<std::size_t>(b.end - b.base)) {
+    seek(from);
+  }
+
+  // Moves s to the next token's start; false when none starts before the
+  // end of the loaded bytes.
+  HOT bool next() {
+    while (starts == 0) starts = start_bits(++word);
+    const std::size_t i = word * 64 + static_cast<std::size_t>(std::countr_zero(starts));
+    starts &= starts - 1;
+    s = base + i;
+    return i < n;
+  }
+
+  // The end of the token at s: the first whitespace bit after it, almost
+  // always within the 8 bytes of the bitmap there.
+  [[nodiscard]] HOT const char* token_end() const { return token_end(s); }
+  [[nodiscard]] HOT const char* token_end(const char* t) const {
+    const auto i = static_cast<std::size_t>(t - base);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::uint64_t w;
+      std::memcpy(&w, reinterpret_cast<const unsigned char*>(space) + i / 8, 8);
+      w >>= i % 8;
+      if (w != 0) return t + std::countr_zero(w);
+    }
+    return base + next_bit<true>(space, i);
+  }
+
+  // An integer item: sign and at most 8 digits (no saturation), whole.
+  // length: its bytes; plain: digits only without a leading zero, so already
+  // its value's text.
+  HOT bool integer(std::size_t& length, bool& plain) {
+    if (!next()) return false;
+    const bool sign = *s == '-' || *s == '+';
+    const int k = leading_digit_count(s + sign);
+    length = static_cast<std::size_t>(k) + sign;
+    if (k == 0 || !space_at(s + length)) return false;
+    plain = !sign && (*s != '0' || k == 1);
+    last_int = s;
+    last_int_end = s + length;
+    return true;
+  }
+  HOT bool integer() {
+    std::size_t length;
+    bool plain;
+    return integer(length, plain);
+  }
+  // The value of an integer token accepted by integer().
+  HOT static int int_value(const char* t) {
+    const char* digits = t + (*t == '-' || *t == '+');
+    std::uint64_t m;
+    leading_digits(digits, &m);
+    return *t == '-' ? -static_cast<int>(m) : static_cast<int>(m);
+  }
+
+  // Reading goes on from `from` (at most the end of the loaded bytes), as a
+  // run does after vertices taken by their layout. The byte there starts a
+  // token when it is not whitespace, whatever precedes it: the reads take
+  // what follows the read position.
+  HOT void seek(const char* from) {
+    const auto f = static_cast<std::size_t>(from - base);
+    word = f / 64;
+    starts = (start_bits(word) | (~space[word] & (std::uint64_t{1} << (f % 64)))) & (~std::uint64_t{0} << (f % 64));
+  }
+
+  const char* base;
+  const std::uint64_t* space;
+  std::size_t n;                   // loaded bytes
+  const char* s = nullptr;         // the token read last
+  const char* last_int = nullptr;  // the last integer item's token
+  const char* last_int_end = nullptr;
+  const char* last_coordinate = nullptr;  // the last coordinate's token
+
+ private:
+  // Bytes that are not whitespace after whitespace; the byte before the
+  // block counts as whitespace.
+  [[nodiscard]] HOT std::uint64_t start_bits(std::size_t w) const {
+    return ~space[w] & ((space[w] << 1) | (w == 0 ? 1 : space[w - 1] >> 63));
+  }
+
+  std::size_t word;
+  std::uint64_t starts;
+};
+
+// Where a run writes its output, in room reserved beforehand.
+struct OutputCursor {
+  char* o;
+
+  HOT void put(const char* t, std::size_t n) {
+    std::memcpy(o, t, n);
+    o += n;
+  }
+  // n bytes (at most 16) from t, 16 readable there.
+  HOT void put_short(const char* t, std::size_t n) {
+    std::memcpy(o, t, 16);
+    o += n;
+  }
+  HOT void line_end() {
+    o[0] = '\r';
+    o[1] = '\n';
+    o += 2;
+  }
+  // An integer's text after `spaces` spaces (at most 8): the token itself
+  // when plain, else its value's.
+  HOT void integer(const char* s, std::size_t length, bool plain, int spaces) {
+    std::memcpy(o, "        ", 8);
+    if (plain) {
+      std::memcpy(o + spaces, s, 8);  // 8 bytes are readable at s
+      o += static_cast<std::size_t>(spaces) + length;
+    } else {
+      o = put_int_swar(o + spaces, ItemStream::int_value(s));
+    }
+    line_end();
+  }
+  HOT void token(const char* s, std::size_t length) {
+    if (length <= 16)
+      std::memcpy(o, s, 16);  // 16 bytes are readable at s and writable at o
+    else
+      std::memcpy(o, s, length);
+    o += length;
+    line_end();
+  }
+  // The k whole digits at d (at most 7, 8 bytes readable), with a minus sign
+  // when negative and the last digit moved by change (no carry or borrow).
+  HOT void whole(const char* d, int k, bool negative, int change) {
+    *o = '-';
+    o += negative;
+    std::uint64_t w;
+    std::memcpy(&w, d, 8);
+    if constexpr (std::endian::native == std::endian::little) {
+      // The digit moves within its byte, in a register: no store is read back.
+      w += static_cast<std::uint64_t>(static_cast<std::int64_t>(change)) << (8 * (k - 1));
+      std::memcpy(o, &w, 8);
+    } else {
+      std::memcpy(o, &w, 8);
+      o[k - 1] = static_cast<char>(o[k - 1] + change);
+    }
+    o += k;
+  }
+  HOT void rounded(int r) { o = put_int_swar(o, r); }
+  HOT void rounded(double x) { o = put_rounded_swar(o, x); }
+};
+
+// The rounded value of a plain literal whose whole part is `whole`, minus
+// it when negative; up: its first fraction digit is 5 or more. x >= 0 gives
+// its whole part, plus one when up; x < 0 gives minus its whole part, plus
+// one unless up (and never minus zero).
+HOT int rounded_whole(std::uint64_t whole, bool up, bool negative) {
+  const auto r = static_cast<int>(whole);
+  if (!negative) return r + up;
+  return r == 0 ? 0 : up ? -r : 1 - r;
+}
+
+// The coordinates the common case leaves, out of line so that the common
+// case stays small where it is inlined: a plain literal (digits at d, its
+// end at `end`) with a carry or borrow in the last whole digit or a leading
+// zero, and anything else (long digit runs, an exponent) through its double.
+COLD const char* put_coordinate_other(const char* s, const char* d, const char* end, bool plain, bool negative,
+                                      bool up, OutputCursor& out) {
+  if (plain) {
+    std::uint64_t whole;
+    leading_digits(d, &whole);
+    out.rounded(rounded_whole(whole, up, negative));
+    return end;
+  }
+  double x = 0;
+  const char* q = real_at<true>(s, &x);
+  if (q != nullptr) out.rounded(x);
+  return q;
+}
+
+// Writes the coordinate literal at s rounded (x + 0.5 truncated toward
+// zero), without a line end; returns the literal's end, or nullptr when it
+// has no digit. A plain literal has at most 7 digits before and after the
+// point and no exponent: the double nearest it lies within 2^-29 of it,
+// while one that is not itself a whole or half number lies at least 10^-7
+// from every one, so both round alike and the first fraction digit decides.
+HOT const char* put_coordinate(const char* s, OutputCursor& out) {
+  // Signs and digit counts vary from one coordinate to the next: they are
+  // worked out without branches, and one test, seldom failed, picks the way.
+  const bool negative = *s == '-';
+  const char* digits = s + (negative || *s == '+');
+  const int k = leading_digit_count(digits);
+  const char* p = digits + k;
+  const bool point = *p == '.';
+  p += point;
+  const int fraction = point ? leading_digit_count(p) : 0;
+  const int first = fraction > 0 ? *p - '0' : 0;  // the first fraction digit
+  p += fraction;
+  const bool plain = (k + fraction > 0) & (k < 8) & (fraction < 8) & space_at(p);
+  const bool up = first >= 5;
+  const int change = static_cast<int>(up) - static_cast<int>(negative);
+  const char last = digits[k > 0 ? k - 1 : 0];
+  const int moved = last + change;
+  // Mostly the digits as written, the last one moved by one at most: not
+  // when that carries or borrows, starts with a zero or gives minus zero.
+  if (plain & (k > 0) & (digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
+      !((k == 1) & (moved == '0') & negative)) {
+    out.whole(digits, k, negative, change);
+    return p;
+  }
+  return put_coordinate_other(s, digits, p, plain, negative, up, out);
+}
+
+// The items of the entities taken so far whose values the merge keeps.
+struct Taken {
+  const char* last_int = nullptr;
+  const char* last_coordinate = nullptr;
+
+  // Takes an entity whose items ended with an integer; returns its end.
+  HOT const char* take(const ItemStream& in) {
+    last_int = in.last_int;
+    last_coordinate = in.last_coordinate;
+    return in.last_int_end;
+  }
+  // Works out the kept values, once per run.
+  void finish(RunResult& r) const {
+    if (last_int != nullptr) {
+      r.has_val = true;
+      r.val = ItemStream::int_value(last_int);
+    }
+    if (last_coordinate != nullptr) {
+      r.has_dval = true;
+      real_at<true>(last_coordinate, &r.dval);
+    }
+  }
+};
+
+// Reads a coordinate without converting it; marks it.
+HOT bool skip_coordinate(ItemStream& in, VertexLayout::Marks& m, int k) {
+  if (!in.next()) return false;
+  double unused = 0;
+  const char* q = real_at<false>(in.s, &unused);
+  if (q == nullptr || !space_at(q)) return false;
+  m.start[k] = in.s;
+  m.end[k] = q;
+  return true;
+}
+
+// One VERTEX item as the survey reads it: tokens passed over, reals consumed
+// without conversion (and marked).
+template <std::size_t k>
+HOT bool skip_item(ItemStream& in, VertexLayout::Marks& m) {
+  constexpr grammar::Item item = grammar::vertex[k];
+  if constexpr (item.survey == grammar::Read::token) return in.next();
+  if constexpr (item.survey == grammar::Read::real) return skip_coordinate(in, m, grammar::reals_before(grammar::vertex, k));
+  return in.integer();
+}
+
+template <std::size_t... k>
+HOT bool skip_vertex(ItemStream& in, VertexLayout::Marks& m, std::index_sequence<k...>) {
+  m.keyword = in.s;
+  return (skip_item<k>(in, m) && ...);
+}
+
+// Reads an integer item and writes it after `spaces` spaces.
+HOT bool copy_int(ItemStream& in, OutputCursor& out, int spaces) {
+  std::size_t length;
+  bool plain;
+  if (!in.integer(length, plain)) return false;
+  out.integer(in.s, length, plain, spaces);
+  return true;
+}
+
+// Reads a coordinate and writes it rounded; marks it.
+HOT bool copy_coordinate(ItemStream& in, OutputCursor& out, VertexLayout::Marks& m, int k) {
+  if (!in.next()) return false;
+  m.out_start[k] = out.o;
+  const char* q = put_coordinate(in.s, out);
+  if (q == nullptr || !space_at(q)) return false;
+  m.start[k] = in.s;
+  m.end[k] = q;
+  m.out_end[k] = out.o;
+  out.line_end();
+  in.last_coordinate = in.s;
+  return true;
+}
+
+HOT bool copy_token(ItemStream& in, OutputCursor& out) {
+  if (!in.next()) return false;
+  const char* e = in.token_end();
+  const auto length = static_cast<std::size_t>(e - in.s);
+  if (e == in.base + in.n || length > max_token_item) return false;  // may go on in the next block, or long
+  out.token(in.s, length);
+  return true;
+}
+
+// One item of an entity, read and written as the layout's table says.
+// The writing pass's loop tests POLYLINE, VERTEX and SEQEND in turn on
+// whatever token it read last: an entity whose last token item is a keyword
+// tested after its own is left to the general reads.
+template <const auto& items, std::size_t k, bool polyline>
+HOT bool copy_item(ItemStream& in, OutputCursor& out, VertexLayout::Marks& m) {
+  constexpr grammar::Item item = items[k];
+  if constexpr (item.read == grammar::Read::token) {
+    if (!copy_token(in, out)) return false;
+    if constexpr (k == grammar::last_token(items)) {
+      if (is_keyword_at(in.s, "SEQEND")) return false;
+      if constexpr (polyline)
+        if (is_keyword_at(in.s, "VERTEX")) return false;
+    }
+    return true;
+  } else if constexpr (item.read == grammar::Read::real) {
+    return copy_coordinate(in, out, m, grammar::reals_before(items, k));
+  } else if constexpr (item.space_sign) {
+    if (!in.integer()) return false;
+    const int val = ItemStream::int_value(in.s);
+    out.integer(in.s, 0, false, val < 0 ? 0 : 1);
+    return true;
+  } else {
+    return copy_int(in, out, item.spaces);
+  }
+}
+
+template <const auto& items, bool polyline, std::size_t... k>
+HOT bool copy_items(ItemStream& in, OutputCursor& out, VertexLayout::Marks& m, std::index_sequence<k...>) {
+  return (copy_item<items, k, polyline>(in, out, m) && ...);
+}
+
+// The writing pass's POLYLINE.
+HOT bool copy_polyline(ItemStream& in, OutputCursor& out) {
+  VertexLayout::Marks unused;
+  out.put("POLYLINE\r\n", 10);
+  return copy_items<grammar::polyline, true>(in, out, unused, std::make_index_sequence<grammar::polyline.size()>());
+}
+
+// The writing pass's VERTEX, coordinates rounded; marks its parts.
+HOT bool copy_vertex(ItemStream& in, OutputCursor& out, VertexLayout::Marks& m) {
+  m.keyword = in.s;
+  m.out = out.o;
+  out.put("VERTEX\r\n", 8);
+  return copy_items<grammar::vertex, false>(in, out, m, std::make_index_sequence<grammar::vertex.size()>());
+}
+
+// Keeps the layout of a vertex just taken, when the token after it starts
+// within the loaded bytes.
+void learn_layout(const ItemStream& in, VertexLayout::Marks& m, char* out_next, VertexLayout& layout) {
+  m.last_int = in.last_int;
+  m.out_next = out_next;
+  const std::size_t next = next_bit<false>(in.space, static_cast<std::size_t>(in.last_int_end - in.base));
+  layout.ready = false;
+  if (next >= in.n) return;
+  m.next = in.base + next;
+  layout.learn(m, out_next != nullptr);
+}
+
+// Whether a loop stops before the top-level token at t, which starts at or
+// after sync: why tells whether exactly there or past it.
+HOT bool reached(const char* t, const char* sync, RunStop& why) {
+  if (sync == nullptr || t < sync) return false;
+  why = t == sync ? RunStop::sync : RunStop::passed;
+  return true;
+}
+
+// How a sweep of vertices by their layout ended.
+struct Sweep {
+  const char* top;  // the top-level token reading goes on from
+  bool stopped = false;
+  RunStop why = RunStop::block_end;
+};
+
+// Vertices from the top-level token t for as long as their bytes around the
+// coordinates are the layout's. Each is started by pass.begin(), its
+// coordinates handed to pass.coordinate(k, c, q) with their token [c, q),
+// which tells whether the token is one real literal, and once whole it is
+// kept by pass.keep(); pass.goes_on(sweep) may then stop the sweep.
+// A coordinate's end is taken from the whitespace bitmap, and the literals
+// are checked only once the vertex is read, so that finding the next
+// coordinate need not wait for a literal to be read. A gap that matches ends
+// within the loaded bytes, so every literal read starts there.
+template <class Pass>
+HOT Sweep sweep_vertices(const VertexLayout& layout, const ItemStream& in, const char* t, const char* sync, Taken& taken,
+                         Pass& pass) {
+  Sweep sweep{t};
+  const char* end = in.base + in.n;
+  while (end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
+    pass.begin();
+    const char* c = t + layout.length[0];
+    const char* z = nullptr;
+    const char* q = nullptr;
+    bool wrong = false;
+    for (int k = 0; k < 3; ++k) {
+      q = in.token_end(c);
+      if (!layout.gap_at(k, q)) return sweep;
+      wrong |= !pass.coordinate(k, c, q);
+      z = c;
+      c = q + layout.length[k + 1];
+    }
+    if (wrong) return sweep;
+    pass.keep();
+    t = c;
+    taken.last_int = q + layout.last_int;
+    taken.last_coordinate = z;
+    sweep.top = t;
+    if (reached(t, sync, sweep.why)) {
+      sweep.stopped = true;
+      break;
+    }
+    if (!pass.goes_on(sweep)) break;
+  }
+  return sweep;
+}
+
+// The survey's vertices by their layout: the coordinates are only checked.
+struct SkipByLayout {
+  HOT void begin() {}
+  HOT bool coordinate(int, const char* c, const char* q) {
+    const auto n = static_cast<std::size_t>(q - c);
+    if (n <= 16 && plain_real(c, n)) return true;
+    double unused = 0;
+    return real_at<false>(c, &unused) == q;  // an exponent, long digit runs, or not a literal
+  }
+  HOT void keep() {}
+  HOT bool goes_on(Sweep&) { return true; }
+};
+COLD Sweep skip_vertices(const VertexLayout& layout, const ItemStream& in, const char* t, const char* sync, Taken& taken) {
+  SkipByLayout pass;
+  return sweep_vertices(layout, in, t, sync, taken, pass);
+}
+
+// The writing pass's vertices by their layout: each written as the layout's
+// output with the coordinates' texts between its parts.
+struct WriteByLayout {
+  const VertexLayout& layout;
+  OutputCursor& text;
+  const char* out_limit;
+  OutputCursor out{nullptr};
+
+  HOT void begin() {
+    out = text;
+    std::memcpy(out.o, layout.head_out, 64);
+    if (layout.out_length[0] > 64) std::memcpy(out.o + 64, layout.head_out + 64, 64);
+    out.o += layout.out_length[0];
+  }
+  HOT bool coordinate(int k, const char* c, const char* q) {
+    const bool whole = put_coordinate(c, out) == q;
+    out.put_short(layout.gaps_out[k], layout.out_length[k + 1]);
+    return whole;
+  }
+  HOT void keep() { text = out; }
+  HOT bool goes_on(Sweep& sweep) {
+    if (out_limit - text.o >= static_cast<std::ptrdiff_t>(run_entity_room)) return true;
+    sweep.stopped = true;
+    sweep.why = RunStop::room;
+    return false;
+  }
+};
+COLD Sweep write_vertices(const VertexLayout& layout, const ItemStream& in, const char* t, OutputCursor& text,
+                          const char* out_limit, const char* sync, Taken& taken) {
+  static_assert(VertexLayout::head_out_room <= 128 && VertexLayout::gap_room <= 16);
+  static_assert(run_entity_room >= VertexLayout::head_out_room + 3 * (max_number_text + VertexLayout::gap_room + 8));
+  WriteByLayout pass{layout, text, out_limit};
+  return sweep_vertices(layout, in, t, sync, taken, pass);
+}
+
+// What a loop does after a sweep: stop (why and at set), read its next
+// token from where the sweep ended, or go on with the token it was at.
+enum class AfterSweep { stop, moved, same };
+HOT AfterSweep after_sweep(const Sweep& sweep, ItemStream& in, const Taken& taken, const char*& at, RunStop& why) {
+  if (sweep.stopped) {
+    why = sweep.why;
+    at = sweep.top;
+    return AfterSweep::stop;
+  }
+  if (sweep.top == in.s) return AfterSweep::same;
+  in.seek(sweep.top);
+  in.last_int = taken.last_int;
+  in.last_coordinate = taken.last_coordinate;
+  at = sweep.top;
+  return AfterSweep::moved;
+}
+
+// The loops' next token: false, with why and at set, when the loop stops
+// before it. In both loops, `at` is where the loop's next token read would
+// start: the start of the token under consideration, or the end of the last
+// entity taken. Reading again a token that is not a keyword changes nothing.
+HOT bool next_top(ItemStream& in, const char* sync, const char*& at, RunStop& why) {
+  if (!in.next()) {
+    why = RunStop::block_end;
+    return false;
+  }
+  at = in.s;
+  return !reached(in.s, sync, why);
+}
+
+}  // namespace
+
+RunResult survey_run(const MarkedBlock& b, const char* from, const char* sync) {
+  RunResult r;
+  ItemStream in(b, from);
+  Taken taken;
+  VertexLayout layout;
+  const char* at = from;
+  RunStop why = RunStop::block_end;
+  while (next_top(in, sync, at, why)) {
+    if (layout.ready) {
+      const AfterSweep next = after_sweep(skip_vertices(layout, in, in.s, sync, taken), in, taken, at, why);
+      if (next == AfterSweep::stop) break;
+      if (next == AfterSweep::moved) continue;
+    }
+    const char* s = in.s;
+    if (is_keyword_at(s, "VERTEX")) {
+      VertexLayout::Marks marks;
+      if (!skip_vertex(in, marks, std::make_index_sequence<grammar::vertex.size()>())) {
+        why = RunStop::general;
+        break;
+      }
+      at = taken.take(in);
+      learn_layout(in, marks, nullptr, layout);
+    } else if (is_keyword_at(s, "POLYLINE")) {
+      ++r.polylines;
+      at = s + 8;
+    } else if (is_keyword_at(s, "$EXTMIN") || is_keyword_at(s, "$EXTMAX")) {
+      why = RunStop::general;
+      break;
+    }
+  }
+  r.stop = at;
+  r.why = why;
+  taken.finish(r);
+  return r;
+}
+
+RunResult write_run(const MarkedBlock& b, const char* from, char* out, char* out_limit, const char* sync) {
+  RunResult r;
+  ItemStream in(b, from);
+  Taken taken;
+  VertexLayout layout;
+  OutputCursor text{out};
+  const char* at = from;
+  RunStop why = RunStop::block_end;
+  while (next_top(in, sync, at, why)) {
+    if (out_limit - text.o < static_cast<std::ptrdiff_t>(run_entity_room)) {
+      why = RunStop::room;
+      break;
+    }
+    if (layout.ready) {
+      const AfterSweep next = after_sweep(write_vertices(layout, in, in.s, text, out_limit, sync, taken), in, taken, at, why);
+      if (next == AfterSweep::stop) break;
+      if (next == AfterSweep::moved) continue;
+    }
+    const char* s = in.s;
+    if (is_keyword_at(s, "VERTEX")) {
+      OutputCursor entity = text;
+      VertexLayout::Marks marks;
+      if (!copy_vertex(in, entity, marks)) {
+        why = RunStop::general;
+        break;
+      }
+      text = entity;
+      at = taken.take(in);
+      learn_layout(in, marks, text.o, layout);
+    } else if (is_keyword_at(s, "POLYLINE")) {
+      OutputCursor entity = text;
+      if (!copy_polyline(in, entity)) {
+        why = RunStop::general;
+        break;
+      }
+      text = entity;
+      at = taken.take(in);
+      ++r.polylines;
+    } else if (is_keyword_at(s, "SEQEND")) {
+      text.put(grammar::seqend_text, 11);
+      at = s + 6;
+    }
+  }
+  r.stop = at;
+  r.why = why;
+  r.out = text.o;
+  taken.finish(r);
+  return r;
+}
+
+}  // namespace fast

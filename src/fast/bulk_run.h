@@ -1,0 +1,51 @@
+// Bulk runs: both passes' loops over a loaded block, for the common case
+// where every item is one whole token that the general reads would take
+// whole and convert exactly. A run stops before the first entity it cannot
+// take that way and leaves it to the general reads, so its effect is the
+// one those reads would have had, byte for byte.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "fast/bitmap.h"
+
+namespace fast {
+
+// Why a run stopped.
+enum class RunStop {
+  block_end,  // the next token may go on past the loaded bytes, or none is left
+  general,    // the next entity needs the general reads (or is a header extent)
+  room,       // the output space is nearly used up (writing runs)
+  sync,       // the next token starts at the position asked for
+  passed,     // the next token starts after it: it was inside something consumed
+};
+
+// What a run did, to be folded into the merge's state by its caller.
+struct RunResult {
+  const char* stop = nullptr;  // where the loop's next token read would start from
+  RunStop why = RunStop::block_end;
+  std::uint32_t polylines = 0;  // POLYLINE entities taken
+  bool has_val = false;         // an integer item was read; val holds the last one
+  int val = 0;
+  bool has_dval = false;  // a coordinate was read; dval holds the last one
+  double dval = 0.0;
+  char* out = nullptr;  // end of the output written (writing runs)
+};
+
+// Room for the most output one entity of a writing run produces (a bound
+// is checked where the entities are written).
+inline constexpr std::size_t run_entity_room = 2048;
+
+// The survey's loop from `from` in block b: POLYLINE entities are counted and
+// VERTEX entities consumed; stops before "$EXTMIN" and "$EXTMAX". With sync
+// set, stops before the first token starting at or after it (why: sync or
+// passed).
+RunResult survey_run(const MarkedBlock& b, const char* from, const char* sync = nullptr);
+
+// The writing pass's loop from `from` in block b: POLYLINE, VERTEX and
+// SEQEND entities are copied to [out, out_limit); stops when less than
+// run_entity_room bytes are left there.
+RunResult write_run(const MarkedBlock& b, const char* from, char* out, char* out_limit, const char* sync = nullptr);
+
+}  // namespace fast

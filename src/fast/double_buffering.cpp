@@ -1,0 +1,99 @@
+// Reading ahead and background writes on the worker thread.
+#include "fast/double_buffering.h"
+
+#include <utility>
+
+#include "fast/bitmap.h"
+#include "system/host.h"
+
+namespace fast {
+
+namespace {
+
+// Marks a block's whitespace in the bitmap given as context.
+BlockMarks mark_with_bitmap(const char* p, std::size_t n, void* bits) {
+  return space_bits(p, n, static_cast<std::uint64_t*>(bits));
+}
+
+}  // namespace
+
+void ReadAhead::load(Slot& slot) {
+  if (slot.bits.size() != bitmap_words(capacity)) slot.bits.assign(bitmap_words(capacity), 0);
+  load_block(*source, slot.block, capacity, mark_with_bitmap, slot.bits.data());
+}
+
+void ReadAhead::start_loading(Slot& slot) {
+  if (worker == nullptr) return;
+  // The slot must be sized here: the reader's thread owns the vectors' sizes.
+  if (slot.bits.size() != bitmap_words(capacity)) slot.bits.assign(bitmap_words(capacity), 0);
+  if (slot.block.bytes.size() != capacity + block_margin) slot.block.bytes.assign(capacity + block_margin, '\0');
+  ticket = worker->post([this, &slot] { load(slot); });
+}
+
+void ReadAhead::start(Source& s, std::size_t bytes) {
+  stop();
+  source = &s;
+  capacity = bytes;
+  start_loading(slots[1 - current]);
+}
+
+void ReadAhead::stop() {
+  if (ticket != 0) worker->wait(ticket);
+  ticket = 0;
+  source = nullptr;
+}
+
+Block& ReadAhead::next() {
+  Slot& slot = slots[1 - current];
+  if (ticket != 0) {
+    worker->wait(ticket);
+    ticket = 0;
+  } else {
+    load(slot);
+  }
+  current = 1 - current;
+  if (!slot.block.last) start_loading(slots[1 - current]);
+  return slot.block;
+}
+
+const std::uint64_t* ReadAhead::bitmap_of(const char* base) const {
+  for (const Slot& s : slots)
+    if (!s.bits.empty() && s.block.bytes.data() == base) return s.bits.data();
+  return nullptr;
+}
+
+Worker::Ticket BackgroundWrites::post(int fd, const char* p, std::size_t n) {
+  last_ticket = worker.post([this, fd, p, n] {
+    {
+      std::lock_guard<std::mutex> lock(mutex);
+      if (failed) return;
+    }
+    std::string why;
+    if (host::write_all(fd, p, n, why)) return;
+    std::lock_guard<std::mutex> lock(mutex);
+    failed = true;
+    error = why.empty() ? "write error" : why;
+  });
+  return last_ticket;
+}
+
+void BackgroundWrites::write(int fd, std::vector<char>& full, std::size_t n) {
+  const Worker::Ticket ticket = post(fd, full.data(), n);
+  if (spare_ticket != 0) worker.wait(spare_ticket);
+  if (spare.size() != full.size()) spare.resize(full.size());
+  full.swap(spare);
+  spare_ticket = ticket;
+}
+
+Worker::Ticket BackgroundWrites::write_in_place(int fd, const char* p, std::size_t n) { return post(fd, p, n); }
+
+void BackgroundWrites::wait() {
+  if (last_ticket != 0) worker.wait(last_ticket);
+}
+
+std::string BackgroundWrites::failure() {
+  std::lock_guard<std::mutex> lock(mutex);
+  return error;
+}
+
+}  // namespace fast

@@ -1,0 +1,218 @@
+// Numbers a word at a time (SWAR: SIMD within a register): the digits that
+// start 8 bytes, their value, the real literal's common forms taken whole,
+// and integer text 8 digits at a time. Each is a faster form of something
+// the general reads and the writer do byte by byte; the tests hold them to
+// those (read/real_literal.h, write/number_text.h).
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "fast/bitmap.h"
+#include "numeric/rounding.h"
+#include "read/real_literal.h"
+#include "system/inlining.h"
+#include "write/number_text.h"
+
+namespace fast {
+
+TALVERO_ALWAYS_INLINE constexpr bool is_digit(int c) { return static_cast<unsigned>(c - '0') < 10; }
+
+// Bits set in the bytes of w that are not decimal digits.
+TALVERO_ALWAYS_INLINE std::uint64_t non_digit_bits(std::uint64_t w) {
+  std::uint64_t x = w ^ 0x3030303030303030ull;  // digits become 0..9, nothing else does
+  return (x & 0xF0F0F0F0F0F0F0F0ull) | (((x & 0x0F0F0F0F0F0F0F0Full) + 0x0606060606060606ull) & 0x1010101010101010ull);
+}
+
+// The number of decimal digits that start the 8 bytes at p (0 to 8).
+TALVERO_ALWAYS_INLINE int leading_digit_count(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  std::uint64_t stop = non_digit_bits(w);
+  return stop == 0 ? 8 : std::countr_zero(stop) / 8;
+}
+
+// The same, and in *value the number those digits spell.
+TALVERO_ALWAYS_INLINE int leading_digits(const char* p, std::uint64_t* value) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  std::uint64_t stop = non_digit_bits(w);
+  int k = stop == 0 ? 8 : std::countr_zero(stop) / 8;
+  // Keep the first k digits as the low end of an 8-digit number, then fold
+  // pairs, quads and the two halves.
+  std::uint64_t v = k == 0 ? 0 : (w ^ 0x3030303030303030ull) << (8 * (8 - k));
+  v = v * 10 + (v >> 8);
+  v = (((v & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+       (((v >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
+      32;
+  *value = v;
+  return k;
+}
+
+// Exact powers of ten for real conversion.
+inline constexpr double powers_of_ten[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                             1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+inline constexpr std::uint64_t powers_of_ten_int[9] = {1,      10,      100,      1000,     10000,
+                                                       100000, 1000000, 10000000, 100000000};
+
+// The real literal at p in its common forms: up to seven digits before and
+// after the point, taken in one step each. Returns its end and sets *digits
+// when it has a mantissa digit; with convert, also sets *value to the
+// correctly rounded double. Returns nullptr, having set nothing, when a
+// digit run is 8 long or more, or (with convert) the exponent is out of the
+// exact range: those need the general grammar and conversion. The literal
+// must be followed by a byte that cannot continue it, and 8 bytes must be
+// readable past each digit run.
+template <bool convert>
+TALVERO_ALWAYS_INLINE const char* real_literal(const char* p, double* value, bool* digits) {
+  // Without a branch on the sign, which varies from literal to literal.
+  const bool negative = *p == '-';
+  p += negative || *p == '+';
+  std::uint64_t m = 0, part = 0;
+  int whole = 0;
+  if constexpr (convert)
+    whole = leading_digits(p, &m);
+  else
+    whole = leading_digit_count(p);
+  p += whole;
+  int fraction = 0;
+  if (*p == '.') {
+    ++p;
+    if constexpr (convert)
+      fraction = leading_digits(p, &part);
+    else
+      fraction = leading_digit_count(p);
+    p += fraction;
+    m = m * powers_of_ten_int[fraction] + part;
+  }
+  if (whole == 8 || fraction == 8) return nullptr;
+  int exponent = 0;
+  const bool found = whole + fraction > 0;
+  if (found && (*p == 'e' || *p == 'E')) {
+    ++p;
+    bool negative_exponent = false;
+    if (*p == '+' || *p == '-') negative_exponent = *p++ == '-';
+    while (is_digit(*p)) {
+      exponent = exponent * 10 + (*p++ - '0');
+      if (exponent > 100000) exponent = 100000;  // far beyond any double; the value no longer changes
+    }
+    if (negative_exponent) exponent = -exponent;
+  }
+  if (convert && found) {
+    // m has at most 14 digits: m * 10^e is correctly rounded by one operation.
+    int e = exponent - fraction;
+    if (e < -22 || e > 22) return nullptr;
+    double v = static_cast<double>(static_cast<std::int64_t>(m));
+    v = e < 0 ? v / powers_of_ten[-e] : v * powers_of_ten[e];
+    *value = negative ? -v : v;
+  }
+  *digits = found;
+  return p;
+}
+
+// The real literal at s by the general grammar and conversion, for what
+// real_literal declines: its end, or nullptr when it has no digit; with v
+// set, its value there.
+TALVERO_NOINLINE inline const char* general_real(const char* s, double* v) {
+  literal::TextCursor in{s};
+  const literal::RealScan r = literal::scan_real(in);
+  if (!r.digits) return nullptr;
+  if (v != nullptr) *v = literal::real_value(s, s + r.value_length);
+  return s + r.length;
+}
+
+// The real literal at s: its end, or nullptr when it has no digit; with
+// convert, its value in *v.
+template <bool convert>
+TALVERO_ALWAYS_INLINE const char* real_at(const char* s, double* v) {
+  bool digits = false;
+  const char* q = real_literal<convert>(s, v, &digits);
+  if (q == nullptr) return general_real(s, convert ? v : nullptr);
+  return digits ? q : nullptr;
+}
+
+// Whether the n bytes at p (n at most 16, 16 bytes readable) are a real
+// literal without exponent: an optional sign, digits with at most one point
+// among them, and a digit somewhere. A byte at a time:
+inline bool plain_real_scalar(const char* p, std::size_t n) {
+  std::size_t i = (n > 0 && (*p == '-' || *p == '+')) ? 1 : 0;
+  bool digits = false, point = false;
+  for (; i < n; ++i) {
+    if (is_digit(p[i])) {
+      digits = true;
+    } else if (p[i] == '.' && !point) {
+      point = true;
+    } else {
+      return false;
+    }
+  }
+  return digits;
+}
+
+#ifdef TALVERO_SSE2
+// The same a vector at a time, without a branch on the bytes.
+TALVERO_ALWAYS_INLINE bool plain_real_sse2(const char* p, std::size_t n) {
+  const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+  const __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8('0'));  // digits become 0..9
+  const auto digit =
+      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(9)), shifted)));
+  const auto point = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('.'))));
+  const auto sign = static_cast<unsigned>(
+      _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')), _mm_cmpeq_epi8(v, _mm_set1_epi8('+')))));
+  const unsigned in = (1u << n) - 1;
+  const unsigned points = point & in;
+  return ((digit | points | (sign & 1u)) & in) == in && (points & (points - 1)) == 0 && (digit & in) != 0;
+}
+#endif
+
+TALVERO_ALWAYS_INLINE bool plain_real(const char* p, std::size_t n) {
+#ifdef TALVERO_SSE2
+  return plain_real_sse2(p, n);
+#else
+  return plain_real_scalar(p, n);
+#endif
+}
+
+// Writes |v| < 10^8 as decimal digits, 8 bytes at a time (little-endian
+// hosts): 9 bytes must be writable at p.
+TALVERO_ALWAYS_INLINE char* put_below_1e8(char* p, int v) {
+  *p = '-';
+  p += v < 0;
+  const std::uint32_t x = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
+  // Four digits in each 32-bit half, two in each 16-bit quarter, one in each byte.
+  const auto high = static_cast<std::uint32_t>((std::uint64_t{x} * 1759218605) >> 44);  // x / 10000 for any 32-bit x
+  const std::uint64_t y = high | (std::uint64_t{x - high * 10000} << 32);
+  std::uint64_t z = ((y * 10486) >> 20) & 0x0000007F0000007Full;
+  z |= (y - z * 100) << 16;
+  std::uint64_t d = ((z * 103) >> 10) & 0x000F000F000F000Full;
+  d |= (z - d * 10) << 8;
+  // The first bytes are leading zeros; one digit stays. The length comes
+  // from comparisons, so the next write's place need not wait for the digits.
+  const int length = 1 + (x >= 10) + (x >= 100) + (x >= 1000) + (x >= 10000) + (x >= 100000) + (x >= 1000000) +
+                     (x >= 10000000);
+  const std::uint64_t text = (d + 0x3030303030303030ull) >> (8 * (8 - length));
+  std::memcpy(p, &text, 8);
+  return p + length;
+}
+
+// put_int of write/number_text.h, 8 digits at a time where it can; 12
+// bytes must be writable at p.
+TALVERO_ALWAYS_INLINE char* put_int_swar(char* p, int v) {
+  if (static_cast<unsigned>(v) < 100) return put_int(p, v);
+  if constexpr (std::endian::native == std::endian::little)
+    if (v > -100000000 && v < 100000000) return put_below_1e8(p, v);
+  return put_int(p, v);
+}
+
+// put_rounded of write/number_text.h with put_int_swar.
+TALVERO_ALWAYS_INLINE char* put_rounded_swar(char* p, double x) {
+  if (x > -2147483648.0 && x < 2147483648.0) {
+    const long long r = numeric::plus_half_truncated(x);
+    if (r >= -2147483647 - 1 && r <= 2147483647) return put_int_swar(p, static_cast<int>(r));
+  }
+  return put_rounded(p, x);
+}
+
+}  // namespace fast

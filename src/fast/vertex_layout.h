@@ -1,0 +1,109 @@
+// The bytes around a vertex's coordinates, as met in the last vertex a bulk
+// run took: in a drawing they mostly repeat from one vertex to the next
+// (keyword, group codes, layer, flags and the whitespace between them), so a
+// run compares them as a whole instead of reading their items one by one.
+// Identical bytes make identical tokens, so they are read, and written,
+// exactly as that vertex's were.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "fast/bitmap.h"
+
+namespace fast {
+
+struct VertexLayout {
+  // Longest parts kept: the head, and each gap and its output.
+  static constexpr std::size_t head_room = 64;
+  static constexpr std::size_t head_out_room = 128;
+  static constexpr std::size_t gap_room = 16;
+
+  // Where a vertex's parts lie: its keyword, the start and end of each
+  // coordinate's token, and where the token after the vertex starts; for
+  // the writing pass, the same places in what was written.
+  struct Marks {
+    const char* keyword = nullptr;
+    const char* start[3] = {};
+    const char* end[3] = {};
+    const char* next = nullptr;
+    const char* last_int = nullptr;  // the vertex's last integer token
+    char* out = nullptr;
+    char* out_start[3] = {};
+    char* out_end[3] = {};  // before the line end
+    char* out_next = nullptr;
+  };
+
+  // Takes the layout of the vertex marked; false (and nothing kept) when a
+  // part is longer than the room for it.
+  bool learn(const Marks& m, bool with_output) {
+    ready = false;
+    const char* from[4] = {m.keyword, m.end[0], m.end[1], m.end[2]};
+    const char* to[4] = {m.start[0], m.start[1], m.start[2], m.next};
+    for (int k = 0; k < 4; ++k)
+      if (!keep(from[k], to[k], k == 0 ? head_room : gap_room, k == 0 ? head : gaps[k - 1], length[k])) return false;
+    if (with_output) {
+      char* const out_from[4] = {m.out, m.out_end[0], m.out_end[1], m.out_end[2]};
+      char* const out_to[4] = {m.out_start[0], m.out_start[1], m.out_start[2], m.out_next};
+      for (int k = 0; k < 4; ++k)
+        if (!keep(out_from[k], out_to[k], k == 0 ? head_out_room : gap_room, k == 0 ? head_out : gaps_out[k - 1],
+                  out_length[k]))
+          return false;
+    }
+    last_int = static_cast<std::uint8_t>(m.last_int - m.end[2]);
+    ready = true;
+    return true;
+  }
+
+  // Whether the bytes at p are the head (64 bytes readable at p).
+  [[nodiscard]] TALVERO_ALWAYS_INLINE bool head_at(const char* p) const { return same(p, head, length[0], 4); }
+  // Whether the bytes at p are gap k: 0 and 1 after x and y, 2 after z up
+  // to the next token (16 bytes readable at p).
+  [[nodiscard]] TALVERO_ALWAYS_INLINE bool gap_at(int k, const char* p) const { return same(p, gaps[k], length[k + 1], 1); }
+
+  bool ready = false;
+  std::uint8_t length[4] = {};      // head, gaps
+  std::uint8_t out_length[4] = {};  // their output
+  std::uint8_t last_int = 0;        // the last integer's token, from the end of z
+  alignas(16) char head[head_room] = {};
+  alignas(16) char gaps[3][gap_room] = {};
+  alignas(16) char head_out[head_out_room] = {};
+  alignas(16) char gaps_out[3][gap_room] = {};
+
+ private:
+  static bool keep(const char* from, const char* to, std::size_t room, char* into, std::uint8_t& n) {
+    if (from == nullptr || to < from || static_cast<std::size_t>(to - from) > room) return false;
+    n = static_cast<std::uint8_t>(to - from);
+    std::memcpy(into, from, n);
+    return true;
+  }
+
+  // The first n bytes at p equal those at t (n at most 16 * chunks; 16 *
+  // chunks bytes readable at both), a vector at a time.
+  TALVERO_ALWAYS_INLINE static bool same(const char* p, const char* t, std::size_t n, int chunks) {
+#ifdef TALVERO_SSE2
+    return same_sse2(p, t, n, chunks);
+#else
+    (void)chunks;
+    return same_scalar(p, t, n);
+#endif
+  }
+
+ public:
+  static bool same_scalar(const char* p, const char* t, std::size_t n) { return std::memcmp(p, t, n) == 0; }
+#ifdef TALVERO_SSE2
+  TALVERO_ALWAYS_INLINE static bool same_sse2(const char* p, const char* t, std::size_t n, int chunks) {
+    std::uint64_t equal = 0;
+    for (int k = 0; k < chunks; ++k) {
+      const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16 * k));
+      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(t + 16 * k));
+      equal |= static_cast<std::uint64_t>(static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(a, b)))) << (16 * k);
+    }
+    const std::uint64_t wanted = n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1;
+    return (~equal & wanted) == 0;
+  }
+#endif
+};
+
+}  // namespace fast

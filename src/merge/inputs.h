@@ -1,0 +1,18 @@
+// What both passes do for each input: its console line, opening and closing
+// it, the running count of its polylines, and the one warning per input
+// about a read that found no item where the layout expects one.
+#pragma once
+
+#include "merge/frame.h"
+
+// Shows "File i Name : path " for the frame's current input.
+void show_file_line(const MergeFrame& m);
+// Opens the current input in f1; false, after saying why, when it cannot be.
+[[nodiscard]] bool open_input(const MergeFrame& m);
+// Closes f1; false, after saying why, when reading it failed.
+[[nodiscard]] bool close_input(const MergeFrame& m);
+// Counts a POLYLINE of the survey, or of the writing pass, and shows the count.
+void count_survey_polyline(MergeFrame& m);
+void count_written_polyline(MergeFrame& m);
+// Says, once per input, that an item the layout expects is missing.
+void warn_layout(MergeFrame& m);

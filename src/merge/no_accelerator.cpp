@@ -1,0 +1,6 @@
+// The door to the accelerator in builds without it: nothing behind it.
+#include "merge/accelerator.h"
+
+Acceleration default_acceleration() { return {false, false}; }
+
+std::unique_ptr<Accelerator> make_accelerator(const Acceleration&, Reader&, Output&) { return nullptr; }

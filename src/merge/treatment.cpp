@@ -1,0 +1,57 @@
+// The merge as one routine: survey, extents report, writing pass, completion.
+#include "merge/treatment.h"
+
+#include <string>
+
+#include "merge/passes.h"
+#include "state.h"
+#include "system/host.h"
+
+MergeEnd merge(const std::vector<MergeInput>& inputs, Output& out, const MergeOptions& options) {
+  MergeFrame m(out, inputs);
+  const std::unique_ptr<Accelerator> fast = make_accelerator(options.fast, f1, out);
+  const int count = static_cast<int>(inputs.size());
+  console.text("\n\n\tTreatment\n");
+  for (m.i = 1; m.i <= count; ++m.i)
+    if (!survey_file(m, fast.get())) return MergeEnd::input_failed;
+  show_extents(m.extents);
+
+  write_header(out, m.extents);
+  for (m.i = 1; m.i <= count; ++m.i) {
+    if (!write_file(m, fast.get())) return MergeEnd::input_failed;
+    if (out.failed()) return MergeEnd::output_failed;
+  }
+  // The ENTITIES section is closed once, after the last input.
+  out.put("ENDSEC\r\n0\r\nEOF\r\n");
+  return MergeEnd::complete;
+}
+
+namespace {
+
+bool abandon(const char* doing, const std::string& why) {
+  console.complain(std::string("cannot ") + doing + " the resulting file " + both_paths(f2.composed, f2.host_path) +
+                   ": " + why + "; nothing was written");
+  f2.discard();
+  return false;
+}
+
+}  // namespace
+
+bool treatment(const MergeOptions& options) {
+  std::vector<MergeInput> inputs;
+  for (int i = 1; i <= num_arch; ++i) {
+    std::string composed(reinterpret_cast<const char*>(capas[i].nombre));
+    inputs.push_back({composed, host::map_path(composed), std::nullopt});
+  }
+  const MergeEnd end = merge(inputs, f2.out, options);
+  f1.close();
+  if (end == MergeEnd::input_failed) {
+    f2.discard();
+    return false;
+  }
+  f2.out.finish();
+  if (f2.out.failed()) return abandon("write", f2.out.error_text);
+  std::string why;
+  if (!f2.commit(why)) return abandon("complete", why);
+  return true;
+}

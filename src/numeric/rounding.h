@@ -1,0 +1,25 @@
+// The conversion of reals to integers that vertex coordinates and grid
+// positions share: one half is added, the sum formed exactly, and the sum is
+// truncated toward zero.
+#pragma once
+
+namespace numeric {
+
+// x + 0.5, the sum formed exactly, truncated toward zero, for finite x with
+// |x| < 2^62: 12.5 gives 13, -12.2 gives -11, -12.7 gives -12, and the
+// largest double below 0.5 gives 0 (where x + 0.5 in doubles would be 1).
+constexpr long long plus_half_truncated(double x) {
+  long long whole = static_cast<long long>(x);  // toward zero
+  if (x < static_cast<double>(whole)) --whole;  // now the floor of x
+  // Exact, except for x in (-0.5, 0), where it may round up as far as 1.0
+  // but never below 0.5: the only test it meets there is frac >= 0.5.
+  const double frac = x - static_cast<double>(whole);
+  // floor(x + 0.5); a negative sum truncates one above its floor unless whole.
+  return whole + (frac >= 0.5 ? 1 : 0) + (x < -0.5 && frac != 0.5 ? 1 : 0);
+}
+
+static_assert(plus_half_truncated(12.5) == 13 && plus_half_truncated(12.49) == 12);
+static_assert(plus_half_truncated(-12.2) == -11 && plus_half_truncated(-12.7) == -12);
+static_assert(plus_half_truncated(-12.5) == -12 && plus_half_truncated(0.49999999999999994) == 0);
+
+}  // namespace numeric

@@ -1,0 +1,337 @@
+// Byte scanning for the three reads, with text-mode rules applied per block.
+#include "read/reader.h"
+
+#include <algorithm>
+#include <array>
+#include <limits>
+
+#include "read/real_literal.h"
+#include "system/host.h"
+
+namespace {
+
+// Whitespace as the C library classifies it in the "C" locale.
+constexpr bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+constexpr bool is_digit(int c) { return static_cast<unsigned>(c - '0') < 10; }
+
+// Bytes a token does not go on through: whitespace, and the NUL that ends
+// the loaded bytes (a NUL inside them is a token byte, told apart by place).
+constexpr auto token_stops = [] {
+  std::array<bool, 256> t{};
+  for (int c = 0; c < 256; ++c) t[c] = c == 0 || is_space(static_cast<unsigned char>(c));
+  return t;
+}();
+
+bool stops_token(char c) { return token_stops[static_cast<unsigned char>(c)]; }
+
+// Removes every CR from [p, p+n) in place; returns the new length.
+std::size_t drop_cr(char* p, std::size_t n) {
+  char* first = static_cast<char*>(std::memchr(p, '\r', n));
+  if (first == nullptr) return n;
+  char* out = first;
+  for (const char* in = first; in != p + n; ++in) {
+    *out = *in;
+    out += (*in != '\r');
+  }
+  return static_cast<std::size_t>(out - p);
+}
+
+int saturate(bool negative, std::uint64_t magnitude) {
+  constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
+  if (negative) return magnitude > max ? std::numeric_limits<int>::min() : -static_cast<int>(magnitude);
+  return magnitude > max ? std::numeric_limits<int>::max() : static_cast<int>(magnitude);
+}
+
+}  // namespace
+
+void Token::grow(std::size_t at_least) {
+  std::size_t wanted = capacity == 0 ? at_least : std::max(at_least, capacity * 2);
+  auto bigger = std::make_unique<char[]>(wanted);
+  if (length > 0) std::memcpy(bigger.get(), bytes.get(), length);
+  bytes = std::move(bigger);
+  capacity = wanted;
+}
+
+void Token::append(const char* p, std::size_t n) {
+  if (length + n > capacity) grow(length + n);
+  std::memcpy(bytes.get() + length, p, n);
+  length += n;
+}
+
+BlockMarks plain_marks(const char* p, std::size_t n, void*) {
+  BlockMarks m;
+  for (std::size_t k = 0; k < n; ++k) {
+    m.lines += p[k] == '\n';
+    m.text_mode = m.text_mode || p[k] == '\r' || p[k] == 26;
+  }
+  return m;
+}
+
+void load_block(Source& source, Block& b, std::size_t capacity, Marker mark, void* context) {
+  if (b.bytes.size() != capacity + block_margin) b.bytes.assign(capacity + block_margin, '\0');
+  b.size = 0;
+  b.lines = 0;
+  b.last = false;
+  b.error.clear();
+  char* p = b.bytes.data();
+  while (!b.last) {
+    std::size_t n = 0;
+    if (source.in_memory) {
+      n = std::min(source.memory.size(), capacity);
+      std::memcpy(p, source.memory.data(), n);
+      source.memory.remove_prefix(n);
+    } else if (source.fd >= 0) {
+      long got = host::read_some(source.fd, p, capacity, b.error);
+      n = got > 0 ? static_cast<std::size_t>(got) : 0;
+    }
+    if (n == 0) {
+      b.last = true;
+      break;
+    }
+    p[n] = '\0';
+    BlockMarks marks = mark(p, n, context);
+    if (marks.text_mode) {
+      // The bytes change: cut at a byte 26, drop the CRs, and mark again.
+      if (const void* eot = std::memchr(p, 26, n)) {
+        n = static_cast<std::size_t>(static_cast<const char*>(eot) - p);
+        b.last = true;
+      }
+      n = drop_cr(p, n);
+      p[n] = '\0';
+      marks = mark(p, n, context);
+    }
+    if (n > 0) {
+      b.size = n;
+      b.lines = marks.lines;
+      return;
+    }
+  }
+  p[0] = '\0';
+  mark(p, 0, context);
+}
+
+Reader::Reader(std::size_t block_size) : capacity(std::max<std::size_t>(block_size, 16)) {
+  own.bytes.assign(capacity + block_margin, '\0');
+  close();
+}
+
+Reader::~Reader() { close(); }
+
+void Reader::set_loader(BlockLoader* l) {
+  close();
+  loader = l;
+}
+
+void Reader::resize_block(std::size_t block_size) {
+  close();
+  capacity = std::max<std::size_t>(block_size, 16);
+  own.bytes.assign(capacity + block_margin, '\0');
+  close();
+}
+
+bool Reader::open_file(const std::string& host_path, std::string& why) {
+  close();
+  int d = host::open_read(host_path, why);
+  if (d < 0) return false;
+  source.fd = d;
+  owns_fd = true;
+  open = true;
+  if (loader != nullptr) {
+    loading = loader;
+    loading->start(source, capacity);
+  }
+  return true;
+}
+
+void Reader::open_fd(int d) {
+  close();
+  source.fd = d;
+  open = true;
+}
+
+void Reader::open_memory(std::string_view bytes) {
+  close();
+  source.in_memory = true;
+  source.memory = bytes;
+  open = true;
+  if (loader != nullptr) {
+    loading = loader;
+    loading->start(source, capacity);
+  }
+}
+
+void Reader::close() {
+  if (loading != nullptr) loading->stop();
+  loading = nullptr;
+  if (owns_fd) host::close_fd(source.fd);
+  source = Source{};
+  owns_fd = false;
+  open = false;
+  block = &own;
+  own.size = 0;
+  own.lines = 0;
+  own.last = false;
+  own.bytes[0] = '\0';
+  pos = end = own.bytes.data();
+  eof = false;
+  source_done = false;
+  lines_before = 0;
+  error_text.clear();
+}
+
+std::uint64_t Reader::line() const {
+  return lines_before + static_cast<std::uint64_t>(std::count(static_cast<const char*>(block->bytes.data()), pos, '\n')) + 1;
+}
+
+// Loads the next block; only called once everything loaded is consumed.
+bool Reader::refill() {
+  lines_before += block->lines;
+  block->lines = 0;  // counted: a later call must not count it again
+  if (!open || source_done) {
+    pos = end = block->bytes.data() + block->size;
+    return false;
+  }
+  if (loading != nullptr) {
+    block = &loading->next();
+  } else {
+    load_block(source, own, capacity, plain_marks, nullptr);
+    block = &own;
+  }
+  if (!block->error.empty() && error_text.empty()) error_text = block->error;
+  source_done = block->last;
+  pos = block->bytes.data();
+  end = pos + block->size;
+  ++blocks_loaded;
+  return block->size > 0;
+}
+
+bool Reader::skip_space() {
+  if (eof) return false;
+  for (;;) {
+    while (is_space(static_cast<unsigned char>(*pos))) ++pos;  // the NUL at end stops it
+    if (pos != end) return true;
+    if (!refill()) {
+      eof = true;
+      return false;
+    }
+  }
+}
+
+bool Reader::scan_token(Token* out) {
+  if (!skip_space()) return false;
+  const char* start = pos;
+  bool kept = false;
+  for (;;) {
+    while (!stops_token(*pos)) ++pos;
+    if (*pos == '\0' && pos != end) {
+      ++pos;  // a NUL byte inside the token
+      continue;
+    }
+    if (pos != end) break;
+    // The token may go on in the next block.
+    if (out != nullptr) {
+      if (kept)
+        out->append(start, static_cast<std::size_t>(pos - start));
+      else
+        out->assign(start, static_cast<std::size_t>(pos - start));
+    }
+    kept = true;
+    if (!refill()) {
+      eof = true;
+      return true;
+    }
+    start = pos;
+  }
+  if (out != nullptr) {
+    if (kept)
+      out->append(start, static_cast<std::size_t>(pos - start));
+    else
+      out->assign(start, static_cast<std::size_t>(pos - start));
+  }
+  return true;
+}
+
+bool Reader::read_token(std::string& out) {
+  if (!read_token(scratch)) return false;
+  out.assign(scratch.view());
+  return true;
+}
+
+void Reader::drop_rest_of_token() {
+  if (eof) return;
+  for (;;) {
+    while (!stops_token(*pos) || (*pos == '\0' && pos != end)) ++pos;
+    if (pos != end) return;
+    if (!refill()) {
+      eof = true;
+      return;
+    }
+  }
+}
+
+bool Reader::read_int(int& out) {
+  if (!skip_space()) return false;
+  bool negative = false;
+  if (*pos == '+' || *pos == '-') {
+    negative = *pos == '-';
+    ++pos;
+    if (pos == end && !refill()) {
+      eof = true;
+      return false;
+    }
+  }
+  if (!is_digit(*pos)) return false;
+  // Past 32 bits only the saturation matters, so the magnitude stops growing.
+  constexpr std::uint64_t cap = std::uint64_t{1} << 40;
+  std::uint64_t magnitude = 0;
+  for (;;) {
+    while (is_digit(*pos)) {
+      magnitude = std::min(magnitude * 10 + static_cast<unsigned>(*pos - '0'), cap);
+      ++pos;
+    }
+    if (pos != end) break;
+    if (!refill()) {
+      eof = true;
+      break;
+    }
+  }
+  out = saturate(negative, magnitude);
+  return true;
+}
+
+// The read position as a cursor for the real literal's grammar: a literal
+// that reaches the end of the loaded bytes goes on in the next block, its
+// bytes so far kept in `kept`.
+struct Reader::RealCursor {
+  Reader& r;
+  Token* kept;  // null: the literal's text is not wanted
+  const char* start;
+  int peek() {
+    if (r.pos != r.end) return static_cast<unsigned char>(*r.pos);
+    if (kept != nullptr) kept->append(start, static_cast<std::size_t>(r.pos - start));
+    const bool more = r.refill();
+    start = r.pos;
+    if (!more) {
+      r.eof = true;
+      return -1;
+    }
+    return static_cast<unsigned char>(*r.pos);
+  }
+  void take() { ++r.pos; }
+};
+
+bool Reader::scan_real(double* out) {
+  if (!skip_space()) return false;
+  real_text.clear();
+  RealCursor in{*this, out != nullptr ? &real_text : nullptr, pos};
+  const literal::RealScan s = literal::scan_real(in);
+  if (!s.digits) return false;
+  if (out == nullptr) return true;
+  const char* text = pos - s.length;
+  if (!real_text.empty()) {
+    real_text.append(in.start, static_cast<std::size_t>(pos - in.start));
+    text = real_text.view().data();
+  }
+  *out = literal::real_value(text, text + s.value_length);
+  return true;
+}

@@ -1,0 +1,46 @@
+// Console streams, the pacing of progress output, and diagnostics.
+#include "system/console.h"
+
+#include "system/host.h"
+
+Console::Console() : out(std::size_t{64} << 10), in(std::size_t{64} << 10) {}
+
+void Console::attach_standard() {
+  out.attach(1);
+  in.open_fd(0);
+  terminal = host::is_terminal(1);
+  last_flush_ms = host::now_ms();
+  errors = nullptr;
+}
+
+void Console::attach_memory(std::string_view answers, std::string* shown, std::string* errors_) {
+  out.attach(-1, shown);
+  in.open_memory(answers);
+  terminal = false;
+  errors = errors_;
+}
+
+void Console::paced_flush() {
+  long long now = host::now_ms();
+  if (now - last_flush_ms >= 100) {
+    out.flush();
+    last_flush_ms = now;
+  }
+}
+
+void Console::complain(std::string_view message) {
+  flush();
+  std::string line = "talvero: ";
+  line += message;
+  line += '\n';
+  if (errors != nullptr) {
+    *errors += line;
+    return;
+  }
+  std::string why;
+  (void)host::write_all(2, line.data(), line.size(), why);
+}
+
+std::string both_paths(std::string_view composed, std::string_view host_path) {
+  return std::string(composed) + " (" + std::string(host_path) + ")";
+}

@@ -1,0 +1,47 @@
+// The operator's console and the program's diagnostics: texts buffered on
+// standard output, answers from standard input, and one-line messages on
+// standard error.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "read/reader.h"
+#include "write/output.h"
+
+struct Console {
+  Console();
+
+  // Connects to the process's standard streams.
+  void attach_standard();
+  // Takes answers from memory (they must outlive the dialogue) and collects
+  // the texts in *shown (for tests); messages go to *errors when set.
+  void attach_memory(std::string_view answers, std::string* shown, std::string* errors = nullptr);
+
+  // Shows a text (buffered).
+  void text(std::string_view s) { out.put(s); }
+  // Shows everything so far: before each question and at each file line.
+  void flush() { out.flush(); }
+  // After a running count: keeps a terminal up to date at least every tenth
+  // of a second without a write per count.
+  void progress() {
+    if (terminal) paced_flush();
+  }
+  // Writes "talvero: " and a one-line message on standard error, after
+  // showing what the console holds so the two streams read in order.
+  void complain(std::string_view message);
+
+  Output out;
+  Reader in;
+
+ private:
+  void paced_flush();
+
+  bool terminal = false;
+  long long last_flush_ms = 0;
+  std::string* errors = nullptr;  // standard error when null
+};
+
+// A file's composed path and where it lies on this host, as messages name
+// it: "c:\images\m\a.dxf (/data/m/a.dxf)".
+std::string both_paths(std::string_view composed, std::string_view host_path);

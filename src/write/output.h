@@ -1,0 +1,87 @@
+// Buffered byte output to a descriptor or, for tests, to a string.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "write/number_text.h"
+
+// Where an output's filled buffers go, when not written at once by the
+// caller (the accelerator writes them on its worker thread while the next
+// one fills).
+class OutputSink {
+ public:
+  virtual ~OutputSink() = default;
+  // Writes the first n bytes of `full` to fd, now or later; may leave in
+  // `full` another buffer of the same size to fill next.
+  virtual void write(int fd, std::vector<char>& full, std::size_t n) = 0;
+  // Waits until every write handed over is made.
+  virtual void wait() = 0;
+  // The first write failure met, or empty.
+  [[nodiscard]] virtual std::string failure() = 0;
+};
+
+struct Output {
+  explicit Output(std::size_t capacity = std::size_t{1} << 20);
+  ~Output();
+  Output(const Output&) = delete;
+  Output& operator=(const Output&) = delete;
+
+  // Sends everything to descriptor fd (not owned), or to *capture when set.
+  void attach(int fd_, std::string* capture_ = nullptr);
+  // Hands filled buffers to sink (null: written by the caller at once).
+  void set_sink(OutputSink* s);
+
+  // Appends bytes as they stand.
+  void put(std::string_view s) {
+    if (s.size() <= buf.size() - used) {
+      std::memcpy(buf.data() + used, s.data(), s.size());
+      used += s.size();
+    } else {
+      put_large(s);
+    }
+  }
+  // Appends a text and a CR LF line end.
+  void line(std::string_view s) {
+    put(s);
+    put("\r\n");
+  }
+  // Returns room for n bytes (n at most the capacity); commit what was used with advance().
+  char* room(std::size_t n) {
+    if (buf.size() - used < n) flush();
+    return buf.data() + used;
+  }
+  void advance(char* new_end) { used = static_cast<std::size_t>(new_end - buf.data()); }
+  // The end of the buffer: room() returns at least n bytes before it.
+  char* room_end() { return buf.data() + buf.size(); }
+  [[nodiscard]] std::size_t capacity() const { return buf.size(); }
+  // Whether the bytes go to a descriptor (not to a capture or nowhere).
+  [[nodiscard]] bool to_descriptor() const { return capture == nullptr && fd >= 0; }
+
+  void put_int(int v) { advance(::put_int(room(12), v)); }
+  void put_rounded(double x) { advance(::put_rounded(room(max_number_text), x)); }
+  void put_truncated(double x) { advance(::put_truncated(room(max_number_text), x)); }
+  void put_fixed6(double x) { advance(::put_fixed6(room(max_number_text), x)); }
+
+  // Hands the buffered bytes on.
+  void flush();
+  // The same, then waits until everything is written and takes any failure.
+  void finish();
+
+  // The first write error seen so far, if any; later output is dropped.
+  [[nodiscard]] bool failed();
+  std::string error_text;
+  int fd = -1;
+
+ private:
+  void put_large(std::string_view s);
+  void send(const char* p, std::size_t n);
+
+  std::vector<char> buf;
+  std::size_t used = 0;
+  std::string* capture = nullptr;
+  OutputSink* sink = nullptr;
+};
