@@ -3,7 +3,7 @@
  *
  * Matrices are row-pointer arrays: a block of NbLig row pointers, each
  * pointing to its own separately allocated block of NbCol zero-filled
- * elements.  They are indexed from 0, row first: m[ligne][colonne].
+ * elements.  They are indexed from 0, row first: m[row][col].
  * Vectors are single blocks of n zero-filled elements, indexed from 0.
  *
  * Every block comes from calloc and is returned with free, so C code may
@@ -35,38 +35,38 @@ extern "C" {
 #endif
 
 /* Matrices: allocators take the column count first, then the row count. */
-float **fmatrice(int NbCol, int NbLig);
-unsigned char **ucmatrice(int NbCol, int NbLig);
-unsigned short **usmatrice(int NbCol, int NbLig);
-short **smatrice(int NbCol, int NbLig);
-int **imatrice(int NbCol, int NbLig);
-double **dmatrice(int NbCol, int NbLig);
-long double **ldmatrice(int NbCol, int NbLig);
+float** fmatrice(int NbCol, int NbLig);
+unsigned char** ucmatrice(int NbCol, int NbLig);
+unsigned short** usmatrice(int NbCol, int NbLig);
+short** smatrice(int NbCol, int NbLig);
+int** imatrice(int NbCol, int NbLig);
+double** dmatrice(int NbCol, int NbLig);
+long double** ldmatrice(int NbCol, int NbLig);
 
 /* Matrix release: m as returned by the allocator, NbLig its row count. */
-void frfmatrice(float **m, int NbLig);
-void frucmatrice(unsigned char **m, int NbLig);
-void frusmatrice(unsigned short **m, int NbLig);
-void frsmatrice(short **m, int NbLig);
-void frimatrice(int **m, int NbLig);
-void frdmatrice(double **m, int NbLig);
-void frldmatrice(long double **m, int NbLig);
+void frfmatrice(float** m, int NbLig);
+void frucmatrice(unsigned char** m, int NbLig);
+void frusmatrice(unsigned short** m, int NbLig);
+void frsmatrice(short** m, int NbLig);
+void frimatrice(int** m, int NbLig);
+void frdmatrice(double** m, int NbLig);
+void frldmatrice(long double** m, int NbLig);
 
 /* Vectors of n elements. */
-unsigned char *ucvecteur(int n);
-unsigned short *usvecteur(int n);
-short *svecteur(int n);
-int *ivecteur(int n);
-double *dvecteur(int n);
-float *fvecteur(int n);
+unsigned char* ucvecteur(int n);
+unsigned short* usvecteur(int n);
+short* svecteur(int n);
+int* ivecteur(int n);
+double* dvecteur(int n);
+float* fvecteur(int n);
 
 /* Vector release. */
-void frucvecteur(unsigned char *v);
-void frusvecteur(unsigned short *v);
-void frsvecteur(short *v);
-void frivecteur(int *v);
-void frdvecteur(double *v);
-void frfvecteur(float *v);
+void frucvecteur(unsigned char* v);
+void frusvecteur(unsigned short* v);
+void frsvecteur(short* v);
+void frivecteur(int* v);
+void frdvecteur(double* v);
+void frfvecteur(float* v);
 
 #ifdef __cplusplus
 } /* extern "C" */
@@ -74,22 +74,22 @@ void frfvecteur(float *v);
 /* C++ only: internals exposed so tests can reach the failure paths. */
 namespace nrutil_detail {
 
-/* Byte size of nb elements of taille bytes each, stored in *octets.
-   Returns false (and leaves *octets alone) when the product exceeds
+/* Byte size of count elements of size bytes each, stored in *bytes.
+   Returns false (and leaves *bytes alone) when the product exceeds
    PTRDIFF_MAX, the largest block the host can index safely. */
-bool taille_bloc(size_t nb, size_t taille, size_t *octets) noexcept;
+bool block_bytes(size_t count, size_t size, size_t* bytes) noexcept;
 
 /* The pair of C-library routines every block goes through. */
-struct Allocateur {
-    void *(*alloue)(size_t nb, size_t taille); /* calloc-like */
-    void (*libere)(void *bloc);                /* free-like */
+struct Allocator {
+  void* (*allocate)(size_t count, size_t size); /* calloc-like */
+  void (*release)(void* block);                 /* free-like */
 };
 
-/* Replaces the routines used from now on and returns the previous pair.
+/* Installs the routines used from now on and returns the previous pair.
    A null member restores calloc or free.  Not thread-safe: tests only. */
-Allocateur remplace_allocateur(Allocateur nouveau) noexcept;
+Allocator replace_allocator(Allocator replacement) noexcept;
 
-} // namespace nrutil_detail
+}  // namespace nrutil_detail
 #endif /* __cplusplus */
 
 #endif /* NRUTIL_H */
