@@ -5,9 +5,13 @@
 #include <string>
 #include <vector>
 
-#include "bulk.h"
-#include "numbers.h"
-#include "reader.h"
+#include "read/reader.h"
+#include "write/number_text.h"
+#ifdef TALVERO_FAST
+#include "fast/bitmap.h"
+#include "fast/bulk_run.h"
+#include "fast/swar.h"
+#endif
 
 namespace {
 
@@ -112,30 +116,35 @@ const std::string& vertices() {
   return text;
 }
 
-// A bulk run over the whole text, loaded as one block.
+#ifdef TALVERO_FAST
+// A bulk run over the whole text as one block, its whitespace bitmap made
+// in the timed loop as loading makes it.
 void run_over(benchmark::State& state, auto run) {
   const std::string& text = vertices();
-  Reader reader(text.size() + 16);
-  Token first;
+  std::vector<char> bytes(text.begin(), text.end());
+  bytes.resize(text.size() + block_margin, '\0');
+  std::vector<std::uint64_t> bits(fast::bitmap_words(text.size()));
   for (auto _ : state) {
-    reader.open_memory(text);
-    reader.read_token(first);  // loads the block
-    const Reader::Loaded block = reader.loaded();
+    fast::space_bits(bytes.data(), text.size(), bits.data());
+    const fast::MarkedBlock block{bytes.data(), bytes.data(), bytes.data() + text.size(), bits.data()};
     benchmark::DoNotOptimize(run(block));
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
 }
 
 void BM_SurveyRun(benchmark::State& state) {
-  run_over(state, [](const Reader::Loaded& b) { return survey_run(b, b.pos).polylines; });
+  run_over(state, [](const fast::MarkedBlock& b) { return fast::survey_run(b, b.pos).polylines; });
 }
 BENCHMARK(BM_SurveyRun);
 
 void BM_WriteRun(benchmark::State& state) {
-  std::vector<char> out(vertices().size() * 2 + 64 * run_entity_room);
-  run_over(state, [&](const Reader::Loaded& b) { return write_run(b, b.pos, out.data(), out.data() + out.size()).out; });
+  std::vector<char> out(vertices().size() * 2 + 64 * fast::run_entity_room);
+  run_over(state, [&](const fast::MarkedBlock& b) {
+    return fast::write_run(b, b.pos, out.data(), out.data() + out.size()).out;
+  });
 }
 BENCHMARK(BM_WriteRun);
+#endif
 
 std::vector<double> coordinates() {
   std::mt19937_64 gen(7);
@@ -154,12 +163,23 @@ void BM_Rounding(benchmark::State& state) {
 }
 BENCHMARK(BM_Rounding);
 
-void BM_IntegerText(benchmark::State& state) {
+void integer_text(benchmark::State& state, auto put) {
   char text[16];
   for (auto _ : state)
-    for (int v = -2000; v < 2000; ++v) benchmark::DoNotOptimize(put_int(text, v));
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * 4000);
+    for (int v = -200000; v < 200000; v += 97) benchmark::DoNotOptimize(put(text, v));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations()) * (400000 / 97 + 1));
+}
+
+void BM_IntegerText(benchmark::State& state) {
+  integer_text(state, [](char* p, int v) { return put_int(p, v); });
 }
 BENCHMARK(BM_IntegerText);
+
+#ifdef TALVERO_FAST
+void BM_IntegerTextSwar(benchmark::State& state) {
+  integer_text(state, [](char* p, int v) { return fast::put_int_swar(p, v); });
+}
+BENCHMARK(BM_IntegerTextSwar);
+#endif
 
 }  // namespace

@@ -7,8 +7,8 @@
 #include <string>
 #include <string_view>
 
-#include "system/host.h"
 #include "state.h"
+#include "system/host.h"
 
 namespace {
 
@@ -32,8 +32,8 @@ constexpr std::string_view refuse_input = "\n\tThe resulting file cannot be one 
 constexpr std::string_view extension = ".dxf";
 
 void show_banner() {
-  const std::string_view lines[13] = {banner_frame, banner_blank, banner_blank,  banner_name, banner_blank,
-                                      banner_blank, banner_blank, banner_blank,  banner_blank, banner_credit,
+  const std::string_view lines[13] = {banner_frame, banner_blank, banner_blank, banner_name,  banner_blank,
+                                      banner_blank, banner_blank, banner_blank, banner_blank, banner_credit,
                                       banner_date,  banner_blank, banner_frame};
   for (std::string_view line : lines) {
     console.text("\n\t");
@@ -71,15 +71,12 @@ bool names_an_input(const std::string& output) {
   std::string output_host = host::map_path(output);
   for (int n = 1; n <= num_arch; ++n) {
     std::string input(reinterpret_cast<const char*>(capas[n].nombre));
-    if (same_text_ignoring_case(input, output) || host::same_file(host::map_path(input), output_host))
-      return true;
+    if (same_text_ignoring_case(input, output) || host::same_file(host::map_path(input), output_host)) return true;
   }
   return false;
 }
 
-void store(unsigned char (&field)[128], const std::string& path) {
-  std::memcpy(field, path.c_str(), path.size() + 1);
-}
+void store(unsigned char (&field)[128], const std::string& path) { std::memcpy(field, path.c_str(), path.size() + 1); }
 
 }  // namespace
 

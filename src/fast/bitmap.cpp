@@ -51,8 +51,10 @@ namespace {
       const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + 32));
       const __m256i sa = _mm256_sub_epi8(a, tab);  // \t..\r become 0..4
       const __m256i sb = _mm256_sub_epi8(b, tab);
-      const __m256i space_a = _mm256_or_si256(_mm256_cmpeq_epi8(a, blank), _mm256_cmpeq_epi8(_mm256_min_epu8(sa, four), sa));
-      const __m256i space_b = _mm256_or_si256(_mm256_cmpeq_epi8(b, blank), _mm256_cmpeq_epi8(_mm256_min_epu8(sb, four), sb));
+      const __m256i space_a =
+          _mm256_or_si256(_mm256_cmpeq_epi8(a, blank), _mm256_cmpeq_epi8(_mm256_min_epu8(sa, four), sa));
+      const __m256i space_b =
+          _mm256_or_si256(_mm256_cmpeq_epi8(b, blank), _mm256_cmpeq_epi8(_mm256_min_epu8(sb, four), sb));
       bits[w] = static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(space_a))) |
                 static_cast<std::uint64_t>(static_cast<unsigned>(_mm256_movemask_epi8(space_b))) << 32;
       lanes = _mm256_sub_epi8(lanes, _mm256_cmpeq_epi8(a, feed));

@@ -23,7 +23,8 @@ constexpr std::size_t max_token_item = 256;
 // An entity writes its keyword, at most 9 integers (8 spaces, 9 characters,
 // the line end, 8-byte stores), at most 2 tokens (copied 16 bytes at a time)
 // and at most 3 coordinates (8-byte stores past the longest text).
-static_assert(run_entity_room >= 10 + 9 * (8 + 9 + 2 + 8) + 2 * (max_token_item + 16 + 2) + 3 * (max_number_text + 2 + 8));
+static_assert(run_entity_room >=
+              10 + 9 * (8 + 9 + 2 + 8) + 2 * (max_token_item + 16 + 2) + 3 * (max_number_text + 2 + 8));
 
 // True when the bytes at s are the keyword followed by whitespace. The byte
 // at the end of the loaded bytes is a NUL: a keyword that may go on in the
@@ -201,8 +202,8 @@ HOT int rounded_whole(std::uint64_t whole, bool up, bool negative) {
 // case stays small where it is inlined: a plain literal (digits at d, its
 // end at `end`) with a carry or borrow in the last whole digit or a leading
 // zero, and anything else (long digit runs, an exponent) through its double.
-COLD const char* put_coordinate_other(const char* s, const char* d, const char* end, bool plain, bool negative,
-                                      bool up, OutputCursor& out) {
+COLD const char* put_coordinate_other(const char* s, const char* d, const char* end, bool plain, bool negative, bool up,
+                                      OutputCursor& out) {
   if (plain) {
     std::uint64_t whole;
     leading_digits(d, &whole);
@@ -289,7 +290,8 @@ template <std::size_t k>
 HOT bool skip_item(ItemStream& in, VertexLayout::Marks& m) {
   constexpr grammar::Item item = grammar::vertex[k];
   if constexpr (item.survey == grammar::Read::token) return in.next();
-  if constexpr (item.survey == grammar::Read::real) return skip_coordinate(in, m, grammar::reals_before(grammar::vertex, k));
+  if constexpr (item.survey == grammar::Read::real)
+    return skip_coordinate(in, m, grammar::reals_before(grammar::vertex, k));
   return in.integer();
 }
 
@@ -415,8 +417,8 @@ struct Sweep {
 // coordinate need not wait for a literal to be read. A gap that matches ends
 // within the loaded bytes, so every literal read starts there.
 template <class Pass>
-HOT Sweep sweep_vertices(const VertexLayout& layout, const ItemStream& in, const char* t, const char* sync, Taken& taken,
-                         Pass& pass) {
+HOT Sweep sweep_vertices(const VertexLayout& layout, const ItemStream& in, const char* t, const char* sync,
+                         Taken& taken, Pass& pass) {
   Sweep sweep{t};
   const char* end = in.base + in.n;
   while (end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
@@ -459,7 +461,8 @@ struct SkipByLayout {
   HOT void keep() {}
   HOT bool goes_on(Sweep&) { return true; }
 };
-COLD Sweep skip_vertices(const VertexLayout& layout, const ItemStream& in, const char* t, const char* sync, Taken& taken) {
+COLD Sweep skip_vertices(const VertexLayout& layout, const ItemStream& in, const char* t, const char* sync,
+                         Taken& taken) {
   SkipByLayout pass;
   return sweep_vertices(layout, in, t, sync, taken, pass);
 }
@@ -581,7 +584,8 @@ RunResult write_run(const MarkedBlock& b, const char* from, char* out, char* out
       break;
     }
     if (layout.ready) {
-      const AfterSweep next = after_sweep(write_vertices(layout, in, in.s, text, out_limit, sync, taken), in, taken, at, why);
+      const AfterSweep next =
+          after_sweep(write_vertices(layout, in, in.s, text, out_limit, sync, taken), in, taken, at, why);
       if (next == AfterSweep::stop) break;
       if (next == AfterSweep::moved) continue;
     }

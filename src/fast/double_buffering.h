@@ -44,7 +44,7 @@ class ReadAhead final : public BlockLoader {
 
   Worker* worker;
   Slot slots[2];
-  int current = 1;          // the slot next() gave last
+  int current = 1;            // the slot next() gave last
   Worker::Ticket ticket = 0;  // the load started into the other slot, not yet taken
   Source* source = nullptr;
   std::size_t capacity = 0;
@@ -75,9 +75,9 @@ class BackgroundWrites final : public OutputSink {
   Worker::Ticket post(int fd, const char* p, std::size_t n);
 
   Worker& worker;
-  std::mutex mutex;     // guards what the writes found
-  bool failed = false;  // later writes are not made
-  std::string error;    // the first failure
+  std::mutex mutex;                 // guards what the writes found
+  bool failed = false;              // later writes are not made
+  std::string error;                // the first failure
   std::vector<char> spare;          // the buffer being written
   Worker::Ticket spare_ticket = 0;  // its write
   Worker::Ticket last_ticket = 0;   // the last write handed over

@@ -54,8 +54,7 @@ TALVERO_ALWAYS_INLINE int leading_digits(const char* p, std::uint64_t* value) {
 // Exact powers of ten for real conversion.
 inline constexpr double powers_of_ten[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-inline constexpr std::uint64_t powers_of_ten_int[9] = {1,      10,      100,      1000,     10000,
-                                                       100000, 1000000, 10000000, 100000000};
+inline constexpr std::uint64_t powers_of_ten_int[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
 
 // The real literal at p in its common forms: up to seven digits before and
 // after the point, taken in one step each. Returns its end and sets *digits
@@ -190,8 +189,8 @@ TALVERO_ALWAYS_INLINE char* put_below_1e8(char* p, int v) {
   d |= (z - d * 10) << 8;
   // The first bytes are leading zeros; one digit stays. The length comes
   // from comparisons, so the next write's place need not wait for the digits.
-  const int length = 1 + (x >= 10) + (x >= 100) + (x >= 1000) + (x >= 10000) + (x >= 100000) + (x >= 1000000) +
-                     (x >= 10000000);
+  const int length =
+      1 + (x >= 10) + (x >= 100) + (x >= 1000) + (x >= 10000) + (x >= 100000) + (x >= 1000000) + (x >= 10000000);
   const std::uint64_t text = (d + 0x3030303030303030ull) >> (8 * (8 - length));
   std::memcpy(p, &text, 8);
   return p + length;

@@ -60,7 +60,9 @@ struct VertexLayout {
   [[nodiscard]] TALVERO_ALWAYS_INLINE bool head_at(const char* p) const { return same(p, head, length[0], 4); }
   // Whether the bytes at p are gap k: 0 and 1 after x and y, 2 after z up
   // to the next token (16 bytes readable at p).
-  [[nodiscard]] TALVERO_ALWAYS_INLINE bool gap_at(int k, const char* p) const { return same(p, gaps[k], length[k + 1], 1); }
+  [[nodiscard]] TALVERO_ALWAYS_INLINE bool gap_at(int k, const char* p) const {
+    return same(p, gaps[k], length[k + 1], 1);
+  }
 
   bool ready = false;
   std::uint8_t length[4] = {};      // head, gaps

@@ -8,8 +8,8 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -45,7 +45,7 @@ class Worker {
   std::deque<std::function<void()>> jobs;
   Ticket given = 0;
   Ticket completed = 0;
-  std::atomic<Ticket> given_seen{0};      // given and completed, read without the lock
+  std::atomic<Ticket> given_seen{0};  // given and completed, read without the lock
   std::atomic<Ticket> completed_seen{0};
   bool idle = false;     // the thread sleeps until a job is given
   bool waiting = false;  // a caller sleeps until a job is done

@@ -13,10 +13,10 @@ namespace grammar {
 enum class Read : std::uint8_t { integer, token, real };
 
 struct Item {
-  Read read;               // as the writing pass reads it
-  Read survey;             // as the survey reads it (VERTEX; the survey leaves POLYLINE items to its loop)
-  std::uint8_t spaces;     // written after this many spaces (integers)
-  bool space_sign = false; // "% d": one space before a number that is not negative, none before a minus
+  Read read;                // as the writing pass reads it
+  Read survey;              // as the survey reads it (VERTEX; the survey leaves POLYLINE items to its loop)
+  std::uint8_t spaces;      // written after this many spaces (integers)
+  bool space_sign = false;  // "% d": one space before a number that is not negative, none before a minus
 };
 
 inline constexpr Read I = Read::integer;

@@ -1,9 +1,9 @@
 // The merge's working data, handed from the survey to the writing pass unchanged.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
-#include <optional>
 #include <vector>
 
 #include "read/reader.h"
@@ -29,13 +29,13 @@ struct Extents {
 struct MergeFrame {
   MergeFrame(Output& result, const std::vector<MergeInput>& all) : out(result), inputs(all), warned(all.size() + 1) {}
 
-  Token texte;         // the last token read, by either pass
-  int val = 0;         // every integer read lands here, never reset
-  double dval = 0.0;   // the vertex coordinate being copied
+  Token texte;        // the last token read, by either pass
+  int val = 0;        // every integer read lands here, never reset
+  double dval = 0.0;  // the vertex coordinate being copied
   Extents extents;
-  int segm = 0;        // POLYLINE entities met in the current input
-  int i = 0;           // the current input's number, from 1
-  Output& out;         // the resulting file's bytes
+  int segm = 0;  // POLYLINE entities met in the current input
+  int i = 0;     // the current input's number, from 1
+  Output& out;   // the resulting file's bytes
   const std::vector<MergeInput>& inputs;
   std::vector<bool> warned;  // inputs already reported as departing from the layout
 

@@ -15,9 +15,7 @@ void show_file_line(const MergeFrame& m) {
 
 namespace {
 
-std::string where(const MergeInput& in) {
-  return in.bytes ? in.name : both_paths(in.name, in.host_path);
-}
+std::string where(const MergeInput& in) { return in.bytes ? in.name : both_paths(in.name, in.host_path); }
 
 void count(MergeFrame& m, std::string_view before, std::string_view after) {
   ++m.segm;

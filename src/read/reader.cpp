@@ -180,7 +180,8 @@ void Reader::close() {
 }
 
 std::uint64_t Reader::line() const {
-  return lines_before + static_cast<std::uint64_t>(std::count(static_cast<const char*>(block->bytes.data()), pos, '\n')) + 1;
+  return lines_before +
+         static_cast<std::uint64_t>(std::count(static_cast<const char*>(block->bytes.data()), pos, '\n')) + 1;
 }
 
 // Loads the next block; only called once everything loaded is consumed.

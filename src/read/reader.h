@@ -40,9 +40,9 @@ struct Token {
 
 // Where a reader's bytes come from: a descriptor or bytes held in memory.
 struct Source {
-  int fd = -1;                 // read from when memory is not used
+  int fd = -1;  // read from when memory is not used
   bool in_memory = false;
-  std::string_view memory;     // what is left of the bytes in memory
+  std::string_view memory;  // what is left of the bytes in memory
 };
 
 // Readable bytes after a block's content: a NUL, then room for the wide loads of scanners.
@@ -51,11 +51,11 @@ inline constexpr std::size_t block_margin = 64;
 // One block of an input as loaded: its content under text-mode rules, then
 // a NUL and the rest of block_margin.
 struct Block {
-  std::vector<char> bytes;   // capacity + block_margin
-  std::size_t size = 0;      // content bytes
-  std::uint64_t lines = 0;   // line feeds in the content
-  bool last = false;         // nothing more comes from the source
-  std::string error;         // why the source could not be read
+  std::vector<char> bytes;  // capacity + block_margin
+  std::size_t size = 0;     // content bytes
+  std::uint64_t lines = 0;  // line feeds in the content
+  bool last = false;        // nothing more comes from the source
+  std::string error;        // why the source could not be read
 };
 
 // What loading notes of a block's bytes as it looks for the bytes that
@@ -156,11 +156,11 @@ struct Reader {
   bool skip_space();
   bool refill();
 
-  Block own;              // the block when no loader supplies them
-  Block* block = &own;    // the loaded block
-  std::size_t capacity;   // bytes loaded at most per block
-  const char* pos;        // next unread byte
-  const char* end;        // end of the loaded bytes, where a NUL stands
+  Block own;             // the block when no loader supplies them
+  Block* block = &own;   // the loaded block
+  std::size_t capacity;  // bytes loaded at most per block
+  const char* pos;       // next unread byte
+  const char* end;       // end of the loaded bytes, where a NUL stands
   Source source;
   bool owns_fd = false;
   bool open = false;

@@ -165,16 +165,15 @@ int create_temp_beside(const std::string& final_path, std::string& temp_path, st
   return -1;
 }
 
-bool commit_temp(int fd, const std::string& temp_path, const std::string& final_path,
-                 std::string& why) {
+bool commit_temp(int fd, const std::string& temp_path, const std::string& final_path, std::string& why) {
   if (sys_close(fd) != 0) {
     why = std::strerror(errno);
     discard_temp(-1, temp_path);
     return false;
   }
 #ifdef _WIN32
-  bool moved = MoveFileExA(temp_path.c_str(), final_path.c_str(),
-                           MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+  bool moved =
+      MoveFileExA(temp_path.c_str(), final_path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
   if (!moved) why = "cannot replace the file (error " + std::to_string(GetLastError()) + ")";
 #else
   bool moved = std::rename(temp_path.c_str(), final_path.c_str()) == 0;

@@ -35,15 +35,13 @@ void close_fd(int fd);
 // Creates a new, empty temporary file next to `final_path` (exclusively, so
 // nothing existing is touched) and registers it for removal if the process
 // is stopped by a signal. Returns a descriptor or -1 with the reason in why.
-[[nodiscard]] int create_temp_beside(const std::string& final_path, std::string& temp_path,
-                                     std::string& why);
+[[nodiscard]] int create_temp_beside(const std::string& final_path, std::string& temp_path, std::string& why);
 
 // True for a name create_temp_beside gives: "<name>.tmp<pid>-<n>".
 [[nodiscard]] bool is_temporary_name(std::string_view file_name);
 
 // Closes the temporary file and moves it over `final_path`; false with the reason on failure.
-[[nodiscard]] bool commit_temp(int fd, const std::string& temp_path, const std::string& final_path,
-                               std::string& why);
+[[nodiscard]] bool commit_temp(int fd, const std::string& temp_path, const std::string& final_path, std::string& why);
 
 // Closes and removes the temporary file, leaving whatever `final_path` held untouched.
 void discard_temp(int fd, const std::string& temp_path);

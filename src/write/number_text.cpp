@@ -37,7 +37,9 @@ char* put_truncated(char* p, double x) {
   return put_whole(p, std::trunc(x));
 }
 
-char* put_fixed6(char* p, double x) { return std::to_chars(p, p + max_number_text, x, std::chars_format::fixed, 6).ptr; }
+char* put_fixed6(char* p, double x) {
+  return std::to_chars(p, p + max_number_text, x, std::chars_format::fixed, 6).ptr;
+}
 
 std::string rounded_text(double x) {
   char b[max_number_text];
