@@ -323,9 +323,20 @@ struct Reader::RealCursor {
 
 bool Reader::scan_real(double* out) {
   if (!skip_space()) return false;
+  // Mostly the literal ends within the loaded bytes: the NUL at end stops
+  // the grammar there, and only a literal that reaches it is read again
+  // across blocks.
+  literal::TextCursor within{pos};
+  literal::RealScan s = literal::scan_real(within);
+  if (within.p != end) {
+    pos = within.p;
+    if (!s.digits) return false;
+    if (out != nullptr) *out = literal::real_value(pos - s.length, pos - s.length + s.value_length);
+    return true;
+  }
   real_text.clear();
   RealCursor in{*this, out != nullptr ? &real_text : nullptr, pos};
-  const literal::RealScan s = literal::scan_real(in);
+  s = literal::scan_real(in);
   if (!s.digits) return false;
   if (out == nullptr) return true;
   const char* text = pos - s.length;
