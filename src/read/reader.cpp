@@ -186,12 +186,11 @@ std::uint64_t Reader::line() const {
 
 // Loads the next block; only called once everything loaded is consumed.
 bool Reader::refill() {
-  lines_before += block->lines;
-  block->lines = 0;  // counted: a later call must not count it again
   if (!open || source_done) {
     pos = end = block->bytes.data() + block->size;
     return false;
   }
+  lines_before += block->lines;
   if (loading != nullptr) {
     block = &loading->next();
   } else {
