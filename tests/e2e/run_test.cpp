@@ -1,111 +1,81 @@
-// Runs of the built executable: arguments, exit status, standard streams.
+// Runs of the built executable: the README's session against the golden
+// files, the arguments, the exit statuses and what goes to which stream.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
+#include <algorithm>
 #include <string>
+#include <vector>
 
-#include "../unit/test_env.h"
+#include "in_process.h"
+#include "process.h"
+#include "scratch.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 
-struct Outcome {
-  int status = -1;
-  std::string out, err;
-};
+const fs::path source = TALVERO_SOURCE_DIR;
 
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// Runs talvero with `args`, feeding `answers` on standard input.
-Outcome talvero(const std::string& args, const std::string& answers, const fs::path& dir) {
-  auto in = dir / "answers.txt", out = dir / "stdout.txt", err = dir / "stderr.txt";
-  std::ofstream(in, std::ios::binary) << answers;
-  std::string cmd = std::string(TALVERO_EXE) + " " + args + " <" + in.string() + " >" + out.string() + " 2>" +
-                    err.string();
-  int rc = std::system(cmd.c_str());
-  Outcome o;
-  o.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
-  o.out = slurp(out);
-  o.err = slurp(err);
-  fs::remove(in);
-  fs::remove(out);
-  fs::remove(err);
+support::ProcessOptions with_args(std::vector<std::string> args) {
+  support::ProcessOptions o;
+  o.args = std::move(args);
   return o;
 }
 
 class Executable : public ::testing::Test {
  protected:
-  testenv::ImagesFolder images;
+  support::ScratchImages images;
 };
 
-TEST_F(Executable, HelpVersionAndUsageErrors) {
-  auto help = talvero("--help", "", images.root);
-  EXPECT_EQ(help.status, 0);
-  EXPECT_TRUE(help.out.starts_with("usage: talvero\n"));
-  auto version = talvero("--version", "", images.root);
-  EXPECT_EQ(version.status, 0);
+TEST_F(Executable, ReadmeSessionGivesTheGoldenConsoleAndResult) {
+  for (const char* name : {"north.dxf", "south.dxf"})
+    images.write(std::string("demo/") + name, support::read_file(source / "examples/images/demo" / name));
+  const support::ProcessEnd r = support::run_process("demo\n2\nnorth\nsouth\nmerged\n");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err, "");
+  EXPECT_EQ(support::first_difference(r.out, support::read_file(source / "tests/golden/demo_session.stdout")), "");
+  EXPECT_EQ(support::first_difference(images.read("demo/merged.dxf"),
+                                      support::read_file(source / "tests/golden/demo_session.dxf")),
+            "");
+  EXPECT_EQ(images.entries("demo"), (std::vector<std::string>{"merged.dxf", "north.dxf", "south.dxf"}));
+}
+
+TEST_F(Executable, TakesNoArgumentButHelpOrVersion) {
+  const support::ProcessEnd help = support::run_process("", with_args({"--help"}));
+  EXPECT_EQ(help.exit_code, 0);
+  EXPECT_TRUE(help.out.starts_with("usage: talvero\n")) << help.out;
+  EXPECT_EQ(help.err, "");
+  const support::ProcessEnd version = support::run_process("", with_args({"--version"}));
+  EXPECT_EQ(version.exit_code, 0);
   EXPECT_EQ(version.out, "talvero " TALVERO_VERSION "\n");
-  auto bad = talvero("-x", "", images.root);
-  EXPECT_EQ(bad.status, 2);
-  EXPECT_TRUE(bad.err.starts_with("talvero: unexpected argument '-x'\n"));
-  EXPECT_EQ(bad.out, "");
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"-x"}, {"--help", "more"}, {"--version", "--help"}, {"demo"}}) {
+    const support::ProcessEnd bad = support::run_process("demo 0 out", with_args(args));
+    EXPECT_EQ(bad.exit_code, 2) << args[0];
+    EXPECT_TRUE(bad.err.starts_with("talvero: unexpected argument '" + args[0] + "'\n")) << bad.err;
+    EXPECT_EQ(bad.out, "");
+  }
 }
 
-TEST_F(Executable, MergesTheSampleDrawings) {
-  fs::create_directories(images.root / "demo");
-  for (const char* name : {"north", "south"})
-    fs::copy_file(fs::path(TALVERO_SOURCE_DIR) / "examples" / "images" / "demo" / (std::string(name) + ".dxf"),
-                  images.path("demo", name));
-  auto o = talvero("", "demo\n2\nnorth\nsouth\nmerged\n", images.root);
-  EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.err, "");
-  EXPECT_TRUE(o.out.ends_with("\t record 5            \r     "));
-  std::string result = images.read("demo", "merged");
-  EXPECT_TRUE(result.starts_with("  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$EXTMIN\r\n 10\r\n40\r\n 20\r\n27\r\n"));
-  EXPECT_TRUE(result.ends_with("SEQEND\r\n0\r\nENDSEC\r\n0\r\nEOF\r\n"));
-  std::size_t lf = 0, crlf = 0;
-  for (std::size_t k = 0; k < result.size(); ++k)
-    if (result[k] == '\n') ++lf, crlf += (k > 0 && result[k - 1] == '\r');
-  EXPECT_EQ(lf, crlf);
-  EXPECT_EQ(lf, 27u + 9u * (12u + 36u * 12u + 2u) + 3u);
+TEST_F(Executable, FailuresExitWithStatusOneAndOneLineOnStandardError) {
+  images.write("m/b.dxf", "");
+  // Standard input ends early; an input is missing.
+  for (const char* answers : {"m\n2\nb\n", "m 1 a out"}) {
+    const support::ProcessEnd r = support::run_process(answers);
+    EXPECT_EQ(r.exit_code, 1) << answers;
+    EXPECT_TRUE(r.err.starts_with("talvero: ") && r.err.ends_with("; nothing was written\n")) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  }
+  EXPECT_EQ(images.entries("m"), std::vector<std::string>{"b.dxf"});
 }
 
-TEST_F(Executable, FailuresExitNonZeroWithOneMessage) {
-  fs::create_directories(images.root / "m");
-  auto ended = talvero("", "m\n2\na\n", images.root);
-  EXPECT_EQ(ended.status, 1);
-  EXPECT_EQ(ended.err, "talvero: standard input ended before every answer was given; nothing was written\n");
-
-  auto missing = talvero("", "m 1 a out", images.root);
-  EXPECT_EQ(missing.status, 1);
-  EXPECT_EQ(missing.err, "talvero: cannot open c:\\images\\m\\a.dxf (" + (images.root / "m" / "a.dxf").string() +
-                             "): No such file or directory; nothing was written\n");
-  EXPECT_TRUE(fs::is_empty(images.root / "m"));
-
-  auto no_folder = talvero("", "none 0 out", images.root);
-  EXPECT_EQ(no_folder.status, 1);
-  EXPECT_TRUE(no_folder.err.starts_with("talvero: cannot create the resulting file c:\\images\\none\\out.dxf ("))
-      << no_folder.err;
-}
-
-TEST_F(Executable, DepartureFromTheLayoutIsReportedOncePerInput) {
-  images.write("w", "a", "POLYLINE 8 L 66 1 70 x\n10 0 20 0 0 VERTEX 8 L 70 0 10 y 20 z 30 0 0");
-  images.write("w", "b", "0 POLYLINE 8 L 66 1 70 0 10 0 20 0 0 SEQEND 0 EOF");
-  auto o = talvero("", "w 2 a b out", images.root);
-  EXPECT_EQ(o.status, 0);
-  EXPECT_EQ(o.err, "talvero: warning: c:\\images\\w\\a.dxf, line 2: an item the layout expects is missing; "
-                   "copied as read\n");
+TEST_F(Executable, WarningsGoToStandardErrorAndTheRunSucceeds) {
+  images.write("w/a.dxf", "POLYLINE 8 L 66 1 70 x\n10 0 20 0 0");
+  const support::ProcessEnd r = support::run_process("w 1 a out");
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(r.err,
+            "talvero: warning: c:\\images\\w\\a.dxf, line 1: an item the layout expects is missing; copied as read\n");
+  EXPECT_TRUE(images.exists("w/out.dxf"));
 }
 
 }  // namespace

@@ -1,18 +1,20 @@
-// Hostile drawings: every one is merged (exit 0) without a crash or a hang,
-// into a result bounded by the input's size, with at most one layout warning;
-// where the reading rules fix the result, the copied items are checked exactly.
+// Hostile drawings, merged in memory: every one is merged completely, without
+// a crash or a hang, into a result bounded by the input's size, with at most
+// one layout warning, and as the reference merge does with every
+// acceleration; where the reading rules fix the result, the copied items are
+// checked exactly.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
-#include "harness.h"
+#include "in_process.h"
 
-namespace robustness {
 namespace {
 
 using namespace std::string_view_literals;
+using support::count_lines;
 
 // The largest finite double written in full, and the integer one nearer zero
 // that rounding gives for its negative.
@@ -63,94 +65,74 @@ std::uint64_t line_of(std::string_view mark) {
 // The result's lines, without their CR LF ends.
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> out;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t e = text.find("\r\n", at);
-    if (e == std::string::npos) e = text.size();
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t e = std::min(text.find("\r\n", at), text.size());
     out.push_back(text.substr(at, e - at));
     at = e + 2;
   }
   return out;
 }
 
-// The eleven lines after the nth (1-based) line holding `keyword`.
-std::vector<std::string> items_after(const std::string& result, std::string_view keyword, int nth) {
-  std::vector<std::string> all = lines(result);
+std::string joined(const std::vector<std::string>& parts) {
+  std::string s;
+  for (const std::string& p : parts) s += (s.empty() ? "" : "|") + p;
+  return s;
+}
+
+// The eleven lines after the nth (1-based) line holding `keyword`, joined by "|".
+std::string items_after(const std::string& result, std::string_view keyword, int nth) {
+  const std::vector<std::string> all = lines(result);
   for (std::size_t i = 0; i < all.size(); ++i) {
     if (all[i] == keyword && --nth == 0) {
-      std::size_t last = std::min(all.size(), i + 12);
-      return {all.begin() + static_cast<std::ptrdiff_t>(i) + 1, all.begin() + static_cast<std::ptrdiff_t>(last)};
+      const auto first = all.begin() + static_cast<std::ptrdiff_t>(i) + 1;
+      return joined({first, first + std::min<std::ptrdiff_t>(11, all.end() - first)});
     }
   }
   return {};
 }
 
-// The six extents of the result's header: min x, y, z, then max x, y, z.
-std::vector<std::string> extents(const std::string& result) {
-  std::vector<std::string> all = lines(result);
-  if (all.size() < 20) return {};
-  return {all[7], all[9], all[11], all[15], all[17], all[19]};
+// The six extents of the result's header, min x, y, z, then max x, y, z, joined by "|".
+std::string extents(const std::string& result) {
+  const std::vector<std::string> all = lines(result);
+  return all.size() < 20 ? "" : joined({all[7], all[9], all[11], all[15], all[17], all[19]});
 }
 
-const std::vector<std::string> initial_extents = {"4000000", "4000000", "100000", "0", "0", "0"};
-const std::vector<std::string> base_extents = {"2", "5", "1", "20", "50", "9"};
+const std::string initial_extents = "4000000|4000000|100000|0|0|0";
+const std::string base_extents = "2|5|1|20|50|9";
 
 struct Merged {
   std::string result;
   std::uint64_t warning_line = 0;  // 0: no warning
 };
 
-class HostileInput : public ::testing::Test {
- protected:
-  // Merges `input` alone and checks what holds for every input.
-  Merged merge_alone(std::string_view input) {
-    scratch.write("h/in.dxf", input);
-    std::filesystem::remove(scratch.root() / "h/out.dxf");
-    RunOptions options;
-    options.images = scratch.root();
-    RunResult r = run_tool("h\n1\nin\nout\n", options);
-    Merged m;
-    m.result = read_file(scratch.root() / "h/out.dxf");
-    EXPECT_FALSE(r.timed_out);
-    EXPECT_EQ(r.signal, 0);
-    EXPECT_EQ(r.exit_code, 0) << r.err;
-    EXPECT_LE(m.result.size(), 2 * input.size() + 8192);
-    EXPECT_TRUE(m.result.ends_with("EOF\r\n"));
-    EXPECT_EQ(scratch.temporaries(), std::vector<std::string>{});
-    const std::string head = "talvero: warning: c:\\images\\h\\in.dxf, line ";
-    const std::string tail = ": an item the layout expects is missing; copied as read\n";
-    if (!r.err.empty()) {
-      EXPECT_TRUE(r.err.starts_with(head) && r.err.ends_with(tail) && r.err.find('\n') == r.err.size() - 1)
-          << "expected at most one warning line, got: " << r.err;
-      m.warning_line = std::stoull(r.err.substr(head.size()));
-    }
-    return m;
+// Merges `input` alone and checks what holds for every input.
+Merged merge_alone(std::string_view input) {
+  const support::CheckedMerge checked = support::checked_merge({{"c:\\images\\h\\in.dxf", std::string(input)}});
+  EXPECT_EQ(checked.disagreement, "");
+  const support::MemoryMerge& r = checked.merged;
+  EXPECT_EQ(r.end, MergeEnd::complete);
+  EXPECT_LE(r.result.size(), 2 * input.size() + 8192);
+  EXPECT_TRUE(r.result.ends_with("EOF\r\n"));
+  Merged m{r.result};
+  const std::string head = "talvero: warning: c:\\images\\h\\in.dxf, line ";
+  const std::string tail = ": an item the layout expects is missing; copied as read\n";
+  if (!r.errors.empty()) {
+    EXPECT_TRUE(r.errors.starts_with(head) && r.errors.ends_with(tail) && r.errors.find('\n') == r.errors.size() - 1)
+        << "expected at most one warning line, got: " << r.errors;
+    m.warning_line = std::stoull(r.errors.substr(head.size()));
   }
-
-  Scratch scratch;
-};
-
-TEST_F(HostileInput, WellFormedDrawingIsCopiedWithoutWarning) {
-  Merged m = merge_alone(drawing());
-  EXPECT_EQ(m.warning_line, 0u);
-  EXPECT_EQ(extents(m.result), base_extents);
-  EXPECT_EQ(
-      items_after(m.result, "POLYLINE", 1),
-      (std::vector<std::string>{"  8", "CONTOURS", "  66", "1", " 70", "     1", " 10", "     0", " 20", "0", "  0"}));
-  EXPECT_EQ(items_after(m.result, "VERTEX", 1), (std::vector<std::string>{"  8", "CONTOURS", " 70", "    0", " 10",
-                                                                          "13", " 20", "-11", " 30", "7", "  0"}));
-  EXPECT_EQ(items_after(m.result, "VERTEX", 2),
-            (std::vector<std::string>{"  8", "CONTOURS", " 70", "    0", " 10", "3", " 20", "4", " 30", "-5", "  0"}));
-  EXPECT_EQ(count_lines(m.result, "SEQEND"), 1u);
+  return m;
 }
+
+class HostileInput : public ::testing::Test {};
 
 // --- Odd items where the second vertex's items stand -----------------------
 
 struct VertexCase {
   const char* label;
   std::vector<Item> items;
-  std::vector<std::string> expected;  // the second vertex's eleven lines
-  std::string_view warned_at;         // the mark whose line the warning names, or empty
+  std::string expected;        // the second vertex's lines from its flags on, joined by "|"
+  std::string_view warned_at;  // the mark whose line the warning names, or empty
 };
 void PrintTo(const VertexCase& c, std::ostream* os) { *os << c.label; }
 
@@ -159,61 +141,38 @@ class OddVertexItem : public HostileInput, public ::testing::WithParamInterface<
 TEST_P(OddVertexItem, IsReadByTheDocumentedRules) {
   const VertexCase& c = GetParam();
   Merged m = merge_alone(drawing(c.items));
-  EXPECT_EQ(items_after(m.result, "VERTEX", 2), c.expected);
+  EXPECT_EQ(items_after(m.result, "VERTEX", 2), "  8|CONTOURS| 70|" + c.expected);
   EXPECT_EQ(m.warning_line, c.warned_at.empty() ? 0 : line_of(c.warned_at));
   // Whatever the vertex did, the reading goes on to the SEQEND after it.
   EXPECT_EQ(count_lines(m.result, "SEQEND"), 1u);
-}
-
-std::vector<std::string> vertex_lines(std::string f, std::string x_code, std::string x, std::string y_code,
-                                      std::string y, std::string z_code, std::string z, std::string end) {
-  return {"  8",         "CONTOURS",        " 70",        std::move(f),      std::move(x_code),
-          std::move(x),  std::move(y_code), std::move(y), std::move(z_code), std::move(z),
-          std::move(end)};
 }
 
 INSTANTIATE_TEST_SUITE_P(
     Coordinate, OddVertexItem,
     ::testing::Values(
         // A real stops where the decimal grammar ends; the rest is the next item.
-        VertexCase{"hex", {{"{X}", "0x10"}}, vertex_lines("    0", " 10", "0", " 10", "0", " 10", "0", "  10"), "{X}"},
+        VertexCase{"hex", {{"{X}", "0x10"}}, "    0| 10|0| 10|0| 10|0|  10", "{X}"},
         // Not a number: the previous value of each cell is written again.
-        VertexCase{"nan", {{"{X}", "nan"}}, vertex_lines("    0", " 10", "7", " 10", "7", " 10", "7", "  10"), "{X}"},
-        VertexCase{"inf", {{"{X}", "inf"}}, vertex_lines("    0", " 10", "7", " 10", "7", " 10", "7", "  10"), "{X}"},
+        VertexCase{"nan", {{"{X}", "nan"}}, "    0| 10|7| 10|7| 10|7|  10", "{X}"},
+        VertexCase{"inf", {{"{X}", "inf"}}, "    0| 10|7| 10|7| 10|7|  10", "{X}"},
         // A lone sign or point is consumed by the failing read: the items after it line up.
-        VertexCase{"sign", {{"{X}", "-"}}, vertex_lines("    0", " 10", "7", " 20", "4", " 30", "-5", "  0"), "{END}"},
-        VertexCase{"point", {{"{X}", "."}}, vertex_lines("    0", " 10", "7", " 20", "4", " 30", "-5", "  0"), "{END}"},
-        VertexCase{
-            "sign_point", {{"{X}", "+."}}, vertex_lines("    0", " 10", "7", " 20", "4", " 30", "-5", "  0"), "{END}"},
+        VertexCase{"sign", {{"{X}", "-"}}, "    0| 10|7| 20|4| 30|-5|  0", "{END}"},
+        VertexCase{"point", {{"{X}", "."}}, "    0| 10|7| 20|4| 30|-5|  0", "{END}"},
+        VertexCase{"sign_point", {{"{X}", "+."}}, "    0| 10|7| 20|4| 30|-5|  0", "{END}"},
         // Beyond the double range: the largest finite double, written whole.
+        VertexCase{"huge", {{"{X}", "1e999"}}, "    0| 10|" + dbl_max + "| 20|4| 30|-5|  0", ""},
+        VertexCase{"huge_negative", {{"{Y}", "-1e999"}}, "    0| 10|3| 20|-" + dbl_max_less_one + "| 30|-5|  0", ""},
+        VertexCase{"tiny", {{"{Z}", "1e-999"}}, "    0| 10|3| 20|4| 30|0|  0", ""},
         VertexCase{
-            "huge", {{"{X}", "1e999"}}, vertex_lines("    0", " 10", dbl_max, " 20", "4", " 30", "-5", "  0"), ""},
-        VertexCase{"huge_negative",
-                   {{"{Y}", "-1e999"}},
-                   vertex_lines("    0", " 10", "3", " 20", "-" + dbl_max_less_one, " 30", "-5", "  0"),
-                   ""},
-        VertexCase{"tiny", {{"{Z}", "1e-999"}}, vertex_lines("    0", " 10", "3", " 20", "4", " 30", "0", "  0"), ""},
-        VertexCase{"digits_400",
-                   {{"{X}", "1" + std::string(399, '0')}},
-                   vertex_lines("    0", " 10", dbl_max, " 20", "4", " 30", "-5", "  0"),
-                   ""},
-        VertexCase{"zeros_400",
-                   {{"{X}", std::string(396, '0') + "12.5"}},
-                   vertex_lines("    0", " 10", "13", " 20", "4", " 30", "-5", "  0"),
-                   ""},
+            "digits_400", {{"{X}", "1" + std::string(399, '0')}}, "    0| 10|" + dbl_max + "| 20|4| 30|-5|  0", ""},
+        VertexCase{"zeros_400", {{"{X}", std::string(396, '0') + "12.5"}}, "    0| 10|13| 20|4| 30|-5|  0", ""},
         // An exponent marker without digits is consumed and adds nothing.
-        VertexCase{"bare_exponent",
-                   {{"{X}", "1e"}, {"{Y}", "2.5E+"}},
-                   vertex_lines("    0", " 10", "1", " 20", "3", " 30", "-5", "  0"),
-                   ""},
-        VertexCase{"below_half",
-                   {{"{X}", "0.49999999999999994"}},
-                   vertex_lines("    0", " 10", "0", " 20", "4", " 30", "-5", "  0"),
-                   ""},
+        VertexCase{"bare_exponent", {{"{X}", "1e"}, {"{Y}", "2.5E+"}}, "    0| 10|1| 20|3| 30|-5|  0", ""},
+        VertexCase{"below_half", {{"{X}", "0.49999999999999994"}}, "    0| 10|0| 20|4| 30|-5|  0", ""},
         // Beyond 32 bits the rounded value is written whole.
         VertexCase{"beyond_32_bits",
                    {{"{X}", "-3000000000.7"}, {"{Y}", "3000000000.5"}, {"{Z}", "-3000000000.5"}},
-                   vertex_lines("    0", " 10", "-3000000000", " 20", "3000000001", " 30", "-3000000000", "  0"),
+                   "    0| 10|-3000000000| 20|3000000001| 30|-3000000000|  0",
                    ""}),
     [](const auto& info) { return std::string(info.param.label); });
 
@@ -221,44 +180,28 @@ INSTANTIATE_TEST_SUITE_P(
     Integer, OddVertexItem,
     ::testing::Values(
         // Only the survey reads this item as a token, so only the writing pass warns.
-        VertexCase{"hex", {{"{F}", "0x10"}}, vertex_lines("    0", " 0", "7", " 0", "7", " 0", "7", "  0"), "{F}"},
-        VertexCase{"real", {{"{F}", "1e999"}}, vertex_lines("    1", " 1", "7", " 1", "7", " 1", "7", "  1"), "{F}"},
-        VertexCase{"nan", {{"{F}", "nan"}}, vertex_lines("    70", " 70", "7", " 70", "7", " 70", "7", "  70"), "{F}"},
+        VertexCase{"hex", {{"{F}", "0x10"}}, "    0| 0|7| 0|7| 0|7|  0", "{F}"},
+        VertexCase{"real", {{"{F}", "1e999"}}, "    1| 1|7| 1|7| 1|7|  1", "{F}"},
+        VertexCase{"nan", {{"{F}", "nan"}}, "    70| 70|7| 70|7| 70|7|  70", "{F}"},
         // Integers saturate to 32 bits.
-        VertexCase{"digits_400",
-                   {{"{F}", std::string(400, '9')}},
-                   vertex_lines("    2147483647", " 10", "3", " 20", "4", " 30", "-5", "  0"),
-                   ""},
+        VertexCase{"digits_400", {{"{F}", std::string(400, '9')}}, "    2147483647| 10|3| 20|4| 30|-5|  0", ""},
         VertexCase{"negative_digits_400",
                    {{"{F}", "-" + std::string(400, '9')}},
-                   vertex_lines("    -2147483648", " 10", "3", " 20", "4", " 30", "-5", "  0"),
+                   "    -2147483648| 10|3| 20|4| 30|-5|  0",
                    ""},
         // A sign is consumed even without digits: the next item lines up.
-        VertexCase{"sign", {{"{F}", "-"}}, vertex_lines("    70", " 10", "3", " 20", "4", " 30", "-5", "  0"), "{F}"},
+        VertexCase{"sign", {{"{F}", "-"}}, "    70| 10|3| 20|4| 30|-5|  0", "{F}"},
         // A point stops the integer reads and is consumed by the coordinate read.
-        VertexCase{"point", {{"{F}", "."}}, vertex_lines("    70", " 70", "7", " 10", "3", " 20", "4", "  30"), "{F}"},
-        VertexCase{
-            "sign_point", {{"{F}", "+."}}, vertex_lines("    70", " 70", "7", " 10", "3", " 20", "4", "  30"), "{F}"}),
+        VertexCase{"point", {{"{F}", "."}}, "    70| 70|7| 10|3| 20|4|  30", "{F}"},
+        VertexCase{"sign_point", {{"{F}", "+."}}, "    70| 70|7| 10|3| 20|4|  30", "{F}"}),
     [](const auto& info) { return std::string(info.param.label); });
-
-TEST_F(HostileInput, HexFlagInAPolylineRepeatsItsValue) {
-  // The flag reads 5; every later item fails at "x10" and writes 5 again.
-  Merged m = merge_alone(drawing({{"{FLAG}", "5x10"}}));
-  EXPECT_EQ(
-      items_after(m.result, "POLYLINE", 1),
-      (std::vector<std::string>{"  8", "CONTOURS", "  66", "1", " 70", "     5", " 5", "     5", " 5", "5", "  5"}));
-  EXPECT_EQ(m.warning_line, line_of("{FLAG}"));
-  EXPECT_EQ(count_lines(m.result, "VERTEX"), 2u);
-}
 
 TEST_F(HostileInput, MegabyteTokenIsCopiedWhole) {
   std::string layer(std::size_t{1} << 20, 'L');
   layer[12345] = '\x7f';
   Merged m = merge_alone(drawing({{"{LAYER}", layer}}));
-  std::vector<std::string> items = items_after(m.result, "POLYLINE", 1);
-  ASSERT_EQ(items.size(), 11u);
-  EXPECT_TRUE(items[1] == layer) << "the layer token was not copied whole";
-  EXPECT_EQ(items[10], "  0");
+  EXPECT_TRUE(items_after(m.result, "POLYLINE", 1) == "  8|" + layer + "|  66|1| 70|     1| 10|     0| 20|0|  0")
+      << "the layer token was not copied whole";
   EXPECT_EQ(count_lines(m.result, "VERTEX"), 2u);
   EXPECT_EQ(m.warning_line, 0u);
 }
@@ -268,7 +211,7 @@ TEST_F(HostileInput, MegabyteTokenIsCopiedWhole) {
 struct HeaderCase {
   const char* label;
   std::vector<Item> items;
-  std::vector<std::string> expected;
+  std::string expected;
   std::string_view warned_at;
 };
 void PrintTo(const HeaderCase& c, std::ostream* os) { *os << c.label; }
@@ -284,13 +227,13 @@ TEST_P(OddExtent, EndsTheGroupsAtTheFailedRead) {
 
 INSTANTIATE_TEST_SUITE_P(
     Header, OddExtent,
-    ::testing::Values(
-        HeaderCase{"nan", {{"{MINX}", "nan"}}, {"4000000", "4000000", "100000", "20", "50", "9"}, "{MINX}"},
-        HeaderCase{"sign", {{"{MINX}", "-"}}, {"4000000", "4000000", "100000", "20", "50", "9"}, "{MINX}"},
-        HeaderCase{"hex", {{"{MINX}", "0x10"}}, {"0", "4000000", "100000", "20", "50", "9"}, "{MINX}"},
-        HeaderCase{"huge_negative", {{"{MINX}", "-1e999"}}, {"-" + dbl_max, "5", "1", "20", "50", "9"}, ""},
-        HeaderCase{"huge", {{"{MAXX}", "1e999"}}, {"2", "5", "1", dbl_max, "50", "9"}, ""},
-        HeaderCase{"digits_400", {{"{MAXY}", "1" + std::string(399, '0')}}, {"2", "5", "1", "20", dbl_max, "9"}, ""}),
+    ::testing::Values(HeaderCase{"nan", {{"{MINX}", "nan"}}, "4000000|4000000|100000|20|50|9", "{MINX}"},
+                      HeaderCase{"sign", {{"{MINX}", "-"}}, "4000000|4000000|100000|20|50|9", "{MINX}"},
+                      HeaderCase{"hex", {{"{MINX}", "0x10"}}, "0|4000000|100000|20|50|9", "{MINX}"},
+                      HeaderCase{"huge_negative", {{"{MINX}", "-1e999"}}, "-" + dbl_max + "|5|1|20|50|9", ""},
+                      HeaderCase{"huge", {{"{MAXX}", "1e999"}}, "2|5|1|" + dbl_max + "|50|9", ""},
+                      HeaderCase{
+                          "digits_400", {{"{MAXY}", "1" + std::string(399, '0')}}, "2|5|1|20|" + dbl_max + "|9", ""}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(HostileInput, GroupCodesWithoutValuesTakeTheNextItems) {
@@ -299,22 +242,14 @@ TEST_F(HostileInput, GroupCodesWithoutValuesTakeTheNextItems) {
       "  9\n$EXTMIN\n 10\n 20\n 30\n  9\n$EXTMAX\n 10\n 20\n 30\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n"
       "  0\nPOLYLINE\n  8\n 66\n 70\n 10\n 20\n  0\nSEQEND\n  0\nEOF\n";
   Merged m = merge_alone(codes_only);
-  EXPECT_EQ(extents(m.result), (std::vector<std::string>{"20", "4000000", "9", "20", "0", "0"}));
-  EXPECT_EQ(items_after(m.result, "POLYLINE", 1),
-            (std::vector<std::string>{"  8", "66", "  70", "10", " 20", "     0", " 0", "     0", " 0", "0", "  0"}));
+  EXPECT_EQ(extents(m.result), "20|4000000|9|20|0|0");
+  EXPECT_EQ(items_after(m.result, "POLYLINE", 1), "  8|66|  70|10| 20|     0| 0|     0| 0|0|  0");
   EXPECT_EQ(count_lines(m.result, "SEQEND"), 1u);
   // Both passes depart from the layout; the one warning names the first place.
   EXPECT_EQ(m.warning_line, 7u);
 }
 
 // --- Bytes the text-mode rules remove or stop at ---------------------------
-
-TEST_F(HostileInput, ByteTwentySixFirstLeavesNothingToRead) {
-  Merged m = merge_alone("\x1a" + drawing());
-  EXPECT_EQ(extents(m.result), initial_extents);
-  EXPECT_EQ(count_lines(m.result, "POLYLINE") + count_lines(m.result, "VERTEX") + count_lines(m.result, "SEQEND"), 0u);
-  EXPECT_EQ(m.warning_line, 0u);
-}
 
 TEST_F(HostileInput, ByteTwentySixInsideEndsTheDrawingThere) {
   std::string d = drawing();
@@ -324,13 +259,6 @@ TEST_F(HostileInput, ByteTwentySixInsideEndsTheDrawingThere) {
   EXPECT_EQ(extents(m.result), base_extents);
   EXPECT_EQ(count_lines(m.result, "VERTEX"), 1u);
   EXPECT_EQ(count_lines(m.result, "SEQEND"), 0u);
-  EXPECT_EQ(m.warning_line, 0u);
-}
-
-TEST_F(HostileInput, OnlyCarriageReturnsIsAnEmptyDrawing) {
-  Merged m = merge_alone(std::string(100000, '\r'));
-  EXPECT_EQ(extents(m.result), initial_extents);
-  EXPECT_EQ(count_lines(m.result, "POLYLINE"), 0u);
   EXPECT_EQ(m.warning_line, 0u);
 }
 
@@ -354,10 +282,8 @@ TEST_F(HostileInput, NulBytesAreTokenBytes) {
   EXPECT_EQ(merge_alone(d).result, plain);
   // Inside a copied token they do not upset the items after it.
   Merged m = merge_alone(drawing({{"{LAYER}", std::string("CON\0TOURS\0"sv)}}));
-  std::vector<std::string> items = items_after(m.result, "POLYLINE", 1);
-  ASSERT_EQ(items.size(), 11u);
-  EXPECT_TRUE(items[1].starts_with("CON"));
-  EXPECT_EQ(items[2], "  66");
+  EXPECT_EQ(items_after(m.result, "POLYLINE", 1),
+            "  8|" + std::string("CON\0TOURS\0"sv) + "|  66|1| 70|     1| 10|     0| 20|0|  0");
   EXPECT_EQ(items_after(m.result, "VERTEX", 2), items_after(plain, "VERTEX", 2));
   EXPECT_EQ(m.warning_line, 0u);
 }
@@ -378,14 +304,10 @@ TEST_F(HostileInput, KeywordsAtTheEndRepeatTheLastValues) {
   // a vertex copy follows at once.
   std::string input = drawing() + "POLYLINE\nVERTEX";
   Merged m = merge_alone(input);
-  EXPECT_EQ(
-      items_after(m.result, "POLYLINE", 2),
-      (std::vector<std::string>{"  0", "VERTEX", "  0", "VERTEX", " 0", "     0", " 0", "     0", " 0", "0", "  0"}));
+  EXPECT_EQ(items_after(m.result, "POLYLINE", 2), "  0|VERTEX|  0|VERTEX| 0|     0| 0|     0| 0|0|  0");
   // VERTEX lines: two vertices, the POLYLINE's items 2 and 4, then this copy.
-  EXPECT_EQ(items_after(m.result, "VERTEX", 5),
-            (std::vector<std::string>{"  0", "VERTEX", " 0", "    0", " 0", "-5", " 0", "-5", " 0", "-5", "  0"}));
+  EXPECT_EQ(items_after(m.result, "VERTEX", 5), "  0|VERTEX| 0|    0| 0|-5| 0|-5| 0|-5|  0");
   EXPECT_EQ(m.warning_line, static_cast<std::uint64_t>(std::count(input.begin(), input.end(), '\n')) + 1);
 }
 
 }  // namespace
-}  // namespace robustness

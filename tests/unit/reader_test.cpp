@@ -1,205 +1,118 @@
-// The three reads, under text-mode rules, across block boundaries.
-#include "reader.h"
+// The reads both passes and the dialogue make, under text-mode rules, with
+// blocks small enough that items straddle them and with one block for all.
+#include "read/reader.h"
 
 #include <gtest/gtest.h>
 
-#include <cfloat>
-#include <climits>
+#include <charconv>
 #include <string>
+#include <string_view>
+#include <tuple>
 #include <vector>
 
 namespace {
 
-// Every case runs with tiny blocks too, so items straddle block boundaries.
-class ReaderTest : public ::testing::TestWithParam<std::size_t> {
- protected:
-  Reader& open(std::string_view bytes) {
-    data = std::string(bytes);
-    reader = std::make_unique<Reader>(GetParam());
-    reader->open_memory(data);
-    return *reader;
+using namespace std::string_literals;
+
+// Makes the reads of `script` in turn over `bytes`, in blocks of `block`
+// bytes: t a token, k a token skipped, i an integer, r a real, s a real
+// skipped, d the rest of a token dropped, l the line of the read position.
+// Tells what each gave, joined by "|": the token, integer or real stored
+// ("+" for a skip), "-" when a read stored nothing (it must keep what it
+// held), each followed by "$" once the end indication is set.
+std::string reads(const std::string& bytes, std::string_view script, std::size_t block) {
+  Reader r(block);
+  r.open_memory(bytes);
+  std::string token = "kept", out;
+  int integer = 7;
+  double real = 7.0;
+  for (char c : script) {
+    const std::string token_before = token;
+    const int integer_before = integer;
+    const double real_before = real;
+    std::string got = "+";
+    bool stored = true;
+    switch (c) {
+      case 't': stored = r.read_token(token), got = token; break;
+      case 'k': stored = r.skip_token(); break;
+      case 'i': stored = r.read_int(integer), got = std::to_string(integer); break;
+      case 'r': {
+        char text[32];
+        stored = r.read_real(real), got.assign(text, std::to_chars(text, text + 32, real).ptr);
+        break;
+      }
+      case 's': stored = r.skip_real(); break;
+      case 'd': r.drop_rest_of_token(), got.clear(); break;
+      case 'l': got = std::to_string(r.line()); break;
+    }
+    if (!stored) {
+      got = "-";
+      EXPECT_TRUE(token == token_before && integer == integer_before && real == real_before) << script;
+    }
+    out += (out.empty() ? "" : "|") + got + (r.at_end() ? "$" : "");
   }
-  std::vector<std::string> tokens(std::string_view bytes) {
-    Reader& r = open(bytes);
-    std::vector<std::string> out;
-    std::string t;
-    while (r.read_token(t)) out.push_back(t);
-    return out;
-  }
-  std::string data;
-  std::unique_ptr<Reader> reader;
+  return out;
+}
+
+struct ReadCase {
+  const char* label;
+  std::string bytes;
+  const char* script;
+  std::string expected;
 };
 
-using Tokens = std::vector<std::string>;
+void PrintTo(const ReadCase& c, std::ostream* os) { *os << c.label; }
 
-TEST_P(ReaderTest, TokensIgnoreLinesAndEveryWhitespaceKind) {
-  EXPECT_EQ(tokens("  0\nSECTION\t\v\f 2 \r\nHEADER"), (Tokens{"0", "SECTION", "2", "HEADER"}));
-  EXPECT_EQ(tokens(""), Tokens{});
-  EXPECT_EQ(tokens(" \n\t "), Tokens{});
+const std::string big(100000, 'x');
+
+const ReadCase cases[] = {
+    {"tokens_ignore_every_whitespace_kind", "  0\nSECTION\t\v\f 2 \r\nHEADER", "ttttt", "0|SECTION|2|HEADER$|-$"},
+    {"nothing_but_whitespace", " \n\t ", "tt", "-$|-$"},
+    {"carriage_returns_are_dropped_even_inside_tokens", "POLY\rLINE\r\n\r\rVERTEX", "ttt", "POLYLINE|VERTEX$|-$"},
+    {"blocks_of_carriage_returns_alone", std::string(40, '\r') + "A", "tt", "A$|-$"},
+    {"byte_26_ends_the_content",
+     "A B\x1a"
+     "C D",
+     "ttt", "A|B$|-$"},
+    {"byte_26_first",
+     "\x1a"
+     "POLYLINE",
+     "t", "-$"},
+    {"long_tokens_are_kept_whole", "a " + big + " b", "ttt", "a|" + big + "|b$"},
+    {"nul_bytes_are_token_bytes", "POLY\0LINE z"s, "tt", "POLY\0LINE|z$"s},
+    // The end indication is set only by a read that runs into the end.
+    {"an_item_up_to_the_end_sets_the_end", "EOF", "tt", "EOF$|-$"},
+    {"whitespace_after_the_last_item", "EOF\n", "tti", "EOF|-$|-$"},
+    // A sign is consumed even when no digit follows it.
+    {"integers_stop_where_digits_stop", " 0.5 -12 +7x 42", "iiriiti", "0|-|0.5|-12|7|x|42$"},
+    {"a_sign_before_a_non_digit_is_consumed", "-x +", "iti", "-|x|-$"},
+    {"integers_beyond_32_bits_saturate",
+     "2147483647 2147483648 -2147483647 -2147483648 -2147483649 99999999999999999999 -" + std::string(400, '9') + " 1",
+     "iiiiiiii", "2147483647|2147483647|-2147483647|-2147483648|-2147483648|2147483647|-2147483648|1$"},
+    {"real_grammar", "12.5 -.5 5. 1e5 -2.5E-1 +3 0049.50 123456789012345678901234567890", "rrrrrrrr",
+     "12.5|-0.5|5|1e+05|-0.25|3|49.5|1.2345678901234568e+29$"},
+    // "1e" is consumed with the value 1; "nan" stays unread; a lone point,
+    // a sign and a point, and a lone sign are consumed.
+    {"reals_stop_where_the_grammar_stops", "0x10 1ex nan . +. - 7", "rtrtrtrrrr", "0|x10|1|x|-|nan|-|-|-|7$"},
+    {"reals_beyond_the_double_range", "1e999 -1e999 1e-999 1" + std::string(399, '0') + " 0.49999999999999994", "rrrrr",
+     "1.7976931348623157e+308|-1.7976931348623157e+308|0|1.7976931348623157e+308|0.49999999999999994$"},
+    {"a_skipped_real_takes_what_a_read_would", "-1.5e3x +. 0x7 nan", "stsstst", "+|x|-|+|x7|-|nan$"},
+    {"line_of_the_read_position", "a\nb\r\n\nc d\n", "tltltl", "a|1|b|2|c|4"},
+    {"dropping_the_rest_of_a_token", "-abc def", "idt", "-||def$"},
+};
+
+class Reads : public ::testing::TestWithParam<std::tuple<ReadCase, std::size_t>> {};
+
+TEST_P(Reads, GiveWhatTheRulesSay) {
+  const auto& [c, block] = GetParam();
+  EXPECT_EQ(reads(c.bytes, c.script, block), c.expected);
 }
 
-TEST_P(ReaderTest, CarriageReturnsAreDroppedEvenInsideTokens) {
-  EXPECT_EQ(tokens("POLY\rLINE\r\n\r\rVERTEX"), (Tokens{"POLYLINE", "VERTEX"}));
-  EXPECT_EQ(tokens("\r\r\r\r\r\r\r\r\r\r\r\r\r\r\r\r\r\r\r\r"), Tokens{});
-}
-
-TEST_P(ReaderTest, Byte26EndsTheContent) {
-  EXPECT_EQ(tokens("A B\x1a" "C D"), (Tokens{"A", "B"}));
-  EXPECT_EQ(tokens("\x1a" "POLYLINE"), Tokens{});
-}
-
-TEST_P(ReaderTest, LongTokensAndNulBytesAreKeptWhole) {
-  std::string big(100000, 'x');
-  EXPECT_EQ(tokens("a " + big + " b"), (Tokens{"a", big, "b"}));
-  EXPECT_EQ(tokens(std::string("POLY\0LINE z", 11)), (Tokens{std::string("POLY\0LINE", 9), "z"}));
-}
-
-TEST_P(ReaderTest, EndIndicationIsSetOnlyByAReadThatRunsIntoTheEnd) {
-  Reader& r = open("EOF");
-  std::string t;
-  ASSERT_TRUE(r.read_token(t));
-  EXPECT_TRUE(r.at_end());  // the item ran right up to the end
-
-  Reader& s = open("EOF\n");
-  ASSERT_TRUE(s.read_token(t));
-  EXPECT_FALSE(s.at_end());
-  t = "kept";
-  EXPECT_FALSE(s.read_token(t));
-  EXPECT_TRUE(s.at_end());
-  EXPECT_EQ(t, "kept");  // a failed read stores nothing
-  int v = 7;
-  EXPECT_FALSE(s.read_int(v));
-  EXPECT_EQ(v, 7);
-}
-
-TEST_P(ReaderTest, IntegerReadStopsWhereDigitsStop) {
-  Reader& r = open(" 0.5 -12 +7x 42");
-  int v = -1;
-  ASSERT_TRUE(r.read_int(v));
-  EXPECT_EQ(v, 0);
-  EXPECT_FALSE(r.read_int(v));  // facing ".5": nothing stored
-  EXPECT_EQ(v, 0);
-  double d = 0;
-  ASSERT_TRUE(r.read_real(d));
-  EXPECT_EQ(d, 0.5);
-  ASSERT_TRUE(r.read_int(v));
-  EXPECT_EQ(v, -12);
-  ASSERT_TRUE(r.read_int(v));
-  EXPECT_EQ(v, 7);
-  std::string t;
-  ASSERT_TRUE(r.read_token(t));
-  EXPECT_EQ(t, "x");
-  ASSERT_TRUE(r.read_int(v));
-  EXPECT_EQ(v, 42);
-  EXPECT_TRUE(r.at_end());
-}
-
-TEST_P(ReaderTest, SignBeforeANonDigitIsConsumed) {
-  Reader& r = open("-x +");
-  int v = 5;
-  EXPECT_FALSE(r.read_int(v));
-  std::string t;
-  ASSERT_TRUE(r.read_token(t));
-  EXPECT_EQ(t, "x");
-  EXPECT_FALSE(r.read_int(v));
-  EXPECT_TRUE(r.at_end());
-  EXPECT_EQ(v, 5);
-}
-
-TEST_P(ReaderTest, IntegersBeyond32BitsSaturate) {
-  std::string many(400, '9');
-  Reader& r = open("2147483647 2147483648 -2147483648 -2147483649 99999999999999999999 -" + many + " 1");
-  std::vector<int> got;
-  int v = 0;
-  while (r.read_int(v)) got.push_back(v);
-  EXPECT_EQ(got, (std::vector<int>{INT_MAX, INT_MAX, INT_MIN, INT_MIN, INT_MAX, INT_MIN, 1}));
-}
-
-TEST_P(ReaderTest, RealGrammar) {
-  Reader& r = open("12.5 -.5 5. 1e5 -2.5E-1 +3 0049.50 123456789012345678901234567890");
-  std::vector<double> got;
-  double d = 0;
-  while (r.read_real(d)) got.push_back(d);
-  EXPECT_EQ(got, (std::vector<double>{12.5, -0.5, 5.0, 1e5, -0.25, 3.0, 49.5, 1.2345678901234568e29}));
-}
-
-TEST_P(ReaderTest, RealsOutsideTheGrammarStopWhereItStops) {
-  Reader& r = open("0x10 1ex nan . +. - 7");
-  double d = -1;
-  std::string t;
-  ASSERT_TRUE(r.read_real(d));  // "0", then "x10" is left
-  EXPECT_EQ(d, 0.0);
-  ASSERT_TRUE(r.read_token(t));
-  EXPECT_EQ(t, "x10");
-  ASSERT_TRUE(r.read_real(d));  // "1e" is consumed, the value is 1
-  EXPECT_EQ(d, 1.0);
-  ASSERT_TRUE(r.read_token(t));
-  EXPECT_EQ(t, "x");
-  EXPECT_FALSE(r.read_real(d));  // "nan" is no number and stays unread
-  ASSERT_TRUE(r.read_token(t));
-  EXPECT_EQ(t, "nan");
-  EXPECT_FALSE(r.read_real(d));  // a lone point is consumed
-  EXPECT_FALSE(r.read_real(d));  // so are a sign and a point
-  EXPECT_FALSE(r.read_real(d));  // and a lone sign
-  ASSERT_TRUE(r.read_real(d));
-  EXPECT_EQ(d, 7.0);
-}
-
-TEST_P(ReaderTest, RealsBeyondTheDoubleRange) {
-  std::string digits400 = "1" + std::string(399, '0');
-  Reader& r = open("1e999 -1e999 1e-999 " + digits400 + " 0.49999999999999994");
-  std::vector<double> got;
-  double d = 0;
-  while (r.read_real(d)) got.push_back(d);
-  EXPECT_EQ(got, (std::vector<double>{DBL_MAX, -DBL_MAX, 0.0, DBL_MAX, 0.49999999999999994}));
-}
-
-TEST_P(ReaderTest, SkipRealConsumesExactlyWhatReadRealWould) {
-  Reader& r = open("-1.5e3x +. 0x7 nan");
-  std::string t;
-  EXPECT_TRUE(r.skip_real());
-  ASSERT_TRUE(r.read_token(t));
-  EXPECT_EQ(t, "x");
-  EXPECT_FALSE(r.skip_real());
-  EXPECT_TRUE(r.skip_real());
-  ASSERT_TRUE(r.read_token(t));
-  EXPECT_EQ(t, "x7");
-  EXPECT_FALSE(r.skip_real());
-  ASSERT_TRUE(r.read_token(t));
-  EXPECT_EQ(t, "nan");
-}
-
-TEST_P(ReaderTest, LineOfTheReadPosition) {
-  Reader& r = open("a\nb\r\n\nc d\n");
-  std::string t;
-  r.read_token(t);
-  EXPECT_EQ(r.line(), 1u);
-  r.read_token(t);
-  EXPECT_EQ(r.line(), 2u);
-  r.read_token(t);
-  EXPECT_EQ(r.line(), 4u);
-}
-
-TEST_P(ReaderTest, DropRestOfTokenLeavesTheNextToken) {
-  Reader& r = open("-abc def");
-  int v = 0;
-  EXPECT_FALSE(r.read_int(v));
-  r.drop_rest_of_token();
-  std::string t;
-  ASSERT_TRUE(r.read_token(t));
-  EXPECT_EQ(t, "def");
-}
-
-INSTANTIATE_TEST_SUITE_P(BlockSizes, ReaderTest, ::testing::Values(16, 17, 1 << 20));
-
-TEST(ReaderFile, MissingFileAndFolderCannotBeOpened) {
-  Reader r;
-  std::string why;
-  EXPECT_FALSE(r.open_file("/nonexistent/talvero/x.dxf", why));
-  EXPECT_FALSE(why.empty());
-  why.clear();
-  EXPECT_FALSE(r.open_file("/tmp", why));
-  EXPECT_EQ(why, "it is a folder");
-}
+INSTANTIATE_TEST_SUITE_P(Reader, Reads,
+                         ::testing::Combine(::testing::ValuesIn(cases), ::testing::Values(16, 17, 1 << 20)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param).label) + "_in_blocks_of_" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
 
 }  // namespace

@@ -1,0 +1,113 @@
+// In-process runs of the dialogue and the merge.
+#include "in_process.h"
+
+#include "dialogue/opening.h"
+#include "state.h"
+
+namespace support {
+
+namespace {
+
+ProgramRun run(std::string_view answers, const MergeOptions* options) {
+  ProgramRun r;
+  reset_state();
+  console.attach_memory(answers, &r.shown, &r.errors);
+  r.opened = opening();
+  if (r.opened && options != nullptr) r.merged = treatment(*options);
+  console.flush();
+  console.attach_memory({}, nullptr);
+  return r;
+}
+
+}  // namespace
+
+ProgramRun run_program(std::string_view answers, const MergeOptions& options) { return run(answers, &options); }
+
+ProgramRun run_opening(std::string_view answers) { return run(answers, nullptr); }
+
+MemoryMerge merge_in_memory(const std::vector<reference::Input>& inputs, const MergeOptions& options,
+                            std::size_t block) {
+  Restore restore;
+  restore.block_size(block);
+  std::vector<MergeInput> from_memory;
+  for (const reference::Input& in : inputs) from_memory.push_back({in.name, {}, std::string_view(in.bytes)});
+  MemoryMerge m;
+  console.attach_memory({}, &m.console, &m.errors);
+  {
+    Output out;
+    out.attach(-1, &m.result);
+    m.end = merge(from_memory, out, options);
+    out.finish();
+  }
+  console.flush();
+  console.attach_memory({}, nullptr);
+  f1.close();
+  return m;
+}
+
+std::vector<reference::Input> drawings(std::initializer_list<std::string_view> bytes) {
+  std::vector<reference::Input> inputs;
+  char name = 'a';
+  for (std::string_view b : bytes) inputs.push_back({std::string("c:\\images\\t\\") + name++ + ".dxf", std::string(b)});
+  return inputs;
+}
+
+std::vector<NamedAcceleration> accelerations() {
+  std::vector<NamedAcceleration> all = {{"general reads", {false, false}}};
+#ifdef TALVERO_FAST
+  all.push_back({"bulk runs", {true, false}});
+  all.push_back({"bulk runs and worker", {true, true}});
+  all.push_back({"speculative runs everywhere", {true, true, 0}});
+#endif
+  return all;
+}
+
+CheckedMerge checked_merge(const std::vector<reference::Input>& inputs, const std::vector<std::size_t>& blocks) {
+  const reference::Merged expected = reference::merge(inputs);
+  CheckedMerge checked;
+  bool first = true;
+  auto compare = [&](const MemoryMerge& m) -> std::string {
+    if (m.end != MergeEnd::complete) return "the merge did not complete";
+    if (std::string d = first_difference(m.result, expected.result); !d.empty()) return "result " + d;
+    if (std::string d = first_difference(m.console, expected.console); !d.empty()) return "console " + d;
+    if (!first && m.errors != checked.merged.errors)
+      return "messages \"" + m.errors + "\" against \"" + checked.merged.errors + "\"";
+    return {};
+  };
+  for (std::size_t block : blocks) {
+    for (const NamedAcceleration& a : accelerations()) {
+      MemoryMerge m = merge_in_memory(inputs, {a.fast}, block);
+      const std::string difference = compare(m);
+      if (first) checked.merged = std::move(m);
+      first = false;
+      if (!difference.empty()) {
+        checked.disagreement = a.name + ", blocks of " + std::to_string(block) + ": " + difference;
+        return checked;
+      }
+    }
+  }
+  return checked;
+}
+
+std::size_t count_lines(std::string_view text, std::string_view line) {
+  std::size_t n = 0;
+  while (!text.empty()) {
+    const std::size_t e = text.find('\n');
+    std::string_view l = text.substr(0, e);
+    if (!l.empty() && l.back() == '\r') l.remove_suffix(1);
+    n += l == line;
+    if (e == std::string_view::npos) break;
+    text.remove_prefix(e + 1);
+  }
+  return n;
+}
+
+std::string first_difference(std::string_view a, std::string_view b) {
+  if (a == b) return {};
+  std::size_t k = 0;
+  while (k < a.size() && k < b.size() && a[k] == b[k]) ++k;
+  return "at byte " + std::to_string(k) + ": \"" + std::string(a.substr(k, 40)) + "\" against \"" +
+         std::string(b.substr(k, 40)) + "\"";
+}
+
+}  // namespace support

@@ -1,0 +1,75 @@
+// Runs of the program in this process: the dialogue and the merge with the
+// answers held in memory, and merges of drawings held in memory (no file
+// system at all), compared with the reference merge.
+#pragma once
+
+#include <cstddef>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "merge/treatment.h"
+#include "reference_merge.h"
+#include "restore.h"
+
+namespace support {
+
+// What a run of the dialogue (and the merge) showed and returned.
+struct ProgramRun {
+  bool opened = false;  // opening() returned true
+  bool merged = false;  // treatment() returned true
+  std::string shown;    // the console texts
+  std::string errors;   // the "talvero: ..." lines, standard error's share
+};
+
+// opening() and, when it opened a result, treatment(options), as main does,
+// from the program-wide state at its start; the console is left on nothing.
+ProgramRun run_program(std::string_view answers, const MergeOptions& options = {});
+// opening() alone: f2 stays open for the caller to look at until
+// reset_state() (Restore::state()) discards it.
+ProgramRun run_opening(std::string_view answers);
+
+// What a merge of drawings in memory wrote, showed and said.
+struct MemoryMerge {
+  MergeEnd end = MergeEnd::complete;
+  std::string result;   // the resulting file's bytes
+  std::string console;  // the console texts, from "\n\n\tTreatment\n" on
+  std::string errors;   // the "talvero: ..." lines
+};
+
+// merge() of the drawings, read from memory in blocks of `block` bytes.
+MemoryMerge merge_in_memory(const std::vector<reference::Input>& inputs, const MergeOptions& options = {},
+                            std::size_t block = default_block);
+
+// Drawings named c:\images\t\a.dxf, c:\images\t\b.dxf and so on (26 at most).
+std::vector<reference::Input> drawings(std::initializer_list<std::string_view> bytes);
+
+// The ways the merge may read, which must all give the same bytes: the
+// general reads alone and, in builds with the accelerator, bulk runs alone,
+// with the worker thread, and with speculative runs in every block.
+struct NamedAcceleration {
+  std::string name;
+  Acceleration fast;
+};
+std::vector<NamedAcceleration> accelerations();
+
+// A merge checked against the reference merge.
+struct CheckedMerge {
+  MemoryMerge merged;        // with the general reads alone, at the first block size
+  std::string disagreement;  // empty, or the first difference found
+};
+// Merges the drawings with every acceleration at every block size; each
+// result and console text must be the reference merge's, byte for byte, and
+// each message the general reads' one.
+CheckedMerge checked_merge(const std::vector<reference::Input>& inputs,
+                           const std::vector<std::size_t>& blocks = {default_block});
+
+// The lines of text (CR LF or LF ends) equal to `line`.
+std::size_t count_lines(std::string_view text, std::string_view line);
+
+// Where two texts first differ, with a little of each from there; empty
+// when they are equal.
+std::string first_difference(std::string_view a, std::string_view b);
+
+}  // namespace support

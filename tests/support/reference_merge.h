@@ -1,0 +1,25 @@
+// A plain merge to compare the program's merge with: both passes over inputs
+// held whole in memory, read a byte at a time, written into a string. It takes
+// nothing from the program's sources; it follows the reading and writing rules
+// of README.md ("What the tool reads and writes") as simply as they read.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace reference {
+
+struct Input {
+  std::string name;   // the input's path as the console shows it, e.g. "c:\\images\\t\\a.dxf"
+  std::string bytes;  // the file's bytes, as stored
+};
+
+struct Merged {
+  std::string result;   // the resulting file's bytes
+  std::string console;  // the console texts from "\n\n\tTreatment\n" to the end
+};
+
+// Both passes over the inputs, in order.
+Merged merge(const std::vector<Input>& inputs);
+
+}  // namespace reference

@@ -1,0 +1,230 @@
+// The merge against the reference merge: random drawings, ordinary and
+// awkward, and drawings whose vertices depart from the layout of the ones
+// before them, merged in memory with every acceleration over blocks of 16
+// bytes to 1 MiB, give the reference's result and console texts byte for
+// byte, and the same messages.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <initializer_list>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "in_process.h"
+
+namespace {
+
+// Random drawings.
+class Drawing {
+ public:
+  // odd: percent of items outside the usual forms; keyword_layers: percent
+  // of token items that read as keywords or are long (100: all "VERTEX").
+  // steady: percent of items written the way the one before them was (one
+  // a line, group codes padded alike, one layer), so that vertices mostly
+  // repeat their layout and runs take them by it.
+  Drawing(unsigned seed, int odd, int keyword_layers, int steady = 0)
+      : g(seed), odd(odd), keyword_layers(keyword_layers), steady(steady) {}
+
+  std::string make(int entities) {
+    text.clear();
+    if (chance(50)) header();
+    for (int k = 0; k < entities; ++k) {
+      const int kind = pick(100);
+      if (kind < 4) {
+        polyline();
+      } else if (kind < 90) {
+        vertex();
+      } else if (kind < 94) {
+        entity("SEQEND", {{8, "L"}});
+      } else {
+        item(pick_of({"LINE", "TEXT", "0", "8", "$EXTMAX", "10", "-1.5", "SEQEND", "VERTEX", "POLYLINE"}));
+      }
+    }
+    return text;
+  }
+
+ private:
+  bool chance(int percent) { return pick(100) < percent; }
+  int pick(int n) { return static_cast<int>(g() % static_cast<unsigned>(n)); }
+  std::string pick_of(std::initializer_list<const char*> texts) {
+    auto it = texts.begin();
+    std::advance(it, pick(static_cast<int>(texts.size())));
+    return *it;
+  }
+
+  // Mostly one item a line; sometimes other whitespace, CRs, or nothing
+  // where an item should be.
+  void item(const std::string& t) {
+    if (chance(steady)) {
+      text += t + "\n";
+      return;
+    }
+    if (chance(1)) return;
+    text += t;
+    const int k = pick(200);
+    text += k < 170 ? "\n" : k < 185 ? "\r\n" : k < 190 ? " " : k < 194 ? "\t\n" : k < 197 ? "\n\n  " : "  \r\n";
+  }
+  void code(int c) {
+    std::string t = std::to_string(c);
+    if (chance(steady)) {
+      text += std::string(3 - std::min<std::size_t>(t.size(), 3), ' ') + t + "\n";
+      return;
+    }
+    if (chance(90)) t.insert(0, static_cast<std::size_t>(pick(4)), ' ');
+    item(!chance(odd) ? t : integer());
+  }
+  std::string digits(int n) {
+    std::string d;
+    for (int k = 0; k < n; ++k) d += static_cast<char>('0' + pick(10));
+    return d;
+  }
+  std::string integer() {
+    if (!chance(odd)) return std::to_string(pick(100));
+    return pick_of({"007", "00", "-3", "+7", "-0", "99999999", "123456789", "99999999999", "-2147483649", "-", "x",
+                    "1.5", "7x", "VERTEX"});
+  }
+  std::string coordinate() {
+    if (chance(odd)) {
+      return pick_of({".5", "-.5", "5.", "-0.0", "0.49999999999999994", "2147483647.5", "-2147483648.7",
+                      "4503599627370497", "1e999", "-1e999", "1e-999", "1.5x", ".", "-", "nan", "0x10", "12345678.5",
+                      "1234567.12345678", "SEQEND"});
+    }
+    if (chance(80)) {
+      std::string t = chance(30) ? "-" : chance(5) ? "+" : "";
+      t += digits(pick(8));
+      if (chance(90)) t += "." + digits(pick(9));
+      if (t.find_first_of("0123456789") == std::string::npos) t += "5";
+      if (chance(5)) t += pick_of({"e2", "E-3", "e+1", "e", "e+", "e40", "e-330"});
+      return t;
+    }
+    // Whole and half numbers, and the values nearest them.
+    const std::string w = std::to_string(pick(2000));
+    return (chance(50) ? "-" : "") + w +
+           pick_of({".5", ".0", ".49999999", ".50000001", ".4999999999999999999", ".", ""});
+  }
+  std::string layer() {
+    if (keyword_layers >= 100) return "VERTEX";  // every speculative run may start at one
+    if (chance(steady)) return "CONTOURS";
+    if (!chance(keyword_layers)) return pick_of({"L", "CONTOURS", "CONTOURS_INDEX"});
+    std::string t = pick_of({"VERTEX", "VERTEX", "VERTEX", "SEQEND", "POLYLINE", "$EXTMIN", "0"});
+    if (chance(10)) t += std::string(300, 'A');
+    return t;
+  }
+
+  // A keyword, its groups, and the group code 0 before the next entity.
+  void entity(const char* keyword, std::initializer_list<std::pair<int, std::string>> groups, bool end = true) {
+    item(keyword);
+    for (const auto& [c, value] : groups) {
+      code(c);
+      item(value);
+    }
+    if (end) code(0);
+  }
+  void header() {
+    code(9);
+    entity("$EXTMIN", {{10, coordinate()}, {20, coordinate()}, {30, coordinate()}}, false);
+    code(9);
+    entity("$EXTMAX", {{10, coordinate()}, {20, coordinate()}, {30, coordinate()}}, false);
+  }
+  void polyline() {
+    entity("POLYLINE", {{8, layer()},
+                        {66, !chance(keyword_layers) ? "1" : layer()},
+                        {70, integer()},
+                        {10, integer()},
+                        {20, integer()}});
+  }
+  void vertex() {
+    entity("VERTEX", {{8, layer()}, {70, integer()}, {10, coordinate()}, {20, coordinate()}, {30, coordinate()}});
+  }
+
+  std::mt19937 g;
+  int odd;
+  int keyword_layers;
+  int steady;
+  std::string text;
+};
+
+struct Kind {
+  const char* name;
+  unsigned seed;
+  int odd, keyword_layers, steady;
+};
+void PrintTo(const Kind& k, std::ostream* os) { *os << k.name; }
+
+class Differential : public ::testing::TestWithParam<Kind> {};
+
+TEST_P(Differential, SameBytesAsTheReferenceWhateverTheBlockSize) {
+  const Kind& k = GetParam();
+  Drawing drawing(k.seed, k.odd, k.keyword_layers, k.steady);
+  // Tiny blocks on smaller drawings: with the worker, every block is handed over.
+  const std::string a = drawing.make(400), b = drawing.make(200), c = drawing.make(3000), d = drawing.make(1500);
+  EXPECT_EQ(support::checked_merge(support::drawings({a, b}), {16, 61, 64}).disagreement, "");
+  const support::CheckedMerge m =
+      support::checked_merge(support::drawings({c, d}), {1000, 4096, 65536, support::default_block});
+  EXPECT_EQ(m.disagreement, "");
+  EXPECT_GT(m.merged.result.size(), 100000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(RandomDrawings, Differential,
+                         ::testing::Values(Kind{"ordinary", 1, 2, 2, 0}, Kind{"awkward", 2, 15, 5, 0},
+                                           Kind{"keyword_layers", 3, 1, 30, 0},
+                                           Kind{"every_layer_vertex", 4, 0, 100, 0}, Kind{"steady", 5, 1, 1, 98},
+                                           Kind{"mostly_steady", 6, 4, 2, 90}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+// Vertices in one layout, coordinates varying; ended by group code 7 so
+// that the last integer read is not a zero.
+std::string steady_vertex(const std::string& x, const std::string& y, const std::string& z) {
+  return "VERTEX\n  8\nCONTOURS\n 70\n     0\n 10\n" + x + "\n 20\n" + y + "\n 30\n" + z + "\n  7\n";
+}
+
+const std::string polyline = "POLYLINE\n  8\nCONTOURS\n 66\n1\n 70\n     0\n 10\n0\n 20\n0\n  0\n";
+
+// Vertices that differ from the layout of the ones before them anywhere (an
+// item, whitespace, a coordinate's form) are written as the general reads
+// write them.
+TEST(VerticesOutOfLayout, AreMergedAsByTheGeneralReads) {
+  const std::string steady = steady_vertex("1.25", "-2.5", "3.75");
+  const std::pair<const char*, const char*> changes[] = {
+      {"VERTEX", "VERTEXX"},   {"\n  8\n", "\n  9\n"},    {"CONTOURS", "CONTOURX"}, {"\n 70\n", "\n 71\n"},
+      {"     0", "     1"},    {"     0", "    00"},      {"\n 10\n", "\n 11\n"},   {"\n 10\n", "\n 10-"},
+      {"\n 10\n", "\n 10 "},   {"\n 20\n", "\n 21\n"},    {"\n 20\n", "\n 20+"},    {"\n  7\n", "\n  7+"},
+      {"\n 20\n", "\n  20\n"}, {"\n 20\n", "\n20\n"},     {"\n 20\n", "\n 020\n"},  {"\n 30\n", "\n 31\n"},
+      {"\n 30\n", "\t 30\n"},  {"\n  7\n", "\n  0\n"},    {"\n  7\n", "\n  8\n"},   {"\n  7\n", "\n  7\n\n"},
+      {"\n  7\n", "\n  -7\n"}, {"1.25", "1.25e1"},        {"-2.5", "-2.5x"},        {"3.75", "+3.75"},
+      {"3.75", "3.7.5"},       {"1.25", "2.5e0"},         {"1.25", "-25e-1"},       {"-2.5", "-0.05e1"},
+      {"3.75", "9999999.5e0"}, {"3.75", "99999995e-1"},   {"1.25", "1e7"},          {"1.25", "-1e6"},
+      {"1.25", "1.5e-7"},      {"1.25", "5e-8"},          {"-2.5", "-1.5E+0"},      {"3.75", "0.4999999e0"},
+      {"1.25", "123.4567e-4"}, {"1.25", "-1234567.5e-7"}, {"1.25", "1.5e0001"},     {"1.25", "12.5e"},
+      {"1.25", "99999999.5"},  {"-2.5", "-0.5"},          {"3.75", "SEQEND"}};
+  std::string text = polyline;
+  for (const auto& [from, to] : changes) {
+    for (int k = 0; k < 4; ++k) text += steady_vertex(std::to_string(k) + ".5", "7.5", "-" + std::to_string(k) + ".5");
+    std::string odd = steady;
+    odd.replace(odd.find(from), std::string(from).size(), to);
+    text += odd;
+  }
+  text += "SEQEND\n  8\nL\n  0\n";
+  EXPECT_EQ(support::checked_merge(support::drawings({text, text}), {1000, support::default_block}).disagreement, "");
+}
+
+// When the general reads miss an item they keep the integer or real read
+// last; after vertices taken by their layout, that is the last vertex's.
+TEST(VerticesOutOfLayout, KeepTheValuesOfTheVerticesBefore) {
+  std::string text = polyline;
+  for (int k = 0; k < 6; ++k) text += steady_vertex(std::to_string(k) + ".5", "-1.5", std::to_string(10 * k) + ".75");
+  text += polyline;
+  text += "VERTEX\n  8\nCONTOURS\n 70\n     0\n 10\nx\n 20\n2.5\n 30\n3.5\n  0\n";  // no x: the last real stands
+  for (int k = 0; k < 6; ++k) text += steady_vertex("1.5", "2.5", std::to_string(k) + ".5");
+  text += "POLYLINE\nx\nCONTOURS\n 66\n1\n 70\n     0\n 10\n0\n 20\n0\n  0\nSEQEND\n  8\nL\n  0\n";
+  const support::CheckedMerge m = support::checked_merge(support::drawings({text, text}));
+  EXPECT_EQ(m.disagreement, "");
+  // The missing x is written as the last z (50.75), the missing group code
+  // as the last integer (7).
+  EXPECT_NE(m.merged.result.find(" 10\r\n51\r\n 10\r\n51\r\n"), std::string::npos);
+  EXPECT_NE(m.merged.result.find("POLYLINE\r\n  7\r\nx\r\n"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,165 @@
+// Bulk runs over one marked block where whole merges cannot aim: the room a
+// writing run leaves, where runs that take vertices by their layout stop and
+// what they keep; and the worker thread's queue.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "fast/bulk_run.h"
+#include "fast/worker.h"
+
+namespace {
+
+// A text as a loaded block: a NUL and 64 readable bytes after it, and its
+// whitespace bitmap, no larger than the text needs.
+struct MarkedText {
+  explicit MarkedText(const std::string& text) : bytes(text.size() + 64, '\0'), bits(fast::bitmap_words(text.size())) {
+    std::memcpy(bytes.data(), text.data(), text.size());
+    fast::space_bits(bytes.data(), text.size(), bits.data());
+  }
+  // The block with the read position after its first byte (the texts start with "0\n").
+  [[nodiscard]] fast::MarkedBlock block() const {
+    return {bytes.data(), bytes.data() + 1, bytes.data() + bytes.size() - 64, bits.data()};
+  }
+  std::vector<char> bytes;
+  std::vector<std::uint64_t> bits;
+};
+
+// A survey or writing run over the whole text after its first byte; out
+// takes what a writing run writes. stop: where it stopped, as an offset.
+struct WholeRun {
+  fast::RunResult r;
+  std::size_t stop;
+};
+WholeRun run_whole(const std::string& text, bool write) {
+  const MarkedText marked(text);
+  const fast::MarkedBlock b = marked.block();
+  std::vector<char> out(text.size() * 4 + 64 * fast::run_entity_room);
+  const fast::RunResult r =
+      write ? fast::write_run(b, b.pos, out.data(), out.data() + out.size()) : fast::survey_run(b, b.pos);
+  return {r, static_cast<std::size_t>(r.stop - b.base)};
+}
+
+// A run stops while the room left can take any entity: vertices with the
+// longest text a run writes (integers of 8 digits, a long layer, three
+// coordinates of 300 digits and more) are run into outputs of every size
+// around that room, each exactly as large as given, so that a write past it
+// shows (under the address sanitizer, and in the end returned). Both with
+// items read one by one (a layer too long for a vertex's layout to be kept)
+// and with vertices taken by their layout.
+TEST(BulkRuns, LargestEntitiesFitTheRoomLeft) {
+  const std::string code = "\n-99999999\n";  // integers of 8 digits, the longest a run takes
+  for (const std::string& layer : {std::string(256, 'L'), std::string("L")}) {  // the longest token a run copies
+    std::string text = "0\n";
+    for (int k = 0; k < 8; ++k)
+      text += "VERTEX" + code + layer + code + "-99999999" + code + "-1.7e308" + code + "-1e" +
+              std::to_string(300 + k) + code + "-" + std::string(20, '9') + "e288" + code;
+    const MarkedText marked(text);
+    const fast::MarkedBlock b = marked.block();
+    for (std::size_t size = fast::run_entity_room; size < fast::run_entity_room + 3000; size += 37) {
+      std::vector<char> out(size);
+      const fast::RunResult r = fast::write_run(b, b.pos, out.data(), out.data() + out.size());
+      EXPECT_LE(r.out, out.data() + out.size()) << size;
+      EXPECT_GT(r.out, out.data()) << size;  // the first vertex always fits
+    }
+  }
+}
+
+// Vertices in one layout, coordinates varying; ended by group code 7 so
+// that the last integer a run reads is not a zero.
+std::string steady_vertex(const std::string& x, const std::string& y, const std::string& z,
+                          const std::string& layer = "CONTOURS") {
+  return "VERTEX\n  8\n" + layer + "\n 70\n     0\n 10\n" + x + "\n 20\n" + y + "\n 30\n" + z + "\n  7\n";
+}
+
+// A vertex in the layout of the ones before it, with one coordinate that is
+// not a plain decimal, is taken when the whole token is a real literal and
+// left to the general reads otherwise, in both passes and at each place.
+TEST(BulkRuns, VerticesTakenByTheirLayoutAreReadWhole) {
+  struct Odd {
+    const char* text;
+    bool literal;
+  };
+  const Odd odds[] = {{"1.5e3", true}, {"1.5e", true},       {"-.5", true},         {"5.", true},     {"1.5E-2", true},
+                      {"+7", true},    {"12345678.5", true}, {"1.234567891", true}, {"-1e999", true}, {"1.5x", false},
+                      {".", false},    {"+", false},         {"1..5", false},       {"--1", false},   {"1e5e5", false},
+                      {"0x10", false}, {"nan", false},       {"1.5-", false},       {"SEQEND", false}};
+  for (const Odd& odd : odds) {
+    for (int place = 0; place < 3; ++place) {
+      std::string text = "0\n";
+      for (int k = 0; k < 6; ++k) text += steady_vertex(std::to_string(k) + ".25", "-3.75", "100.5");
+      const std::size_t at = text.size();
+      const std::string c[3] = {place == 0 ? odd.text : "1.5", place == 1 ? odd.text : "1.5",
+                                place == 2 ? odd.text : "1.5"};
+      text += steady_vertex(c[0], c[1], c[2]) + steady_vertex("9.5", "9.5", "9.5") + "EOF\n";
+      for (bool write : {false, true}) {
+        const auto [r, stop] = run_whole(text, write);
+        if (odd.literal) {
+          EXPECT_EQ(stop, text.size() - 4) << odd.text << " at " << place << (write ? ", writing" : ", survey");
+        } else {
+          EXPECT_EQ(stop, at) << odd.text << " at " << place << (write ? ", writing" : ", survey");
+          EXPECT_EQ(r.why, fast::RunStop::general);
+        }
+        ASSERT_TRUE(r.has_val);
+        EXPECT_EQ(r.val, 7);
+      }
+    }
+  }
+}
+
+// Runs that take vertices by their layout up to the end of the loaded
+// bytes stop there, whatever whitespace ends them.
+TEST(BulkRuns, VerticesTakenByTheirLayoutUpToTheEnd) {
+  for (int pad = 0; pad < 64; ++pad) {  // the end at every place in a bitmap word
+    for (const std::string tail : {"", "\n", " \n\n", "\nVERTEX\n"}) {
+      std::string text = "0\n" + std::string(static_cast<std::size_t>(pad), ' ');
+      // Vertices longer than the bytes a run needs before it tries one.
+      for (int k = 0; k < 8; ++k)
+        text += steady_vertex(std::to_string(k) + ".5", "1.5", "2.5", "CONTOURS_AT_TEN_METRES");
+      text += tail;
+      for (bool write : {false, true}) {
+        const auto [r, stop] = run_whole(text, write);
+        // Up to the last vertex's last item; a keyword with nothing after it
+        // is left to the general reads.
+        const std::size_t last = text.size() - tail.size() - 1;
+        EXPECT_EQ(r.why, tail.find('V') == std::string::npos ? fast::RunStop::block_end : fast::RunStop::general)
+            << pad << write;
+        EXPECT_GE(stop, last) << pad << write;
+        EXPECT_LE(stop, tail.find('V') == std::string::npos ? text.size() : last + 2) << pad << write;
+      }
+    }
+  }
+}
+
+TEST(Worker, RunsJobsInOrderWithOrWithoutAThread) {
+  for (bool threads : {true, false}) {
+    fast::Worker worker(threads);
+    std::vector<int> ran;
+    fast::Worker::Ticket last = 0;
+    for (int k = 0; k < 2000; ++k) {
+      last = worker.post([&ran, k] { ran.push_back(k); });
+      if (k % 500 == 0) {
+        worker.wait(last);  // a wait in the middle sees everything before it done
+        EXPECT_EQ(ran.size(), static_cast<std::size_t>(k) + 1) << threads;
+        EXPECT_TRUE(worker.done(last));
+      }
+    }
+    worker.wait(last);
+    ASSERT_EQ(ran.size(), 2000u) << threads;
+    for (int k = 0; k < 2000; ++k) ASSERT_EQ(ran[static_cast<std::size_t>(k)], k) << threads;
+  }
+}
+
+TEST(Worker, EndingRunsTheJobsStillWaiting) {
+  std::atomic<int> ran{0};
+  {
+    fast::Worker worker;
+    for (int k = 0; k < 100; ++k) worker.post([&ran] { ++ran; });
+  }
+  EXPECT_EQ(ran.load(), 100);
+}
+
+}  // namespace

@@ -1,0 +1,54 @@
+// The decimal texts of the integers the result holds and of the extents the
+// console shows, at the edges of the integer types and of the double range.
+#include "write/number_text.h"
+
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <string>
+
+namespace {
+
+TEST(RoundedText, BeyondThirtyTwoBitsIsTheExactInteger) {
+  EXPECT_EQ(rounded_text(2147483646.5), "2147483647");
+  EXPECT_EQ(rounded_text(2147483647.5), "2147483648");
+  EXPECT_EQ(rounded_text(-2147483648.7), "-2147483648");
+  EXPECT_EQ(rounded_text(-2147483649.2), "-2147483648");
+  EXPECT_EQ(rounded_text(4503599627370495.5), "4503599627370496");
+  EXPECT_EQ(rounded_text(-4503599627370496.0), "-4503599627370495");
+  EXPECT_EQ(rounded_text(0x1p62), "4611686018427387904");
+  EXPECT_EQ(rounded_text(-0x1p62), "-4611686018427387903");
+  EXPECT_EQ(rounded_text(1e20), "100000000000000000000");
+  EXPECT_EQ(rounded_text(-1e19), "-9999999999999999999");
+  EXPECT_EQ(rounded_text(-1e20), "-99999999999999999999");
+  EXPECT_EQ(rounded_text(-1e22), "-9999999999999999999999");
+  const std::string max = rounded_text(DBL_MAX);
+  EXPECT_EQ(max.size(), 309u);
+  EXPECT_EQ(max.substr(0, 6), "179769");
+  EXPECT_EQ(rounded_text(-DBL_MAX), "-" + max.substr(0, 308) + static_cast<char>(max.back() - 1));
+}
+
+TEST(TruncatedText, DiscardsTheFractionTowardZero) {
+  EXPECT_EQ(truncated_text(12.9), "12");
+  EXPECT_EQ(truncated_text(-0.7), "0");
+  EXPECT_EQ(truncated_text(-0.0), "0");
+  EXPECT_EQ(truncated_text(-12.9), "-12");
+  EXPECT_EQ(truncated_text(4000000.0), "4000000");
+  EXPECT_EQ(truncated_text(3e9), "3000000000");
+  EXPECT_EQ(truncated_text(-9.5e18), "-9500000000000000000");
+  EXPECT_EQ(truncated_text(-1e22), "-10000000000000000000000");
+  EXPECT_EQ(truncated_text(DBL_MAX), rounded_text(DBL_MAX));
+}
+
+TEST(FixedSixText, SixDecimalsCorrectlyRounded) {
+  char b[max_number_text];
+  auto text = [&](double x) { return std::string(b, put_fixed6(b, x)); };
+  EXPECT_EQ(text(4000000.0), "4000000.000000");
+  EXPECT_EQ(text(0.0), "0.000000");
+  EXPECT_EQ(text(10.2), "10.200000");
+  EXPECT_EQ(text(-2.5), "-2.500000");
+  EXPECT_EQ(text(0.0000015625), "0.000002");
+  EXPECT_EQ(text(-DBL_MAX), "-" + rounded_text(DBL_MAX) + ".000000");
+}
+
+}  // namespace
