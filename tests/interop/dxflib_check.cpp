@@ -164,8 +164,8 @@ int main(int argc, char** argv) {
   for (const auto& p : got.polylines) vertices += p.vertices.size();
   for (const auto& p : want.polylines) want_vertices += p.vertices.size();
   std::cout << "dxflib read " << got.polylines.size() << " polylines, " << vertices << " vertices (expected "
-            << want.polylines.size() << ", " << want_vertices << "), " << got.other_entities
-            << " other entities, " << got.stray_vertices << " vertices outside a polyline\n";
+            << want.polylines.size() << ", " << want_vertices << "), " << got.other_entities << " other entities, "
+            << got.stray_vertices << " vertices outside a polyline\n";
 
   if (!got.have_min || !got.have_max) r.fail("the header lacks $EXTMIN or $EXTMAX");
   const char* axis[3] = {"x", "y", "z"};
@@ -184,7 +184,8 @@ int main(int argc, char** argv) {
     const ExpectedPolyline& w = want.polylines[i];
     const std::string where = "polyline " + std::to_string(i + 1);
     if (g.layer != w.layer) r.fail(where + ": layer " + g.layer + ", expected " + w.layer);
-    if (g.flags != w.flags) r.fail(where + ": flags " + std::to_string(g.flags) + ", expected " + std::to_string(w.flags));
+    if (g.flags != w.flags)
+      r.fail(where + ": flags " + std::to_string(g.flags) + ", expected " + std::to_string(w.flags));
     if (!g.ended) r.fail(where + ": no SEQEND");
     if (g.vertices.size() != w.vertices.size()) {
       r.fail(where + ": " + std::to_string(g.vertices.size()) + " vertices, expected " +
