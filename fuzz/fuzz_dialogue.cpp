@@ -4,41 +4,43 @@
 // changes no file and leaves no temporary one, and a completed run leaves its
 // result where the dialogue said.
 #include <sanitizer/common_interface_defs.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "dialogue.h"
-#include "host.h"
-#include "merge.h"
+#include "dialogue/opening.h"
+#include "merge/treatment.h"
 #include "scratch.h"
 #include "state.h"
+#include "system/host.h"
 
 namespace {
 
-std::map<fs::path, std::string> drawings;  // the fixture drawings and their bytes
-const fs::path link_name = "d/alias.dxf";  // a link to d/a.dxf
+namespace fs = std::filesystem;
 
-bool temporary_left() {
-  for (const auto& e : fs::recursive_directory_iterator(scratch))
-    if (host::is_temporary_name(e.path().filename().string())) return true;
-  return false;
+std::optional<support::ScratchImages> images;  // removed at exit
+std::map<std::string, std::string> drawings;   // the fixture drawings and their bytes
+const std::string link_name = "d/alias.dxf";   // a link to d/a.dxf
+
+// Says what broke where the sanitizers report (standard error may be closed), then stops.
+void require(bool ok, const char* what) {
+  if (ok) return;
+  __sanitizer_report_error_summary((std::string("fuzz_dialogue: ") + what).c_str());
+  std::abort();
 }
 
 // True when the fixture drawing is one of the inputs the dialogue took.
-bool named_as_input(const fs::path& drawing) {
+bool named_as_input(const std::string& drawing) {
   for (int n = 1; n <= num_arch; ++n) {
     std::error_code ec;
     std::string path = host::map_path(reinterpret_cast<const char*>(capas[n].nombre));
-    if (fs::equivalent(path, scratch / drawing, ec)) return true;
+    if (fs::equivalent(path, images->path(drawing), ec)) return true;
   }
   return false;
 }
@@ -46,16 +48,16 @@ bool named_as_input(const fs::path& drawing) {
 // Removes whatever the run made and puts the fixture back as it was.
 void restore() {
   std::vector<fs::path> extra;
-  for (const auto& e : fs::recursive_directory_iterator(scratch)) {
-    fs::path rel = fs::relative(e.path(), scratch);
+  for (const auto& e : fs::recursive_directory_iterator(images->root())) {
+    std::string rel = fs::relative(e.path(), images->root()).string();
     if (!e.is_directory() && rel != link_name && drawings.count(rel) == 0) extra.push_back(e.path());
   }
   for (const fs::path& p : extra) fs::remove(p);
   for (const auto& [rel, bytes] : drawings)
-    if (read(scratch / rel) != bytes) write(scratch / rel, bytes);
-  if (!fs::is_symlink(scratch / link_name)) {
-    fs::remove(scratch / link_name);
-    fs::create_symlink("a.dxf", scratch / link_name);
+    if (!images->exists(rel) || images->read(rel) != bytes) images->write(rel, bytes);
+  if (!fs::is_symlink(images->path(link_name))) {
+    fs::remove(images->path(link_name));
+    fs::create_symlink("a.dxf", images->path(link_name));
   }
 }
 
@@ -67,16 +69,12 @@ const char* const drawing_a =
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-  std::string pattern = (fs::temp_directory_path() / "fuzz_dialogue-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) fail("cannot make a scratch folder");
-  scratch = pattern;
-  fs::create_directories(scratch / "d/s");
+  images.emplace();
   std::string a = drawing_a;
   std::string b = a;
   b.replace(b.find("\nA\n"), 3, "\nB\n");
   drawings = {{"d/a.dxf", a}, {"d/b.dxf", b}, {"d/s/c.dxf", a + "  0\nEOF\n"}};
   restore();
-  ::setenv("TALVERO_IMAGES", scratch.c_str(), 1);
   return 0;
 }
 
@@ -86,20 +84,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (answers.find("..") != std::string_view::npos) return -1;
 
   reset_state();
-  std::string shown;
-  console.attach_memory(answers, &shown);
-  bool opened = opening();
+  std::string shown, errors;
+  console.attach_memory(answers, &shown, &errors);
   bool done = false;
-  if (opened) {
+  if (opening()) {
     require(f2.is_open() && fs::exists(f2.temp_path), "no temporary result after the dialogue");
     require(f2.temp_path.starts_with(f2.host_path + ".tmp"), "the temporary result is not beside the result");
     done = treatment();
     require(!done || fs::exists(f2.host_path), "no result after a complete merge");
   }
-  require(!temporary_left(), "a temporary file was left");
+  require(images->temporaries().empty(), "a temporary file was left");
   for (const auto& [rel, bytes] : drawings) {
     // An input is never the result; a failed run writes nothing at all.
-    if (!done || named_as_input(rel)) require(read(scratch / rel) == bytes, "a drawing was changed");
+    if (!done || named_as_input(rel))
+      require(images->exists(rel) && images->read(rel) == bytes, "a drawing was changed");
   }
   restore();
   return 0;

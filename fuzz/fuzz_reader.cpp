@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "reader.h"
+#include "read/reader.h"
 
 namespace {
 
