@@ -1,36 +1,31 @@
-// talvero: pastes several ASCII DXF drawings into one, asking on the console.
+// talvero: pastes several ASCII DXF drawings into one, asking on the console
+// or as a script's command line says.
 #include <cstdio>
-#include <cstring>
+#include <string>
+#include <vector>
 
+#include "dialogue/command_line.h"
 #include "dialogue/opening.h"
 #include "merge/treatment.h"
 #include "state.h"
 #include "system/host.h"
 
-namespace {
-
-constexpr const char* usage =
-    "usage: talvero\n"
-    "Pastes ASCII DXF drawings into one. It takes no arguments: the folder under\n"
-    "c:\\images\\, the number of drawings, their names and the result's name are\n"
-    "asked on the console. On this host c:\\images\\ stands for the folder named by\n"
-    "TALVERO_IMAGES (default: c:\\images\\ on Windows, ./images elsewhere).\n"
-    "Options: --help, --version.\n";
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  if (argc > 1) {
-    if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-      std::fputs(usage, stdout);
-      return 0;
+  const CommandLine command = parse_command_line(std::vector<std::string>(argv + 1, argv + argc));
+  switch (command.mode) {
+    case CommandLine::Mode::help: std::fputs(usage_text, stdout); return 0;
+    case CommandLine::Mode::version: std::fputs("talvero " TALVERO_VERSION "\n", stdout); return 0;
+    case CommandLine::Mode::usage_error:
+      std::fprintf(stderr, "talvero: %s\nTry 'talvero --help'.\n", command.error.c_str());
+      return 2;
+    case CommandLine::Mode::script: {
+      host::prepare_process();
+      console.attach_standard();
+      const int status = run_script(command);
+      console.flush();
+      return status;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-      std::fputs("talvero " TALVERO_VERSION "\n", stdout);
-      return 0;
-    }
-    std::fprintf(stderr, "talvero: unexpected argument '%s'\n%s", argv[1], usage);
-    return 2;
+    case CommandLine::Mode::dialogue: break;
   }
   host::prepare_process();
   console.attach_standard();

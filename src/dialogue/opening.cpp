@@ -28,6 +28,11 @@ constexpr std::string_view refuse_count = "\n\tPlease answer with a whole number
 constexpr std::string_view refuse_many = "\n\tAt most 99 files can be pasted at once.";
 constexpr std::string_view refuse_long = "\n\tThat name makes the path longer than 127 characters.";
 constexpr std::string_view refuse_input = "\n\tThe resulting file cannot be one of the files to paste.";
+// Answers that name what is not there, or what must not be replaced, are
+// refused in the same way, on one line that names both paths.
+constexpr std::string_view refuse_folder = "\n\tThere is no folder ";
+constexpr std::string_view refuse_drawing = "\n\tCannot open ";
+constexpr std::string_view refuse_protected = "\n\tWrite-protected, not replaced: ";
 
 constexpr std::string_view extension = ".dxf";
 
@@ -53,6 +58,21 @@ bool read_name(std::string& name) {
   if (std::size_t nul = name.find('\0'); nul != std::string::npos) name.resize(nul);
   return true;
 }
+
+// The answer to the count question: one whole token, an optional sign and
+// decimal digits, saturated to 32 bits; false for anything else.
+bool whole_number(std::string_view token, int& count) {
+  const bool negative = !token.empty() && token[0] == '-';
+  if (!token.empty() && (token[0] == '-' || token[0] == '+')) token.remove_prefix(1);
+  if (token.empty() || token.find_first_not_of("0123456789") != std::string_view::npos) return false;
+  long long magnitude = 0;
+  for (char c : token) magnitude = std::min(magnitude * 10 + (c - '0'), 1LL << 40);
+  count = static_cast<int>(std::clamp(negative ? -magnitude : magnitude, -2147483647LL - 1, 2147483647LL));
+  return true;
+}
+
+// A composed path and where it lies on this host, as refusals name them.
+std::string both(const std::string& composed) { return both_paths(composed, host::map_path(composed)); }
 
 bool input_ended() {
   console.complain("standard input ended before every answer was given; nothing was written");
@@ -84,32 +104,42 @@ bool opening() {
   show_banner();
   std::string nomim1 = std::string(host::images_prefix);
 
-  // The folder must leave room for at least a one-letter name and ".dxf".
+  // The folder must leave room for at least a one-letter name and ".dxf",
+  // and must be there.
   std::string nomdir;
   for (;;) {
     ask(ask_folder);
     if (!read_name(nomdir)) return input_ended();
-    if (nomim1.size() + nomdir.size() + 1 + 1 + extension.size() <= max_path) break;
-    console.text(refuse_long);
+    if (nomim1.size() + nomdir.size() + 1 + 1 + extension.size() > max_path) {
+      console.text(refuse_long);
+      continue;
+    }
+    const std::string folder = nomim1 + nomdir + '\\';
+    if (host::is_folder(host::map_path(folder))) break;
+    console.text(refuse_folder);
+    console.text(both(folder));
+    console.text(host::images_folder_set()
+                     ? std::string(".")
+                     : "; TALVERO_IMAGES can name the folder that stands for " + std::string(host::images_prefix) + ".");
   }
   nomim1 += nomdir;
   nomim1 += '\\';
   std::memcpy(nomgen, nomim1.c_str(), nomim1.size() + 1);
 
+  // The count is one whole token: "2.5" or "2x" is refused, not taken as 2.
+  std::string count_answer;
   for (;;) {
     ask(ask_count);
+    if (!console.in.read_token(count_answer)) return input_ended();
     int count = 0;
-    if (console.in.read_int(count)) {
-      if (count <= max_inputs) {
-        num_arch = count;
-        break;
-      }
+    if (!whole_number(count_answer, count)) {
+      console.text(refuse_count);
+    } else if (count > max_inputs) {
       console.text(refuse_many);
-      continue;
+    } else {
+      num_arch = count;
+      break;
     }
-    if (console.in.at_end()) return input_ended();
-    console.in.drop_rest_of_token();
-    console.text(refuse_count);
   }
 
   std::string nomfic;
@@ -121,6 +151,12 @@ bool opening() {
     std::string nomim2 = nomgen + nomfic + std::string(extension);
     if (nomim2.size() > max_path) {
       console.text(refuse_long);
+      continue;
+    }
+    std::string why;
+    if (!host::can_read(host::map_path(nomim2), why)) {
+      console.text(refuse_drawing);
+      console.text(both(nomim2) + ": " + why + ".");
       continue;
     }
     store(capas[n].nombre, nomim2);
@@ -136,15 +172,31 @@ bool opening() {
       console.text(refuse_long);
     } else if (names_an_input(output)) {
       console.text(refuse_input);
+    } else if (host::existing_file(host::map_path(output)) == host::Existing::write_protected) {
+      console.text(refuse_protected);
+      console.text(both(output) + ".");
     } else {
       nomim1 = output;
       break;
     }
   }
 
+  // Piped answers must end with the last question: a word left over means
+  // they were not the answers to these questions (a name with a space in
+  // it, a count one too low), and the result would not be what was meant.
+  // At a terminal, what is typed ahead stays unread.
+  if (!console.answers_from_terminal()) {
+    std::string left_over;
+    if (console.in.read_token(left_over)) {
+      console.complain("the answers do not match the questions: '" + left_over +
+                       "' is left over after the last one; nothing was written");
+      return false;
+    }
+  }
+
   std::string why;
   if (!f2.create(nomim1, why)) {
-    console.complain("cannot create the resulting file " + both_paths(nomim1, host::map_path(nomim1)) + ": " + why);
+    console.complain("cannot create the resulting file " + both(nomim1) + ": " + why);
     return false;
   }
   return true;

@@ -108,6 +108,7 @@ class FastAccelerator final : public Accelerator {
     for (std::uint32_t k = 0; k < r.polylines; ++k) write ? count_written_polyline(m) : count_survey_polyline(m);
     if (r.has_val) m.val = r.val;
     if (write && r.has_dval) m.dval = r.dval;
+    if (write) m.vertices_written += r.vertices;
   }
 
   // Appends a speculative run's output: copied when small, else written in

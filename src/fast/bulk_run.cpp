@@ -253,6 +253,7 @@ HOT const char* put_coordinate(const char* s, OutputCursor& out) {
 struct Taken {
   const char* last_int = nullptr;
   const char* last_coordinate = nullptr;
+  std::uint32_t vertices = 0;  // VERTEX entities taken
 
   // Takes an entity whose items ended with an integer; returns its end.
   HOT const char* take(const ItemStream& in) {
@@ -262,6 +263,7 @@ struct Taken {
   }
   // Works out the kept values, once per run.
   void finish(RunResult& r) const {
+    r.vertices = vertices;
     if (last_int != nullptr) {
       r.has_val = true;
       r.val = ItemStream::int_value(last_int);
@@ -436,6 +438,7 @@ HOT Sweep sweep_vertices(const VertexLayout& layout, const ItemStream& in, const
     }
     if (wrong) return sweep;
     pass.keep();
+    ++taken.vertices;
     t = c;
     taken.last_int = q + layout.last_int;
     taken.last_coordinate = z;
@@ -599,6 +602,7 @@ RunResult write_run(const MarkedBlock& b, const char* from, char* out, char* out
       }
       text = entity;
       at = taken.take(in);
+      ++taken.vertices;
       learn_layout(in, marks, text.o, layout);
     } else if (is_keyword_at(s, "POLYLINE")) {
       OutputCursor entity = text;

@@ -26,6 +26,7 @@ struct RunResult {
   const char* stop = nullptr;  // where the loop's next token read would start from
   RunStop why = RunStop::block_end;
   std::uint32_t polylines = 0;  // POLYLINE entities taken
+  std::uint32_t vertices = 0;   // VERTEX entities taken
   bool has_val = false;         // an integer item was read; val holds the last one
   int val = 0;
   bool has_dval = false;  // a coordinate was read; dval holds the last one

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <optional>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,6 +35,8 @@ struct MergeFrame {
   double dval = 0.0;  // the vertex coordinate being copied
   Extents extents;
   int segm = 0;  // POLYLINE entities met in the current input
+  std::uint64_t polylines_written = 0;  // over every input: what the result holds
+  std::uint64_t vertices_written = 0;
   int i = 0;     // the current input's number, from 1
   Output& out;   // the resulting file's bytes
   const std::vector<MergeInput>& inputs;

@@ -47,7 +47,10 @@ bool close_input(const MergeFrame& m) {
 }
 
 void count_survey_polyline(MergeFrame& m) { count(m, "\trecord ", "            \r        "); }
-void count_written_polyline(MergeFrame& m) { count(m, "\t record ", "            \r     "); }
+void count_written_polyline(MergeFrame& m) {
+  ++m.polylines_written;
+  count(m, "\t record ", "            \r     ");
+}
 
 void warn_layout(MergeFrame& m) {
   const auto k = static_cast<std::size_t>(m.i);

@@ -7,7 +7,7 @@
 #include "state.h"
 #include "system/host.h"
 
-MergeEnd merge(const std::vector<MergeInput>& inputs, Output& out, const MergeOptions& options) {
+MergeEnd merge(const std::vector<MergeInput>& inputs, Output& out, const MergeOptions& options, MergeTotals* totals) {
   MergeFrame m(out, inputs);
   const std::unique_ptr<Accelerator> fast = make_accelerator(options.fast, f1, out);
   const int count = static_cast<int>(inputs.size());
@@ -23,6 +23,7 @@ MergeEnd merge(const std::vector<MergeInput>& inputs, Output& out, const MergeOp
   }
   // The ENTITIES section is closed once, after the last input.
   out.put("ENDSEC\r\n0\r\nEOF\r\n");
+  if (totals != nullptr) *totals = {m.polylines_written, m.vertices_written};
   return MergeEnd::complete;
 }
 
@@ -37,13 +38,9 @@ bool abandon(const char* doing, const std::string& why) {
 
 }  // namespace
 
-bool treatment(const MergeOptions& options) {
-  std::vector<MergeInput> inputs;
-  for (int i = 1; i <= num_arch; ++i) {
-    std::string composed(reinterpret_cast<const char*>(capas[i].nombre));
-    inputs.push_back({composed, host::map_path(composed), std::nullopt});
-  }
-  const MergeEnd end = merge(inputs, f2.out, options);
+bool merge_into_result(const std::vector<MergeInput>& inputs, const MergeOptions& options) {
+  MergeTotals totals;
+  const MergeEnd end = merge(inputs, f2.out, options, &totals);
   f1.close();
   if (end == MergeEnd::input_failed) {
     f2.discard();
@@ -53,5 +50,20 @@ bool treatment(const MergeOptions& options) {
   if (f2.out.failed()) return abandon("write", f2.out.error_text);
   std::string why;
   if (!f2.commit(why)) return abandon("complete", why);
+  const auto count = [](std::uint64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+  };
+  console.note("wrote " + both_paths(f2.composed, f2.host_path) + ": " + count(inputs.size(), "drawing", "drawings") +
+               ", " + count(totals.polylines, "polyline", "polylines") + ", " +
+               count(totals.vertices, "vertex", "vertices"));
   return true;
+}
+
+bool treatment(const MergeOptions& options) {
+  std::vector<MergeInput> inputs;
+  for (int i = 1; i <= num_arch; ++i) {
+    std::string composed(reinterpret_cast<const char*>(capas[i].nombre));
+    inputs.push_back({composed, host::map_path(composed), std::nullopt});
+  }
+  return merge_into_result(inputs, options);
 }

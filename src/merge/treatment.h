@@ -1,6 +1,7 @@
 // The merge: a survey of every input's header extents, then the writing pass.
 #pragma once
 
+#include <cstdint>
 #include <vector>
 
 #include "merge/accelerator.h"
@@ -16,12 +17,22 @@ enum class MergeEnd {
   output_failed,  // out failed (out.error_text says why; not yet said)
 };
 
+// What a merge wrote, for the line that closes a run.
+struct MergeTotals {
+  std::uint64_t polylines = 0;
+  std::uint64_t vertices = 0;
+};
+
 // Both passes over the inputs, in order, the result's bytes into out and the
 // console texts on the program's console.
-[[nodiscard]] MergeEnd merge(const std::vector<MergeInput>& inputs, Output& out, const MergeOptions& options = {});
+[[nodiscard]] MergeEnd merge(const std::vector<MergeInput>& inputs, Output& out, const MergeOptions& options = {},
+                             MergeTotals* totals = nullptr);
 
-// The merge of capas[1..num_arch] into f2, moved into place once complete.
-// Returns false, after saying why on standard error, when an input cannot
-// be read or the result cannot be written; f2 is then removed and nothing
-// else is touched.
+// The merge of the inputs into f2, which is moved into place once complete;
+// then one line on standard error says what it holds. Returns false, after
+// saying why, when an input cannot be read or the result cannot be written;
+// f2 is then removed and nothing else is touched.
+[[nodiscard]] bool merge_into_result(const std::vector<MergeInput>& inputs, const MergeOptions& options = {});
+
+// merge_into_result of capas[1..num_arch], the inputs the dialogue took.
 [[nodiscard]] bool treatment(const MergeOptions& options = {});

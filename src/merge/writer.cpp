@@ -53,6 +53,7 @@ void copy_polyline(MergeFrame& m) {
 }
 
 void copy_vertex(MergeFrame& m) {
+  ++m.vertices_written;
   m.out.put("VERTEX\r\n");
   copy_items<grammar::vertex>(m, std::make_index_sequence<grammar::vertex.size()>());
 }

@@ -8,7 +8,10 @@ Console::Console() : out(std::size_t{64} << 10), in(std::size_t{64} << 10) {}
 void Console::attach_standard() {
   out.attach(1);
   in.open_fd(0);
+  quiet = false;
   terminal = host::is_terminal(1);
+  input_terminal = host::is_terminal(0);
+  error_terminal = host::is_terminal(2);
   last_flush_ms = host::now_ms();
   errors = nullptr;
 }
@@ -16,7 +19,10 @@ void Console::attach_standard() {
 void Console::attach_memory(std::string_view answers, std::string* shown, std::string* errors_) {
   out.attach(-1, shown);
   in.open_memory(answers);
+  quiet = false;
   terminal = false;
+  input_terminal = false;
+  error_terminal = false;
   errors = errors_;
 }
 
@@ -30,9 +36,18 @@ void Console::paced_flush() {
 
 void Console::complain(std::string_view message) {
   flush();
-  std::string line = "talvero: ";
-  line += message;
-  line += '\n';
+  to_standard_error("talvero: " + std::string(message) + "\n");
+}
+
+void Console::note(std::string_view message) {
+  if (quiet) return;
+  flush();
+  // The running count ends its line with a carriage return, not a line feed.
+  const bool below_count = terminal && error_terminal;
+  to_standard_error((below_count ? "\ntalvero: " : "talvero: ") + std::string(message) + "\n");
+}
+
+void Console::to_standard_error(const std::string& line) {
   if (errors != nullptr) {
     *errors += line;
     return;
@@ -42,5 +57,6 @@ void Console::complain(std::string_view message) {
 }
 
 std::string both_paths(std::string_view composed, std::string_view host_path) {
+  if (composed == host_path) return std::string(composed);
   return std::string(composed) + " (" + std::string(host_path) + ")";
 }

@@ -27,9 +27,21 @@ struct Console {
   void progress() {
     if (terminal) paced_flush();
   }
+  // Whether the answers come from a terminal, where what is typed ahead
+  // may wait for later questions.
+  [[nodiscard]] bool answers_from_terminal() const { return input_terminal; }
+
   // Writes "talvero: " and a one-line message on standard error, after
   // showing what the console holds so the two streams read in order.
   void complain(std::string_view message);
+  // The same for what is not a failure (the line that closes a run): on a
+  // terminal it starts on a line of its own, below the running count.
+  void note(std::string_view message);
+  // Texts and notes from now on are dropped (quiet runs); complaints still go out.
+  void silence() {
+    out.attach(-1);
+    quiet = true;
+  }
 
   Output out;
   Reader in;
@@ -37,11 +49,16 @@ struct Console {
  private:
   void paced_flush();
 
-  bool terminal = false;
+  void to_standard_error(const std::string& line);
+
+  bool terminal = false;        // standard output is a terminal
+  bool error_terminal = false;  // standard error is a terminal
+  bool input_terminal = false;  // standard input is a terminal
+  bool quiet = false;
   long long last_flush_ms = 0;
   std::string* errors = nullptr;  // standard error when null
 };
 
 // A file's composed path and where it lies on this host, as messages name
-// it: "c:\images\m\a.dxf (/data/m/a.dxf)".
+// it: "c:\images\m\a.dxf (/data/m/a.dxf)"; once when both are the same.
 std::string both_paths(std::string_view composed, std::string_view host_path);

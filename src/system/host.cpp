@@ -127,6 +127,33 @@ void close_fd(int fd) {
   if (fd >= 0) sys_close(fd);
 }
 
+bool can_read(const std::string& host_path, std::string& why) {
+  const int fd = open_read(host_path, why);
+  close_fd(fd);
+  return fd >= 0;
+}
+
+bool is_folder(const std::string& host_path) {
+  std::error_code ec;
+  return std::filesystem::is_directory(host_path, ec);
+}
+
+Existing existing_file(const std::string& host_path) {
+  struct stat st {};
+  if (::stat(host_path.c_str(), &st) != 0) return Existing::none;
+#ifdef _WIN32
+  const bool writable = (st.st_mode & _S_IWRITE) != 0;
+#else
+  const bool writable = (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+#endif
+  return writable ? Existing::writable : Existing::write_protected;
+}
+
+bool images_folder_set() {
+  const char* base = std::getenv("TALVERO_IMAGES");
+  return base != nullptr && *base != '\0';
+}
+
 bool same_file(const std::string& a, const std::string& b) {
   std::error_code ec;
   bool same = std::filesystem::equivalent(a, b, ec);
@@ -166,6 +193,15 @@ int create_temp_beside(const std::string& final_path, std::string& temp_path, st
 }
 
 bool commit_temp(int fd, const std::string& temp_path, const std::string& final_path, std::string& why) {
+  // A file replaced keeps its permission bits; a new one has the usual mode.
+  struct stat replaced {};
+  if (::stat(final_path.c_str(), &replaced) == 0 && (replaced.st_mode & S_IFMT) == S_IFREG) {
+#ifdef _WIN32
+    (void)::_chmod(temp_path.c_str(), replaced.st_mode & (_S_IREAD | _S_IWRITE));
+#else
+    (void)::fchmod(fd, replaced.st_mode & 07777);
+#endif
+  }
   if (sys_close(fd) != 0) {
     why = std::strerror(errno);
     discard_temp(-1, temp_path);

@@ -29,6 +29,19 @@ inline constexpr std::string_view images_prefix = "c:\\images\\";
 
 void close_fd(int fd);
 
+// True when the file can be opened for reading; else the reason in why.
+[[nodiscard]] bool can_read(const std::string& host_path, std::string& why);
+
+// True when the path names a folder (following links).
+[[nodiscard]] bool is_folder(const std::string& host_path);
+
+// What the permission bits of an existing file allow.
+enum class Existing { none, writable, write_protected };
+[[nodiscard]] Existing existing_file(const std::string& host_path);
+
+// True when the environment names the folder that stands for "c:\images\".
+[[nodiscard]] bool images_folder_set();
+
 // True when both paths exist and name the same file.
 [[nodiscard]] bool same_file(const std::string& a, const std::string& b);
 
@@ -40,7 +53,8 @@ void close_fd(int fd);
 // True for a name create_temp_beside gives: "<name>.tmp<pid>-<n>".
 [[nodiscard]] bool is_temporary_name(std::string_view file_name);
 
-// Closes the temporary file and moves it over `final_path`; false with the reason on failure.
+// Closes the temporary file and moves it over `final_path`, which keeps the
+// permission bits of the file it replaces; false with the reason on failure.
 [[nodiscard]] bool commit_temp(int fd, const std::string& temp_path, const std::string& final_path, std::string& why);
 
 // Closes and removes the temporary file, leaving whatever `final_path` held untouched.

@@ -4,9 +4,15 @@
 #include "system/host.h"
 
 bool ResultFile::create(const std::string& composed_path, std::string& why) {
+  return create_as(composed_path, host::map_path(composed_path), why);
+}
+
+bool ResultFile::create_at(const std::string& path, std::string& why) { return create_as(path, path, why); }
+
+bool ResultFile::create_as(const std::string& shown, const std::string& path, std::string& why) {
   discard();
-  composed = composed_path;
-  host_path = host::map_path(composed);
+  composed = shown;
+  host_path = path;
   fd = host::create_temp_beside(host_path, temp_path, why);
   if (fd < 0) return false;
   out.attach(fd);

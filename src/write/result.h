@@ -10,6 +10,8 @@
 struct ResultFile {
   // Creates the temporary file for the composed path; false (reason in why) on failure.
   [[nodiscard]] bool create(const std::string& composed, std::string& why);
+  // The same for a path on this host, shown as it is.
+  [[nodiscard]] bool create_at(const std::string& host_path, std::string& why);
   // Flushes, closes and moves the file into place; false (reason in why) on failure.
   [[nodiscard]] bool commit(std::string& why);
   // Removes the temporary file, if any.
@@ -21,4 +23,7 @@ struct ResultFile {
   std::string host_path;  // where it lands on this host
   std::string temp_path;
   int fd = -1;
+
+ private:
+  bool create_as(const std::string& shown, const std::string& path, std::string& why);
 };
