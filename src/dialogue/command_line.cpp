@@ -93,6 +93,9 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
           c.quiet = true;
         } else if (a[j] == 'f') {
           c.force = true;
+        } else if (a[j] == 'h') {
+          c.mode = CommandLine::Mode::help;
+          return c;
         } else if (a[j] == 'o') {
           std::string value = a.substr(j + 1);
           if (value.empty()) {

@@ -118,9 +118,9 @@ bool opening() {
     if (host::is_folder(host::map_path(folder))) break;
     console.text(refuse_folder);
     console.text(both(folder));
-    console.text(host::images_folder_set()
-                     ? std::string(".")
-                     : "; TALVERO_IMAGES can name the folder that stands for " + std::string(host::images_prefix) + ".");
+    console.text(host::images_folder_set() ? std::string(".")
+                                           : "; TALVERO_IMAGES can name the folder that stands for " +
+                                                 std::string(host::images_prefix) + ".");
   }
   nomim1 += nomdir;
   nomim1 += '\\';

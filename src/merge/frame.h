@@ -1,8 +1,8 @@
 // The merge's working data, handed from the survey to the writing pass unchanged.
 #pragma once
 
-#include <optional>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -34,11 +34,11 @@ struct MergeFrame {
   int val = 0;        // every integer read lands here, never reset
   double dval = 0.0;  // the vertex coordinate being copied
   Extents extents;
-  int segm = 0;  // POLYLINE entities met in the current input
+  int segm = 0;                         // POLYLINE entities met in the current input
   std::uint64_t polylines_written = 0;  // over every input: what the result holds
   std::uint64_t vertices_written = 0;
-  int i = 0;     // the current input's number, from 1
-  Output& out;   // the resulting file's bytes
+  int i = 0;    // the current input's number, from 1
+  Output& out;  // the resulting file's bytes
   const std::vector<MergeInput>& inputs;
   std::vector<bool> warned;  // inputs already reported as departing from the layout
 

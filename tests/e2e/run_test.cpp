@@ -1,11 +1,13 @@
 // Runs of the built executable: the README's session against the golden
-// files, the arguments, the exit statuses and what goes to which stream.
+// files, a terminal's part, script runs, the arguments, the exit statuses and
+// what goes to which stream.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
 #include <vector>
 
+#include "dialogue/command_line.h"
 #include "in_process.h"
 #include "process.h"
 #include "scratch.h"
@@ -16,55 +18,97 @@ namespace fs = std::filesystem;
 
 const fs::path source = TALVERO_SOURCE_DIR;
 
+std::string golden(std::string_view name) { return support::read_file(source / "tests/golden" / name); }
+std::string demo(std::string_view name) { return support::read_file(source / "examples/images/demo" / name); }
+
 support::ProcessOptions with_args(std::vector<std::string> args) {
   support::ProcessOptions o;
   o.args = std::move(args);
   return o;
 }
 
+const std::string demo_answers = "demo\n2\nnorth\nsouth\nmerged\n";
+const std::string demo_holds = ": 2 drawings, 9 polylines, 324 vertices\n";
+
 class Executable : public ::testing::Test {
  protected:
+  void write_demo() const {
+    for (const char* name : {"north.dxf", "south.dxf"}) images.write(std::string("demo/") + name, demo(name));
+  }
+  [[nodiscard]] std::string host(std::string_view relative) const { return images.path(relative).string(); }
+  [[nodiscard]] std::string demo_wrote() const {
+    return "talvero: wrote c:\\images\\demo\\merged.dxf (" + host("demo/merged.dxf") + ")" + demo_holds;
+  }
+
   support::ScratchImages images;
 };
 
 TEST_F(Executable, ReadmeSessionGivesTheGoldenConsoleAndResult) {
-  for (const char* name : {"north.dxf", "south.dxf"})
-    images.write(std::string("demo/") + name, support::read_file(source / "examples/images/demo" / name));
-  const support::ProcessEnd r = support::run_process("demo\n2\nnorth\nsouth\nmerged\n");
+  write_demo();
+  const support::ProcessEnd r = support::run_process(demo_answers);
   EXPECT_EQ(r.exit_code, 0);
-  EXPECT_EQ(r.err, "");
-  EXPECT_EQ(support::first_difference(r.out, support::read_file(source / "tests/golden/demo_session.stdout")), "");
-  EXPECT_EQ(support::first_difference(images.read("demo/merged.dxf"),
-                                      support::read_file(source / "tests/golden/demo_session.dxf")),
-            "");
+  EXPECT_EQ(r.err, demo_wrote());
+  EXPECT_EQ(support::first_difference(r.out, golden("demo_session.stdout")), "");
+  EXPECT_EQ(support::first_difference(images.read("demo/merged.dxf"), golden("demo_session.dxf")), "");
   EXPECT_EQ(images.entries("demo"), (std::vector<std::string>{"merged.dxf", "north.dxf", "south.dxf"}));
 }
 
-TEST_F(Executable, TakesNoArgumentButHelpOrVersion) {
-  const support::ProcessEnd help = support::run_process("", with_args({"--help"}));
-  EXPECT_EQ(help.exit_code, 0);
-  EXPECT_TRUE(help.out.starts_with("usage: talvero\n")) << help.out;
-  EXPECT_EQ(help.err, "");
+TEST_F(Executable, AtATerminalTypedAheadWordsWaitAndTheClosingLineStandsApart) {
+  write_demo();
+  support::ProcessOptions o;
+  o.terminal = true;
+  // Every stream on the terminal: the closing line starts below the running count.
+  const support::ProcessEnd r = support::run_process(demo_answers + "typed ahead\n", o);
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(support::first_difference(r.out, golden("demo_session.stdout") + "\n" + demo_wrote()), "");
+  EXPECT_EQ(support::first_difference(images.read("demo/merged.dxf"), golden("demo_session.dxf")), "");
+  // Standard error elsewhere: the line as any other.
+  const fs::path errors = images.path("errors.txt");
+  o.shell_prefix = "exec 2>'" + errors.string() + "'";
+  const support::ProcessEnd apart = support::run_process(demo_answers + "typed ahead\n", o);
+  EXPECT_EQ(apart.exit_code, 0);
+  EXPECT_EQ(support::first_difference(apart.out, golden("demo_session.stdout")), "");
+  EXPECT_EQ(support::read_file(errors), demo_wrote());
+}
+
+TEST_F(Executable, HelpAndVersionExitWithZeroAUsageErrorWithTwo) {
+  for (const char* help : {"-h", "--help"}) {
+    const support::ProcessEnd r = support::run_process("", with_args({help}));
+    EXPECT_EQ(r.exit_code, 0) << help;
+    EXPECT_EQ(r.out, usage_text) << help;
+    EXPECT_EQ(r.err, "") << help;
+  }
   const support::ProcessEnd version = support::run_process("", with_args({"--version"}));
   EXPECT_EQ(version.exit_code, 0);
   EXPECT_EQ(version.out, "talvero " TALVERO_VERSION "\n");
-  for (const std::vector<std::string>& args :
-       {std::vector<std::string>{"-x"}, {"--help", "more"}, {"--version", "--help"}, {"demo"}}) {
-    const support::ProcessEnd bad = support::run_process("demo 0 out", with_args(args));
-    EXPECT_EQ(bad.exit_code, 2) << args[0];
-    EXPECT_TRUE(bad.err.starts_with("talvero: unexpected argument '" + args[0] + "'\n")) << bad.err;
-    EXPECT_EQ(bad.out, "");
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } usage_errors[] = {{{"-x"}, "unknown option '-x'"},
+                      {{"demo"}, "no result given (-o RESULT)"},
+                      {{"-o", host("r.dxf")}, "no drawings to paste"}};
+  for (const auto& bad : usage_errors) {
+    const support::ProcessEnd r = support::run_process("demo 0 out", with_args(bad.args));
+    EXPECT_EQ(r.exit_code, 2) << bad.error;
+    EXPECT_EQ(r.err, "talvero: " + bad.error + "\nTry 'talvero --help'.\n");
+    EXPECT_EQ(r.out, "");
   }
+  EXPECT_EQ(images.entries(""), std::vector<std::string>{});
 }
 
 TEST_F(Executable, FailuresExitWithStatusOneAndOneLineOnStandardError) {
   images.write("m/b.dxf", "");
-  // Standard input ends early; an input is missing.
-  for (const char* answers : {"m\n2\nb\n", "m 1 a out"}) {
-    const support::ProcessEnd r = support::run_process(answers);
-    EXPECT_EQ(r.exit_code, 1) << answers;
-    EXPECT_TRUE(r.err.starts_with("talvero: ") && r.err.ends_with("; nothing was written\n")) << r.err;
-    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+  // Standard input ends early; piped answers go on after the last question.
+  const struct {
+    const char* answers;
+    std::string error;
+  } failures[] = {
+      {"m\n2\nb\n", "standard input ended before every answer was given"},
+      {"m 1 b out extra", "the answers do not match the questions: 'extra' is left over after the last one"}};
+  for (const auto& f : failures) {
+    const support::ProcessEnd r = support::run_process(f.answers);
+    EXPECT_EQ(r.exit_code, 1) << f.answers;
+    EXPECT_EQ(r.err, "talvero: " + f.error + "; nothing was written\n");
   }
   EXPECT_EQ(images.entries("m"), std::vector<std::string>{"b.dxf"});
 }
@@ -74,8 +118,92 @@ TEST_F(Executable, WarningsGoToStandardErrorAndTheRunSucceeds) {
   const support::ProcessEnd r = support::run_process("w 1 a out");
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.err,
-            "talvero: warning: c:\\images\\w\\a.dxf, line 1: an item the layout expects is missing; copied as read\n");
+            "talvero: warning: c:\\images\\w\\a.dxf, line 1: an item the layout expects is missing; copied as read\n"
+            "talvero: wrote c:\\images\\w\\out.dxf (" +
+                host("w/out.dxf") + "): 1 drawing, 1 polyline, 0 vertices\n");
   EXPECT_TRUE(images.exists("w/out.dxf"));
+}
+
+// --- Script runs: the drawings and the result named on the command line -----
+
+void replace_all(std::string& text, std::string_view from, std::string_view to) {
+  for (std::size_t at = 0; (at = text.find(from, at)) != std::string::npos; at += to.size())
+    text.replace(at, from.size(), to);
+}
+
+TEST_F(Executable, ScriptGivesTheDialoguesResultNamingThePathsAsGiven) {
+  const std::string north = images.write("s/north.dxf", demo("north.dxf")).string();
+  const std::string south = images.write("s/south sheet.dxf", demo("south.dxf")).string();
+  // The session's console texts from the survey on, with these paths.
+  std::string console = golden("demo_session.stdout");
+  console.erase(0, console.find("\n\n\tTreatment\n"));
+  replace_all(console, "c:\\images\\demo\\north.dxf", north);
+  replace_all(console, "c:\\images\\demo\\south.dxf", south);
+  const support::ProcessEnd r = support::run_process("", with_args({"-o", host("s/merged.dxf"), north, south}));
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(support::first_difference(r.out, console), "");
+  EXPECT_EQ(r.err, "talvero: wrote " + host("s/merged.dxf") + demo_holds);
+  EXPECT_EQ(support::first_difference(images.read("s/merged.dxf"), golden("demo_session.dxf")), "");
+  // Quiet: nothing on either stream, the same result.
+  const support::ProcessEnd quiet = support::run_process("", with_args({"-qo", host("s/quiet.dxf"), north, south}));
+  EXPECT_EQ(quiet.exit_code, 0);
+  EXPECT_EQ(quiet.out, "");
+  EXPECT_EQ(quiet.err, "");
+  EXPECT_EQ(support::first_difference(images.read("s/quiet.dxf"), golden("demo_session.dxf")), "");
+}
+
+TEST_F(Executable, ScriptReplacesAResultOnlyWhenForcedAndNeverAnInputOrAWriteProtectedFile) {
+  const std::string earlier = "an earlier result";
+  const std::string north = images.write("s/north.dxf", demo("north.dxf")).string();
+  const std::string out = images.write("s/out.dxf", earlier).string();
+  const std::string locked = images.write("s/locked.dxf", earlier).string();
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+  fs::create_symlink("north.dxf", images.path("s/alias.dxf"));
+  const std::string alias = host("s/alias.dxf"), missing = host("s/missing.dxf");
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } refusals[] = {
+      {{"-o", out, north}, out + " exists: give -f to replace it"},
+      {{"-qo", out, north}, out + " exists: give -f to replace it"},
+      {{"-fo", north, north}, "the result " + north + " is also one of the drawings to paste"},
+      {{"--force", "--output", alias, north}, "the result " + alias + " is also one of the drawings to paste"},
+      {{"-f", "-o", locked, north}, locked + " is write-protected: it is not replaced"},
+      {{"-qf", "-o", out, north, missing}, "cannot open " + missing + ": No such file or directory"},
+  };
+  for (const auto& refused : refusals) {
+    const support::ProcessEnd r = support::run_process("", with_args(refused.args));
+    EXPECT_EQ(r.exit_code, 1) << refused.error;
+    EXPECT_EQ(r.err, "talvero: " + refused.error + "; nothing was written\n");
+  }
+  EXPECT_EQ(images.read("s/out.dxf"), earlier);
+  EXPECT_EQ(images.read("s/locked.dxf"), earlier);
+  EXPECT_EQ(images.read("s/north.dxf"), demo("north.dxf"));
+  EXPECT_EQ(images.entries("s"), (std::vector<std::string>{"alias.dxf", "locked.dxf", "north.dxf", "out.dxf"}));
+
+  const support::ProcessEnd forced = support::run_process("", with_args({"-f", "-o", out, north}));
+  const reference::Merged alone = reference::merge({{north, demo("north.dxf")}});
+  EXPECT_EQ(forced.exit_code, 0);
+  EXPECT_EQ(forced.err, "talvero: wrote " + out + ": 1 drawing, " + std::to_string(alone.polylines) + " polylines, " +
+                            std::to_string(alone.vertices) + " vertices\n");
+  EXPECT_EQ(support::first_difference(images.read("s/out.dxf"), alone.result), "");
+}
+
+TEST_F(Executable, ScriptTakesMoreThanNinetyNineDrawings) {
+  std::vector<reference::Input> inputs;
+  std::vector<std::string> args = {"--output=" + host("many/all.dxf")};
+  for (int k = 1; k <= 120; ++k) {
+    const std::string bytes =
+        "0 POLYLINE 8 L 66 1 70 0 10 0 20 0 0 VERTEX 8 L 70 0 10 " + std::to_string(k) + ".5 20 -7 30 0 0 SEQEND";
+    inputs.push_back({images.write("many/" + std::to_string(k) + ".dxf", bytes).string(), bytes});
+    args.push_back(inputs.back().name);
+  }
+  const reference::Merged expected = reference::merge(inputs);
+  const support::ProcessEnd r = support::run_process("", with_args(args));
+  EXPECT_EQ(r.exit_code, 0);
+  EXPECT_EQ(support::first_difference(r.out, expected.console), "");
+  EXPECT_EQ(r.err, "talvero: wrote " + host("many/all.dxf") + ": 120 drawings, 120 polylines, 120 vertices\n");
+  EXPECT_EQ(support::first_difference(images.read("many/all.dxf"), expected.result), "");
 }
 
 }  // namespace

@@ -8,7 +8,8 @@ The inputs are written under a temporary images folder named by
 TALVERO_IMAGES; the answers go to talvero's standard input. The result must be
 read without complaint and hold every polyline and vertex of every input in
 input order, each coordinate converted as talvero converts it, and the header
-extents of the survey. Exit status 0 when everything matches.
+extents of the survey; talvero's one line on standard error must count them.
+Exit status 0 when everything matches.
 """
 
 from __future__ import annotations
@@ -47,6 +48,18 @@ class Failures:
 def run_talvero(exe: str, case: dxfcases.Case, images: Path, cwd: Path) -> subprocess.CompletedProcess:
     env = dict(os.environ, TALVERO_IMAGES=str(images))
     return subprocess.run([str(Path(exe).resolve())], input=case.answers(), capture_output=True, env=env, cwd=cwd, timeout=120)
+
+
+def closing_line(case: dxfcases.Case, result: Path) -> bytes:
+    """The one line talvero writes on standard error after a complete run."""
+    def counted(n: int, one: str, many: str) -> str:
+        return "%d %s" % (n, one if n == 1 else many)
+
+    exp = case.expectation
+    return ("talvero: wrote c:\\images\\%s\\%s.dxf (%s): %s, %s, %s\n"
+            % (case.folder, case.result, result, counted(len(case.names), "drawing", "drawings"),
+               counted(len(exp.polylines), "polyline", "polylines"),
+               counted(exp.vertex_count(), "vertex", "vertices"))).encode()
 
 
 def check_line_ends(data: bytes, fails: Failures) -> None:
@@ -157,7 +170,9 @@ def main() -> int:
         result = case.place(images)
         run = run_talvero(args.talvero, case, images, work)
         fails.check(run.returncode == 0, "talvero exited with %d: %s" % (run.returncode, run.stderr.decode(errors="replace")))
-        fails.check(run.stderr == b"", "talvero wrote diagnostics: %r" % run.stderr[:500])
+        closing = closing_line(case, result)
+        fails.check(run.stderr == closing,
+                    "talvero wrote %r on standard error, expected %r" % (run.stderr[:500], closing))
         if fails.check(result.is_file(), "no result at %s" % result):
             data = result.read_bytes()
             print("%s: %d inputs, result %d bytes" % (args.case, len(case.names), len(data)))

@@ -8,8 +8,15 @@ the Linux build.
 The Windows program runs in a throw-away wine prefix without TALVERO_IMAGES,
 so it opens the real c:\\images\\<folder>\\ paths of that prefix. For every case
 both builds get the same answers and drawings; their exit status, standard
-output and result file must be byte for byte the same. A case naming a
-missing drawing must fail the same way on both and write nothing.
+output, standard error and result file must be byte for byte the same, once
+the Linux build's host paths are taken out of its messages (the Windows build
+names each path once, as composed). A case naming a missing drawing must be
+refused the same way on both and, with no answer left, write nothing.
+
+Then the Windows build runs as a script would, with drive-letter paths and a
+name with a space: its result must be the Linux build's dialogue result, its
+console texts the same with the paths as given, and an existing or
+write-protected result must be kept.
 """
 
 from __future__ import annotations
@@ -85,13 +92,13 @@ class Wine:
     def drive_c(self) -> Path:
         return self.prefix / "drive_c"
 
-    def run(self, exe: Path, answers: bytes, cwd: Path) -> subprocess.CompletedProcess:
+    def run(self, exe: Path, answers: bytes, cwd: Path, args: list[str] | None = None) -> subprocess.CompletedProcess:
         # Files, not pipes, take the output: wine's helper processes inherit
         # the handles and outlive the program, so a pipe would stay open.
         out_path, err_path = cwd / "wine-stdout", cwd / "wine-stderr"
         with open(out_path, "wb") as out, open(err_path, "wb") as err:
-            run = subprocess.run(["wine", str(exe)], input=answers, stdout=out, stderr=err, env=self.env, cwd=cwd,
-                                 timeout=300)
+            run = subprocess.run(["wine", str(exe)] + (args or []), input=answers, stdout=out, stderr=err,
+                                 env=self.env, cwd=cwd, timeout=300)
         return subprocess.CompletedProcess(run.args, run.returncode, out_path.read_bytes(), err_path.read_bytes())
 
     def close(self) -> None:
@@ -105,17 +112,33 @@ def linux_run(exe: str, answers: bytes, images: Path, cwd: Path) -> subprocess.C
     return subprocess.run([exe], input=answers, capture_output=True, env=env, cwd=cwd, timeout=120)
 
 
+def without_host_paths(text: bytes, images: Path) -> bytes:
+    """The Linux build's messages name a path as composed, then where it lies
+    on the host in parentheses; the part in parentheses is taken out."""
+    return re.sub(rb" \(" + re.escape(str(images).encode()) + rb"/[^)\n]*\)", b"", text)
+
+
+def windows_path(path: Path) -> str:
+    """A path of this host as the Windows build under wine names it."""
+    return "Z:" + str(path).replace("/", "\\")
+
+
 def first_difference(a: bytes, b: bytes) -> str:
     n = next((i for i in range(min(len(a), len(b))) if a[i] != b[i]), min(len(a), len(b)))
     return "lengths %d and %d, first difference at byte %d: %r / %r" % (len(a), len(b), n, a[n:n + 40], b[n:n + 40])
 
 
-def compare(name: str, case: dxfcases.Case, linux_exe: str, windows_exe: Path, wine: Wine, work: Path) -> list[str]:
+def compare(name: str, case: dxfcases.Case, linux_exe: str, windows_exe: Path, wine: Wine,
+            work: Path) -> tuple[list[str], subprocess.CompletedProcess]:
+    """Both builds' runs of a case; the failures, and the Linux run with its
+    host paths taken out of its messages."""
     lin_images = work / "linux" / "images"
     lin_result = case.place(lin_images)
     win_result = case.place(wine.drive_c() / "images")
     answers = case.answers()
     lin = linux_run(linux_exe, answers, lin_images, work / "linux")
+    lin.stdout = without_host_paths(lin.stdout, lin_images)
+    lin.stderr = without_host_paths(lin.stderr, lin_images)
     started = time.monotonic()
     win = wine.run(windows_exe, answers, work)
     seconds = time.monotonic() - started
@@ -129,17 +152,18 @@ def compare(name: str, case: dxfcases.Case, linux_exe: str, windows_exe: Path, w
     check(lin.returncode == (1 if missing else 0), "the Linux build exited with %d" % lin.returncode)
     check(win.returncode == lin.returncode, "exit status %d under wine, %d on Linux" % (win.returncode, lin.returncode))
     check(win.stdout == lin.stdout, "standard output differs: " + first_difference(win.stdout, lin.stdout))
+    check(win.stderr == lin.stderr, "diagnostics differ: %r / %r" % (win.stderr[-300:], lin.stderr[-300:]))
     if missing:
+        refusal = b"\n\tCannot open c:\\images\\%s\\nowhere.dxf: No such file or directory." % case.folder.encode()
         for which, run in (("Linux", lin), ("wine", win)):
-            check(b"cannot open c:\\images\\" in run.stderr, "the %s build does not say which drawing is missing: %r"
-                  % (which, run.stderr[-300:]))
+            check(refusal in run.stdout, "the %s build does not refuse the missing drawing: %r"
+                  % (which, run.stdout[-300:]))
         check(not lin_result.exists() and not win_result.exists(), "a result was written although a drawing is missing")
         log("%s: exit status %d under wine, %d on Linux; standard output %d bytes identical: %s; "
             "nothing written: %s (wine run %.1f s)"
             % (name, win.returncode, lin.returncode, len(win.stdout), win.stdout == lin.stdout,
                not lin_result.exists() and not win_result.exists(), seconds))
     else:
-        check(win.stderr == lin.stderr, "diagnostics differ: %r / %r" % (win.stderr[-300:], lin.stderr[-300:]))
         if lin_result.is_file() and win_result.is_file():
             a, b = win_result.read_bytes(), lin_result.read_bytes()
             check(a == b, "result files differ: " + first_difference(a, b))
@@ -150,6 +174,57 @@ def compare(name: str, case: dxfcases.Case, linux_exe: str, windows_exe: Path, w
         else:
             check(False, "missing result: Linux %s, wine %s" % (lin_result.is_file(), win_result.is_file()))
     check(not (work / "images").exists(), "the Windows build wrote beside its working folder instead of c:\\images")
+    return failures, lin
+
+
+def script_check(windows_exe: Path, wine: Wine, work: Path, drawings: dict[str, bytes], dialogue: Path,
+                 lin: subprocess.CompletedProcess) -> list[str]:
+    """The Windows build's script run of the demo drawings against the Linux
+    build's dialogue run of them (`lin`, its result in `dialogue`)."""
+    folder = work / "script"
+    folder.mkdir()
+    (folder / "north.dxf").write_bytes(drawings["north"])
+    (folder / "south sheet.dxf").write_bytes(drawings["south"])
+    north, south = windows_path(folder / "north.dxf"), windows_path(folder / "south sheet.dxf")
+    result_path = folder / "merged.dxf"
+    result = windows_path(result_path)
+    failures = []
+
+    def check(ok: bool, message: str) -> None:
+        if not ok:
+            failures.append("script: " + message)
+
+    started = time.monotonic()
+    run = wine.run(windows_exe, b"", work, ["-o", result, north, south])
+    seconds = time.monotonic() - started
+    # The dialogue's console texts from the survey on, naming the paths as given.
+    console = lin.stdout[lin.stdout.find(b"\n\n\tTreatment\n"):]
+    console = console.replace(b"c:\\images\\demo\\north.dxf", north.encode())
+    console = console.replace(b"c:\\images\\demo\\south.dxf", south.encode())
+    closing = lin.stderr.replace(b"c:\\images\\demo\\merged.dxf", result.encode())
+    check(run.returncode == 0, "exit status %d under wine: %r" % (run.returncode, run.stderr[-300:]))
+    check(run.stdout == console, "standard output differs: " + first_difference(run.stdout, console))
+    check(run.stderr == closing, "standard error is %r, expected %r" % (run.stderr[-300:], closing))
+    merged = result_path.read_bytes() if result_path.is_file() else b""
+    check(merged == dialogue.read_bytes(), "the result differs from the Linux dialogue's: "
+          + first_difference(merged, dialogue.read_bytes()))
+    log("script: exit status %d under wine; standard output %d bytes as the dialogue's: %s; result %d bytes "
+        "identical to the Linux dialogue's: %s (wine run %.1f s)"
+        % (run.returncode, len(run.stdout), run.stdout == console, len(merged), merged == dialogue.read_bytes(),
+           seconds))
+
+    # An existing result is kept without -f; a write-protected one even with it.
+    refusals = [(["-o", result, north, south], "%s exists: give -f to replace it" % result),
+                (["-f", "-o", result, north, south], "%s is write-protected: it is not replaced" % result)]
+    for k, (args, error) in enumerate(refusals):
+        if k == 1:
+            result_path.chmod(0o444)
+        refused = wine.run(windows_exe, b"", work, args)
+        expected = ("talvero: %s; nothing was written\n" % error).encode()
+        check(refused.returncode == 1 and refused.stderr == expected,
+              "%s: exit status %d, %r" % (" ".join(args[:-3]), refused.returncode, refused.stderr[-300:]))
+        check(result_path.read_bytes() == merged, "%s: the result was changed" % " ".join(args[:-3]))
+    log("script: an existing result kept without -f, a write-protected one with -f: %s" % (not failures))
     return failures
 
 
@@ -183,8 +258,12 @@ def main() -> int:
             "starts": dxfcases.starts_case(),
             "missing": dxfcases.Case("lost", ["north", "nowhere"], "merged", {"north": demo_inputs["north"]}, None),
         }
+        runs = {}
         for name, case in cases.items():
-            failures += compare(name, case, linux_exe, installed, wine, work)
+            found, runs[name] = compare(name, case, linux_exe, installed, wine, work)
+            failures += found
+        failures += script_check(installed, wine, work, demo_inputs, work / "linux" / "images" / "demo" / "merged.dxf",
+                                 runs["demo"])
     finally:
         wine.close()
         if failures:

@@ -8,11 +8,12 @@ namespace support {
 
 namespace {
 
-ProgramRun run(std::string_view answers, const MergeOptions* options) {
+ProgramRun run(std::string_view answers, const MergeOptions* options, const std::function<void()>& before_merge) {
   ProgramRun r;
   reset_state();
   console.attach_memory(answers, &r.shown, &r.errors);
   r.opened = opening();
+  if (r.opened && before_merge) before_merge();
   if (r.opened && options != nullptr) r.merged = treatment(*options);
   console.flush();
   console.attach_memory({}, nullptr);
@@ -21,9 +22,12 @@ ProgramRun run(std::string_view answers, const MergeOptions* options) {
 
 }  // namespace
 
-ProgramRun run_program(std::string_view answers, const MergeOptions& options) { return run(answers, &options); }
+ProgramRun run_program(std::string_view answers, const MergeOptions& options,
+                       const std::function<void()>& before_merge) {
+  return run(answers, &options, before_merge);
+}
 
-ProgramRun run_opening(std::string_view answers) { return run(answers, nullptr); }
+ProgramRun run_opening(std::string_view answers) { return run(answers, nullptr, {}); }
 
 MemoryMerge merge_in_memory(const std::vector<reference::Input>& inputs, const MergeOptions& options,
                             std::size_t block) {
@@ -36,7 +40,7 @@ MemoryMerge merge_in_memory(const std::vector<reference::Input>& inputs, const M
   {
     Output out;
     out.attach(-1, &m.result);
-    m.end = merge(from_memory, out, options);
+    m.end = merge(from_memory, out, options, &m.totals);
     out.finish();
   }
   console.flush();
@@ -70,6 +74,10 @@ CheckedMerge checked_merge(const std::vector<reference::Input>& inputs, const st
     if (m.end != MergeEnd::complete) return "the merge did not complete";
     if (std::string d = first_difference(m.result, expected.result); !d.empty()) return "result " + d;
     if (std::string d = first_difference(m.console, expected.console); !d.empty()) return "console " + d;
+    if (m.totals.polylines != expected.polylines || m.totals.vertices != expected.vertices)
+      return "counted " + std::to_string(m.totals.polylines) + " polylines and " + std::to_string(m.totals.vertices) +
+             " vertices written, against " + std::to_string(expected.polylines) + " and " +
+             std::to_string(expected.vertices);
     if (!first && m.errors != checked.merged.errors)
       return "messages \"" + m.errors + "\" against \"" + checked.merged.errors + "\"";
     return {};

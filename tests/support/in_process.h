@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <initializer_list>
 #include <string>
 #include <string_view>
@@ -25,7 +26,10 @@ struct ProgramRun {
 
 // opening() and, when it opened a result, treatment(options), as main does,
 // from the program-wide state at its start; the console is left on nothing.
-ProgramRun run_program(std::string_view answers, const MergeOptions& options = {});
+// `before_merge`, when given, runs between the two (a drawing the dialogue
+// saw may be taken away there).
+ProgramRun run_program(std::string_view answers, const MergeOptions& options = {},
+                       const std::function<void()>& before_merge = {});
 // opening() alone: f2 stays open for the caller to look at until
 // reset_state() (Restore::state()) discards it.
 ProgramRun run_opening(std::string_view answers);
@@ -36,6 +40,7 @@ struct MemoryMerge {
   std::string result;   // the resulting file's bytes
   std::string console;  // the console texts, from "\n\n\tTreatment\n" on
   std::string errors;   // the "talvero: ..." lines
+  MergeTotals totals;   // what the result holds, as the closing line says it
 };
 
 // merge() of the drawings, read from memory in blocks of `block` bytes.
@@ -60,8 +65,9 @@ struct CheckedMerge {
   std::string disagreement;  // empty, or the first difference found
 };
 // Merges the drawings with every acceleration at every block size; each
-// result and console text must be the reference merge's, byte for byte, and
-// each message the general reads' one.
+// result and console text must be the reference merge's, byte for byte, with
+// its counts of polylines and vertices written, and each message the general
+// reads' one.
 CheckedMerge checked_merge(const std::vector<reference::Input>& inputs,
                            const std::vector<std::size_t>& blocks = {default_block});
 

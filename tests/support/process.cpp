@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,7 +26,8 @@ void close_quietly(int& fd) {
   fd = -1;
 }
 
-// Reads what a non-blocking pipe holds; closes it at its end.
+// Reads what a non-blocking pipe or terminal holds; closes it at its end (a
+// terminal's end is an error once the program has closed its side).
 void drain(int& fd, std::string& into) {
   char chunk[65536];
   for (;;) {
@@ -63,25 +65,40 @@ Process::Process(const ProcessOptions& options) : deadline(std::chrono::steady_c
   std::vector<char*> argv = pointers(args);
   const char* file = options.shell_prefix.empty() ? options.program.c_str() : "/bin/sh";
 
-  int in[2], out[2], err[2];
-  check(::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0 && ::pipe2(err, O_CLOEXEC) == 0, "pipe2");
+  // The child's standard streams, and this side of them.
+  int streams[3];
+  if (options.terminal) {
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    check(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0, "posix_openpt");
+    const int slave = ::open(::ptsname(master), O_RDWR | O_NOCTTY | O_CLOEXEC);
+    check(slave >= 0, "open the pseudo-terminal");
+    termios raw{};
+    check(::tcgetattr(slave, &raw) == 0, "tcgetattr");
+    ::cfmakeraw(&raw);
+    check(::tcsetattr(slave, TCSANOW, &raw) == 0, "tcsetattr");
+    streams[0] = streams[1] = streams[2] = slave;
+    out_fd = master;
+    in_fd = ::fcntl(master, F_DUPFD_CLOEXEC, 0);
+    check(in_fd >= 0, "dup");
+  } else {
+    int in[2], out[2], err[2];
+    check(::pipe2(in, O_CLOEXEC) == 0 && ::pipe2(out, O_CLOEXEC) == 0 && ::pipe2(err, O_CLOEXEC) == 0, "pipe2");
+    streams[0] = in[0], streams[1] = out[1], streams[2] = err[1];
+    in_fd = in[1], out_fd = out[0], err_fd = err[0];
+  }
   child = ::fork();
   check(child >= 0, "fork");
   if (child == 0) {
-    ::dup2(in[0], 0);
-    ::dup2(out[1], 1);
-    ::dup2(err[1], 2);
+    if (options.terminal) ::setsid();
+    for (int k = 0; k < 3; ++k) ::dup2(streams[k], k);
     std::signal(SIGPIPE, SIG_DFL);
     ::execv(file, argv.data());
     ::_exit(127);
   }
-  ::close(in[0]);
-  ::close(out[1]);
-  ::close(err[1]);
-  in_fd = in[1];
-  out_fd = out[0];
-  err_fd = err[0];
-  for (int fd : {in_fd, out_fd, err_fd}) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+  for (int k = 0; k < 3; ++k)
+    if (k == 0 || streams[k] != streams[0]) ::close(streams[k]);
+  for (int fd : {in_fd, out_fd, err_fd})
+    if (fd >= 0) ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
 }
 
 Process::~Process() {

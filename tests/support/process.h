@@ -1,6 +1,6 @@
 // Runs of the built executable as a child process (POSIX hosts): standard
-// input fed whole or piece by piece, arguments, a time limit, and how it
-// ended with what it wrote on standard output and error. The child inherits
+// input fed whole or piece by piece, arguments, a time limit, pipes or a
+// terminal, and how it ended with what it wrote on standard output and error. The child inherits
 // this process's environment (ScratchImages sets TALVERO_IMAGES).
 #pragma once
 
@@ -20,6 +20,9 @@ struct ProcessOptions {
   std::vector<std::string> args;
   std::string shell_prefix;  // shell commands run before the program (a ulimit); empty: none
   std::chrono::milliseconds limit{60000};
+  // Standard input, output and error on one pseudo-terminal, raw (no echo,
+  // line ends as written): what the program writes there is all in `out`.
+  bool terminal = false;
   std::string program = talvero_executable();
 };
 

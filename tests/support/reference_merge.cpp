@@ -230,7 +230,7 @@ class Merge {
     line("ENDSEC");
     line("0");
     line("EOF");
-    return {std::move(result_), std::move(console_)};
+    return {std::move(result_), std::move(console_), polylines_, vertices_};
   }
 
  private:
@@ -286,6 +286,7 @@ class Merge {
     while (in.token(texte_)) {
       if (texte_ == "POLYLINE") {
         say({"\t record ", std::to_string(++records), "            \r     "});
+        ++polylines_;
         line("POLYLINE");
         integer(in, "  ");
         token(in);
@@ -301,6 +302,7 @@ class Merge {
         integer(in, "  ");
       }
       if (texte_ == "VERTEX") {
+        ++vertices_;
         line("VERTEX");
         integer(in, "  ");
         token(in);
@@ -350,6 +352,8 @@ class Merge {
   Extents ext_;
   std::string result_;
   std::string console_;
+  std::uint64_t polylines_ = 0;
+  std::uint64_t vertices_ = 0;
 };
 
 }  // namespace

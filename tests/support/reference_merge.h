@@ -4,6 +4,7 @@
 // of README.md ("What the tool reads and writes") as simply as they read.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,8 +16,10 @@ struct Input {
 };
 
 struct Merged {
-  std::string result;   // the resulting file's bytes
-  std::string console;  // the console texts from "\n\n\tTreatment\n" to the end
+  std::string result;           // the resulting file's bytes
+  std::string console;          // the console texts from "\n\n\tTreatment\n" to the end
+  std::uint64_t polylines = 0;  // POLYLINE and VERTEX entities written
+  std::uint64_t vertices = 0;
 };
 
 // Both passes over the inputs, in order.

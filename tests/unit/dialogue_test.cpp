@@ -1,6 +1,8 @@
 // The console dialogue, in-process: texts, composed paths, answers taken or
-// refused and asked again, the end of the answers, and where paths land.
+// refused and asked again, answers that do not fit the questions, where paths
+// land, and what a whole run leaves: its closing line and the result's mode.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <string>
 #include <vector>
@@ -12,6 +14,7 @@
 
 namespace {
 
+namespace fs = std::filesystem;
 using support::composed;
 using namespace std::string_literals;
 
@@ -39,6 +42,16 @@ const std::string not_a_number = "\n\tPlease answer with a whole number of files
 const std::string too_many = "\n\tAt most 99 files can be pasted at once.";
 const std::string too_long = "\n\tThat name makes the path longer than 127 characters.";
 const std::string an_input = "\n\tThe resulting file cannot be one of the files to paste.";
+// Refusals that name a path give its composed form and where it lies, below
+// the images folder ("{images}" in the texts, its path at run time).
+std::string both(const std::string& relative) { return composed(relative) + " ({images}/" + relative + ")"; }
+std::string no_folder(const std::string& relative) { return "\n\tThere is no folder " + both(relative + "/") + "."; }
+std::string cannot_open(const std::string& relative, const std::string& reason) {
+  return "\n\tCannot open " + both(relative) + ": " + reason + ".";
+}
+std::string write_protected(const std::string& relative) {
+  return "\n\tWrite-protected, not replaced: " + both(relative) + ".";
+}
 
 std::vector<std::string> input_paths() {
   std::vector<std::string> paths;
@@ -47,16 +60,27 @@ std::vector<std::string> input_paths() {
 }
 
 // An images folder holding maps/a.dxf, maps/b.dxf, maps/alias.dxf (a link to
-// a.dxf) and a folder of 111 letters.
+// a.dxf), maps/locked.dxf (write-protected), a folder maps/sub.dxf, x.dxf in
+// a folder of 111 letters, and a drawing named with control bytes in odd/.
 class Dialogue : public ::testing::Test {
  protected:
   void SetUp() override {
     restore.state();
     images.write("maps/a.dxf", "");
     images.write("maps/b.dxf", "");
-    std::filesystem::create_symlink("a.dxf", images.path("maps/alias.dxf"));
-    std::filesystem::create_directory(images.path(std::string(111, 'f')));
+    fs::create_symlink("a.dxf", images.path("maps/alias.dxf"));
+    fs::permissions(images.write("maps/locked.dxf", ""), fs::perms::owner_read | fs::perms::group_read);
+    fs::create_directory(images.path("maps/sub.dxf"));
+    images.write(std::string(111, 'f') + "/x.dxf", "");
+    images.write("odd/n\x01\x1b\x7f.dxf", "");
   }
+  // The text with "{images}" standing for the images folder's path.
+  [[nodiscard]] std::string on_this_host(std::string text) const {
+    for (std::size_t at; (at = text.find("{images}")) != std::string::npos;)
+      text.replace(at, 8, images.root().string());
+    return text;
+  }
+  const std::vector<std::string> maps = {"a.dxf", "alias.dxf", "b.dxf", "locked.dxf", "sub.dxf"};
   support::ScratchImages images;
   support::Restore restore;
 };
@@ -71,11 +95,11 @@ TEST_F(Dialogue, ComposesPathsAndCreatesTheResultUnderATemporaryName) {
   EXPECT_EQ(capas[0].nombre[0], 0);
   EXPECT_EQ(f2.composed, composed("maps/out.dxf"));
   ASSERT_TRUE(f2.is_open());
-  EXPECT_EQ(images.entries("maps").size(), 4u);
+  EXPECT_EQ(images.entries("maps").size(), maps.size() + 1);
   EXPECT_TRUE(host::is_temporary_name(std::filesystem::path(f2.temp_path).filename().string())) << f2.temp_path;
   EXPECT_FALSE(host::is_temporary_name("out.dxf"));
   f2.discard();
-  EXPECT_EQ(images.entries("maps"), (std::vector<std::string>{"a.dxf", "alias.dxf", "b.dxf"}));
+  EXPECT_EQ(images.entries("maps"), maps);
 }
 
 // Answers, the questions and refusals they bring after the banner, and the
@@ -95,7 +119,7 @@ TEST_P(Answers, AreTakenOrRefusedAndAskedAgain) {
   const Exchange& e = GetParam();
   const support::ProgramRun r = support::run_opening(e.answers);
   ASSERT_TRUE(r.opened) << r.errors;
-  EXPECT_EQ(r.shown, banner + e.shown);
+  EXPECT_EQ(r.shown, banner + on_this_host(e.shown));
   std::vector<std::string> inputs;
   for (const std::string& relative : e.inputs) inputs.push_back(composed(relative));
   EXPECT_EQ(input_paths(), inputs);
@@ -110,16 +134,39 @@ std::vector<Exchange> exchanges() {
       {"count_zero", "maps 0 out", ask_folder + ask_count + ask_result, {}, "maps/out.dxf"},
       {"count_negative", "maps -3 out", ask_folder + ask_count + ask_result, {}, "maps/out.dxf"},
       {"typed_ahead",
-       "maps\n2 x\ny\nout\n",
+       "maps\n2 b\na\nout\n",
        names_asked + ask_name(2) + ask_result,
-       {"maps/x.dxf", "maps/y.dxf"},
+       {"maps/b.dxf", "maps/a.dxf"},
        "maps/out.dxf"},
-      {"name_with_extension", "maps 1 a.dxf out", names_asked + ask_result, {"maps/a.dxf.dxf"}, "maps/out.dxf"},
-      // Not a number (the token is dropped), a sign without digits, too many, then 1.
+      // No extension is taken off: a.dxf names a.dxf.dxf, which is not there.
+      {"name_with_extension",
+       "maps 1 a.dxf a out",
+       names_asked + cannot_open("maps/a.dxf.dxf", "No such file or directory") + ask_name(1) + ask_result,
+       {"maps/a.dxf"},
+       "maps/out.dxf"},
+      // The count is one whole token of an optional sign and digits.
       {"refused_counts",
-       "maps abc -x 100 1 a out",
-       ask_folder + ask_count + not_a_number + ask_count + not_a_number + ask_count + too_many + ask_count +
+       "maps abc -x 2.5 2x 1e1 + 100 +1 a out",
+       ask_folder + ask_count + not_a_number + ask_count + not_a_number + ask_count + not_a_number + ask_count +
+           not_a_number + ask_count + not_a_number + ask_count + not_a_number + ask_count + too_many + ask_count +
            ask_name(1) + ask_result,
+       {"maps/a.dxf"},
+       "maps/out.dxf"},
+      {"refused_folders",
+       "nowhere maps\\a.dxf maps 1 a out",
+       ask_folder + no_folder("nowhere") + ask_folder + no_folder("maps/a.dxf") + names_asked + ask_result,
+       {"maps/a.dxf"},
+       "maps/out.dxf"},
+      {"refused_drawings",
+       "maps 2 gone sub a gone b out",
+       names_asked + cannot_open("maps/gone.dxf", "No such file or directory") + ask_name(1) +
+           cannot_open("maps/sub.dxf", "it is a folder") + ask_name(1) + ask_name(2) +
+           cannot_open("maps/gone.dxf", "No such file or directory") + ask_name(2) + ask_result,
+       {"maps/a.dxf", "maps/b.dxf"},
+       "maps/out.dxf"},
+      {"write_protected_result",
+       "maps 1 a locked out",
+       names_asked + ask_result + write_protected("maps/locked.dxf") + ask_result,
        {"maps/a.dxf"},
        "maps/out.dxf"},
       {"count_of_control_bytes",
@@ -159,10 +206,10 @@ std::vector<Exchange> exchanges() {
        {"maps/a.dxf"},
        "maps/out.dxf"},
       {"control_bytes_stay_in_names",
-       "maps 1 n\x01\x1b\x7f r\x07\x1b[2J",
+       "odd 1 n\x01\x1b\x7f r\x07\x1b[2J",
        names_asked + ask_result,
-       {"maps/n\x01\x1b\x7f.dxf"},
-       "maps/r\x07\x1b[2J.dxf"},
+       {"odd/n\x01\x1b\x7f.dxf"},
+       "odd/r\x07\x1b[2J.dxf"},
   };
   Exchange most{"ninety_nine_inputs", "maps 99", ask_folder + ask_count, {}, "maps/out.dxf"};
   for (int n = 1; n <= 99; ++n) {
@@ -179,20 +226,39 @@ std::vector<Exchange> exchanges() {
 INSTANTIATE_TEST_SUITE_P(Dialogue, Answers, ::testing::ValuesIn(exchanges()),
                          [](const auto& info) { return std::string(info.param.label); });
 
-class AnswersEnd : public Dialogue, public ::testing::WithParamInterface<const char*> {};
+// Answers that end before the last question, or go on after it (answers
+// from memory are not typed at a terminal).
+struct Misfit {
+  const char* answers;
+  std::string error;
+};
+void PrintTo(const Misfit& m, std::ostream* os) { *os << ::testing::PrintToString(std::string(m.answers)); }
 
-TEST_P(AnswersEnd, BeforeTheLastOneCreatesNothing) {
-  const support::ProgramRun r = support::run_opening(GetParam());
+class AnswersThatDoNotFit : public Dialogue, public ::testing::WithParamInterface<Misfit> {};
+
+TEST_P(AnswersThatDoNotFit, CreateNothingAndSayWhy) {
+  const support::ProgramRun r = support::run_opening(GetParam().answers);
   EXPECT_FALSE(r.opened);
-  EXPECT_EQ(r.errors, "talvero: standard input ended before every answer was given; nothing was written\n");
+  EXPECT_EQ(r.errors, "talvero: " + GetParam().error + "; nothing was written\n");
   EXPECT_FALSE(f2.is_open());
-  EXPECT_EQ(images.entries("maps"), (std::vector<std::string>{"a.dxf", "alias.dxf", "b.dxf"}));
+  EXPECT_EQ(images.entries("maps"), maps);
+  EXPECT_EQ(images.read("maps/b.dxf"), "");
 }
 
-// A byte 26 ends the answers as it ends a drawing.
-INSTANTIATE_TEST_SUITE_P(Dialogue, AnswersEnd,
-                         ::testing::Values("", "maps", "maps 2 a", "maps 2 a b", "maps 2 a b ", "maps -", "maps abc",
-                                           "maps 1 a\x1a out"));
+const std::string ended = "standard input ended before every answer was given";
+std::string left_over(const std::string& word) {
+  return "the answers do not match the questions: '" + word + "' is left over after the last one";
+}
+
+INSTANTIATE_TEST_SUITE_P(Dialogue, AnswersThatDoNotFit,
+                         ::testing::Values(Misfit{"", ended}, Misfit{"maps", ended}, Misfit{"maps 2 a", ended},
+                                           Misfit{"maps 2 a b", ended}, Misfit{"maps 2 a b ", ended},
+                                           Misfit{"maps -", ended}, Misfit{"maps abc", ended},
+                                           // A byte 26 ends the answers as it ends a drawing.
+                                           Misfit{"maps 1 a\x1a out", ended},
+                                           Misfit{"maps 1 a out extra", left_over("extra")},
+                                           // A count one too low: b would have been replaced.
+                                           Misfit{"maps 1 a b out\n", left_over("out")}));
 
 TEST(ImagesFolder, ComposedPathsLandInTheFolderThatStandsForIt) {
   support::Restore restore;
@@ -205,6 +271,55 @@ TEST(ImagesFolder, ComposedPathsLandInTheFolderThatStandsForIt) {
   EXPECT_EQ(host::map_path(path), "images/maps/sub/a.dxf");
   restore.env("TALVERO_IMAGES", std::nullopt);
   EXPECT_EQ(host::map_path(path), "images/maps/sub/a.dxf");
+}
+
+TEST(ImagesFolder, WhenNotSetAFolderRefusalSaysWhatCanSetIt) {
+  support::Restore restore;
+  restore.state();
+  restore.env("TALVERO_IMAGES", std::nullopt);
+  const support::ProgramRun r = support::run_opening("nowhere");
+  EXPECT_FALSE(r.opened);
+  EXPECT_EQ(r.shown, banner + ask_folder +
+                         "\n\tThere is no folder c:\\images\\nowhere\\ (images/nowhere/); TALVERO_IMAGES can name the "
+                         "folder that stands for c:\\images\\." +
+                         ask_folder);
+}
+
+// --- What a whole run leaves ------------------------------------------------
+
+TEST_F(Dialogue, ACompleteRunEndsWithALineSayingWhereTheResultIsAndWhatItHolds) {
+  for (const char* name : {"north.dxf", "south.dxf"})
+    images.write(std::string("demo/") + name,
+                 support::read_file(fs::path(TALVERO_SOURCE_DIR) / "examples/images/demo" / name));
+  images.write("maps/one.dxf", "0 POLYLINE 8 L 66 1 70 0 10 0 20 0 0 VERTEX 8 L 70 0 10 1 20 2 30 3 0 SEQEND 0 EOF");
+  const struct {
+    const char* answers;
+    std::string result;
+    std::string holds;
+  } runs[] = {{"demo 2 north south merged", "demo/merged.dxf", "2 drawings, 9 polylines, 324 vertices"},
+              {"maps 1 one out", "maps/out.dxf", "1 drawing, 1 polyline, 1 vertex"},
+              {"maps 0 out", "maps/out.dxf", "0 drawings, 0 polylines, 0 vertices"}};
+  for (const auto& run : runs) {
+    for (const support::NamedAcceleration& a : support::accelerations()) {
+      SCOPED_TRACE(std::string(run.answers) + ", " + a.name);
+      const support::ProgramRun r = support::run_program(run.answers, {a.fast});
+      EXPECT_TRUE(r.merged);
+      EXPECT_EQ(r.errors, "talvero: wrote " + composed(run.result) + " (" + images.path(run.result).string() +
+                              "): " + run.holds + "\n");
+    }
+  }
+}
+
+TEST_F(Dialogue, AReplacedResultKeepsItsPermissionBitsANewOneHasTheUsualOnes) {
+  const mode_t umask_was = ::umask(027);
+  restore.later([umask_was] { ::umask(umask_was); });
+  const fs::path earlier = images.write("maps/earlier.dxf", "an earlier result");
+  fs::permissions(earlier, fs::perms(0606));
+  ASSERT_TRUE(support::run_program("maps 1 a earlier").merged);
+  ASSERT_TRUE(support::run_program("maps 1 a new").merged);
+  EXPECT_NE(images.read("maps/earlier.dxf"), "an earlier result");
+  EXPECT_EQ(fs::status(earlier).permissions(), fs::perms(0606));
+  EXPECT_EQ(fs::status(images.path("maps/new.dxf")).permissions(), fs::perms(0640));
 }
 
 }  // namespace
