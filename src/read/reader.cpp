@@ -160,6 +160,52 @@ void Reader::open_memory(std::string_view bytes) {
   }
 }
 
+void Reader::mark() {
+  marked = true;
+  mark_pos = pos;
+  kept.clear();
+  mark_lines = lines_before + static_cast<std::uint64_t>(std::count(static_cast<const char*>(block->bytes.data()), pos, '\n'));
+}
+
+void Reader::forget_mark() {
+  marked = false;
+  kept.clear();
+}
+
+void Reader::rewind() {
+  marked = false;
+  eof = false;
+  if (mark_pos != nullptr) {  // still in the block of the mark
+    pos = mark_pos;
+    return;
+  }
+  // The bytes of the blocks left since the mark are read again, then the
+  // loaded block from its start.
+  if (block != &replay) resume = block;
+  replay.bytes.assign(kept.size() + block_margin, '\0');
+  std::memcpy(replay.bytes.data(), kept.data(), kept.size());
+  replay.size = kept.size();
+  replay.lines = static_cast<std::uint64_t>(std::count(kept.begin(), kept.end(), '\n'));
+  kept.clear();
+  lines_before = mark_lines;
+  block = &replay;
+  pos = replay.bytes.data();
+  end = pos + replay.size;
+}
+
+void Reader::leave_replay() {
+  if (marked) {
+    const char* from = mark_pos != nullptr ? mark_pos : replay.bytes.data();
+    kept.append(from, static_cast<std::size_t>(replay.bytes.data() + replay.size - from));
+    mark_pos = nullptr;
+  }
+  lines_before += replay.lines;
+  block = resume;
+  pos = block->bytes.data();
+  end = pos + block->size;
+  ++blocks_loaded;
+}
+
 void Reader::close() {
   if (loading != nullptr) loading->stop();
   loading = nullptr;
@@ -175,6 +221,9 @@ void Reader::close() {
   pos = end = own.bytes.data();
   eof = false;
   source_done = false;
+  marked = false;
+  kept.clear();
+  resume = nullptr;
   lines_before = 0;
   error_text.clear();
 }
@@ -186,9 +235,18 @@ std::uint64_t Reader::line() const {
 
 // Loads the next block; only called once everything loaded is consumed.
 bool Reader::refill() {
+  if (block == &replay) {
+    leave_replay();
+    return true;
+  }
   if (!open || source_done) {
     pos = end = block->bytes.data() + block->size;
     return false;
+  }
+  if (marked) {
+    const char* from = mark_pos != nullptr ? mark_pos : block->bytes.data();
+    kept.append(from, static_cast<std::size_t>(end - from));
+    mark_pos = nullptr;
   }
   lines_before += block->lines;
   if (loading != nullptr) {
@@ -249,6 +307,34 @@ bool Reader::scan_token(Token* out) {
       out->assign(start, static_cast<std::size_t>(pos - start));
   }
   return true;
+}
+
+bool Reader::read_line(std::string& out) {
+  out.clear();
+  if (eof) return false;
+  for (;;) {
+    const auto* feed = static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
+    if (feed != nullptr) {
+      out.append(pos, feed);
+      pos = feed + 1;
+      return true;
+    }
+    out.append(pos, end);
+    pos = end;
+    if (!refill()) {
+      eof = true;
+      return !out.empty();
+    }
+  }
+}
+
+bool Reader::at_token_end() {
+  if (eof) return true;
+  if (pos == end && !refill()) {
+    eof = true;
+    return true;
+  }
+  return is_space(static_cast<unsigned char>(*pos));
 }
 
 bool Reader::read_token(std::string& out) {

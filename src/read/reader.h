@@ -123,6 +123,19 @@ struct Reader {
   // Drops the non-whitespace bytes at the read position (the rest of a token
   // an integer read refused).
   void drop_rest_of_token();
+  // Line read: the rest of the line at the read position, without its line
+  // feed (which is consumed); false at the end of the input, nothing left.
+  bool read_line(std::string& out);
+  // Whether the read position is at whitespace or the end of the input: an
+  // item just read was a whole token.
+  [[nodiscard]] bool at_token_end();
+
+  // Marks the read position, so that what is read from there on can be
+  // read again: rewind() goes back to it, forget_mark() drops it. The bytes
+  // read since the mark are kept while it stands.
+  void mark();
+  void rewind();
+  void forget_mark();
 
   // The end-of-input indication: set by a read that ran into the end; every
   // later read fails.
@@ -156,7 +169,15 @@ struct Reader {
   bool skip_space();
   bool refill();
 
-  Block own;             // the block when no loader supplies them
+  void leave_replay();
+
+  Block own;                        // the block when no loader supplies them
+  Block replay;                     // bytes read again after a rewind, before the block they came before
+  Block* resume = nullptr;          // the block to go on with once the replay is read
+  bool marked = false;
+  const char* mark_pos = nullptr;   // the mark, while it is in the loaded block
+  std::string kept;                 // bytes from the mark of blocks already left
+  std::uint64_t mark_lines = 0;     // line feeds before the mark
   Block* block = &own;   // the loaded block
   std::size_t capacity;  // bytes loaded at most per block
   const char* pos;       // next unread byte
