@@ -44,33 +44,37 @@ class FastAccelerator final : public Accelerator {
   void survey(MergeFrame& m) override {
     MarkedBlock b;
     if (!settings.bulk_runs || !marked(b)) return;
+    const char* started = start_speculative(b, false);
     run_with_speculation(
-        speculative.get(), start_speculative(b, false),
+        speculative.get(), started,
         [&](const char* sync) {
-          const RunResult r = survey_run(b, in.loaded().pos, sync);
-          take(m, r, false);
+          const char* from = in.loaded().pos;
+          const RunResult r = survey_run(b, from, m.after_zero, sync);
+          take(m, r, false, from);
           return r;
         },
-        [&](const RunResult& far) { take(m, far, false); });
+        [&](const RunResult& far) { take(m, far, false, started); });
   }
 
   void write(MergeFrame& m) override {
     MarkedBlock b;
     if (!settings.bulk_runs || !marked(b)) return;
+    const char* started = start_speculative(b, true);
     run_with_speculation(
-        speculative.get(), start_speculative(b, true),
+        speculative.get(), started,
         [&](const char* sync) {
           char* o = out.room(64 * run_entity_room);
-          const RunResult r = write_run(b, in.loaded().pos, o, out.room_end(), sync);
+          const char* from = in.loaded().pos;
+          const RunResult r = write_run(b, from, m.after_zero, o, out.room_end(), sync);
           out.advance(r.out);
-          take(m, r, true);
+          take(m, r, true, from);
           return r;
         },
         [&](const RunResult& far) {
           // Its output follows what was written so far.
           const char* begin = speculative->out_begin();
           hand_over(std::string_view(begin, static_cast<std::size_t>(far.out - begin)));
-          take(m, far, true);
+          take(m, far, true, started);
         });
   }
 
@@ -102,13 +106,15 @@ class FastAccelerator final : public Accelerator {
     return from;
   }
 
-  // Folds what a run did into the merge's state and the reader's position.
-  void take(MergeFrame& m, const RunResult& r, bool write) {
+  // Folds what a run from `from` did into the merge's state and the
+  // reader's position.
+  void take(MergeFrame& m, const RunResult& r, bool write, const char* from) {
     in.consume_to(r.stop);
+    if (r.stop != from) m.after_zero = r.after_zero;
     for (std::uint32_t k = 0; k < r.polylines; ++k) write ? count_written_polyline(m) : count_survey_polyline(m);
     if (r.has_val) m.val = r.val;
     if (write && r.has_dval) m.dval = r.dval;
-    if (write) m.vertices_written += r.vertices;
+    if (write) count_written_vertices(m, r.vertices);
   }
 
   // Appends a speculative run's output: copied when small, else written in

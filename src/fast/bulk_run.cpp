@@ -286,21 +286,33 @@ HOT bool skip_coordinate(ItemStream& in, VertexLayout::Marks& m, int k) {
   return true;
 }
 
-// One VERTEX item as the survey reads it: tokens passed over, reals consumed
-// without conversion (and marked).
-template <std::size_t k>
-HOT bool skip_item(ItemStream& in, VertexLayout::Marks& m) {
-  constexpr grammar::Item item = grammar::vertex[k];
-  if constexpr (item.survey == grammar::Read::token) return in.next();
-  if constexpr (item.survey == grammar::Read::real)
-    return skip_coordinate(in, m, grammar::reals_before(grammar::vertex, k));
-  return in.integer();
+// Whether the integer item just read holds what the layout has there.
+template <grammar::Item item>
+HOT bool holds_expected(const ItemStream& in) {
+  if constexpr (item.expected >= 0) return ItemStream::int_value(in.s) == item.expected;
+  return true;
 }
 
-template <std::size_t... k>
-HOT bool skip_vertex(ItemStream& in, VertexLayout::Marks& m, std::index_sequence<k...>) {
+// One item of an entity as the survey reads it: read and tested as the
+// writing pass reads it, not written; reals consumed without conversion
+// (and marked).
+template <const auto& items, std::size_t k>
+HOT bool skip_item(ItemStream& in, VertexLayout::Marks& m) {
+  constexpr grammar::Item item = items[k];
+  if constexpr (item.read == grammar::Read::token) return in.next();
+  if constexpr (item.read == grammar::Read::real) return skip_coordinate(in, m, grammar::reals_before(items, k));
+  return in.integer() && holds_expected<item>(in);
+}
+
+template <const auto& items, std::size_t... k>
+HOT bool skip_items(ItemStream& in, VertexLayout::Marks& m, std::index_sequence<k...>) {
   m.keyword = in.s;
-  return (skip_item<k>(in, m) && ...);
+  return (skip_item<items, k>(in, m) && ...);
+}
+
+template <const auto& items>
+HOT bool skip_entity(ItemStream& in, VertexLayout::Marks& m) {
+  return skip_items<items>(in, m, std::make_index_sequence<items.size()>());
 }
 
 // Reads an integer item and writes it after `spaces` spaces.
@@ -358,7 +370,7 @@ HOT bool copy_item(ItemStream& in, OutputCursor& out, VertexLayout::Marks& m) {
     out.integer(in.s, 0, false, val < 0 ? 0 : 1);
     return true;
   } else {
-    return copy_int(in, out, item.spaces);
+    return copy_int(in, out, item.spaces) && holds_expected<item>(in);
   }
 }
 
@@ -508,7 +520,9 @@ COLD Sweep write_vertices(const VertexLayout& layout, const ItemStream& in, cons
 // What a loop does after a sweep: stop (why and at set), read its next
 // token from where the sweep ended, or go on with the token it was at.
 enum class AfterSweep { stop, moved, same };
-HOT AfterSweep after_sweep(const Sweep& sweep, ItemStream& in, const Taken& taken, const char*& at, RunStop& why) {
+HOT AfterSweep after_sweep(const Sweep& sweep, ItemStream& in, const Taken& taken, const char*& at, RunStop& why,
+                           bool& zero) {
+  if (sweep.top != in.s) zero = true;  // vertices were taken: each ends with a group code 0
   if (sweep.stopped) {
     why = sweep.why;
     at = sweep.top;
@@ -535,9 +549,31 @@ HOT bool next_top(ItemStream& in, const char* sync, const char*& at, RunStop& wh
   return !reached(in.s, sync, why);
 }
 
+// Whether [s, e) is a whole integer token: an optional sign and digits.
+HOT bool is_integer_token(const char* s, const char* e) {
+  s += *s == '-' || *s == '+';
+  if (s == e) return false;
+  for (; s != e; ++s)
+    if (!is_digit(*s)) return false;
+  return true;
+}
+
+// A top-level token no entity copy takes. False when the loop must see it
+// itself: a section's start or end, an LWPOLYLINE, or a name after a group
+// code 0 (an entity left out, which the loop counts). Otherwise notes in
+// zero whether it is a group code 0.
+HOT bool other_top(const ItemStream& in, bool& zero) {
+  const char* s = in.s;
+  if (is_keyword_at(s, "SECTION") || is_keyword_at(s, "ENDSEC") || is_keyword_at(s, "LWPOLYLINE")) return false;
+  const char* e = in.token_end();
+  if (zero && !is_integer_token(s, e)) return false;
+  zero = e - s == 1 && *s == '0';
+  return true;
+}
+
 }  // namespace
 
-RunResult survey_run(const MarkedBlock& b, const char* from, const char* sync) {
+RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, const char* sync) {
   RunResult r;
   ItemStream in(b, from);
   Taken taken;
@@ -546,34 +582,45 @@ RunResult survey_run(const MarkedBlock& b, const char* from, const char* sync) {
   RunStop why = RunStop::block_end;
   while (next_top(in, sync, at, why)) {
     if (layout.ready) {
-      const AfterSweep next = after_sweep(skip_vertices(layout, in, in.s, sync, taken), in, taken, at, why);
+      const AfterSweep next = after_sweep(skip_vertices(layout, in, in.s, sync, taken), in, taken, at, why, zero);
       if (next == AfterSweep::stop) break;
       if (next == AfterSweep::moved) continue;
     }
     const char* s = in.s;
     if (is_keyword_at(s, "VERTEX")) {
       VertexLayout::Marks marks;
-      if (!skip_vertex(in, marks, std::make_index_sequence<grammar::vertex.size()>())) {
+      if (!skip_entity<grammar::vertex>(in, marks)) {
         why = RunStop::general;
         break;
       }
       at = taken.take(in);
+      zero = true;
       learn_layout(in, marks, nullptr, layout);
     } else if (is_keyword_at(s, "POLYLINE")) {
+      VertexLayout::Marks unused;
+      if (!skip_entity<grammar::polyline>(in, unused)) {
+        why = RunStop::general;
+        break;
+      }
+      at = taken.take(in);
+      zero = true;
       ++r.polylines;
-      at = s + 8;
-    } else if (is_keyword_at(s, "$EXTMIN") || is_keyword_at(s, "$EXTMAX")) {
+    } else if (is_keyword_at(s, "SEQEND")) {
+      zero = false;
+    } else if (is_keyword_at(s, "$EXTMIN") || is_keyword_at(s, "$EXTMAX") || !other_top(in, zero)) {
       why = RunStop::general;
       break;
     }
   }
   r.stop = at;
   r.why = why;
+  r.after_zero = zero;
   taken.finish(r);
   return r;
 }
 
-RunResult write_run(const MarkedBlock& b, const char* from, char* out, char* out_limit, const char* sync) {
+RunResult write_run(const MarkedBlock& b, const char* from, bool zero, char* out, char* out_limit,
+                    const char* sync) {
   RunResult r;
   ItemStream in(b, from);
   Taken taken;
@@ -588,7 +635,7 @@ RunResult write_run(const MarkedBlock& b, const char* from, char* out, char* out
     }
     if (layout.ready) {
       const AfterSweep next =
-          after_sweep(write_vertices(layout, in, in.s, text, out_limit, sync, taken), in, taken, at, why);
+          after_sweep(write_vertices(layout, in, in.s, text, out_limit, sync, taken), in, taken, at, why, zero);
       if (next == AfterSweep::stop) break;
       if (next == AfterSweep::moved) continue;
     }
@@ -602,6 +649,7 @@ RunResult write_run(const MarkedBlock& b, const char* from, char* out, char* out
       }
       text = entity;
       at = taken.take(in);
+      zero = true;
       ++taken.vertices;
       learn_layout(in, marks, text.o, layout);
     } else if (is_keyword_at(s, "POLYLINE")) {
@@ -612,15 +660,21 @@ RunResult write_run(const MarkedBlock& b, const char* from, char* out, char* out
       }
       text = entity;
       at = taken.take(in);
+      zero = true;
       ++r.polylines;
     } else if (is_keyword_at(s, "SEQEND")) {
       text.put(grammar::seqend_text, 11);
       at = s + 6;
+      zero = false;
+    } else if (!other_top(in, zero)) {
+      why = RunStop::general;
+      break;
     }
   }
   r.stop = at;
   r.why = why;
   r.out = text.o;
+  r.after_zero = zero;
   taken.finish(r);
   return r;
 }

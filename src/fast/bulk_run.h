@@ -32,21 +32,26 @@ struct RunResult {
   bool has_dval = false;  // a coordinate was read; dval holds the last one
   double dval = 0.0;
   char* out = nullptr;  // end of the output written (writing runs)
+  bool after_zero = false;  // the token at stop follows a group code 0
 };
 
 // Room for the most output one entity of a writing run produces (a bound
 // is checked where the entities are written).
 inline constexpr std::size_t run_entity_room = 2048;
 
-// The survey's loop from `from` in block b: POLYLINE entities are counted and
-// VERTEX entities consumed; stops before "$EXTMIN" and "$EXTMAX". With sync
-// set, stops before the first token starting at or after it (why: sync or
-// passed).
-RunResult survey_run(const MarkedBlock& b, const char* from, const char* sync = nullptr);
+// The survey's loop from `from` in block b, whose first token follows a
+// group code 0 when zero is set: POLYLINE and VERTEX entities in the layout
+// consumed and the POLYLINE counted; stops before "$EXTMIN" and "$EXTMAX",
+// before what the loop must see itself (sections, LWPOLYLINE, an entity
+// name after a group code 0), and before an entity not in the layout. With
+// sync set, stops before the first token starting at or after it (why: sync
+// or passed).
+RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, const char* sync = nullptr);
 
 // The writing pass's loop from `from` in block b: POLYLINE, VERTEX and
 // SEQEND entities are copied to [out, out_limit); stops when less than
 // run_entity_room bytes are left there.
-RunResult write_run(const MarkedBlock& b, const char* from, char* out, char* out_limit, const char* sync = nullptr);
+RunResult write_run(const MarkedBlock& b, const char* from, bool zero, char* out, char* out_limit,
+                    const char* sync = nullptr);
 
 }  // namespace fast

@@ -43,7 +43,9 @@ void SpeculativeRun::start(bool write, const MarkedBlock& b, const char* from) {
   if (write && out.size() < wanted)
     out.resize(std::max(wanted, static_cast<std::size_t>(b.end - b.base) + 64 * run_entity_room));
   ticket = worker.post([this, write, b, from] {
-    result = write ? write_run(b, from, out.data(), out.data() + out.size()) : survey_run(b, from);
+    // It starts at a VERTEX, which is taken whatever comes before it: what is
+    // assumed of the token before does not matter.
+    result = write ? write_run(b, from, true, out.data(), out.data() + out.size()) : survey_run(b, from, true);
   });
 }
 

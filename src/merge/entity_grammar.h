@@ -1,7 +1,9 @@
 // The items that follow "POLYLINE" and "VERTEX" in the layout the merge
-// copies, each with how it is read and how it is written. This table is the
-// one description of that layout: the writing pass's copier, the survey's
-// skipper and the accelerator are all made from it when compiled.
+// copies as it stands, each with how it is read, what it must hold and how
+// it is written. This table is the
+// one description of that layout: what both passes read and test, the
+// writing pass's copy and the accelerator's are all made from it when
+// compiled.
 #pragma once
 
 #include <array>
@@ -13,10 +15,10 @@ namespace grammar {
 enum class Read : std::uint8_t { integer, token, real };
 
 struct Item {
-  Read read;                // as the writing pass reads it
-  Read survey;              // as the survey reads it (VERTEX; the survey leaves POLYLINE items to its loop)
+  Read read;                // how both passes read it
   std::uint8_t spaces;      // written after this many spaces (integers)
   bool space_sign = false;  // "% d": one space before a number that is not negative, none before a minus
+  int expected = -1;        // the value an entity in the layout has here (-1: any)
 };
 
 inline constexpr Read I = Read::integer;
@@ -25,35 +27,43 @@ inline constexpr Read R = Read::real;
 
 // Group code and value pairs; item 11 is the group code before the next entity (normally 0).
 inline constexpr std::array<Item, 11> polyline = {{
-    {I, I, 2},        // group code (8)
-    {T, T, 0},        // layer
-    {I, I, 2},        // group code (66)
-    {T, T, 0},        // its value
-    {I, I, 0, true},  // group code (70)
-    {I, I, 5},        // flags
-    {I, I, 1},        // group code (10)
-    {I, I, 5},        // x of the elevation point
-    {I, I, 1},        // group code (20)
-    {I, I, 0},        // its y
-    {I, I, 2},        // the next group code
+    {I, 2},        // group code (8)
+    {T, 0},        // layer
+    {I, 2},        // group code (66)
+    {T, 0},        // its value
+    {I, 0, true},  // group code (70)
+    {I, 5},        // flags
+    {I, 1},        // group code (10)
+    {I, 5},        // x of the elevation point
+    {I, 1},        // group code (20)
+    {I, 0},        // its y
+    {I, 2, false, 0},  // the next group code: 0
 }};
 
 inline constexpr std::array<Item, 11> vertex = {{
-    {I, T, 2},  // group code (8)
-    {T, T, 0},  // layer
-    {I, T, 1},  // group code (70)
-    {I, T, 4},  // flags
-    {I, I, 1},  // group code 10
-    {R, R, 0},  // x, rounded
-    {I, I, 1},  // group code 20
-    {R, R, 0},  // y, rounded
-    {I, I, 1},  // group code 30
-    {R, R, 0},  // z, rounded
-    {I, I, 2},  // the next group code
+    {I, 2},  // group code (8)
+    {T, 0},  // layer
+    {I, 1},  // group code (70)
+    {I, 4},  // flags
+    {I, 1, false, 10},  // group code 10
+    {R, 0},             // x, rounded
+    {I, 1, false, 20},  // group code 20
+    {R, 0},             // y, rounded
+    {I, 1, false, 30},  // group code 30
+    {R, 0},             // z, rounded
+    {I, 2, false, 0},   // the next group code: 0
 }};
 
 // What "SEQEND" is written as: the keyword and a line holding 0.
 inline constexpr const char* seqend_text = "SEQEND\r\n0\r\n";
+
+// How many token items come before item k.
+template <std::size_t N>
+constexpr int tokens_before(const std::array<Item, N>& items, std::size_t k) {
+  int n = 0;
+  for (std::size_t j = 0; j < k; ++j) n += items[j].read == Read::token;
+  return n;
+}
 
 // The position of the last token item among the first n items, or n when none.
 template <std::size_t N>

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "merge/report.h"
 #include "read/reader.h"
 #include "write/output.h"
 
@@ -27,6 +28,9 @@ struct Extents {
   double maxalt = 0.0;       // largest z of any "$EXTMAX"
 };
 
+// The section a loop is in, as far as the merge cares.
+enum class Section { none, entities, blocks, other };
+
 struct MergeFrame {
   MergeFrame(Output& result, const std::vector<MergeInput>& all) : out(result), inputs(all), warned(all.size() + 1) {}
 
@@ -41,6 +45,18 @@ struct MergeFrame {
   Output& out;  // the resulting file's bytes
   const std::vector<MergeInput>& inputs;
   std::vector<bool> warned;  // inputs already reported as departing from the layout
+
+  // Where the current input's loop is, from its own tokens.
+  Section section = Section::none;
+  bool was_section = false;    // the loop's last token was SECTION
+  bool was_section_2 = false;  // its last two were SECTION and 2: a section name comes next
+  bool saw_section = false;    // the input holds a SECTION
+  bool after_zero = false;     // the next token follows a group code 0: it starts an entity
+  double elevation = 0.0;      // the last polyline's elevation, for its vertices
+  bool in_mesh = false;        // the vertices read belong to a mesh, left out
+  InputReport report;          // the writing pass's, for the current input
+  Token item_tokens[2];        // token items of an entity read in the layout
+  std::string line;            // a line read by group codes
 
   [[nodiscard]] const MergeInput& input() const { return inputs[static_cast<std::size_t>(i - 1)]; }
 };

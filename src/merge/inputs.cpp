@@ -47,8 +47,14 @@ bool close_input(const MergeFrame& m) {
 }
 
 void count_survey_polyline(MergeFrame& m) { count(m, "\trecord ", "            \r        "); }
+void count_written_vertices(MergeFrame& m, std::uint64_t n) {
+  m.vertices_written += n;
+  m.report.vertices += n;
+}
+
 void count_written_polyline(MergeFrame& m) {
   ++m.polylines_written;
+  ++m.report.polylines;
   count(m, "\t record ", "            \r     ");
 }
 
@@ -58,4 +64,45 @@ void warn_layout(MergeFrame& m) {
   m.warned[k] = true;
   console.complain("warning: " + m.input().name + ", line " + std::to_string(f1.line()) +
                    ": an item the layout expects is missing; copied as read");
+}
+
+void start_input(MergeFrame& m) {
+  m.segm = 0;
+  m.section = Section::none;
+  m.was_section = m.was_section_2 = false;
+  m.saw_section = false;
+  m.after_zero = false;
+  m.elevation = 0.0;
+  m.in_mesh = false;
+  m.report = InputReport{};
+}
+
+namespace {
+
+// The first bytes of a binary DXF drawing end like this.
+constexpr std::string_view binary_end = "Binary DXF\r\n\x1a";
+constexpr std::size_t binary_sentinel = 22;
+
+bool is_binary_dxf(std::string_view head) {
+  return head.size() >= binary_sentinel && head[binary_sentinel - 1] == '\0' &&
+         head.substr(0, binary_sentinel - 1).ends_with(binary_end);
+}
+
+}  // namespace
+
+bool check_drawing(const MergeFrame& m, std::string_view raw_head) {
+  std::string why;
+  if (is_binary_dxf(raw_head))
+    why = "a binary DXF drawing, which cannot be read";
+  else if (!m.saw_section)
+    why = "not a DXF drawing (it holds no SECTION)";
+  else
+    return true;
+  console.complain(where(m.input()) + ": " + why + "; nothing was written");
+  return false;
+}
+
+void report_input(const MergeFrame& m) {
+  const std::string line = m.report.line(m.input().name);
+  if (!line.empty()) console.complain(line);
 }

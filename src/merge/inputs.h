@@ -14,5 +14,15 @@ void show_file_line(const MergeFrame& m);
 // Counts a POLYLINE of the survey, or of the writing pass, and shows the count.
 void count_survey_polyline(MergeFrame& m);
 void count_written_polyline(MergeFrame& m);
+// Counts VERTEX entities the writing pass wrote.
+void count_written_vertices(MergeFrame& m, std::uint64_t n = 1);
 // Says, once per input, that an item the layout expects is missing.
 void warn_layout(MergeFrame& m);
+// Puts the per-input state back for the frame's current input.
+void start_input(MergeFrame& m);
+// Checks, after the survey of the input, that it was a text DXF drawing;
+// false, after saying why, when it was not (binary, or no SECTION at all).
+[[nodiscard]] bool check_drawing(const MergeFrame& m, std::string_view raw_head);
+// Says what the writing pass read of the input by group codes, converted or
+// left out, or that nothing was copied from it.
+void report_input(const MergeFrame& m);

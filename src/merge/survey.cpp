@@ -1,8 +1,9 @@
 // First pass: fold every input's header extents and count its polylines.
+#include <string>
 #include <utility>
 
 #include "merge/accelerator.h"
-#include "merge/entity_grammar.h"
+#include "merge/entities.h"
 #include "merge/inputs.h"
 #include "merge/passes.h"
 #include "state.h"
@@ -32,20 +33,6 @@ void fold_extents(MergeFrame& m, bool minimum) {
   }
 }
 
-// Consumes one item the way the survey reads it. Token items are not kept
-// in texte: the next token read replaces them before anything looks at them.
-template <grammar::Item item>
-bool skip_item(MergeFrame& m) {
-  if constexpr (item.survey == grammar::Read::integer) return f1.read_int(m.val);
-  if constexpr (item.survey == grammar::Read::token) return f1.skip_token();
-  return f1.skip_real();
-}
-
-template <std::size_t... k>
-void skip_vertex(MergeFrame& m, std::index_sequence<k...>) {
-  if (!(skip_item<grammar::vertex[k]>(m) & ...)) warn_layout(m);
-}
-
 }  // namespace
 
 bool survey_file(MergeFrame& m, Accelerator* fast) {
@@ -53,22 +40,30 @@ bool survey_file(MergeFrame& m, Accelerator* fast) {
   console.text("\n\n");
   console.flush();
   if (!open_input(m)) return false;
-  m.segm = 0;
+  start_input(m);
   for (;;) {
-    if (fast != nullptr) fast->survey(m);
+    if (fast != nullptr && accelerable(m)) fast->survey(m);
     if (!f1.read_token(m.texte)) break;
+    const bool entity_start = m.after_zero;
+    note_token(m, Pass::survey);
+    if (m.section == Section::blocks) continue;  // block definitions are not drawing
     const Token& texte = m.texte;
     if (texte.is("$EXTMIN")) {
       fold_extents(m, true);
     } else if (texte.is("$EXTMAX")) {
       fold_extents(m, false);
     } else if (texte.is("POLYLINE")) {
-      count_survey_polyline(m);
+      take_polyline(m, Pass::survey, entity_start);
     } else if (texte.is("VERTEX")) {
-      skip_vertex(m, std::make_index_sequence<grammar::vertex.size()>());
+      take_vertex(m, Pass::survey, entity_start);
+    } else if (texte.is("SEQEND")) {
+      take_seqend(m, Pass::survey);
+    } else if (texte.is("LWPOLYLINE") && entity_start) {
+      take_lwpolyline(m, Pass::survey);
     }
   }
-  return close_input(m);
+  const std::string raw_head(f1.raw_head());
+  return close_input(m) && check_drawing(m, raw_head);
 }
 
 void show_extents(const Extents& e) {

@@ -3,60 +3,12 @@
 #include <utility>
 
 #include "merge/accelerator.h"
-#include "merge/entity_grammar.h"
+#include "merge/entities.h"
 #include "merge/inputs.h"
 #include "merge/passes.h"
 #include "state.h"
 
 namespace {
-
-// Writes val after `spaces` spaces (at most 8), with a line end.
-void write_val(Output& o, int val, int spaces) {
-  char* p = o.room(32);
-  std::memcpy(p, "        ", 8);
-  p = put_int(p + spaces, val);
-  p[0] = '\r';
-  p[1] = '\n';
-  o.advance(p + 2);
-}
-
-// Reads one item and writes it at once: an integer through val, a token
-// through texte, a coordinate through dval, rounded. A failed read writes
-// what the cell held before again.
-template <grammar::Item item>
-void copy_item(MergeFrame& m) {
-  Output& o = m.out;
-  if constexpr (item.read == grammar::Read::integer) {
-    if (!f1.read_int(m.val)) warn_layout(m);
-    write_val(o, m.val, item.space_sign ? (m.val < 0 ? 0 : 1) : item.spaces);
-  } else if constexpr (item.read == grammar::Read::token) {
-    if (!f1.read_token(m.texte)) warn_layout(m);
-    o.line(m.texte.view());
-  } else {
-    if (!f1.read_real(m.dval)) warn_layout(m);
-    char* p = put_rounded(o.room(max_number_text + 2), m.dval);
-    p[0] = '\r';
-    p[1] = '\n';
-    o.advance(p + 2);
-  }
-}
-
-template <const auto& items, std::size_t... k>
-void copy_items(MergeFrame& m, std::index_sequence<k...>) {
-  (copy_item<items[k]>(m), ...);
-}
-
-void copy_polyline(MergeFrame& m) {
-  count_written_polyline(m);
-  m.out.put("POLYLINE\r\n");
-  copy_items<grammar::polyline>(m, std::make_index_sequence<grammar::polyline.size()>());
-}
-
-void copy_vertex(MergeFrame& m) {
-  ++m.vertices_written;
-  m.out.put("VERTEX\r\n");
-  copy_items<grammar::vertex>(m, std::make_index_sequence<grammar::vertex.size()>());
-}
 
 }  // namespace
 
@@ -80,16 +32,28 @@ bool write_file(MergeFrame& m, Accelerator* fast) {
   show_file_line(m);
   console.flush();
   if (!open_input(m)) return false;
-  m.segm = 0;
+  start_input(m);
   console.text("\n\n");
-  // All three tests are made on whatever texte holds by then: a POLYLINE
+  // The tests are made in turn on whatever texte holds by then: a POLYLINE
   // whose fourth item reads VERTEX is followed at once by a vertex copy.
   for (;;) {
-    if (fast != nullptr) fast->write(m);
+    if (fast != nullptr && accelerable(m)) fast->write(m);
     if (!f1.read_token(m.texte)) break;
-    if (m.texte.is("POLYLINE")) copy_polyline(m);
-    if (m.texte.is("VERTEX")) copy_vertex(m);
-    if (m.texte.is("SEQEND")) m.out.put(grammar::seqend_text);
+    bool entity_start = m.after_zero;
+    note_token(m, Pass::write);
+    if (m.section == Section::blocks) continue;  // block definitions are not drawing
+    if (m.texte.is("POLYLINE")) {
+      take_polyline(m, Pass::write, entity_start);
+      entity_start = false;
+    }
+    if (m.texte.is("VERTEX")) {
+      take_vertex(m, Pass::write, entity_start);
+      entity_start = false;
+    }
+    if (m.texte.is("SEQEND")) take_seqend(m, Pass::write);
+    if (m.texte.is("LWPOLYLINE") && entity_start) take_lwpolyline(m, Pass::write);
   }
-  return close_input(m);
+  if (!close_input(m)) return false;
+  report_input(m);
+  return true;
 }

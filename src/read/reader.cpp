@@ -88,6 +88,10 @@ void load_block(Source& source, Block& b, std::size_t capacity, Marker mark, voi
       b.last = true;
       break;
     }
+    if (!source.head_kept) {
+      source.head.assign(p, std::min<std::size_t>(n, 32));
+      source.head_kept = true;
+    }
     p[n] = '\0';
     BlockMarks marks = mark(p, n, context);
     if (marks.text_mode) {

@@ -43,6 +43,8 @@ struct Source {
   int fd = -1;  // read from when memory is not used
   bool in_memory = false;
   std::string_view memory;  // what is left of the bytes in memory
+  std::string head;         // its first bytes as they are, before text-mode rules
+  bool head_kept = false;
 };
 
 // Readable bytes after a block's content: a NUL, then room for the wide loads of scanners.
@@ -144,6 +146,9 @@ struct Reader {
   [[nodiscard]] bool failed() const { return !error_text.empty(); }
   // The 1-based line of the read position, for messages.
   [[nodiscard]] std::uint64_t line() const;
+  // The source's first bytes (up to 32) as they are, before text-mode rules
+  // (known once a read has loaded them).
+  [[nodiscard]] std::string_view raw_head() const { return source.head; }
 
   // For a caller that scans the loaded block itself: its bytes (a NUL at
   // end), the read position in it, and which load it is (a number that

@@ -1,0 +1,55 @@
+// The per-input report line.
+#include "merge/report.h"
+
+#include <algorithm>
+#include <vector>
+
+void InputReport::leave_out(std::string_view kind, std::uint64_t n) {
+  auto it = left_out.find(kind);
+  if (it == left_out.end()) it = left_out.emplace(std::string(kind), 0).first;
+  it->second += n;
+}
+
+namespace {
+
+// A kind that is not an entity name, in the singular.
+std::string_view singular(std::string_view kind) {
+  if (kind == block_polylines) return "polyline of block definitions";
+  if (kind == polygon_meshes) return "polygon mesh";
+  if (kind == polyface_meshes) return "polyface mesh";
+  if (kind == frame_points) return "spline frame control point";
+  return kind;
+}
+
+std::string count(std::uint64_t n, std::string_view one, std::string_view many) {
+  return std::to_string(n) + " " + std::string(n == 1 ? one : many);
+}
+
+}  // namespace
+
+std::string InputReport::line(std::string_view name) const {
+  if (by_group_codes == 0 && converted == 0 && left_out.empty() && polylines > 0) return {};
+  std::string text(name);
+  if (polylines == 0) {
+    text += ": nothing was copied from it: it holds no polylines";
+  } else {
+    text += ": " + count(polylines, "polyline", "polylines") + " and " + count(vertices, "vertex", "vertices") +
+            " copied";
+    std::string how;
+    if (by_group_codes > 0) how = count(by_group_codes, "entity", "entities") + " read by their group codes";
+    if (converted > 0) how += (how.empty() ? "" : ", ") + std::to_string(converted) + " LWPOLYLINE converted";
+    std::string lost;
+    if (bulges > 0) lost = count(bulges, "bulge", "bulges");
+    if (widths > 0) lost += (lost.empty() ? "" : " and ") + count(widths, "width", "widths");
+    if (!lost.empty()) how += "; " + lost + " not carried";
+    if (!how.empty()) text += " (" + how + ")";
+  }
+  if (!left_out.empty()) {
+    std::vector<std::pair<std::string, std::uint64_t>> kinds(left_out.begin(), left_out.end());
+    std::stable_sort(kinds.begin(), kinds.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    text += "; left out:";
+    for (std::size_t k = 0; k < kinds.size(); ++k)
+      text += (k == 0 ? " " : ", ") + count(kinds[k].second, singular(kinds[k].first), kinds[k].first);
+  }
+  return text;
+}

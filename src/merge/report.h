@@ -1,0 +1,30 @@
+// What the writing pass says of each input on standard error, besides its
+// console texts: what was copied, what was read by group codes or
+// converted, and what was left out.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+
+struct InputReport {
+  std::uint64_t polylines = 0;        // copied (LWPOLYLINE converted included)
+  std::uint64_t vertices = 0;         // copied
+  std::uint64_t by_group_codes = 0;   // POLYLINE and VERTEX entities read by their group codes
+  std::uint64_t converted = 0;        // LWPOLYLINE entities
+  std::uint64_t bulges = 0;           // not carried: the result's segments are straight
+  std::uint64_t widths = 0;           // not carried
+  std::map<std::string, std::uint64_t, std::less<>> left_out;  // by kind
+
+  void leave_out(std::string_view kind, std::uint64_t n = 1);
+  // The line for an input named `name`, or empty when it is read as it
+  // stands, nothing left out.
+  [[nodiscard]] std::string line(std::string_view name) const;
+};
+
+// Kinds of what is left out that are not entity names.
+inline constexpr std::string_view block_polylines = "polylines of block definitions";
+inline constexpr std::string_view polygon_meshes = "polygon meshes";
+inline constexpr std::string_view polyface_meshes = "polyface meshes";
+inline constexpr std::string_view frame_points = "spline frame control points";
