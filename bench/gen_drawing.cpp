@@ -1,6 +1,6 @@
 // gen_drawing: writes a large, deterministic ASCII DXF drawing for the talvero benchmarks.
 //
-//   gen_drawing OUT.dxf SIZE_BYTES [SEED] [--crlf]
+//   gen_drawing OUT.dxf SIZE_BYTES [SEED] [--crlf] [--departing]
 //
 // The drawing has a HEADER with $EXTMIN/$EXTMAX, a TABLES section with a LAYER table and an
 // ENTITIES section that is mostly POLYLINE entities of 30 to 50 VERTEX each, with a few LINE
@@ -16,6 +16,12 @@
 // The file is produced in two passes over the same random sequence: the first pass only
 // measures (size and extents), the second writes the header with the measured extents and
 // then the identical entities.  Lines end with LF, or CR LF with --crlf.
+//
+// With --departing the entities are written as programs of today write them, not in the layout
+// talvero copies as it stands: every entity has a handle (5), an owner handle (330) and
+// subclass markers (100); a POLYLINE keeps its elevation (30) and puts its flags last; a VERTEX
+// has no 30 of its own (it takes the polyline's elevation), puts its flags after the
+// coordinates, and one vertex in eight has a bulge (42).
 
 #include <algorithm>
 #include <array>
@@ -248,7 +254,8 @@ constexpr std::array<int, 5> kLayerColours = {7, 1, 5, 3, 2};
 
 class Generator {
  public:
-  Generator(Sink& out, std::uint64_t seed) : out_(out), rng_(seed) {}
+  Generator(Sink& out, std::uint64_t seed, bool departing = false)
+      : out_(out), rng_(seed), departing_(departing) {}
 
   void header(const Extents& ext) {
     out_.reserve(kItemRoom);
@@ -331,6 +338,29 @@ class Generator {
   const Counts& counts() const { return counts_; }
 
  private:
+  // What a departing entity has after its name: a handle, its owner's, a subclass marker.
+  void prologue(std::uint64_t owner) {
+    if (!departing_) return;
+    out_.code(5);
+    hex(++handle_);
+    out_.code(330);
+    hex(owner);
+    out_.code(100);
+    out_.text("DbEntity");
+  }
+
+  void hex(std::uint64_t v) {
+    char digits[17];
+    int n = 0;
+    do {
+      digits[n++] = "0123456789ABCDEF"[v % 16];
+      v /= 16;
+    } while (v != 0);
+    char text[17];
+    for (int i = 0; i < n; ++i) text[i] = digits[n - 1 - i];
+    out_.text(std::string_view(text, static_cast<std::size_t>(n)));
+  }
+
   // A coordinate with a random number of fractional digits and a random notation.
   Real coordinate(std::int64_t micro) {
     const int frac = 1 + static_cast<int>(rng_.below(6));
@@ -350,6 +380,7 @@ class Generator {
     out_.reserve(kItemRoom);
     out_.code(0);
     out_.text("LINE");
+    prologue(kModelSpace);
     out_.code(8);
     out_.text(kLayers[3]);
     out_.code(10);
@@ -376,6 +407,7 @@ class Generator {
     out_.reserve(kItemRoom);
     out_.code(0);
     out_.text("TEXT");
+    prologue(kModelSpace);
     out_.code(8);
     out_.text(kLayers[4]);
     out_.code(10);
@@ -412,16 +444,33 @@ class Generator {
     out_.reserve(kItemRoom);
     out_.code(0);
     out_.text("POLYLINE");
+    prologue(kModelSpace);
+    const std::uint64_t owner = handle_;
     out_.code(8);
     out_.text(layer);
-    out_.code(66);
-    out_.integer(1);
-    out_.code(70);
-    out_.integer(closed, 6);
-    out_.code(10);
-    out_.integer(0);
-    out_.code(20);
-    out_.integer(0);
+    if (departing_) {
+      out_.code(100);
+      out_.text("Db3dPolyline");
+      out_.code(66);
+      out_.integer(1);
+      out_.code(10);
+      out_.text("0.0");
+      out_.code(20);
+      out_.text("0.0");
+      out_.code(30);
+      out_.real(coordinate(elevation * kMicro));
+      out_.code(70);
+      out_.integer(closed, 6);
+    } else {
+      out_.code(66);
+      out_.integer(1);
+      out_.code(70);
+      out_.integer(closed, 6);
+      out_.code(10);
+      out_.integer(0);
+      out_.code(20);
+      out_.integer(0);
+    }
 
     for (int i = 0; i < nvertices; ++i) {
       const Real rx = coordinate(x), ry = coordinate(y), rz = coordinate(elevation * kMicro);
@@ -429,16 +478,32 @@ class Generator {
       out_.reserve(kItemRoom);
       out_.code(0);
       out_.text("VERTEX");
+      prologue(owner);
       out_.code(8);
       out_.text(layer);
-      out_.code(70);
-      out_.integer(0, 6);
-      out_.code(10);
-      out_.real(rx);
-      out_.code(20);
-      out_.real(ry);
-      out_.code(30);
-      out_.real(rz);
+      if (departing_) {
+        out_.code(100);
+        out_.text("DbVertex");
+        out_.code(10);
+        out_.real(rx);
+        out_.code(20);
+        out_.real(ry);
+        if (rng_.below(8) == 0) {
+          out_.code(42);
+          out_.real(coordinate(rng_.range(-kMicro, kMicro)));
+        }
+        out_.code(70);
+        out_.integer(0, 6);
+      } else {
+        out_.code(70);
+        out_.integer(0, 6);
+        out_.code(10);
+        out_.real(rx);
+        out_.code(20);
+        out_.real(ry);
+        out_.code(30);
+        out_.real(rz);
+      }
 
       dx = std::clamp<std::int64_t>(dx + rng_.range(-step / 4, step / 4), -step, step);
       dy = std::clamp<std::int64_t>(dy + rng_.range(-step / 4, step / 4), -step, step);
@@ -449,6 +514,7 @@ class Generator {
     out_.reserve(kItemRoom);
     out_.code(0);
     out_.text("SEQEND");
+    prologue(owner);
     out_.code(8);
     out_.text(layer);
 
@@ -469,8 +535,12 @@ class Generator {
     return v;
   }
 
+  static constexpr std::uint64_t kModelSpace = 0x1F;  // the owner of the drawing's entities
+
   Sink& out_;
   Rng rng_;
+  bool departing_;
+  std::uint64_t handle_ = 0x100;
   Extents ext_;
   Counts counts_;
 };
@@ -486,7 +556,7 @@ bool parse_u64(const char* s, std::uint64_t& v) {
 }
 
 int usage() {
-  std::fputs("usage: gen_drawing OUT.dxf SIZE_BYTES [SEED] [--crlf]\n", stderr);
+  std::fputs("usage: gen_drawing OUT.dxf SIZE_BYTES [SEED] [--crlf] [--departing]\n", stderr);
   return 2;
 }
 
@@ -494,10 +564,13 @@ int usage() {
 
 int main(int argc, char** argv) {
   bool crlf = false;
+  bool departing = false;
   std::vector<const char*> args;
   for (int i = 1; i < argc; ++i) {
     if (std::strcmp(argv[i], "--crlf") == 0)
       crlf = true;
+    else if (std::strcmp(argv[i], "--departing") == 0)
+      departing = true;
     else
       args.push_back(argv[i]);
   }
@@ -512,7 +585,7 @@ int main(int argc, char** argv) {
   Extents extents;
   {
     Sink probe(nullptr, crlf);
-    Generator gen(probe, seed);
+    Generator gen(probe, seed, departing);
     gen.header(Extents{});
     const std::uint64_t head = probe.bytes();
     Sink tail_probe(nullptr, crlf);
@@ -530,7 +603,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   Sink out(f, crlf);
-  Generator gen(out, seed);
+  Generator gen(out, seed, departing);
   gen.header(extents);
   gen.entities(body);
   gen.trailer();

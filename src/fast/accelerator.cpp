@@ -49,11 +49,13 @@ class FastAccelerator final : public Accelerator {
         speculative.get(), started,
         [&](const char* sync) {
           const char* from = in.loaded().pos;
-          const RunResult r = survey_run(b, from, m.after_zero, sync);
+          const RunResult r = survey_run(b, from, m.after_zero, m.elevation, sync);
           take(m, r, false, from);
           return r;
         },
-        [&](const RunResult& far) { take(m, far, false, started); });
+        [&](const RunResult& far) {
+          if (m.after_zero) take(m, far, false, started);  // it started as after a group code 0
+        });
   }
 
   void write(MergeFrame& m) override {
@@ -65,12 +67,13 @@ class FastAccelerator final : public Accelerator {
         [&](const char* sync) {
           char* o = out.room(64 * run_entity_room);
           const char* from = in.loaded().pos;
-          const RunResult r = write_run(b, from, m.after_zero, o, out.room_end(), sync);
+          const RunResult r = write_run(b, from, m.after_zero, m.elevation, o, out.room_end(), sync);
           out.advance(r.out);
           take(m, r, true, from);
           return r;
         },
         [&](const RunResult& far) {
+          if (!m.after_zero) return;  // it started as after a group code 0
           // Its output follows what was written so far.
           const char* begin = speculative->out_begin();
           hand_over(std::string_view(begin, static_cast<std::size_t>(far.out - begin)));
@@ -111,6 +114,12 @@ class FastAccelerator final : public Accelerator {
   void take(MergeFrame& m, const RunResult& r, bool write, const char* from) {
     in.consume_to(r.stop);
     if (r.stop != from) m.after_zero = r.after_zero;
+    if (r.elevation_set) m.elevation = r.elevation;
+    if (write) {
+      m.report.by_group_codes += r.by_group_codes;
+      m.report.bulges += r.bulges;
+      m.report.widths += r.widths;
+    }
     for (std::uint32_t k = 0; k < r.polylines; ++k) write ? count_written_polyline(m) : count_survey_polyline(m);
     if (r.has_val) m.val = r.val;
     if (write && r.has_dval) m.dval = r.dval;

@@ -3,6 +3,7 @@
 #include "fast/bulk_run.h"
 
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -159,6 +160,17 @@ struct OutputCursor {
     }
     line_end();
   }
+  // A text given whole.
+  template <std::size_t N>
+  HOT void text(const char (&t)[N]) {
+    put(t, N - 1);
+  }
+  // A value's text after `spaces` spaces (at most 8).
+  HOT void value(int v, int spaces) {
+    std::memcpy(o, "        ", 8);
+    o = put_int_swar(o + spaces, v);
+    line_end();
+  }
   HOT void token(const char* s, std::size_t length) {
     if (length <= 16)
       std::memcpy(o, s, 16);  // 16 bytes are readable at s and writable at o
@@ -253,12 +265,17 @@ HOT const char* put_coordinate(const char* s, OutputCursor& out) {
 struct Taken {
   const char* last_int = nullptr;
   const char* last_coordinate = nullptr;
+  bool dval_is_value = false;  // the last coordinate is dval_value, not a token's
+  double dval_value = 0;
   std::uint32_t vertices = 0;  // VERTEX entities taken
 
   // Takes an entity whose items ended with an integer; returns its end.
   HOT const char* take(const ItemStream& in) {
     last_int = in.last_int;
-    last_coordinate = in.last_coordinate;
+    if (in.last_coordinate != nullptr) {
+      last_coordinate = in.last_coordinate;
+      dval_is_value = false;
+    }
     return in.last_int_end;
   }
   // Works out the kept values, once per run.
@@ -268,7 +285,10 @@ struct Taken {
       r.has_val = true;
       r.val = ItemStream::int_value(last_int);
     }
-    if (last_coordinate != nullptr) {
+    if (dval_is_value) {
+      r.has_dval = true;
+      r.dval = dval_value;
+    } else if (last_coordinate != nullptr) {
       r.has_dval = true;
       real_at<true>(last_coordinate, &r.dval);
     }
@@ -454,6 +474,7 @@ HOT Sweep sweep_vertices(const VertexLayout& layout, const ItemStream& in, const
     t = c;
     taken.last_int = q + layout.last_int;
     taken.last_coordinate = z;
+    taken.dval_is_value = false;
     sweep.top = t;
     if (reached(t, sync, sweep.why)) {
       sweep.stopped = true;
@@ -549,6 +570,186 @@ HOT bool next_top(ItemStream& in, const char* sync, const char*& at, RunStop& wh
   return !reached(in.s, sync, why);
 }
 
+// --- Entities read by their group codes ---------------------------------------
+// A POLYLINE or VERTEX not in the layout, read line by line as the general
+// reads by group codes take it, for as long as every line is a plain one
+// within the loaded bytes; anything else (a line that may go on in the next
+// block, a number that is not a plain one, a mesh, a frame point, a long
+// layer) is left to them.
+
+HOT bool blank(char c) { return c == ' ' || c == '\t'; }
+
+// The layer of an entity without one, with the readable bytes a token copy needs.
+constexpr char default_layer[16] = "0";
+
+// What the groups of a POLYLINE or VERTEX hold that the result keeps.
+struct GroupValues {
+  std::string_view layer{default_layer, 1};
+  int flags = 0;
+  double x = 0, y = 0, z = 0;
+  bool has_z = false;
+  std::uint32_t bulges = 0, widths = 0;
+};
+
+// The line starting at p: trimmed in *text, and p moved past its line feed;
+// false when it may go on past the loaded bytes.
+HOT bool read_line_at(const ItemStream& in, const char*& p, std::string_view* text) {
+  const char* const end = in.base + in.n;
+  const char* q = p;
+  while (*q != '\n') {
+    if (q == end) return false;  // the NUL after the loaded bytes
+    ++q;
+  }
+  if (text != nullptr) {
+    const char* a = p;
+    const char* b = q;
+    while (a != b && blank(*a)) ++a;
+    while (b != a && blank(b[-1])) --b;
+    *text = std::string_view(a, static_cast<std::size_t>(b - a));
+  }
+  p = q + 1;
+  return true;
+}
+
+// A whole value of an optional sign and at most 8 digits.
+HOT bool plain_integer(std::string_view t, int& v) {
+  if (t.empty()) return false;
+  const bool negative = t[0] == '-';
+  const std::size_t sign = negative || t[0] == '+';
+  const int k = leading_digit_count(t.data() + sign);
+  if (k == 0 || k == 8 || sign + static_cast<std::size_t>(k) != t.size()) return false;
+  std::uint64_t m;
+  leading_digits(t.data() + sign, &m);
+  v = negative ? -static_cast<int>(m) : static_cast<int>(m);
+  return true;
+}
+
+// A whole value that is a real literal.
+HOT bool plain_number(std::string_view t, double& v) {
+  return !t.empty() && real_at<true>(t.data(), &v) == t.data() + t.size();
+}
+
+HOT bool is_zero_value(std::string_view t) {
+  double v = 0;
+  return plain_number(t, v) && v == 0;
+}
+
+// Reads the groups from the line after the keyword at `keyword_end` up to a
+// group code 0: true with the values, the place after that code's line in
+// next and its digit in zero_digit.
+HOT bool read_groups(const ItemStream& in, const char* keyword_end, GroupValues& g, const char*& next,
+                     const char*& zero_digit) {
+  const char* p = keyword_end;
+  if (!read_line_at(in, p, nullptr)) return false;  // the rest of the keyword's line
+  for (;;) {
+    std::string_view code_text, value;
+    int code = 0;
+    if (!read_line_at(in, p, &code_text) || !plain_integer(code_text, code)) return false;
+    if (code == 0) {
+      next = p;
+      zero_digit = code_text.data() + (code_text[0] == '-' || code_text[0] == '+');
+      return true;
+    }
+    if (!read_line_at(in, p, &value)) return false;
+    switch (code) {
+      case 8:
+        if (value.size() > max_token_item) return false;
+        g.layer = value;
+        break;
+      case 70:
+        if (!plain_integer(value, g.flags)) return false;
+        break;
+      case 10:
+        if (!plain_number(value, g.x)) return false;
+        break;
+      case 20:
+        if (!plain_number(value, g.y)) return false;
+        break;
+      case 30:
+        if (!plain_number(value, g.z)) return false;
+        g.has_z = true;
+        break;
+      case 40:
+      case 41: g.widths += !is_zero_value(value); break;
+      case 42: g.bulges += !is_zero_value(value); break;
+      default: break;
+    }
+  }
+}
+
+// What a run keeps of the entities it read by group codes.
+struct GroupRuns {
+  double elevation;             // the polyline's elevation, for the vertices after it
+  bool elevation_known = true;  // false in a speculative run, until it takes a POLYLINE
+  bool elevation_set = false;
+  std::uint32_t by_group_codes = 0, bulges = 0, widths = 0;
+
+  void finish(RunResult& r) const {
+    r.elevation = elevation;
+    r.elevation_set = elevation_set;
+    r.by_group_codes = by_group_codes;
+    r.bulges = bulges;
+    r.widths = widths;
+  }
+};
+
+// A POLYLINE or VERTEX at the top-level token `keyword` read by its group codes:
+// false when the general reads must take it. Otherwise the entity is taken
+// (written with out when set) and the stream moved past it.
+template <bool vertex>
+HOT bool take_by_groups(ItemStream& in, const char* keyword, OutputCursor* out, Taken& taken, GroupRuns& runs,
+                        const char*& at) {
+  GroupValues g;
+  const char* next = nullptr;
+  const char* zero_digit = nullptr;
+  if (!read_groups(in, keyword + (vertex ? 6 : 8), g, next, zero_digit)) return false;
+  if (vertex) {
+    if ((g.flags & 16) != 0) return false;  // a frame point, left out and counted by the general reads
+    if (!g.has_z && !runs.elevation_known) return false;
+    if (out != nullptr) {
+      const double z = g.has_z ? g.z : runs.elevation;
+      out->text("VERTEX\r\n  8\r\n");
+      out->token(g.layer.data(), g.layer.size());
+      out->text(" 70\r\n");
+      out->value(g.flags, 4);
+      out->text(" 10\r\n");
+      out->rounded(g.x);
+      out->line_end();
+      out->text(" 20\r\n");
+      out->rounded(g.y);
+      out->line_end();
+      out->text(" 30\r\n");
+      out->rounded(z);
+      out->line_end();
+      out->text("  0\r\n");
+      taken.dval_is_value = true;
+      taken.dval_value = z;
+      ++taken.vertices;
+    }
+  } else {
+    if ((g.flags & (16 | 64)) != 0) return false;  // a mesh, left out with its vertices by the general reads
+    runs.elevation = g.has_z ? g.z : 0.0;
+    runs.elevation_set = runs.elevation_known = true;
+    if (out != nullptr) {
+      out->text("POLYLINE\r\n  8\r\n");
+      out->token(g.layer.data(), g.layer.size());
+      out->text("  66\r\n1\r\n 70\r\n");
+      out->value(g.flags, 5);
+      out->text(" 10\r\n     0\r\n 20\r\n0\r\n  0\r\n");
+    }
+  }
+  if (out != nullptr) {
+    ++runs.by_group_codes;
+    runs.bulges += g.bulges;
+    runs.widths += g.widths;
+  }
+  taken.last_int = zero_digit;
+  in.last_coordinate = nullptr;
+  in.seek(next);
+  at = next;
+  return true;
+}
+
 // Whether [s, e) is a whole integer token: an optional sign and digits.
 HOT bool is_integer_token(const char* s, const char* e) {
   s += *s == '-' || *s == '+';
@@ -573,10 +774,11 @@ HOT bool other_top(const ItemStream& in, bool& zero) {
 
 }  // namespace
 
-RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, const char* sync) {
+RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double elevation, const char* sync) {
   RunResult r;
   ItemStream in(b, from);
   Taken taken;
+  GroupRuns runs{elevation, !std::isnan(elevation)};
   VertexLayout layout;
   const char* at = from;
   RunStop why = RunStop::block_end;
@@ -589,20 +791,24 @@ RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, const ch
     const char* s = in.s;
     if (is_keyword_at(s, "VERTEX")) {
       VertexLayout::Marks marks;
-      if (!skip_entity<grammar::vertex>(in, marks)) {
+      if (skip_entity<grammar::vertex>(in, marks)) {
+        at = taken.take(in);
+        learn_layout(in, marks, nullptr, layout);
+      } else if (!zero || !take_by_groups<true>(in, s, nullptr, taken, runs, at)) {
         why = RunStop::general;
         break;
       }
-      at = taken.take(in);
       zero = true;
-      learn_layout(in, marks, nullptr, layout);
     } else if (is_keyword_at(s, "POLYLINE")) {
       VertexLayout::Marks unused;
-      if (!skip_entity<grammar::polyline>(in, unused)) {
+      if (skip_entity<grammar::polyline>(in, unused)) {
+        at = taken.take(in);
+        runs.elevation = 0;
+        runs.elevation_set = runs.elevation_known = true;
+      } else if (!zero || !take_by_groups<false>(in, s, nullptr, taken, runs, at)) {
         why = RunStop::general;
         break;
       }
-      at = taken.take(in);
       zero = true;
       ++r.polylines;
     } else if (is_keyword_at(s, "SEQEND")) {
@@ -616,14 +822,16 @@ RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, const ch
   r.why = why;
   r.after_zero = zero;
   taken.finish(r);
+  runs.finish(r);
   return r;
 }
 
-RunResult write_run(const MarkedBlock& b, const char* from, bool zero, char* out, char* out_limit,
+RunResult write_run(const MarkedBlock& b, const char* from, bool zero, double elevation, char* out, char* out_limit,
                     const char* sync) {
   RunResult r;
   ItemStream in(b, from);
   Taken taken;
+  GroupRuns runs{elevation, !std::isnan(elevation)};
   VertexLayout layout;
   OutputCursor text{out};
   const char* at = from;
@@ -643,23 +851,34 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, char* out
     if (is_keyword_at(s, "VERTEX")) {
       OutputCursor entity = text;
       VertexLayout::Marks marks;
-      if (!copy_vertex(in, entity, marks)) {
-        why = RunStop::general;
-        break;
+      if (copy_vertex(in, entity, marks)) {
+        text = entity;
+        at = taken.take(in);
+        ++taken.vertices;
+        learn_layout(in, marks, text.o, layout);
+      } else {
+        entity = text;
+        if (!zero || !take_by_groups<true>(in, s, &entity, taken, runs, at)) {
+          why = RunStop::general;
+          break;
+        }
+        text = entity;
       }
-      text = entity;
-      at = taken.take(in);
       zero = true;
-      ++taken.vertices;
-      learn_layout(in, marks, text.o, layout);
     } else if (is_keyword_at(s, "POLYLINE")) {
       OutputCursor entity = text;
-      if (!copy_polyline(in, entity)) {
-        why = RunStop::general;
-        break;
+      if (copy_polyline(in, entity)) {
+        at = taken.take(in);
+        runs.elevation = 0;
+        runs.elevation_set = runs.elevation_known = true;
+      } else {
+        entity = text;
+        if (!zero || !take_by_groups<false>(in, s, &entity, taken, runs, at)) {
+          why = RunStop::general;
+          break;
+        }
       }
       text = entity;
-      at = taken.take(in);
       zero = true;
       ++r.polylines;
     } else if (is_keyword_at(s, "SEQEND")) {
@@ -676,6 +895,7 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, char* out
   r.out = text.o;
   r.after_zero = zero;
   taken.finish(r);
+  runs.finish(r);
   return r;
 }
 

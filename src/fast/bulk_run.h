@@ -33,6 +33,11 @@ struct RunResult {
   double dval = 0.0;
   char* out = nullptr;  // end of the output written (writing runs)
   bool after_zero = false;  // the token at stop follows a group code 0
+  bool elevation_set = false;        // a POLYLINE was taken: elevation is its
+  double elevation = 0.0;            // the polyline's elevation, for the vertices after it
+  std::uint32_t by_group_codes = 0;  // entities written from their group codes
+  std::uint32_t bulges = 0;          // and the bulges and widths they had, not carried
+  std::uint32_t widths = 0;
 };
 
 // Room for the most output one entity of a writing run produces (a bound
@@ -40,18 +45,20 @@ struct RunResult {
 inline constexpr std::size_t run_entity_room = 2048;
 
 // The survey's loop from `from` in block b, whose first token follows a
-// group code 0 when zero is set: POLYLINE and VERTEX entities in the layout
+// group code 0 when zero is set, with the polyline's elevation so far (NaN:
+// not known, as in a speculative run):
+// POLYLINE and VERTEX entities in the layout or read by their group codes
 // consumed and the POLYLINE counted; stops before "$EXTMIN" and "$EXTMAX",
 // before what the loop must see itself (sections, LWPOLYLINE, an entity
 // name after a group code 0), and before an entity not in the layout. With
 // sync set, stops before the first token starting at or after it (why: sync
 // or passed).
-RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, const char* sync = nullptr);
+RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double elevation, const char* sync = nullptr);
 
 // The writing pass's loop from `from` in block b: POLYLINE, VERTEX and
 // SEQEND entities are copied to [out, out_limit); stops when less than
 // run_entity_room bytes are left there.
-RunResult write_run(const MarkedBlock& b, const char* from, bool zero, char* out, char* out_limit,
+RunResult write_run(const MarkedBlock& b, const char* from, bool zero, double elevation, char* out, char* out_limit,
                     const char* sync = nullptr);
 
 }  // namespace fast

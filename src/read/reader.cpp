@@ -168,7 +168,6 @@ void Reader::mark() {
   marked = true;
   mark_pos = pos;
   kept.clear();
-  mark_lines = lines_before + static_cast<std::uint64_t>(std::count(static_cast<const char*>(block->bytes.data()), pos, '\n'));
 }
 
 void Reader::forget_mark() {
@@ -191,7 +190,9 @@ void Reader::rewind() {
   replay.size = kept.size();
   replay.lines = static_cast<std::uint64_t>(std::count(kept.begin(), kept.end(), '\n'));
   kept.clear();
-  lines_before = mark_lines;
+  // Every block left since the mark is counted whole; the replay's line
+  // feeds are those after the mark in them.
+  lines_before -= replay.lines;
   block = &replay;
   pos = replay.bytes.data();
   end = pos + replay.size;

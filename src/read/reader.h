@@ -182,7 +182,6 @@ struct Reader {
   bool marked = false;
   const char* mark_pos = nullptr;   // the mark, while it is in the loaded block
   std::string kept;                 // bytes from the mark of blocks already left
-  std::uint64_t mark_lines = 0;     // line feeds before the mark
   Block* block = &own;   // the loaded block
   std::size_t capacity;  // bytes loaded at most per block
   const char* pos;       // next unread byte

@@ -1,6 +1,7 @@
 // The reference merge: every rule written out the plain way, a byte at a time.
 #include "reference_merge.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <charconv>
 #include <climits>
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <initializer_list>
+#include <map>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -33,7 +35,7 @@ std::string content_of(const std::string& bytes) {
   return text;
 }
 
-// The three reads over one input's content. A read that finds nothing stores
+// The reads over one input's content. A read that finds nothing stores
 // nothing and says so.
 class Text {
  public:
@@ -94,6 +96,35 @@ class Text {
     return true;
   }
 
+  // The rest of the line the read position is in, line feed included.
+  void pass_rest_of_line() {
+    while (at_ < text_.size() && text_[at_] != '\n') ++at_;
+    if (at_ < text_.size()) ++at_;
+  }
+
+  // The line from the read position to the next line feed (or the end), the
+  // read position then after that line feed; false at the end.
+  bool line(std::string& out) {
+    if (at_ >= text_.size()) return false;
+    std::size_t start = at_;
+    pass_rest_of_line();
+    std::size_t end = at_ > start && text_[at_ - 1] == '\n' ? at_ - 1 : at_;
+    out.assign(text_, start, end - start);
+    return true;
+  }
+
+  // Where the next read starts; going back there, or on to a later place.
+  std::size_t at() const { return at_; }
+  void go_to(std::size_t at) { at_ = at; }
+  // Whether the read position is at whitespace or at the end: the last read
+  // took a whole token.
+  bool at_token_end() const { return at_ >= text_.size() || is_space(text_[at_]); }
+  // The 1-based line of a position: the line feeds before it, plus one.
+  std::size_t line_of(std::size_t at) const {
+    return static_cast<std::size_t>(std::count(text_.begin(), text_.begin() + static_cast<std::ptrdiff_t>(at), '\n')) +
+           1;
+  }
+
  private:
   void skip_space() {
     while (at_ < text_.size() && is_space(text_[at_])) ++at_;
@@ -139,6 +170,40 @@ class Text {
   std::string text_;
   std::size_t at_ = 0;
 };
+
+// A line of a group code or value without the spaces and tabs around it.
+std::string trimmed(const std::string& line) {
+  std::size_t first = line.find_first_not_of(" \t");
+  if (first == std::string::npos) return "";
+  return line.substr(first, line.find_last_not_of(" \t") + 1 - first);
+}
+
+// Whether a value is one integer read and nothing else (saturated to 32 bits).
+bool whole_integer(const std::string& value, int& out) {
+  if (value.empty() || is_space(value[0])) return false;
+  Text text(value);
+  int read = 0;
+  if (!text.integer(read) || text.at() != value.size()) return false;
+  out = read;
+  return true;
+}
+
+// Whether a value is one real read and nothing else.
+bool whole_real(const std::string& value, double& out) {
+  if (value.empty() || is_space(value[0])) return false;
+  Text text(value);
+  double read = 0;
+  if (!text.real(read) || text.at() != value.size()) return false;
+  out = read;
+  return true;
+}
+
+// Whether the file's first bytes are the sentinel of a binary DXF drawing: 18
+// bytes of text ending in "Binary DXF", then CR LF, byte 26 and byte 0.
+bool binary(const std::string& bytes) {
+  return bytes.size() >= 22 && bytes.compare(8, 10, "Binary DXF") == 0 &&
+         bytes.compare(18, 4, std::string("\r\n\x1a\0", 4)) == 0;
+}
 
 // ---------------------------------------------------------------------------
 // Numbers as text
@@ -192,6 +257,11 @@ std::string six_decimals(double x) {
   return s;
 }
 
+// "1 vertex", "2 vertices".
+std::string counted(long long n, const std::string& one, const std::string& many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
 // ---------------------------------------------------------------------------
 // The merge
 
@@ -200,11 +270,73 @@ struct Extents {
   double maxx = 0.0, maxy = 0.0, maxz = 0.0;
 };
 
+// Where a pass's loop is in one input, from the tokens it reads itself.
+struct Place {
+  std::string section;      // the section entered ("ENTITIES", "BLOCKS", ...); empty outside one
+  std::string last;         // the loop's last token
+  std::string before_last;  // and the one before it
+  bool after_zero = false;  // the next token the loop reads follows a group code 0
+  bool saw_section = false;
+  double elevation = 0.0;  // the polyline's elevation, for the vertices after it
+  bool in_mesh = false;    // the vertices read, and the next SEQEND, belong to a mesh: left out
+
+  // Takes a token the loop has read; says whether it follows a group code 0:
+  // the loop's previous token was "0", or the entity read before it ended
+  // with group code 0.
+  bool enter(const std::string& token) {
+    const bool follows_zero = after_zero;
+    if (before_last == "SECTION" && last == "2") {
+      section = token;
+    } else if (token == "ENDSEC") {
+      section.clear();
+    }
+    if (token == "SECTION") saw_section = true;
+    before_last = last;
+    last = token;
+    after_zero = token == "0";
+    return follows_zero;
+  }
+};
+
+// The items after "POLYLINE" and "VERTEX", as the writing pass reads them:
+// i integer, t token, r real.
+constexpr const char* polyline_items = "ititiiiiiii";
+constexpr const char* vertex_items = "itiiiririri";
+
+// One group of an entity read by its group codes.
+struct Group {
+  int code = 0;
+  std::string value;  // trimmed
+  std::size_t after;  // the read position right after its value line
+};
+
+// What one input's writing pass reports on standard error.
+struct Report {
+  long long polylines = 0;  // written: POLYLINE copied or read by group codes, LWPOLYLINE converted
+  long long vertices = 0;   // written: VERTEX, and the points of LWPOLYLINE
+  long long by_codes = 0;   // of those written, POLYLINE and VERTEX read by their group codes
+  long long converted = 0;  // LWPOLYLINE
+  long long bulges = 0;
+  long long widths = 0;
+  std::map<std::string, long long> left_out;  // by kind: an entity's name, or one of the kinds below
+};
+
+// Left-out kinds that are not entity names, with their names for one.
+const std::map<std::string, std::string> singular = {
+    {"polygon meshes", "polygon mesh"},
+    {"polyface meshes", "polyface mesh"},
+    {"spline frame control points", "spline frame control point"},
+    {"polylines of block definitions", "polyline of block definitions"},
+};
+
 class Merge {
  public:
   Merged run(const std::vector<Input>& inputs) {
+    warned_.assign(inputs.size(), false);
     console_ += "\n\n\tTreatment\n";
-    for (std::size_t i = 0; i < inputs.size(); ++i) survey(i + 1, inputs[i]);
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+      if (!survey(i, inputs[i])) return {"", std::move(console_), std::move(errors_), true};
+    }
     say({"\n\n\tmin x = ", six_decimals(ext_.minx), " min y = ", six_decimals(ext_.miny), " "});
     say({"\n\tmax x = ", six_decimals(ext_.maxx), " max y = ", six_decimals(ext_.maxy), " "});
     say({"\n\tmin z = ", six_decimals(ext_.minz), " max z = ", six_decimals(ext_.maxz), " \n\n"});
@@ -225,12 +357,12 @@ class Merge {
     line(truncated(ext_.maxz));
     for (const char* l : {"  0", "ENDSEC", "  0", "SECTION", "  2", "ENTITIES", "  0"}) line(l);
 
-    for (std::size_t i = 0; i < inputs.size(); ++i) write(i + 1, inputs[i]);
+    for (std::size_t i = 0; i < inputs.size(); ++i) write(i, inputs[i]);
     // One section end after the last input's entities, whatever the inputs hold.
     line("ENDSEC");
     line("0");
     line("EOF");
-    return {std::move(result_), std::move(console_), polylines_, vertices_};
+    return {std::move(result_), std::move(console_), std::move(errors_), false};
   }
 
  private:
@@ -239,103 +371,478 @@ class Merge {
   // Each pass reads a token and dispatches it until a token read fails; the
   // last token, the last integer and the last coordinate carry from input to
   // input and from the survey to the writing pass.
-  void survey(std::size_t number, const Input& input) {
-    say({"\n\n\tFile ", std::to_string(number), " Name : ", input.name, " \n\n"});
+  bool survey(std::size_t index, const Input& input) {
+    say({"\n\n\tFile ", std::to_string(index + 1), " Name : ", input.name, " \n\n"});
+    current_ = index;
+    input_ = &input;
+    writing_ = false;
+    if (binary(input.bytes)) return fail("a binary DXF drawing, which cannot be read; nothing was written");
     Text in(input.bytes);
-    int records = 0;
+    Place place;
+    records_ = 0;
     while (in.token(texte_)) {
-      if (texte_ == "$EXTMIN") fold(in, true);
-      if (texte_ == "$EXTMAX") fold(in, false);
-      if (texte_ == "POLYLINE") say({"\trecord ", std::to_string(++records), "            \r        "});
-      if (texte_ == "VERTEX") {
-        for (int j = 0; j < 4; ++j) in.token(texte_);
-        double ignored = 0;  // the coordinates are read past, not used
-        in.integer(val_);
-        in.real(ignored);
-        in.integer(val_);
-        in.real(ignored);
-        in.integer(val_);
-        in.real(ignored);
-        in.integer(val_);
+      const bool follows_zero = place.enter(texte_);
+      if (texte_ == "$EXTMIN") {
+        fold(in, true);
+      } else if (texte_ == "$EXTMAX") {
+        fold(in, false);
+      } else if (place.section == "BLOCKS") {
+        // Polylines of block definitions are neither counted nor copied.
+      } else if (texte_ == "POLYLINE") {
+        polyline(in, place, follows_zero);
+      } else if (texte_ == "VERTEX") {
+        vertex(in, place, follows_zero);
+      } else if (texte_ == "LWPOLYLINE" && follows_zero) {
+        lwpolyline(in, place);
       }
     }
+    if (!place.saw_section) return fail("not a DXF drawing (it holds no SECTION); nothing was written");
+    return true;
   }
 
   // Groups 10, 20 and 30 after $EXTMIN (lowering) or $EXTMAX (raising), up to
   // another code or a failed read.
   void fold(Text& in, bool minimum) {
-    if (!in.integer(val_)) return;
+    if (!check(in, in.integer(val_))) return;
     while (val_ == 10 || val_ == 20 || val_ == 30) {
       double value = 0;
-      if (!in.real(value)) return;
+      if (!check(in, in.real(value))) return;
       double& x = val_ == 10   ? (minimum ? ext_.minx : ext_.maxx)
                   : val_ == 20 ? (minimum ? ext_.miny : ext_.maxy)
                                : (minimum ? ext_.minz : ext_.maxz);
       if (minimum ? x > value : x < value) x = value;
-      if (!in.integer(val_)) return;
+      if (!check(in, in.integer(val_))) return;
     }
   }
 
   // --- the writing pass ---
 
-  void write(std::size_t number, const Input& input) {
-    say({"\n\n\tFile ", std::to_string(number), " Name : ", input.name, " "});
+  void write(std::size_t index, const Input& input) {
+    say({"\n\n\tFile ", std::to_string(index + 1), " Name : ", input.name, " "});
     say({"\n\n"});
+    current_ = index;
+    input_ = &input;
+    writing_ = true;
+    report_ = Report();
     Text in(input.bytes);
-    int records = 0;
+    Place place;
+    records_ = 0;
     while (in.token(texte_)) {
+      bool follows_zero = place.enter(texte_);
+      if (place.section == "BLOCKS") {
+        if (texte_ == "POLYLINE" || texte_ == "LWPOLYLINE") ++report_.left_out["polylines of block definitions"];
+        continue;
+      }
+      if (follows_zero && place.section == "ENTITIES" && left_out_kind(texte_)) ++report_.left_out[texte_];
+      // Each test is made on whatever texte holds by then: a POLYLINE whose
+      // fourth item reads VERTEX is followed at once by a vertex.
       if (texte_ == "POLYLINE") {
-        say({"\t record ", std::to_string(++records), "            \r     "});
-        ++polylines_;
-        line("POLYLINE");
-        integer(in, "  ");
-        token(in);
-        integer(in, "  ");
-        token(in);
-        in.integer(val_);  // written with a space in place of a plus sign
-        line(val_ >= 0 ? " " : "", std::to_string(val_));
-        integer(in, "     ");
-        integer(in, " ");
-        integer(in, "     ");
-        integer(in, " ");
-        integer(in, "");
-        integer(in, "  ");
+        polyline(in, place, follows_zero);
+        follows_zero = place.after_zero;
       }
       if (texte_ == "VERTEX") {
-        ++vertices_;
-        line("VERTEX");
-        integer(in, "  ");
-        token(in);
-        integer(in, " ");
-        integer(in, "    ");
-        integer(in, " ");
-        coordinate(in);
-        integer(in, " ");
-        coordinate(in);
-        integer(in, " ");
-        coordinate(in);
-        integer(in, "  ");
+        vertex(in, place, follows_zero);
+        follows_zero = place.after_zero;
       }
-      // Only the sequence end's keyword is copied; its groups pass by as tokens.
       if (texte_ == "SEQEND") {
-        line("SEQEND");
-        line("0");
+        // Only the sequence end's keyword is copied; its groups pass by as tokens.
+        if (place.in_mesh) {
+          place.in_mesh = false;
+        } else {
+          line("SEQEND");
+          line("0");
+        }
+      }
+      if (texte_ == "LWPOLYLINE" && follows_zero) lwpolyline(in, place);
+    }
+    tell_what_was_copied();
+  }
+
+  // A token after a group code 0 in ENTITIES that names an entity left out.
+  static bool left_out_kind(const std::string& token) {
+    int ignored = 0;
+    if (whole_integer(token, ignored)) return false;
+    for (const char* keyword : {"POLYLINE", "VERTEX", "SEQEND", "LWPOLYLINE", "ENDSEC"})
+      if (token == keyword) return false;
+    return true;
+  }
+
+  // --- the entities, in both passes ---
+
+  // A POLYLINE keyword the loop dispatches (outside block definitions).
+  void polyline(Text& in, Place& place, bool follows_zero) {
+    std::size_t end = 0;
+    if (in_layout(in, false, end)) {
+      place.elevation = 0.0;
+      place.in_mesh = false;
+      place.after_zero = true;
+      if (writing_) {
+        copy_polyline(in);
+      } else {
+        in.go_to(end);
+        val_ = 0;
+        count_record();
+      }
+      return;
+    }
+    if (!follows_zero) {  // not an entity: the items are read and copied as they come
+      if (writing_) {
+        copy_polyline(in);
+      } else {
+        count_record();  // the survey leaves its items to its loop
+      }
+      return;
+    }
+    std::string layer = "0";
+    int flags = 0;
+    double elevation = 0.0;
+    for (const Group& g : groups(in, place)) {
+      if (g.code == 8) layer = g.value;
+      if (g.code == 70) take(in, g, flags);
+      if (g.code == 30) take(in, g, elevation);
+    }
+    place.elevation = elevation;
+    if ((flags & 16) != 0 || (flags & 64) != 0) {
+      place.in_mesh = true;
+      if (writing_) ++report_.left_out[(flags & 16) != 0 ? "polygon meshes" : "polyface meshes"];
+      return;
+    }
+    place.in_mesh = false;
+    count_record();
+    if (!writing_) return;
+    write_polyline_header(layer, flags);
+    ++report_.by_codes;
+  }
+
+  // A VERTEX keyword the loop dispatches, or that a POLYLINE's items leave in texte.
+  void vertex(Text& in, Place& place, bool follows_zero) {
+    std::size_t end = 0;
+    if (in_layout(in, true, end)) {
+      place.after_zero = true;
+      if (writing_) {
+        copy_vertex(in, !place.in_mesh);
+      } else {
+        in.go_to(end);
+        val_ = 0;
+      }
+      return;
+    }
+    if (!follows_zero) {  // not an entity: the items are read and copied as they come
+      if (writing_) {
+        copy_vertex(in, !place.in_mesh);
+      } else {
+        skip_vertex(in);
+      }
+      return;
+    }
+    std::string layer = "0";
+    int flags = 0;
+    double x = 0.0, y = 0.0, z = place.elevation;
+    for (const Group& g : groups(in, place)) {
+      if (g.code == 8) layer = g.value;
+      if (g.code == 70) take(in, g, flags);
+      if (g.code == 10) take(in, g, x);
+      if (g.code == 20) take(in, g, y);
+      if (g.code == 30) take(in, g, z);
+    }
+    if (!writing_) return;
+    dval_ = z;
+    if (place.in_mesh) return;
+    if ((flags & 16) != 0) {
+      ++report_.left_out["spline frame control points"];
+      return;
+    }
+    for (const std::string& l : {std::string("VERTEX"), std::string("  8"), layer, std::string(" 70"),
+                                 "    " + std::to_string(flags), std::string(" 10"), rounded(x), std::string(" 20"),
+                                 rounded(y), std::string(" 30"), rounded(z), std::string("  0")})
+      line(l);
+    ++report_.vertices;
+    ++report_.by_codes;
+  }
+
+  // An LWPOLYLINE after a group code 0 (outside block definitions): a
+  // POLYLINE with one VERTEX per point and a SEQEND.
+  void lwpolyline(Text& in, Place& place) {
+    std::string layer = "0";
+    int flags = 0;
+    double elevation = 0.0;
+    // What the header is written with: the groups before the first point.
+    bool header = false;
+    std::string header_layer;
+    int header_flags = 0;
+    double header_elevation = 0.0;
+    std::vector<std::pair<double, double>> points;
+    long long bulges = 0, widths = 0;
+    for (const Group& g : groups(in, place)) {
+      if (g.code == 8) layer = g.value;
+      if (g.code == 70) take(in, g, flags);
+      if (g.code == 38) take(in, g, elevation);
+      if (g.code == 10) {
+        if (!header) {
+          header = true;
+          header_layer = layer;
+          header_flags = flags;
+          header_elevation = elevation;
+        }
+        double x = 0.0;
+        take(in, g, x);
+        points.emplace_back(x, 0.0);
+      }
+      if (g.code == 20 && !points.empty()) take(in, g, points.back().second);
+      if (g.code == 40 || g.code == 41 || g.code == 42 || g.code == 43) {
+        double value = 0.0;
+        if (take(in, g, value) && value != 0.0) ++(g.code == 42 ? bulges : widths);
       }
     }
+    if (!header) {
+      header_layer = layer;
+      header_flags = flags;
+      header_elevation = elevation;
+    }
+    place.elevation = header_elevation;
+    place.in_mesh = false;
+    count_record();
+    if (!writing_) return;
+    write_polyline_header(header_layer, header_flags & (1 | 128));
+    for (const auto& [x, y] : points) {
+      for (const std::string& l : {std::string("VERTEX"), std::string("  8"), header_layer, std::string(" 70"),
+                                   std::string("    0"), std::string(" 10"), rounded(x), std::string(" 20"), rounded(y),
+                                   std::string(" 30"), rounded(header_elevation), std::string("  0")})
+        line(l);
+    }
+    line("SEQEND");
+    line("0");
+    ++report_.converted;
+    report_.vertices += static_cast<long long>(points.size());
+    report_.bulges += bulges;
+    report_.widths += widths;
+  }
+
+  void write_polyline_header(const std::string& layer, int flags) {
+    for (const std::string& l :
+         {std::string("POLYLINE"), std::string("  8"), layer, std::string("  66"), std::string("1"), std::string(" 70"),
+          "     " + std::to_string(flags), std::string(" 10"), std::string("     0"), std::string(" 20"),
+          std::string("0"), std::string("  0")})
+      line(l);
+    ++report_.polylines;
+  }
+
+  // Whether the eleven items after the keyword are in the expected layout:
+  // each read as the writing pass reads it succeeds and takes one whole
+  // token, item 11 is 0 and, for a VERTEX, items 5, 7 and 9 are 10, 20 and
+  // 30. The input is read again from where it was; `end` is where the items end.
+  static bool in_layout(Text& in, bool vertex, std::size_t& end) {
+    const std::size_t start = in.at();
+    const char* items = vertex ? vertex_items : polyline_items;
+    bool ok = true;
+    for (int k = 0; k < 11 && ok; ++k) {
+      int integer = 0;
+      double real = 0.0;
+      std::string token;
+      if (items[k] == 't') ok = in.token(token);
+      if (items[k] == 'i') ok = in.integer(integer) && in.at_token_end();
+      if (items[k] == 'r') ok = in.real(real) && in.at_token_end();
+      if (ok && k == 10) ok = integer == 0;
+      if (ok && vertex && k == 4) ok = integer == 10;
+      if (ok && vertex && k == 6) ok = integer == 20;
+      if (ok && vertex && k == 8) ok = integer == 30;
+    }
+    end = in.at();
+    in.go_to(start);
+    return ok;
+  }
+
+  // Reads an entity by its group codes, from right after its keyword: the
+  // rest of the keyword's line, then pairs of lines (code, value) up to a
+  // code 0, whose line is consumed. A code that is not an integer, or the end
+  // of the input, ends it too, with the warning.
+  std::vector<Group> groups(Text& in, Place& place) {
+    std::vector<Group> read;
+    place.after_zero = false;
+    in.pass_rest_of_line();
+    std::string code_line, value_line;
+    for (;;) {
+      int code = 0;
+      if (!in.line(code_line) || !whole_integer(trimmed(code_line), code)) {
+        warn(in, in.at());
+        break;
+      }
+      if (code == 0) {
+        place.after_zero = true;
+        break;
+      }
+      if (!in.line(value_line)) {
+        warn(in, in.at());
+        break;
+      }
+      read.push_back({code, trimmed(value_line), in.at()});
+    }
+    val_ = 0;
+    return read;
+  }
+
+  // A number value of a group; one that is not a number is not taken.
+  void take(const Text& in, const Group& g, int& out) {
+    if (!whole_integer(g.value, out)) warn(in, g.after);
+  }
+  bool take(const Text& in, const Group& g, double& out) {
+    if (whole_real(g.value, out)) return true;
+    warn(in, g.after);
+    return false;
+  }
+
+  // --- the copy of the expected layout: each item read and written at once ---
+
+  void copy_polyline(Text& in) {
+    count_record();
+    line("POLYLINE");
+    integer(in, "  ");
+    token(in);
+    integer(in, "  ");
+    token(in);
+    check(in, in.integer(val_));  // written with a space in place of a plus sign
+    line(val_ >= 0 ? " " : "", std::to_string(val_));
+    integer(in, "     ");
+    integer(in, " ");
+    integer(in, "     ");
+    integer(in, " ");
+    integer(in, "");
+    integer(in, "  ");
+    ++report_.polylines;
+  }
+
+  // A vertex inside a mesh is read the same way, and not written.
+  void copy_vertex(Text& in, bool written) {
+    const std::size_t before = result_.size();
+    line("VERTEX");
+    integer(in, "  ");
+    token(in);
+    integer(in, " ");
+    integer(in, "    ");
+    integer(in, " ");
+    coordinate(in);
+    integer(in, " ");
+    coordinate(in);
+    integer(in, " ");
+    coordinate(in);
+    integer(in, "  ");
+    if (written) {
+      ++report_.vertices;
+    } else {
+      result_.resize(before);
+    }
+  }
+
+  // The survey reads a vertex's first four items as tokens; the coordinates
+  // are read past, not used. Any read that fails is told once all eleven are
+  // read, with the line where they end.
+  void skip_vertex(Text& in) {
+    std::string ignored_token;
+    double ignored = 0;
+    bool all = true;
+    for (int j = 0; j < 4; ++j) all = in.token(ignored_token) && all;
+    all = in.integer(val_) && all;
+    all = in.real(ignored) && all;
+    all = in.integer(val_) && all;
+    all = in.real(ignored) && all;
+    all = in.integer(val_) && all;
+    all = in.real(ignored) && all;
+    all = in.integer(val_) && all;
+    check(in, all);
   }
 
   // Each item is read and written at once; a failed read writes the previous value.
   void integer(Text& in, const char* padding) {
-    in.integer(val_);
+    check(in, in.integer(val_));
     line(padding, std::to_string(val_));
   }
   void token(Text& in) {
-    in.token(texte_);
+    check(in, in.token(texte_));
     line(texte_);
   }
   void coordinate(Text& in) {
-    in.real(dval_);
+    check(in, in.real(dval_));
     line(rounded(dval_));
+  }
+
+  // --- what the console and standard error show ---
+
+  void count_record() {
+    ++records_;
+    if (writing_) {
+      say({"\t record ", std::to_string(records_), "            \r     "});
+    } else {
+      say({"\trecord ", std::to_string(records_), "            \r        "});
+    }
+  }
+
+  // A read that failed: the warning, once per input, with the line of the
+  // read position right after it.
+  bool check(const Text& in, bool read) {
+    if (!read) warn(in, in.at());
+    return read;
+  }
+  void warn(const Text& in, std::size_t at) {
+    if (warned_[current_]) return;
+    warned_[current_] = true;
+    errors_ += "talvero: warning: " + input_->name + ", line " + std::to_string(in.line_of(at)) +
+               ": an item the layout expects is missing; copied as read\n";
+  }
+
+  // The input as messages name it: its path, and the host's path when it differs.
+  std::string named() const {
+    const Input& in = *input_;
+    return in.host_path.empty() || in.host_path == in.name ? in.name : in.name + " (" + in.host_path + ")";
+  }
+
+  bool fail(const std::string& why) {
+    errors_ += "talvero: " + named() + ": " + why + "\n";
+    return false;
+  }
+
+  // After an input's writing pass: what was copied from it and what was not,
+  // when anything was read by group codes, converted or left out, or nothing copied.
+  void tell_what_was_copied() {
+    const Report& r = report_;
+    if (r.by_codes == 0 && r.converted == 0 && r.left_out.empty() && r.polylines > 0) return;
+    std::string text = "talvero: " + named() + ": ";
+    if (r.polylines == 0) {
+      text += "nothing was copied from it: it holds no polylines";
+    } else {
+      text += counted(r.polylines, "polyline", "polylines");
+      if (r.vertices > 0) text += " and " + counted(r.vertices, "vertex", "vertices");
+      text += " copied";
+      std::vector<std::string> how, lost;
+      if (r.by_codes > 0)
+        how.push_back(counted(r.by_codes, "entity read by its", "entities read by their") + " group codes");
+      if (r.converted > 0) how.push_back(std::to_string(r.converted) + " LWPOLYLINE converted");
+      if (r.bulges > 0) lost.push_back(counted(r.bulges, "bulge", "bulges"));
+      if (r.widths > 0) lost.push_back(counted(r.widths, "width", "widths"));
+      if (!how.empty() || !lost.empty()) {
+        text += " (";
+        for (std::size_t k = 0; k < how.size(); ++k) text += (k > 0 ? ", " : "") + how[k];
+        if (!lost.empty()) {
+          text += how.empty() ? "" : "; ";
+          text += lost[0] + (lost.size() > 1 ? " and " + lost[1] : "") + " not carried";
+        }
+        text += ")";
+      }
+    }
+    if (!r.left_out.empty()) {
+      // Most frequent first, then by name.
+      std::vector<std::pair<long long, std::string>> kinds;
+      for (const auto& [kind, n] : r.left_out) {
+        auto one = singular.find(kind);
+        kinds.emplace_back(n, n == 1 && one != singular.end() ? one->second : kind);
+      }
+      std::sort(kinds.begin(), kinds.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first > b.first : a.second < b.second;
+      });
+      text += "; left out: ";
+      for (std::size_t k = 0; k < kinds.size(); ++k)
+        text += (k > 0 ? ", " : "") + std::to_string(kinds[k].first) + " " + kinds[k].second;
+    }
+    errors_ += text + "\n";
   }
 
   // A line of the result, in one or two parts, ended with CR LF.
@@ -352,8 +859,13 @@ class Merge {
   Extents ext_;
   std::string result_;
   std::string console_;
-  std::uint64_t polylines_ = 0;
-  std::uint64_t vertices_ = 0;
+  std::string errors_;
+  std::vector<bool> warned_;  // inputs already warned about, over both passes
+  std::size_t current_ = 0;   // the input being read, from 0
+  const Input* input_ = nullptr;
+  bool writing_ = false;  // the pass is the writing pass
+  int records_ = 0;       // the current input's polylines counted on the console
+  Report report_;         // the writing pass's, for the current input
 };
 
 }  // namespace

@@ -1,0 +1,346 @@
+#!/usr/bin/python3
+"""Merges drawings written by other programs and checks every result with ezdxf.
+
+    corpus_check.py (--talvero EXE | --command "CMD ARGS") --corpus DIR --scratch DIR
+
+Each drawing of the corpus folder (every .dxf or .DXF file under it, read in
+place) is merged alone, then a few at a time, by running
+`EXE -o RESULT INPUT...` (or the command with those arguments appended). For
+each run the polylines of the inputs' ENTITIES sections are found with ezdxf's
+own reading of the input: POLYLINE entities that are not meshes (flags 16 and
+64) with the VERTEX entities up to their SEQEND, spline frame control points
+(vertex flag 16) left out, and LWPOLYLINE entities, in input order. The
+result must
+
+  - open with ezdxf's strict reader (ezdxf.readfile), and its audit find no error;
+  - hold exactly those polylines, in that order, each closed when its input is,
+    on the same layer, with the same vertices, every coordinate rounded the
+    merge's way (x + 0.5, the sum taken exactly, truncated toward zero); a
+    vertex's z is its 30 group, else its POLYLINE's elevation (for LWPOLYLINE:
+    its 38 group), else 0;
+
+and what standard error says an input's polylines and vertices copied must be
+those counts. A drawing that is binary or holds no SECTION must make the run
+fail, with nothing written.
+
+Prints one line per drawing and per set; exits 1 when any check fails. When
+the corpus folder is absent it says so and exits 0 (nothing to check).
+"""
+
+from __future__ import annotations
+
+import argparse
+import io
+import math
+import re
+import shlex
+import subprocess
+import sys
+from dataclasses import dataclass, field
+from fractions import Fraction
+from pathlib import Path
+
+import ezdxf
+from ezdxf.entities import factory
+from ezdxf.lldxf.extendedtags import ExtendedTags
+from ezdxf.lldxf.loader import load_dxf_structure
+from ezdxf.lldxf.tagger import ascii_tags_loader, tag_compiler
+from ezdxf.lldxf.types import DXFTag
+
+SET_SIZE = 6
+BINARY_SENTINEL_END = b"Binary DXF\r\n\x1a\x00"
+
+
+@dataclass
+class Polyline:
+    closed: bool
+    layer: str
+    vertices: list = field(default_factory=list)  # (x, y, z) as read
+
+
+@dataclass
+class Expected:
+    failure: str = ""  # "binary" or "no SECTION" when the run must fail
+    polylines: list = field(default_factory=list)
+    notes: list = field(default_factory=list)  # what the merge's rules lose, for information
+    attribute_ends: int = 0  # SEQEND entities that end an INSERT's attributes
+    how: str = ""  # how ezdxf read the input, when not as it stands
+
+
+def rounded(value: float) -> int:
+    """The merge's rounding: value + 0.5, taken exactly, truncated toward zero
+    (a value beyond the double range is read as the largest double)."""
+    if math.isinf(value):
+        value = math.copysign(sys.float_info.max, value)
+    return int(Fraction(value) + Fraction(1, 2))
+
+
+def decoded(data: bytes) -> str:
+    """The text as ezdxf reads a drawing without a code page of its own (the
+    result has none): bytes as cp1252, undefined ones kept apart; as a file
+    opened in text mode, nothing from a byte 26 on."""
+    return data.split(b"\x1a", 1)[0].decode("cp1252", errors="surrogateescape")
+
+
+def content_tokens(data: bytes) -> list:
+    data = data.split(b"\x1a", 1)[0].replace(b"\r", b"")
+    return data.split()
+
+
+def entity(tags) -> object:
+    # The compiler looks one tag past a point for its z: an entity's last
+    # point needs a tag after it, as in the whole file.
+    compiled = list(tag_compiler(iter(list(tags) + [DXFTag(0, "EOF")])))
+    return factory.load(ExtendedTags(compiled[:-1]))
+
+
+def entities_in_order(data: bytes) -> tuple:
+    """The entities of the ENTITIES section, in order, as (name, raw tags,
+    loaded entity or None), and how ezdxf read them."""
+    try:
+        sections = load_dxf_structure(ascii_tags_loader(io.StringIO(decoded(data), newline=None), skip_comments=True),
+                                      ignore_missing_eof=True)
+        return [(tags[0].value, tags, None) for tags in sections.get("ENTITIES", [])[1:]], ""
+    except ezdxf.DXFStructureError as e:
+        # A drawing ezdxf cannot read as it stands (one cut short, for
+        # instance): the model space of its recover mode.
+        from ezdxf import recover
+        doc, _ = recover.read(io.BytesIO(data))
+        return [(e.dxftype(), None, e) for e in doc.modelspace()], " (read by ezdxf's recover mode: %s)" % e
+
+
+def expected_of(path: Path) -> Expected:
+    data = path.read_bytes()
+    if len(data) >= 22 and data[8:22] == BINARY_SENTINEL_END:
+        return Expected(failure="binary")
+    if b"SECTION" not in content_tokens(data):
+        return Expected(failure="no SECTION")
+    found, how = entities_in_order(data)
+    out = Expected(how=how)
+    current = None  # the polyline whose vertices come
+    in_sequence = False  # between a POLYLINE and its SEQEND (a mesh's too)
+    elevation = 0.0
+    flat = False  # the polyline is 2D: its vertices lie at its elevation
+    after_attributes = False  # between an INSERT's ATTRIB entities and their SEQEND
+    for kind, tags, loaded in found:
+        e = loaded if loaded is not None else entity(tags) if kind in ("POLYLINE", "VERTEX", "LWPOLYLINE") else None
+        if kind == "POLYLINE":
+            for v in getattr(e, "vertices", []):  # recover mode: the vertices come with their polyline
+                found.append(("VERTEX", None, v))
+            flags = e.dxf.flags
+            in_sequence, after_attributes = True, False
+            elevation = e.dxf.elevation.z
+            flat = not flags & (8 | 16 | 64)
+            current = None
+            if not flags & (16 | 64):
+                current = Polyline(bool(flags & 1), e.dxf.layer)
+                out.polylines.append(current)
+            if e.dxf.hasattr("extrusion") and tuple(e.dxf.extrusion) != (0.0, 0.0, 1.0):
+                out.notes.append("POLYLINE with extrusion %s: its vertices are copied in its own coordinate system"
+                                 % (tuple(round(c, 3) for c in e.dxf.extrusion),))
+        elif kind == "VERTEX":
+            if not in_sequence or current is None:
+                continue
+            if e.dxf.flags & 16:
+                continue
+            has_z = tags is None or any(t.code == 30 for t in tags)
+            loc = e.dxf.location
+            z = loc.z if has_z else elevation
+            current.vertices.append((loc.x, loc.y, z))
+            if flat and rounded(z) != rounded(elevation):
+                out.notes.append("vertex of a 2D POLYLINE carrying a z of its own, other than the polyline's"
+                                 " elevation: copied at its own z")
+            if e.dxf.hasattr("bulge") and e.dxf.bulge != 0:
+                out.notes.append("POLYLINE vertex bulge (an arc), neither carried nor counted")
+        elif kind == "SEQEND":
+            if after_attributes:
+                out.attribute_ends += 1
+            current, in_sequence, after_attributes = None, False, False
+        elif kind == "LWPOLYLINE":
+            current, in_sequence, after_attributes = None, False, False
+            z = e.dxf.elevation
+            out.polylines.append(Polyline(bool(e.closed), e.dxf.layer, [(x, y, z) for x, y in e.get_points("xy")]))
+            if e.dxf.hasattr("extrusion") and tuple(e.dxf.extrusion) != (0.0, 0.0, 1.0):
+                out.notes.append("LWPOLYLINE with extrusion %s: its points are copied in its own coordinate system"
+                                 % (tuple(round(c, 3) for c in e.dxf.extrusion),))
+        else:
+            current, in_sequence = None, False
+            after_attributes = kind in ("INSERT", "ATTRIB")
+    return out
+
+
+def result_polylines(path: Path) -> tuple:
+    """The result's polylines as ezdxf's strict reader sees them, and what is wrong with the file."""
+    problems = []
+    try:
+        doc = ezdxf.readfile(str(path))
+    except Exception as e:  # noqa: BLE001 - any refusal is the finding
+        return [], ["ezdxf.readfile refused it: %s: %s" % (type(e).__name__, e)], {}
+    auditor = doc.audit()
+    if auditor.has_errors:
+        problems.append("ezdxf's audit found %d errors: %s" % (len(auditor.errors),
+                                                               "; ".join(str(m.message) for m in auditor.errors[:3])))
+    found = []
+    others = {}
+    for e in doc.modelspace():
+        if e.dxftype() != "POLYLINE":
+            others[e.dxftype()] = others.get(e.dxftype(), 0) + 1
+            continue
+        found.append(Polyline(e.is_closed, e.dxf.layer,
+                              [(v.dxf.location.x, v.dxf.location.y, v.dxf.location.z) for v in e.vertices]))
+    return found, problems, others
+
+
+def compare(expected: list, found: list) -> list:
+    if len(expected) != len(found):
+        return ["%d polylines expected, %d in the result" % (len(expected), len(found))]
+    for k, (want, got) in enumerate(zip(expected, found), 1):
+        if want.closed != got.closed:
+            return ["polyline %d: closed is %s, expected %s" % (k, got.closed, want.closed)]
+        if want.layer != got.layer:
+            return ["polyline %d: layer %r, expected %r" % (k, got.layer, want.layer)]
+        if len(want.vertices) != len(got.vertices):
+            return ["polyline %d: %d vertices, expected %d" % (k, len(got.vertices), len(want.vertices))]
+        for j, (a, b) in enumerate(zip(want.vertices, got.vertices), 1):
+            wanted = tuple(rounded(c) for c in a)
+            if any(Fraction(g) != w and float(w) != g for g, w in zip(b, wanted)):
+                return ["polyline %d, vertex %d: %s, expected %s (from %s)" % (k, j, b, wanted, a)]
+    return []
+
+
+def told_counts(errors: str, name: str) -> tuple | None:
+    """The polylines and vertices standard error says were copied from an
+    input, (0, 0) when it says nothing was, None when it says nothing of it."""
+    for line in errors.splitlines():
+        if not line.startswith("talvero: %s: " % name):
+            continue
+        rest = line[len("talvero: %s: " % name):]
+        if rest.startswith("nothing was copied from it"):
+            return 0, 0
+        m = re.match(r"(\d+) polylines? (?:and (\d+) vert(?:ex|ices) )?copied", rest)
+        if m:
+            return int(m.group(1)), int(m.group(2) or 0)
+    return None
+
+
+def run_merge(command: list, inputs: list, result: Path) -> subprocess.CompletedProcess:
+    if result.exists():
+        result.unlink()
+    return subprocess.run(command + ["-o", str(result)] + [str(p) for p in inputs], capture_output=True, timeout=600)
+
+
+def check_run(command: list, inputs: list, expected: dict, result: Path) -> list:
+    """What is wrong with one merge of the inputs."""
+    run = run_merge(command, inputs, result)
+    errors = run.stderr.decode("utf-8", errors="replace")
+    problems = [l for l in errors.splitlines() if not l.startswith("talvero: ")]
+    problems = ["a line on standard error not from talvero: %r" % l for l in problems]
+    failing = [p for p in inputs if expected[p].failure]
+    if failing:
+        first = failing[0]
+        why = expected[first].failure
+        told = {"binary": "a binary DXF drawing", "no SECTION": "not a DXF drawing (it holds no SECTION)"}[why]
+        if run.returncode != 1:
+            problems.append("exit status %d, expected 1 (%s is %s)" % (run.returncode, first.name, why))
+        if result.exists():
+            problems.append("a result was written although the run failed")
+        if told not in errors:
+            problems.append("standard error does not say %r: %r" % (told, errors))
+        return problems
+    if run.returncode != 0:
+        return problems + ["exit status %d: %s" % (run.returncode, errors.strip())]
+    if not result.exists():
+        return problems + ["no result written"]
+    found, read_problems, others = result_polylines(result)
+    problems += read_problems
+    for kind, n in others.items():
+        why = ""
+        ends = sum(expected[p].attribute_ends for p in inputs)
+        if kind == "SEQEND" and ends:
+            why = " (the inputs hold %d SEQEND ending the attributes of an INSERT)" % ends
+        problems.append("%d %s entities besides the polylines%s" % (n, kind, why))
+    wanted = [p for path in inputs for p in expected[path].polylines]
+    problems += compare(wanted, found)
+    for path in inputs:
+        counts = told_counts(errors, str(path))
+        mine = (len(expected[path].polylines), sum(len(p.vertices) for p in expected[path].polylines))
+        if counts is not None and counts != mine:
+            problems.append("standard error says %d polylines and %d vertices were copied from %s, expected %d and %d"
+                            % (counts + (path.name,) + mine))
+    return problems
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    how = parser.add_mutually_exclusive_group(required=True)
+    how.add_argument("--talvero", help="the talvero executable")
+    how.add_argument("--command", help="a command run as `COMMAND -o RESULT INPUT...` in its place")
+    parser.add_argument("--corpus", required=True, type=Path, help="the folder of drawings (read in place)")
+    parser.add_argument("--scratch", required=True, type=Path, help="a folder for the results")
+    parser.add_argument("--notes", action="store_true", help="also say what the merge's rules lose from each drawing")
+    args = parser.parse_args()
+
+    if not args.corpus.is_dir():
+        print("no drawings at %s (they are kept outside the repository); nothing to check" % args.corpus)
+        return 0
+    command = [args.talvero] if args.talvero else shlex.split(args.command)
+    args.scratch.mkdir(parents=True, exist_ok=True)
+    result = args.scratch / "corpus_check_result.dxf"
+
+    drawings = sorted(p for p in args.corpus.rglob("*") if p.is_file() and p.suffix.lower() == ".dxf")
+    expected = {}
+    failures = 0
+    totals = [0, 0, 0]  # drawings, polylines, vertices expected
+    for path in drawings:
+        name = path.relative_to(args.corpus)
+        try:
+            expected[path] = expected_of(path)
+        except Exception as e:  # noqa: BLE001
+            print("FAIL %s: ezdxf cannot read the input: %s: %s" % (name, type(e).__name__, e))
+            failures += 1
+            continue
+        want = expected[path]
+        problems = check_run(command, [path], expected, result)
+        polylines = len(want.polylines)
+        vertices = sum(len(p.vertices) for p in want.polylines)
+        what = ("must fail: %s" % want.failure) if want.failure else "%d polylines, %d vertices" % (polylines, vertices)
+        if problems:
+            failures += 1
+            print("FAIL %s (%s%s): %s" % (name, what, want.how, "; ".join(problems)))
+        else:
+            totals = [totals[0] + 1, totals[1] + polylines, totals[2] + vertices]
+            print("ok   %s (%s%s)" % (name, what, want.how))
+        if args.notes and want.notes:
+            counted = {}
+            for n in want.notes:
+                counted[n] = counted.get(n, 0) + 1
+            for n, k in counted.items():
+                print("     note: %d x %s" % (k, n))
+
+    # A few at a time, and then every drawing that merges at once.
+    readable = [p for p in drawings if p in expected and not expected[p].failure]
+    sets = [readable[k:k + SET_SIZE] for k in range(0, len(readable), SET_SIZE)]
+    if len(sets) > 1:
+        sets.append(readable)
+    failing = [p for p in drawings if p in expected and expected[p].failure]
+    if failing and readable:
+        sets.append(readable[:2] + failing[:1])
+    for members in sets:
+        if not members:
+            continue
+        problems = check_run(command, members, expected, result)
+        label = "set of %d (%s ... %s)" % (len(members), members[0].relative_to(args.corpus),
+                                          members[-1].relative_to(args.corpus))
+        if problems:
+            failures += 1
+            print("FAIL %s: %s" % (label, "; ".join(problems)))
+        else:
+            print("ok   %s" % label)
+
+    print("%d drawings merged and checked alone (%d polylines, %d vertices), %d sets; %d failures"
+          % (totals[0], totals[1], totals[2], len(sets), failures))
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
