@@ -589,9 +589,10 @@ class Merge {
         points.emplace_back(x, 0.0);
       }
       if (g.code == 20 && !points.empty()) take(in, g, points.back().second);
+      // Bulges and widths are only counted: any value but a number equal to 0.
       if (g.code == 40 || g.code == 41 || g.code == 42 || g.code == 43) {
         double value = 0.0;
-        if (take(in, g, value) && value != 0.0) ++(g.code == 42 ? bulges : widths);
+        if (!whole_real(g.value, value) || value != 0.0) ++(g.code == 42 ? bulges : widths);
       }
     }
     if (!header) {
