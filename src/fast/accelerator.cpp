@@ -67,13 +67,13 @@ class FastAccelerator final : public Accelerator {
         [&](const char* sync) {
           char* o = out.room(64 * run_entity_room);
           const char* from = in.loaded().pos;
-          const RunResult r = write_run(b, from, m.after_zero, m.elevation, o, out.room_end(), sync);
+          const RunResult r = write_run(b, from, m.after_zero, m.polyline_open, m.elevation, o, out.room_end(), sync);
           out.advance(r.out);
           take(m, r, true, from);
           return r;
         },
         [&](const RunResult& far) {
-          if (!m.after_zero) return;  // it started as after a group code 0
+          if (!m.after_zero || !m.polyline_open) return;  // it started as after a 0, in a polyline
           // Its output follows what was written so far.
           const char* begin = speculative->out_begin();
           hand_over(std::string_view(begin, static_cast<std::size_t>(far.out - begin)));
@@ -116,6 +116,7 @@ class FastAccelerator final : public Accelerator {
     if (r.stop != from) m.after_zero = r.after_zero;
     if (r.elevation_set) m.elevation = r.elevation;
     if (write) {
+      m.polyline_open = r.polyline_open;
       m.report.by_group_codes += r.by_group_codes;
       m.report.bulges += r.bulges;
       m.report.widths += r.widths;

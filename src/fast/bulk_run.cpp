@@ -826,8 +826,8 @@ RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double e
   return r;
 }
 
-RunResult write_run(const MarkedBlock& b, const char* from, bool zero, double elevation, char* out, char* out_limit,
-                    const char* sync) {
+RunResult write_run(const MarkedBlock& b, const char* from, bool zero, bool open, double elevation, char* out,
+                    char* out_limit, const char* sync) {
   RunResult r;
   ItemStream in(b, from);
   Taken taken;
@@ -866,13 +866,16 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, double el
       }
       zero = true;
     } else if (is_keyword_at(s, "POLYLINE")) {
-      OutputCursor entity = text;
+      // A polyline left open is closed first, as the general reads do.
+      OutputCursor before = text;
+      if (open) before.text("SEQEND\r\n0\r\n");
+      OutputCursor entity = before;
       if (copy_polyline(in, entity)) {
         at = taken.take(in);
         runs.elevation = 0;
         runs.elevation_set = runs.elevation_known = true;
       } else {
-        entity = text;
+        entity = before;
         if (!zero || !take_by_groups<false>(in, s, &entity, taken, runs, at)) {
           why = RunStop::general;
           break;
@@ -880,9 +883,11 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, double el
       }
       text = entity;
       zero = true;
+      open = true;
       ++r.polylines;
     } else if (is_keyword_at(s, "SEQEND")) {
-      text.put(grammar::seqend_text, 11);
+      if (open) text.text("SEQEND\r\n0\r\n");  // only the end of a polyline written
+      open = false;
       at = s + 6;
       zero = false;
     } else if (!other_top(in, zero)) {
@@ -894,6 +899,7 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, double el
   r.why = why;
   r.out = text.o;
   r.after_zero = zero;
+  r.polyline_open = open;
   taken.finish(r);
   runs.finish(r);
   return r;

@@ -32,7 +32,8 @@ struct RunResult {
   bool has_dval = false;  // a coordinate was read; dval holds the last one
   double dval = 0.0;
   char* out = nullptr;  // end of the output written (writing runs)
-  bool after_zero = false;  // the token at stop follows a group code 0
+  bool after_zero = false;     // the token at stop follows a group code 0
+  bool polyline_open = false;  // a POLYLINE was written and its SEQEND not yet (writing runs)
   bool elevation_set = false;        // a POLYLINE was taken: elevation is its
   double elevation = 0.0;            // the polyline's elevation, for the vertices after it
   std::uint32_t by_group_codes = 0;  // entities written from their group codes
@@ -55,10 +56,12 @@ inline constexpr std::size_t run_entity_room = 2048;
 // or passed).
 RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double elevation, const char* sync = nullptr);
 
-// The writing pass's loop from `from` in block b: POLYLINE, VERTEX and
-// SEQEND entities are copied to [out, out_limit); stops when less than
-// run_entity_room bytes are left there.
-RunResult write_run(const MarkedBlock& b, const char* from, bool zero, double elevation, char* out, char* out_limit,
-                    const char* sync = nullptr);
+// The writing pass's loop from `from` in block b, with a polyline open in
+// the result when open is set: POLYLINE, VERTEX and SEQEND entities are
+// copied to [out, out_limit) (a SEQEND only when it ends a polyline); stops
+// as the survey's loop does, or when less than run_entity_room bytes are
+// left there.
+RunResult write_run(const MarkedBlock& b, const char* from, bool zero, bool open, double elevation, char* out,
+                    char* out_limit, const char* sync = nullptr);
 
 }  // namespace fast

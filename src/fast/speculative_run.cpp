@@ -44,10 +44,11 @@ void SpeculativeRun::start(bool write, const MarkedBlock& b, const char* from) {
   if (write && out.size() < wanted)
     out.resize(std::max(wanted, static_cast<std::size_t>(b.end - b.base) + 64 * run_entity_room));
   ticket = worker.post([this, write, b, from] {
-    // It starts at a VERTEX, as if after a group code 0 (the run is kept only
-    // where that holds), and does not know the polyline's elevation.
+    // It starts at a VERTEX, as if after a group code 0 and within a polyline
+    // (the run is kept only where that holds), and does not know the
+    // polyline's elevation.
     constexpr double unknown = std::numeric_limits<double>::quiet_NaN();
-    result = write ? write_run(b, from, true, unknown, out.data(), out.data() + out.size())
+    result = write ? write_run(b, from, true, true, unknown, out.data(), out.data() + out.size())
                    : survey_run(b, from, true, unknown);
   });
 }

@@ -53,6 +53,14 @@ void write_vertex(Output& o, std::string_view layer, int flags, double x, double
   o.put("  0\r\n");
 }
 
+// Starts a polyline in the result: one left open before it is closed first,
+// so that the result's polylines never nest.
+void open_polyline(MergeFrame& m) {
+  if (m.polyline_open) m.out.put(grammar::seqend_text);
+  m.polyline_open = true;
+  count_written_polyline(m);
+}
+
 // --- The expected layout ---------------------------------------------------
 
 // What an entity's eleven items held, when read as the writing pass reads them.
@@ -151,7 +159,7 @@ bool is_zero(std::string_view value) {
 
 // Takes a number value into *cell; a value that is not a number is warned about and not taken.
 template <class Number>
-void take_number(MergeFrame& m, std::string_view value, Number& cell) {
+bool take_number(MergeFrame& m, std::string_view value, Number& cell) {
   Number x{};
   bool ok = false;
   if constexpr (std::is_same_v<Number, int>)
@@ -162,6 +170,7 @@ void take_number(MergeFrame& m, std::string_view value, Number& cell) {
     cell = x;
   else
     warn_layout(m);
+  return ok;
 }
 
 // Reads the groups of the entity at the read position with take, and
@@ -186,8 +195,7 @@ bool read_entity_groups(MergeFrame& m, Pass pass, Groups& g) {
       case 10: take_number(m, value, g.x); break;
       case 20: take_number(m, value, g.y); break;
       case 30:
-        take_number(m, value, g.z);
-        g.has_z = true;
+        if (take_number(m, value, g.z)) g.has_z = true;
         break;
       case 40:
       case 41:
@@ -233,7 +241,7 @@ void take_polyline(MergeFrame& m, Pass pass, bool entity_start) {
     m.in_mesh = false;
     m.elevation = 0;
     if (pass == Pass::survey) return count_survey_polyline(m);
-    count_written_polyline(m);
+    open_polyline(m);
     m.out.put("POLYLINE\r\n");
     write_in_layout<grammar::polyline>(m, v, std::make_index_sequence<grammar::polyline.size()>());
     keep_last_token<grammar::polyline>(m);
@@ -251,7 +259,7 @@ void take_polyline(MergeFrame& m, Pass pass, bool entity_start) {
     return;
   }
   if (pass == Pass::survey) return count_survey_polyline(m);
-  count_written_polyline(m);
+  open_polyline(m);
   ++m.report.by_group_codes;
   write_polyline(m.out, g.layer, g.flags);
 }
@@ -285,7 +293,18 @@ void take_seqend(MergeFrame& m, Pass pass) {
     m.in_mesh = false;
     return;
   }
-  if (pass == Pass::write) m.out.put(grammar::seqend_text);
+  // Only the end of a polyline written: a SEQEND also ends the attributes
+  // of a block's insertion, which are not copied.
+  if (pass == Pass::write && m.polyline_open) {
+    m.out.put(grammar::seqend_text);
+    m.polyline_open = false;
+  }
+}
+
+void close_polyline(MergeFrame& m) {
+  if (!m.polyline_open) return;
+  m.out.put(grammar::seqend_text);
+  m.polyline_open = false;
 }
 
 void take_lwpolyline(MergeFrame& m, Pass pass) {
@@ -299,7 +318,7 @@ void take_lwpolyline(MergeFrame& m, Pass pass) {
     if (header) return;
     header = true;
     if (!write) return count_survey_polyline(m);
-    count_written_polyline(m);
+    open_polyline(m);
     write_polyline(m.out, g.layer, g.flags & (1 | 128));
   };
   auto end_point = [&] {
@@ -344,7 +363,7 @@ void take_lwpolyline(MergeFrame& m, Pass pass) {
   m.elevation = g.elevation;
   if (!write) return;
   m.dval = points > 0 ? g.elevation : m.dval;
-  m.out.put(grammar::seqend_text);
+  close_polyline(m);
   count_written_vertices(m, points);
   ++m.report.converted;
 }

@@ -20,6 +20,8 @@ void take_polyline(MergeFrame& m, Pass pass, bool entity_start);
 void take_vertex(MergeFrame& m, Pass pass, bool entity_start);
 void take_seqend(MergeFrame& m, Pass pass);
 void take_lwpolyline(MergeFrame& m, Pass pass);
+// Ends, at the end of an input, a polyline written and left open there.
+void close_polyline(MergeFrame& m);
 
 // Whether the accelerator may take the loop's next tokens: not inside block
 // definitions or a mesh's vertices, and not between SECTION and the

@@ -54,6 +54,7 @@ struct MergeFrame {
   bool after_zero = false;     // the next token follows a group code 0: it starts an entity
   double elevation = 0.0;      // the last polyline's elevation, for its vertices
   bool in_mesh = false;        // the vertices read belong to a mesh, left out
+  bool polyline_open = false;  // a POLYLINE was written and its SEQEND not yet
   InputReport report;          // the writing pass's, for the current input
   Token item_tokens[2];        // token items of an entity read in the layout
   std::string line;            // a line read by group codes

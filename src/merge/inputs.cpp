@@ -74,6 +74,7 @@ void start_input(MergeFrame& m) {
   m.after_zero = false;
   m.elevation = 0.0;
   m.in_mesh = false;
+  m.polyline_open = false;
   m.report = InputReport{};
 }
 

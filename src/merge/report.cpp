@@ -33,15 +33,18 @@ std::string InputReport::line(std::string_view name) const {
   if (polylines == 0) {
     text += ": nothing was copied from it: it holds no polylines";
   } else {
-    text += ": " + count(polylines, "polyline", "polylines") + " and " + count(vertices, "vertex", "vertices") +
-            " copied";
+    text += ": " + count(polylines, "polyline", "polylines");
+    if (vertices > 0) text += " and " + count(vertices, "vertex", "vertices");
+    text += " copied";
     std::string how;
-    if (by_group_codes > 0) how = count(by_group_codes, "entity", "entities") + " read by their group codes";
+    if (by_group_codes > 0)
+      how = count(by_group_codes, "entity", "entities") + (by_group_codes == 1 ? " read by its" : " read by their") +
+            " group codes";
     if (converted > 0) how += (how.empty() ? "" : ", ") + std::to_string(converted) + " LWPOLYLINE converted";
     std::string lost;
     if (bulges > 0) lost = count(bulges, "bulge", "bulges");
     if (widths > 0) lost += (lost.empty() ? "" : " and ") + count(widths, "width", "widths");
-    if (!lost.empty()) how += "; " + lost + " not carried";
+    if (!lost.empty()) how += (how.empty() ? "" : "; ") + lost + " not carried";
     if (!how.empty()) text += " (" + how + ")";
   }
   if (!left_out.empty()) {

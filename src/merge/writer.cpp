@@ -53,6 +53,7 @@ bool write_file(MergeFrame& m, Accelerator* fast) {
     if (m.texte.is("SEQEND")) take_seqend(m, Pass::write);
     if (m.texte.is("LWPOLYLINE") && entity_start) take_lwpolyline(m, Pass::write);
   }
+  close_polyline(m);
   if (!close_input(m)) return false;
   report_input(m);
   return true;

@@ -306,8 +306,8 @@ constexpr const char* vertex_items = "itiiiririri";
 // One group of an entity read by its group codes.
 struct Group {
   int code = 0;
-  std::string value;  // trimmed
-  std::size_t after;  // the read position right after its value line
+  std::string value;      // trimmed
+  std::size_t after = 0;  // the read position right after its value line
 };
 
 // What one input's writing pass reports on standard error.
@@ -424,6 +424,7 @@ class Merge {
     input_ = &input;
     writing_ = true;
     report_ = Report();
+    open_ = false;
     Text in(input.bytes);
     Place place;
     records_ = 0;
@@ -445,16 +446,17 @@ class Merge {
         follows_zero = place.after_zero;
       }
       if (texte_ == "SEQEND") {
-        // Only the sequence end's keyword is copied; its groups pass by as tokens.
+        // Only the end of a polyline written is copied (its groups pass by as
+        // tokens): a SEQEND also ends the attributes of an insertion.
         if (place.in_mesh) {
           place.in_mesh = false;
         } else {
-          line("SEQEND");
-          line("0");
+          close_polyline();
         }
       }
       if (texte_ == "LWPOLYLINE" && follows_zero) lwpolyline(in, place);
     }
+    close_polyline();  // one left open at the end of the input
     tell_what_was_copied();
   }
 
@@ -485,14 +487,7 @@ class Merge {
       }
       return;
     }
-    if (!follows_zero) {  // not an entity: the items are read and copied as they come
-      if (writing_) {
-        copy_polyline(in);
-      } else {
-        count_record();  // the survey leaves its items to its loop
-      }
-      return;
-    }
+    if (!follows_zero) return;  // not in the layout and not after a code 0: a word, not an entity
     std::string layer = "0";
     int flags = 0;
     double elevation = 0.0;
@@ -500,7 +495,10 @@ class Merge {
       if (g.code == 8) layer = g.value;
       if (g.code == 70) take(in, g, flags);
       if (g.code == 30) take(in, g, elevation);
+      count_not_carried(g);
     }
+    cut(in);
+    if (cut_off_) return;  // the input ended inside it: not taken
     place.elevation = elevation;
     if ((flags & 16) != 0 || (flags & 64) != 0) {
       place.in_mesh = true;
@@ -527,14 +525,7 @@ class Merge {
       }
       return;
     }
-    if (!follows_zero) {  // not an entity: the items are read and copied as they come
-      if (writing_) {
-        copy_vertex(in, !place.in_mesh);
-      } else {
-        skip_vertex(in);
-      }
-      return;
-    }
+    if (!follows_zero) return;
     std::string layer = "0";
     int flags = 0;
     double x = 0.0, y = 0.0, z = place.elevation;
@@ -544,8 +535,10 @@ class Merge {
       if (g.code == 10) take(in, g, x);
       if (g.code == 20) take(in, g, y);
       if (g.code == 30) take(in, g, z);
+      count_not_carried(g);
     }
-    if (!writing_) return;
+    cut(in);
+    if (cut_off_ || !writing_) return;
     dval_ = z;
     if (place.in_mesh) return;
     if ((flags & 16) != 0) {
@@ -595,6 +588,7 @@ class Merge {
         if (!whole_real(g.value, value) || value != 0.0) ++(g.code == 42 ? bulges : widths);
       }
     }
+    cut(in);
     if (!header) {
       header_layer = layer;
       header_flags = flags;
@@ -611,15 +605,24 @@ class Merge {
                                    std::string(" 30"), rounded(header_elevation), std::string("  0")})
         line(l);
     }
-    line("SEQEND");
-    line("0");
+    close_polyline();
     ++report_.converted;
     report_.vertices += static_cast<long long>(points.size());
     report_.bulges += bulges;
     report_.widths += widths;
   }
 
+  void close_polyline() {
+    if (!open_) return;
+    line("SEQEND");
+    line("0");
+    open_ = false;
+  }
+
+  // Every polyline written starts here: one still open is closed first.
   void write_polyline_header(const std::string& layer, int flags) {
+    close_polyline();
+    open_ = true;
     for (const std::string& l :
          {std::string("POLYLINE"), std::string("  8"), layer, std::string("  66"), std::string("1"), std::string(" 70"),
           "     " + std::to_string(flags), std::string(" 10"), std::string("     0"), std::string(" 20"),
@@ -656,16 +659,24 @@ class Merge {
   // Reads an entity by its group codes, from right after its keyword: the
   // rest of the keyword's line, then pairs of lines (code, value) up to a
   // code 0, whose line is consumed. A code that is not an integer, or the end
-  // of the input, ends it too, with the warning.
+  // of the input, ends it too; `cut_at_` is then where the read stopped, for
+  // the warning, which comes after those about its values (cut()).
   std::vector<Group> groups(Text& in, Place& place) {
     std::vector<Group> read;
     place.after_zero = false;
+    cut_at_ = std::string::npos;
+    cut_off_ = false;
     in.pass_rest_of_line();
     std::string code_line, value_line;
     for (;;) {
       int code = 0;
-      if (!in.line(code_line) || !whole_integer(trimmed(code_line), code)) {
-        warn(in, in.at());
+      if (!in.line(code_line)) {
+        cut_at_ = in.at();
+        cut_off_ = true;
+        break;
+      }
+      if (!whole_integer(trimmed(code_line), code)) {
+        cut_at_ = in.at();
         break;
       }
       if (code == 0) {
@@ -673,13 +684,27 @@ class Merge {
         break;
       }
       if (!in.line(value_line)) {
-        warn(in, in.at());
+        cut_at_ = in.at();
+        cut_off_ = true;
         break;
       }
       read.push_back({code, trimmed(value_line), in.at()});
     }
     val_ = 0;
     return read;
+  }
+
+  // Bulges (42) and widths (40, 41) of a POLYLINE or VERTEX read by its
+  // group codes, in the writing pass: any value but a number equal to 0.
+  void count_not_carried(const Group& g) {
+    if (!writing_ || (g.code != 40 && g.code != 41 && g.code != 42)) return;
+    double value = 0.0;
+    if (!whole_real(g.value, value) || value != 0.0) ++(g.code == 42 ? report_.bulges : report_.widths);
+  }
+
+  // The warning for an entity whose groups did not end with a code 0.
+  void cut(const Text& in) {
+    if (cut_at_ != std::string::npos) warn(in, cut_at_);
   }
 
   // A number value of a group; one that is not a number is not taken.
@@ -696,6 +721,8 @@ class Merge {
 
   void copy_polyline(Text& in) {
     count_record();
+    close_polyline();
+    open_ = true;
     line("POLYLINE");
     integer(in, "  ");
     token(in);
@@ -734,23 +761,6 @@ class Merge {
     }
   }
 
-  // The survey reads a vertex's first four items as tokens; the coordinates
-  // are read past, not used. Any read that fails is told once all eleven are
-  // read, with the line where they end.
-  void skip_vertex(Text& in) {
-    std::string ignored_token;
-    double ignored = 0;
-    bool all = true;
-    for (int j = 0; j < 4; ++j) all = in.token(ignored_token) && all;
-    all = in.integer(val_) && all;
-    all = in.real(ignored) && all;
-    all = in.integer(val_) && all;
-    all = in.real(ignored) && all;
-    all = in.integer(val_) && all;
-    all = in.real(ignored) && all;
-    all = in.integer(val_) && all;
-    check(in, all);
-  }
 
   // Each item is read and written at once; a failed read writes the previous value.
   void integer(Text& in, const char* padding) {
@@ -801,12 +811,13 @@ class Merge {
     return false;
   }
 
-  // After an input's writing pass: what was copied from it and what was not,
-  // when anything was read by group codes, converted or left out, or nothing copied.
+  // After an input's writing pass, when anything was read by group codes,
+  // converted or left out, or nothing copied: what was copied from it and
+  // what was not. The input is named by its path alone, as in the warnings.
   void tell_what_was_copied() {
     const Report& r = report_;
     if (r.by_codes == 0 && r.converted == 0 && r.left_out.empty() && r.polylines > 0) return;
-    std::string text = "talvero: " + named() + ": ";
+    std::string text = "talvero: " + input_->name + ": ";
     if (r.polylines == 0) {
       text += "nothing was copied from it: it holds no polylines";
     } else {
@@ -864,9 +875,12 @@ class Merge {
   std::vector<bool> warned_;  // inputs already warned about, over both passes
   std::size_t current_ = 0;   // the input being read, from 0
   const Input* input_ = nullptr;
-  bool writing_ = false;  // the pass is the writing pass
-  int records_ = 0;       // the current input's polylines counted on the console
-  Report report_;         // the writing pass's, for the current input
+  bool writing_ = false;                    // the pass is the writing pass
+  int records_ = 0;                         // the current input's polylines counted on the console
+  Report report_;                           // the writing pass's, for the current input
+  std::size_t cut_at_ = std::string::npos;  // where the last entity read by group codes was cut short
+  bool cut_off_ = false;                     // it was cut short by the end of the input
+  bool open_ = false;                        // a POLYLINE written, its SEQEND not yet
 };
 
 }  // namespace
