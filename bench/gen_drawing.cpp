@@ -254,8 +254,7 @@ constexpr std::array<int, 5> kLayerColours = {7, 1, 5, 3, 2};
 
 class Generator {
  public:
-  Generator(Sink& out, std::uint64_t seed, bool departing = false)
-      : out_(out), rng_(seed), departing_(departing) {}
+  Generator(Sink& out, std::uint64_t seed, bool departing = false) : out_(out), rng_(seed), departing_(departing) {}
 
   void header(const Extents& ext) {
     out_.reserve(kItemRoom);

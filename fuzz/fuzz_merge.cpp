@@ -33,11 +33,13 @@ void require_same(const std::string& got, const std::string& want, const char* w
   if (got != want) require(false, what + (" " + support::first_difference(got, want)));
 }
 
-// Tokens of `input` that make the writing pass copy an entity.
+// Tokens of `input` that make the writing pass copy an entity, and its
+// lines (an LWPOLYLINE writes a VERTEX for each point, its layer each time).
 std::size_t entity_keywords(std::string_view input) {
   std::size_t n = 0;
   for (std::string_view k : {"POLYLINE", "VERTEX", "SEQEND"})
     for (std::size_t at = input.find(k); at != std::string_view::npos; at = input.find(k, at + 1)) ++n;
+  for (char c : input) n += c == '\n';
   return n;
 }
 
@@ -49,6 +51,7 @@ constexpr std::size_t header_bound = 4096;
 
 struct Run {
   std::string result, shown, errors;
+  bool failed = false;  // an input was no text DXF drawing
 };
 
 Output result(std::size_t{1} << 20);  // made once; the accelerator asks it for room for whole runs
@@ -57,7 +60,12 @@ Run run(const std::vector<MergeInput>& inputs, const MergeOptions& options) {
   Run r;
   console.attach_memory({}, &r.shown, &r.errors);
   result.attach(-1, &r.result);
-  require(merge(inputs, result, options) == MergeEnd::complete, "a merge from memory failed");
+  MergeTotals totals;
+  const MergeEnd end = merge(inputs, result, options, &totals);
+  require(end != MergeEnd::output_failed, "a merge into memory could not write");
+  r.failed = end == MergeEnd::input_failed;
+  if (!r.failed)
+    for (const std::string& report : totals.reports) r.errors += "talvero: " + report + "\n";
   result.finish();
   console.flush();
   console.attach_memory({}, nullptr);
@@ -91,6 +99,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const Run general = run(inputs, {{.bulk_runs = false, .worker = false}});
   require_same(general.result, expected.result, "the general reads' result differs from the reference:");
   require_same(general.shown, expected.console, "the general reads' console differs from the reference:");
+  require_same(general.errors, expected.errors, "the general reads' messages differ from the reference:");
+  require(general.failed == expected.failed, "the general reads and the reference disagree on failing");
 #ifdef TALVERO_FAST
   // A merge with the worker costs milliseconds: each hand-over that finds the
   // other thread asleep waits for a processor to wake. One input in 32, picked
@@ -100,14 +110,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require_same(fast.result, general.result, "the accelerator changed the result:");
   require_same(fast.shown, general.shown, "the accelerator changed the console texts:");
   require_same(fast.errors, general.errors, "the accelerator changed the warnings:");
+  require(fast.failed == general.failed, "the accelerator changed whether the merge fails");
 #endif
+  if (general.failed) return 0;  // nothing is written
 
   const std::string& text = general.result;
   require(text.starts_with("  0\r\nSECTION\r\n  2\r\nHEADER\r\n") && text.ends_with("EOF\r\n"),
           "the result does not begin with the header or end with EOF");
   std::size_t keywords = 0;
   for (std::string_view part : parts) keywords += entity_keywords(part);
-  require(text.size() <= header_bound + 3 * size + entity_bound * (keywords + 2 * parts.size()),
+  require(text.size() <= header_bound + 3 * size + (entity_bound + size) * (keywords + 2 * parts.size()),
           "the result is larger than its inputs allow");
   return 0;
 }

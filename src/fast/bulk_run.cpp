@@ -2,6 +2,7 @@
 // its whitespace bitmap; the entities' items come from the layout's table.
 #include "fast/bulk_run.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -693,6 +694,38 @@ struct GroupRuns {
   }
 };
 
+// Whether the entity at the top-level token `keyword` is in the layout, as
+// the general reads test it (integers of any length, every real literal):
+// the run's own reads refuse some that are (long integers, a last token item
+// that is a keyword, items past the loaded bytes), and only one that is not
+// may be read by its group codes. Unknown when the loaded bytes end first.
+enum class InLayout { yes, no, unknown };
+template <const auto& items>
+COLD InLayout layout_at(const ItemStream& from, const char* keyword) {
+  ItemStream in = from;
+  in.seek(keyword);
+  in.next();
+  for (const grammar::Item& item : items) {
+    if (!in.next()) return InLayout::unknown;
+    const char* e = in.token_end();
+    if (e == in.base + in.n) return InLayout::unknown;  // the token may go on in the next block
+    if (item.read == grammar::Read::token) continue;
+    if (item.read == grammar::Read::real) {
+      double unused = 0;
+      if (real_at<false>(in.s, &unused) != e) return InLayout::no;
+      continue;
+    }
+    const bool negative = *in.s == '-';
+    const char* d = in.s + (negative || *in.s == '+');
+    std::int64_t magnitude = 0;
+    const char* p = d;
+    for (; is_digit(*p); ++p) magnitude = std::min<std::int64_t>(magnitude * 10 + (*p - '0'), std::int64_t{1} << 40);
+    if (p == d || p != e) return InLayout::no;
+    if (item.expected >= 0 && (negative ? -magnitude : magnitude) != item.expected) return InLayout::no;
+  }
+  return InLayout::yes;
+}
+
 // A POLYLINE or VERTEX at the top-level token `keyword` read by its group codes:
 // false when the general reads must take it. Otherwise the entity is taken
 // (written with out when set) and the stream moved past it.
@@ -702,6 +735,8 @@ HOT bool take_by_groups(ItemStream& in, const char* keyword, OutputCursor* out, 
   GroupValues g;
   const char* next = nullptr;
   const char* zero_digit = nullptr;
+  const InLayout layout = vertex ? layout_at<grammar::vertex>(in, keyword) : layout_at<grammar::polyline>(in, keyword);
+  if (layout != InLayout::no) return false;
   if (!read_groups(in, keyword + (vertex ? 6 : 8), g, next, zero_digit)) return false;
   if (vertex) {
     if ((g.flags & 16) != 0) return false;  // a frame point, left out and counted by the general reads
@@ -759,16 +794,23 @@ HOT bool is_integer_token(const char* s, const char* e) {
   return true;
 }
 
-// A top-level token no entity copy takes. False when the loop must see it
-// itself: a section's start or end, an LWPOLYLINE, or a name after a group
-// code 0 (an entity left out, which the loop counts). Otherwise notes in
-// zero whether it is a group code 0.
-HOT bool other_top(const ItemStream& in, bool& zero) {
+// A top-level token no entity copy takes, passed over: at moves past it and
+// zero tells whether it is a group code 0. False, with why set, when the
+// loop must see it itself: a section's start or end, an LWPOLYLINE, a name
+// after a group code 0 (an entity left out, which the loop counts), or a
+// token that may go on in the next block.
+HOT bool other_top(const ItemStream& in, bool& zero, const char*& at, RunStop& why) {
   const char* s = in.s;
-  if (is_keyword_at(s, "SECTION") || is_keyword_at(s, "ENDSEC") || is_keyword_at(s, "LWPOLYLINE")) return false;
   const char* e = in.token_end();
+  why = RunStop::general;
+  if (is_keyword_at(s, "SECTION") || is_keyword_at(s, "ENDSEC") || is_keyword_at(s, "LWPOLYLINE")) return false;
+  if (e == in.base + in.n) {
+    why = RunStop::block_end;
+    return false;
+  }
   if (zero && !is_integer_token(s, e)) return false;
   zero = e - s == 1 && *s == '0';
+  at = e;
   return true;
 }
 
@@ -813,8 +855,10 @@ RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double e
       ++r.polylines;
     } else if (is_keyword_at(s, "SEQEND")) {
       zero = false;
-    } else if (is_keyword_at(s, "$EXTMIN") || is_keyword_at(s, "$EXTMAX") || !other_top(in, zero)) {
+    } else if (is_keyword_at(s, "$EXTMIN") || is_keyword_at(s, "$EXTMAX")) {
       why = RunStop::general;
+      break;
+    } else if (!other_top(in, zero, at, why)) {
       break;
     }
   }
@@ -890,8 +934,7 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, bool open
       open = false;
       at = s + 6;
       zero = false;
-    } else if (!other_top(in, zero)) {
-      why = RunStop::general;
+    } else if (!other_top(in, zero, at, why)) {
       break;
     }
   }

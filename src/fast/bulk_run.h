@@ -31,9 +31,9 @@ struct RunResult {
   int val = 0;
   bool has_dval = false;  // a coordinate was read; dval holds the last one
   double dval = 0.0;
-  char* out = nullptr;  // end of the output written (writing runs)
-  bool after_zero = false;     // the token at stop follows a group code 0
-  bool polyline_open = false;  // a POLYLINE was written and its SEQEND not yet (writing runs)
+  char* out = nullptr;               // end of the output written (writing runs)
+  bool after_zero = false;           // the token at stop follows a group code 0
+  bool polyline_open = false;        // a POLYLINE was written and its SEQEND not yet (writing runs)
   bool elevation_set = false;        // a POLYLINE was taken: elevation is its
   double elevation = 0.0;            // the polyline's elevation, for the vertices after it
   std::uint32_t by_group_codes = 0;  // entities written from their group codes

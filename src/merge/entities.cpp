@@ -187,26 +187,30 @@ groups::End read_by_groups(MergeFrame& m, Take take) {
 
 // The groups of a POLYLINE or VERTEX; bulges and widths counted as not
 // carried. False when the input ended inside it: it is not taken.
-bool read_entity_groups(MergeFrame& m, Pass pass, Groups& g) {
+bool read_entity_groups(MergeFrame& m, Pass pass, bool vertex, Groups& g) {
   return groups::End::cut_off != read_by_groups(m, [&](int code, std::string_view value) {
-    switch (code) {
-      case 8: g.layer = value; break;
-      case 70: take_number(m, value, g.flags); break;
-      case 10: take_number(m, value, g.x); break;
-      case 20: take_number(m, value, g.y); break;
-      case 30:
-        if (take_number(m, value, g.z)) g.has_z = true;
-        break;
-      case 40:
-      case 41:
-        if (pass == Pass::write && !is_zero(value)) ++m.report.widths;
-        break;
-      case 42:
-        if (pass == Pass::write && !is_zero(value)) ++m.report.bulges;
-        break;
-      default: break;
-    }
-  });
+           switch (code) {
+             case 8: g.layer = value; break;
+             case 70: take_number(m, value, g.flags); break;
+             case 10:  // a vertex's point (a polyline's holds nothing the result keeps)
+               if (vertex) take_number(m, value, g.x);
+               break;
+             case 20:
+               if (vertex) take_number(m, value, g.y);
+               break;
+             case 30:
+               if (take_number(m, value, g.z)) g.has_z = true;
+               break;
+             case 40:
+             case 41:
+               if (pass == Pass::write && !is_zero(value)) ++m.report.widths;
+               break;
+             case 42:
+               if (pass == Pass::write && !is_zero(value)) ++m.report.bulges;
+               break;
+             default: break;
+           }
+         });
 }
 
 }  // namespace
@@ -251,7 +255,7 @@ void take_polyline(MergeFrame& m, Pass pass, bool entity_start) {
   // text's value, not an entity.
   if (!entity_start) return;
   Groups g;
-  if (!read_entity_groups(m, pass, g)) return;
+  if (!read_entity_groups(m, pass, false, g)) return;
   m.elevation = g.has_z ? g.z : 0.0;
   m.in_mesh = (g.flags & (16 | 64)) != 0;
   if (m.in_mesh) {
@@ -278,7 +282,7 @@ void take_vertex(MergeFrame& m, Pass pass, bool entity_start) {
   }
   if (!entity_start) return;
   Groups g;
-  if (!read_entity_groups(m, pass, g)) return;
+  if (!read_entity_groups(m, pass, true, g)) return;
   if (pass == Pass::survey || m.in_mesh) return;
   if ((g.flags & 16) != 0) return m.report.leave_out(frame_points);
   const double z = g.has_z ? g.z : m.elevation;
@@ -345,7 +349,9 @@ void take_lwpolyline(MergeFrame& m, Pass pass) {
         x = y = 0;
         take_number(m, value, x);
         break;
-      case 20: take_number(m, value, y); break;
+      case 20:
+        if (point) take_number(m, value, y);  // a 20 before the first 10 is no point's
+        break;
       case 40:
       case 41:
       case 43:

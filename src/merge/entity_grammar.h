@@ -27,24 +27,24 @@ inline constexpr Read R = Read::real;
 
 // Group code and value pairs; item 11 is the group code before the next entity (normally 0).
 inline constexpr std::array<Item, 11> polyline = {{
-    {I, 2},        // group code (8)
-    {T, 0},        // layer
-    {I, 2},        // group code (66)
-    {T, 0},        // its value
-    {I, 0, true},  // group code (70)
-    {I, 5},        // flags
-    {I, 1},        // group code (10)
-    {I, 5},        // x of the elevation point
-    {I, 1},        // group code (20)
-    {I, 0},        // its y
+    {I, 2},            // group code (8)
+    {T, 0},            // layer
+    {I, 2},            // group code (66)
+    {T, 0},            // its value
+    {I, 0, true},      // group code (70)
+    {I, 5},            // flags
+    {I, 1},            // group code (10)
+    {I, 5},            // x of the elevation point
+    {I, 1},            // group code (20)
+    {I, 0},            // its y
     {I, 2, false, 0},  // the next group code: 0
 }};
 
 inline constexpr std::array<Item, 11> vertex = {{
-    {I, 2},  // group code (8)
-    {T, 0},  // layer
-    {I, 1},  // group code (70)
-    {I, 4},  // flags
+    {I, 2},             // group code (8)
+    {T, 0},             // layer
+    {I, 1},             // group code (70)
+    {I, 4},             // flags
     {I, 1, false, 10},  // group code 10
     {R, 0},             // x, rounded
     {I, 1, false, 20},  // group code 20

@@ -48,16 +48,17 @@ struct MergeFrame {
 
   // Where the current input's loop is, from its own tokens.
   Section section = Section::none;
-  bool was_section = false;    // the loop's last token was SECTION
-  bool was_section_2 = false;  // its last two were SECTION and 2: a section name comes next
-  bool saw_section = false;    // the input holds a SECTION
-  bool after_zero = false;     // the next token follows a group code 0: it starts an entity
-  double elevation = 0.0;      // the last polyline's elevation, for its vertices
-  bool in_mesh = false;        // the vertices read belong to a mesh, left out
-  bool polyline_open = false;  // a POLYLINE was written and its SEQEND not yet
-  InputReport report;          // the writing pass's, for the current input
-  Token item_tokens[2];        // token items of an entity read in the layout
-  std::string line;            // a line read by group codes
+  bool was_section = false;          // the loop's last token was SECTION
+  bool was_section_2 = false;        // its last two were SECTION and 2: a section name comes next
+  bool saw_section = false;          // the input holds a SECTION
+  bool after_zero = false;           // the next token follows a group code 0: it starts an entity
+  double elevation = 0.0;            // the last polyline's elevation, for its vertices
+  bool in_mesh = false;              // the vertices read belong to a mesh, left out
+  bool polyline_open = false;        // a POLYLINE was written and its SEQEND not yet
+  InputReport report;                // the writing pass's, for the current input
+  std::vector<std::string> reports;  // the lines said of the inputs so far
+  Token item_tokens[2];              // token items of an entity read in the layout
+  std::string line;                  // a line read by group codes
 
   [[nodiscard]] const MergeInput& input() const { return inputs[static_cast<std::size_t>(i - 1)]; }
 };

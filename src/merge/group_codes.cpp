@@ -18,12 +18,11 @@ std::string_view trimmed(std::string_view text) {
 bool whole_integer(std::string_view text, int& value) {
   const bool negative = !text.empty() && text[0] == '-';
   if (!text.empty() && (text[0] == '-' || text[0] == '+')) text.remove_prefix(1);
-  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return literal::is_digit(c); }))
-    return false;
+  if (text.empty() || !std::all_of(text.begin(), text.end(), [](char c) { return literal::is_digit(c); })) return false;
   std::int64_t magnitude = 0;
   for (char c : text) magnitude = std::min<std::int64_t>(magnitude * 10 + (c - '0'), std::int64_t{1} << 40);
-  value = static_cast<int>(std::clamp<std::int64_t>(negative ? -magnitude : magnitude,
-                                                    std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+  value = static_cast<int>(std::clamp<std::int64_t>(negative ? -magnitude : magnitude, std::numeric_limits<int>::min(),
+                                                    std::numeric_limits<int>::max()));
   return true;
 }
 

@@ -103,7 +103,7 @@ bool check_drawing(const MergeFrame& m, std::string_view raw_head) {
   return false;
 }
 
-void report_input(const MergeFrame& m) {
-  const std::string line = m.report.line(m.input().name);
-  if (!line.empty()) console.complain(line);
+void report_input(MergeFrame& m) {
+  std::string line = m.report.line(m.input().name);
+  if (!line.empty()) m.reports.push_back(std::move(line));
 }

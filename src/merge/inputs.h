@@ -23,6 +23,7 @@ void start_input(MergeFrame& m);
 // Checks, after the survey of the input, that it was a text DXF drawing;
 // false, after saying why, when it was not (binary, or no SECTION at all).
 [[nodiscard]] bool check_drawing(const MergeFrame& m, std::string_view raw_head);
-// Says what the writing pass read of the input by group codes, converted or
-// left out, or that nothing was copied from it.
-void report_input(const MergeFrame& m);
+// Keeps, to be said once the result is complete, what the writing pass read
+// of the input by group codes, converted or left out, or that nothing was
+// copied from it.
+void report_input(MergeFrame& m);

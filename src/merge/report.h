@@ -9,12 +9,12 @@
 #include <string_view>
 
 struct InputReport {
-  std::uint64_t polylines = 0;        // copied (LWPOLYLINE converted included)
-  std::uint64_t vertices = 0;         // copied
-  std::uint64_t by_group_codes = 0;   // POLYLINE and VERTEX entities read by their group codes
-  std::uint64_t converted = 0;        // LWPOLYLINE entities
-  std::uint64_t bulges = 0;           // not carried: the result's segments are straight
-  std::uint64_t widths = 0;           // not carried
+  std::uint64_t polylines = 0;                                 // copied (LWPOLYLINE converted included)
+  std::uint64_t vertices = 0;                                  // copied
+  std::uint64_t by_group_codes = 0;                            // POLYLINE and VERTEX entities read by their group codes
+  std::uint64_t converted = 0;                                 // LWPOLYLINE entities
+  std::uint64_t bulges = 0;                                    // not carried: the result's segments are straight
+  std::uint64_t widths = 0;                                    // not carried
   std::map<std::string, std::uint64_t, std::less<>> left_out;  // by kind
 
   void leave_out(std::string_view kind, std::uint64_t n = 1);

@@ -46,12 +46,13 @@ bool survey_file(MergeFrame& m, Accelerator* fast) {
     if (!f1.read_token(m.texte)) break;
     const bool entity_start = m.after_zero;
     note_token(m, Pass::survey);
-    if (m.section == Section::blocks) continue;  // block definitions are not drawing
     const Token& texte = m.texte;
     if (texte.is("$EXTMIN")) {
       fold_extents(m, true);
     } else if (texte.is("$EXTMAX")) {
       fold_extents(m, false);
+    } else if (m.section == Section::blocks) {
+      continue;  // the polylines of block definitions are not drawing
     } else if (texte.is("POLYLINE")) {
       take_polyline(m, Pass::survey, entity_start);
     } else if (texte.is("VERTEX")) {

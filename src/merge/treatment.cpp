@@ -23,7 +23,7 @@ MergeEnd merge(const std::vector<MergeInput>& inputs, Output& out, const MergeOp
   }
   // The ENTITIES section is closed once, after the last input.
   out.put("ENDSEC\r\n0\r\nEOF\r\n");
-  if (totals != nullptr) *totals = {m.polylines_written, m.vertices_written};
+  if (totals != nullptr) *totals = {m.polylines_written, m.vertices_written, std::move(m.reports)};
   return MergeEnd::complete;
 }
 
@@ -50,6 +50,7 @@ bool merge_into_result(const std::vector<MergeInput>& inputs, const MergeOptions
   if (f2.out.failed()) return abandon("write", f2.out.error_text);
   std::string why;
   if (!f2.commit(why)) return abandon("complete", why);
+  for (const std::string& report : totals.reports) console.note(report);
   const auto count = [](std::uint64_t n, const char* one, const char* many) {
     return std::to_string(n) + " " + (n == 1 ? one : many);
   };

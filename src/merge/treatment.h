@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "merge/accelerator.h"
@@ -21,6 +22,9 @@ enum class MergeEnd {
 struct MergeTotals {
   std::uint64_t polylines = 0;
   std::uint64_t vertices = 0;
+  // What was said of each input that was read by group codes, converted or
+  // left out: said once the result is complete (a failed run says one line).
+  std::vector<std::string> reports;
 };
 
 // Both passes over the inputs, in order, the result's bytes into out and the

@@ -8,10 +8,6 @@
 #include "merge/passes.h"
 #include "state.h"
 
-namespace {
-
-}  // namespace
-
 void write_header(Output& o, const Extents& e) {
   o.put("  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$EXTMIN\r\n 10\r\n");
   o.put_truncated(e.minx);
@@ -35,7 +31,9 @@ bool write_file(MergeFrame& m, Accelerator* fast) {
   start_input(m);
   console.text("\n\n");
   // The tests are made in turn on whatever texte holds by then: a POLYLINE
-  // whose fourth item reads VERTEX is followed at once by a vertex copy.
+  // whose fourth item reads VERTEX is followed at once by a vertex. That
+  // keyword follows the entity just read, which ended with a group code 0
+  // when it was in the layout.
   for (;;) {
     if (fast != nullptr && accelerable(m)) fast->write(m);
     if (!f1.read_token(m.texte)) break;
@@ -44,11 +42,11 @@ bool write_file(MergeFrame& m, Accelerator* fast) {
     if (m.section == Section::blocks) continue;  // block definitions are not drawing
     if (m.texte.is("POLYLINE")) {
       take_polyline(m, Pass::write, entity_start);
-      entity_start = false;
+      entity_start = m.after_zero;
     }
     if (m.texte.is("VERTEX")) {
       take_vertex(m, Pass::write, entity_start);
-      entity_start = false;
+      entity_start = m.after_zero;
     }
     if (m.texte.is("SEQEND")) take_seqend(m, Pass::write);
     if (m.texte.is("LWPOLYLINE") && entity_start) take_lwpolyline(m, Pass::write);

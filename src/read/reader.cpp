@@ -88,10 +88,9 @@ void load_block(Source& source, Block& b, std::size_t capacity, Marker mark, voi
       b.last = true;
       break;
     }
-    if (!source.head_kept) {
-      source.head.assign(p, std::min<std::size_t>(n, 32));
-      source.head_kept = true;
-    }
+    // The first bytes may come in more than one read (small blocks, pipes).
+    if (source.head.size() < Source::head_size)
+      source.head.append(p, std::min(n, Source::head_size - source.head.size()));
     p[n] = '\0';
     BlockMarks marks = mark(p, n, context);
     if (marks.text_mode) {

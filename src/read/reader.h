@@ -43,8 +43,8 @@ struct Source {
   int fd = -1;  // read from when memory is not used
   bool in_memory = false;
   std::string_view memory;  // what is left of the bytes in memory
-  std::string head;         // its first bytes as they are, before text-mode rules
-  bool head_kept = false;
+  std::string head;         // its first bytes (up to head_size) as they are, before text-mode rules
+  static constexpr std::size_t head_size = 32;
 };
 
 // Readable bytes after a block's content: a NUL, then room for the wide loads of scanners.
@@ -146,8 +146,8 @@ struct Reader {
   [[nodiscard]] bool failed() const { return !error_text.empty(); }
   // The 1-based line of the read position, for messages.
   [[nodiscard]] std::uint64_t line() const;
-  // The source's first bytes (up to 32) as they are, before text-mode rules
-  // (known once a read has loaded them).
+  // The source's first bytes (up to Source::head_size) as they are, before
+  // text-mode rules (known once the reads have loaded them).
   [[nodiscard]] std::string_view raw_head() const { return source.head; }
 
   // For a caller that scans the loaded block itself: its bytes (a NUL at
@@ -176,16 +176,16 @@ struct Reader {
 
   void leave_replay();
 
-  Block own;                        // the block when no loader supplies them
-  Block replay;                     // bytes read again after a rewind, before the block they came before
-  Block* resume = nullptr;          // the block to go on with once the replay is read
+  Block own;                // the block when no loader supplies them
+  Block replay;             // bytes read again after a rewind, before the block they came before
+  Block* resume = nullptr;  // the block to go on with once the replay is read
   bool marked = false;
-  const char* mark_pos = nullptr;   // the mark, while it is in the loaded block
-  std::string kept;                 // bytes from the mark of blocks already left
-  Block* block = &own;   // the loaded block
-  std::size_t capacity;  // bytes loaded at most per block
-  const char* pos;       // next unread byte
-  const char* end;       // end of the loaded bytes, where a NUL stands
+  const char* mark_pos = nullptr;  // the mark, while it is in the loaded block
+  std::string kept;                // bytes from the mark of blocks already left
+  Block* block = &own;             // the loaded block
+  std::size_t capacity;            // bytes loaded at most per block
+  const char* pos;                 // next unread byte
+  const char* end;                 // end of the loaded bytes, where a NUL stands
   Source source;
   bool owns_fd = false;
   bool open = false;

@@ -43,8 +43,9 @@ void Console::note(std::string_view message) {
   if (quiet) return;
   flush();
   // The running count ends its line with a carriage return, not a line feed.
-  const bool below_count = terminal && error_terminal;
+  const bool below_count = terminal && error_terminal && !noted_last;
   to_standard_error((below_count ? "\ntalvero: " : "talvero: ") + std::string(message) + "\n");
+  noted_last = true;
 }
 
 void Console::to_standard_error(const std::string& line) {

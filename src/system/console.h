@@ -19,7 +19,10 @@ struct Console {
   void attach_memory(std::string_view answers, std::string* shown, std::string* errors = nullptr);
 
   // Shows a text (buffered).
-  void text(std::string_view s) { out.put(s); }
+  void text(std::string_view s) {
+    out.put(s);
+    noted_last = false;
+  }
   // Shows everything so far: before each question and at each file line.
   void flush() { out.flush(); }
   // After a running count: keeps a terminal up to date at least every tenth
@@ -55,6 +58,7 @@ struct Console {
   bool error_terminal = false;  // standard error is a terminal
   bool input_terminal = false;  // standard input is a terminal
   bool quiet = false;
+  bool noted_last = false;  // the last thing on a shared terminal was a note, ended with a line feed
   long long last_flush_ms = 0;
   std::string* errors = nullptr;  // standard error when null
 };

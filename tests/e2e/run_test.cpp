@@ -30,6 +30,13 @@ support::ProcessOptions with_args(std::vector<std::string> args) {
 const std::string demo_answers = "demo\n2\nnorth\nsouth\nmerged\n";
 const std::string demo_holds = ": 2 drawings, 9 polylines, 324 vertices\n";
 
+// What is said of the sample drawings, named so, once the result is complete:
+// each holds a text, which is left out.
+std::string demo_reports(std::string_view north, std::string_view south) {
+  return "talvero: " + std::string(north) + ": 4 polylines and 144 vertices copied; left out: 1 TEXT\n" +
+         "talvero: " + std::string(south) + ": 5 polylines and 180 vertices copied; left out: 1 TEXT\n";
+}
+
 class Executable : public ::testing::Test {
  protected:
   void write_demo() const {
@@ -37,7 +44,8 @@ class Executable : public ::testing::Test {
   }
   [[nodiscard]] std::string host(std::string_view relative) const { return images.path(relative).string(); }
   [[nodiscard]] std::string demo_wrote() const {
-    return "talvero: wrote c:\\images\\demo\\merged.dxf (" + host("demo/merged.dxf") + ")" + demo_holds;
+    return demo_reports("c:\\images\\demo\\north.dxf", "c:\\images\\demo\\south.dxf") +
+           "talvero: wrote c:\\images\\demo\\merged.dxf (" + host("demo/merged.dxf") + ")" + demo_holds;
   }
 
   support::ScratchImages images;
@@ -114,11 +122,12 @@ TEST_F(Executable, FailuresExitWithStatusOneAndOneLineOnStandardError) {
 }
 
 TEST_F(Executable, WarningsGoToStandardErrorAndTheRunSucceeds) {
-  images.write("w/a.dxf", "POLYLINE 8 L 66 1 70 x\n10 0 20 0 0");
+  images.write("w/a.dxf", "0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\nL\n70\nx\n0\nSEQEND\n0\nENDSEC\n0\nEOF\n");
   const support::ProcessEnd r = support::run_process("w 1 a out");
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.err,
-            "talvero: warning: c:\\images\\w\\a.dxf, line 1: an item the layout expects is missing; copied as read\n"
+            "talvero: warning: c:\\images\\w\\a.dxf, line 11: an item the layout expects is missing; copied as read\n"
+            "talvero: c:\\images\\w\\a.dxf: 1 polyline copied (1 entity read by its group codes)\n"
             "talvero: wrote c:\\images\\w\\out.dxf (" +
                 host("w/out.dxf") + "): 1 drawing, 1 polyline, 0 vertices\n");
   EXPECT_TRUE(images.exists("w/out.dxf"));
@@ -142,7 +151,7 @@ TEST_F(Executable, ScriptGivesTheDialoguesResultNamingThePathsAsGiven) {
   const support::ProcessEnd r = support::run_process("", with_args({"-o", host("s/merged.dxf"), north, south}));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(support::first_difference(r.out, console), "");
-  EXPECT_EQ(r.err, "talvero: wrote " + host("s/merged.dxf") + demo_holds);
+  EXPECT_EQ(r.err, demo_reports(north, south) + "talvero: wrote " + host("s/merged.dxf") + demo_holds);
   EXPECT_EQ(support::first_difference(images.read("s/merged.dxf"), golden("demo_session.dxf")), "");
   // Quiet: nothing on either stream, the same result.
   const support::ProcessEnd quiet = support::run_process("", with_args({"-qo", host("s/quiet.dxf"), north, south}));
@@ -184,8 +193,8 @@ TEST_F(Executable, ScriptReplacesAResultOnlyWhenForcedAndNeverAnInputOrAWritePro
   const support::ProcessEnd forced = support::run_process("", with_args({"-f", "-o", out, north}));
   const reference::Merged alone = reference::merge({{north, demo("north.dxf")}});
   EXPECT_EQ(forced.exit_code, 0);
-  EXPECT_EQ(forced.err, "talvero: wrote " + out + ": 1 drawing, " + std::to_string(alone.polylines) + " polylines, " +
-                            std::to_string(alone.vertices) + " vertices\n");
+  EXPECT_EQ(forced.err, alone.errors + "talvero: wrote " + out + ": 1 drawing, " + std::to_string(alone.polylines) +
+                            " polylines, " + std::to_string(alone.vertices) + " vertices\n");
   EXPECT_EQ(support::first_difference(images.read("s/out.dxf"), alone.result), "");
 }
 
@@ -193,8 +202,8 @@ TEST_F(Executable, ScriptTakesMoreThanNinetyNineDrawings) {
   std::vector<reference::Input> inputs;
   std::vector<std::string> args = {"--output=" + host("many/all.dxf")};
   for (int k = 1; k <= 120; ++k) {
-    const std::string bytes =
-        "0 POLYLINE 8 L 66 1 70 0 10 0 20 0 0 VERTEX 8 L 70 0 10 " + std::to_string(k) + ".5 20 -7 30 0 0 SEQEND";
+    const std::string bytes = "0 SECTION 2 ENTITIES 0 POLYLINE 8 L 66 1 70 0 10 0 20 0 0 VERTEX 8 L 70 0 10 " +
+                              std::to_string(k) + ".5 20 -7 30 0 0 SEQEND 0 ENDSEC 0 EOF";
     inputs.push_back({images.write("many/" + std::to_string(k) + ".dxf", bytes).string(), bytes});
     args.push_back(inputs.back().name);
   }
@@ -202,7 +211,8 @@ TEST_F(Executable, ScriptTakesMoreThanNinetyNineDrawings) {
   const support::ProcessEnd r = support::run_process("", with_args(args));
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(support::first_difference(r.out, expected.console), "");
-  EXPECT_EQ(r.err, "talvero: wrote " + host("many/all.dxf") + ": 120 drawings, 120 polylines, 120 vertices\n");
+  EXPECT_EQ(r.err, expected.errors + "talvero: wrote " + host("many/all.dxf") +
+                       ": 120 drawings, 120 polylines, 120 vertices\n");
   EXPECT_EQ(support::first_difference(images.read("many/all.dxf"), expected.result), "");
 }
 

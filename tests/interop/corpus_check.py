@@ -2,6 +2,7 @@
 """Merges drawings written by other programs and checks every result with ezdxf.
 
     corpus_check.py (--talvero EXE | --command "CMD ARGS") --corpus DIR --scratch DIR
+                    [--dxflib-check EXE]
 
 Each drawing of the corpus folder (every .dxf or .DXF file under it, read in
 place) is merged alone, then a few at a time, by running
@@ -20,8 +21,10 @@ result must
     its 38 group), else 0;
 
 and what standard error says an input's polylines and vertices copied must be
-those counts. A drawing that is binary or holds no SECTION must make the run
-fail, with nothing written.
+those counts. With --dxflib-check (tests/interop/dxflib_check.cpp), dxflib must
+read every result too and find the same polylines, with the same flags. A
+drawing that is binary or holds no SECTION must make the run fail, with
+nothing written.
 
 Prints one line per drawing and per set; exits 1 when any check fails. When
 the corpus folder is absent it says so and exits 0 (nothing to check).
@@ -56,6 +59,7 @@ class Polyline:
     closed: bool
     layer: str
     vertices: list = field(default_factory=list)  # (x, y, z) as read
+    flags: int = 0  # as the result's POLYLINE holds them
 
 
 @dataclass
@@ -133,7 +137,7 @@ def expected_of(path: Path) -> Expected:
             flat = not flags & (8 | 16 | 64)
             current = None
             if not flags & (16 | 64):
-                current = Polyline(bool(flags & 1), e.dxf.layer)
+                current = Polyline(bool(flags & 1), e.dxf.layer, flags=flags)
                 out.polylines.append(current)
             if e.dxf.hasattr("extrusion") and tuple(e.dxf.extrusion) != (0.0, 0.0, 1.0):
                 out.notes.append("POLYLINE with extrusion %s: its vertices are copied in its own coordinate system"
@@ -159,7 +163,8 @@ def expected_of(path: Path) -> Expected:
         elif kind == "LWPOLYLINE":
             current, in_sequence, after_attributes = None, False, False
             z = e.dxf.elevation
-            out.polylines.append(Polyline(bool(e.closed), e.dxf.layer, [(x, y, z) for x, y in e.get_points("xy")]))
+            out.polylines.append(Polyline(bool(e.closed), e.dxf.layer, [(x, y, z) for x, y in e.get_points("xy")],
+                                          e.dxf.flags & (1 | 128)))
             if e.dxf.hasattr("extrusion") and tuple(e.dxf.extrusion) != (0.0, 0.0, 1.0):
                 out.notes.append("LWPOLYLINE with extrusion %s: its points are copied in its own coordinate system"
                                  % (tuple(round(c, 3) for c in e.dxf.extrusion),))
@@ -223,14 +228,45 @@ def told_counts(errors: str, name: str) -> tuple | None:
     return None
 
 
+def dxflib_reads(check: str, result: Path, wanted: list) -> list:
+    """What is wrong with dxflib's reading of the result: it must find the
+    polylines wanted, with their flags (neither the header's extents nor the
+    vertices' own layers are compared here, as with ezdxf)."""
+    def word(text: str) -> str:  # one whitespace-free word: spaces and % written as %HH
+        return "".join("%%%02X" % ord(c) if c.isspace() or c == "%" else c for c in text)
+
+    lines = []
+    for p in wanted:
+        lines.append("polyline %s %d %d" % (word(p.layer), p.flags, len(p.vertices)))
+        lines += ["vertex * 0 %d %d %d" % tuple(rounded(c) for c in v) for v in p.vertices]
+    expected = result.with_suffix(".dxflib.txt")
+    expected.write_text("\n".join(lines + ["end"]) + "\n", encoding="utf-8", errors="surrogateescape")
+    run = subprocess.run([check, str(result), str(expected)], capture_output=True, timeout=600)
+    if run.returncode == 0:
+        return []
+    said = [l for l in run.stdout.decode(errors="replace").splitlines() if l.startswith("FAIL")]
+    return ["dxflib: " + "; ".join(said[:3] or [run.stderr.decode(errors="replace").strip()])]
+
+
 def run_merge(command: list, inputs: list, result: Path) -> subprocess.CompletedProcess:
     if result.exists():
         result.unlink()
     return subprocess.run(command + ["-o", str(result)] + [str(p) for p in inputs], capture_output=True, timeout=600)
 
 
-def check_run(command: list, inputs: list, expected: dict, result: Path) -> list:
+@dataclass
+class Tally:
+    results: int = 0  # results written
+    ezdxf: int = 0  # read by ezdxf's strict reader
+    dxflib: int = 0  # read by dxflib with every polyline found
+    polylines: int = 0  # found by ezdxf in the results
+    vertices: int = 0
+
+
+def check_run(command: list, inputs: list, expected: dict, result: Path, dxflib: str | None = None,
+              tally: Tally | None = None) -> list:
     """What is wrong with one merge of the inputs."""
+    tally = tally if tally is not None else Tally()
     run = run_merge(command, inputs, result)
     errors = run.stderr.decode("utf-8", errors="replace")
     problems = [l for l in errors.splitlines() if not l.startswith("talvero: ")]
@@ -251,8 +287,13 @@ def check_run(command: list, inputs: list, expected: dict, result: Path) -> list
         return problems + ["exit status %d: %s" % (run.returncode, errors.strip())]
     if not result.exists():
         return problems + ["no result written"]
+    tally.results += 1
     found, read_problems, others = result_polylines(result)
     problems += read_problems
+    if not read_problems:
+        tally.ezdxf += 1
+        tally.polylines += len(found)
+        tally.vertices += sum(len(p.vertices) for p in found)
     for kind, n in others.items():
         why = ""
         ends = sum(expected[p].attribute_ends for p in inputs)
@@ -261,6 +302,10 @@ def check_run(command: list, inputs: list, expected: dict, result: Path) -> list
         problems.append("%d %s entities besides the polylines%s" % (n, kind, why))
     wanted = [p for path in inputs for p in expected[path].polylines]
     problems += compare(wanted, found)
+    if dxflib:
+        read = dxflib_reads(dxflib, result, wanted)
+        problems += read
+        tally.dxflib += not read
     for path in inputs:
         counts = told_counts(errors, str(path))
         mine = (len(expected[path].polylines), sum(len(p.vertices) for p in expected[path].polylines))
@@ -277,6 +322,7 @@ def main() -> int:
     how.add_argument("--command", help="a command run as `COMMAND -o RESULT INPUT...` in its place")
     parser.add_argument("--corpus", required=True, type=Path, help="the folder of drawings (read in place)")
     parser.add_argument("--scratch", required=True, type=Path, help="a folder for the results")
+    parser.add_argument("--dxflib-check", help="the dxflib_check executable, to read every result with dxflib too")
     parser.add_argument("--notes", action="store_true", help="also say what the merge's rules lose from each drawing")
     args = parser.parse_args()
 
@@ -291,6 +337,7 @@ def main() -> int:
     expected = {}
     failures = 0
     totals = [0, 0, 0]  # drawings, polylines, vertices expected
+    tally, sets_tally = Tally(), Tally()
     for path in drawings:
         name = path.relative_to(args.corpus)
         try:
@@ -300,7 +347,7 @@ def main() -> int:
             failures += 1
             continue
         want = expected[path]
-        problems = check_run(command, [path], expected, result)
+        problems = check_run(command, [path], expected, result, args.dxflib_check, tally)
         polylines = len(want.polylines)
         vertices = sum(len(p.vertices) for p in want.polylines)
         what = ("must fail: %s" % want.failure) if want.failure else "%d polylines, %d vertices" % (polylines, vertices)
@@ -328,7 +375,7 @@ def main() -> int:
     for members in sets:
         if not members:
             continue
-        problems = check_run(command, members, expected, result)
+        problems = check_run(command, members, expected, result, args.dxflib_check, sets_tally)
         label = "set of %d (%s ... %s)" % (len(members), members[0].relative_to(args.corpus),
                                           members[-1].relative_to(args.corpus))
         if problems:
@@ -337,8 +384,14 @@ def main() -> int:
         else:
             print("ok   %s" % label)
 
-    print("%d drawings merged and checked alone (%d polylines, %d vertices), %d sets; %d failures"
-          % (totals[0], totals[1], totals[2], len(sets), failures))
+    def readers(t: Tally) -> str:
+        return "ezdxf read %d of %d results, %s" % (t.ezdxf, t.results,
+                                                   "dxflib %d" % t.dxflib if args.dxflib_check else "dxflib not asked")
+
+    print("%d drawings merged and checked alone: %d polylines and %d vertices in the inputs, %d and %d in the"
+          " results; %s; %d sets: %s; %d failures"
+          % (totals[0], totals[1], totals[2], tally.polylines, tally.vertices, readers(tally), len(sets),
+             readers(sets_tally), failures))
     return 1 if failures else 0
 
 

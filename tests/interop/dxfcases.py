@@ -101,8 +101,9 @@ class Case:
 @dataclass
 class Drawing:
     """One input: its header extents (texts; None for no such variable),
-    polylines inside BLOCK definitions, and the ENTITIES section's content
-    (Polyline objects mixed with other entities as (type, pairs))."""
+    polylines inside BLOCK definitions (which a merge leaves out), and the
+    ENTITIES section's content (Polyline objects mixed with other entities as
+    (type, pairs))."""
 
     extmin: tuple[str, ...] | None
     extmax: tuple[str, ...] | None
@@ -112,8 +113,8 @@ class Drawing:
     padded_codes: bool = True
 
     def polylines(self) -> list[Polyline]:
-        out = [p for block in self.blocks for p in block]
-        return out + [e for e in self.entities if isinstance(e, Polyline)]
+        """The polylines a merge copies: the ENTITIES section's."""
+        return [e for e in self.entities if isinstance(e, Polyline)]
 
     def render(self) -> bytes:
         pairs: list[tuple[int, str]] = []
@@ -227,7 +228,7 @@ def _case(folder: str, names: list[str], result: str, drawings: dict[str, Drawin
 
 def layouts_case() -> Case:
     """Four inputs written differently: CR LF and LF line ends, padded and bare
-    group codes, blocks holding polylines, dropped entities between polylines,
+    group codes, blocks holding polylines (left out), dropped entities between polylines,
     3D and 2D header extents or none, tricky numbers, and one long polyline
     that spans many read blocks."""
     rng = random.Random(20260101)
@@ -286,8 +287,8 @@ def demo_case(examples: Path) -> Case:
 
 
 def read_inputs_with_ezdxf(paths: list[Path]):
-    """Polylines (blocks first, then entities, as they stand in the files) and
-    the folded header extents of inputs, read with ezdxf. Coordinates are kept
+    """Polylines of the ENTITIES sections (a merge leaves block definitions
+    out) and the folded header extents of inputs, read with ezdxf. Coordinates are kept
     as repr() of the doubles ezdxf read, which float() gives back exactly.
     Header extents must hold all of 10, 20 and 30 (ezdxf fills a missing 30)."""
     import ezdxf
@@ -300,16 +301,13 @@ def read_inputs_with_ezdxf(paths: list[Path]):
             if var in doc.header:
                 for k, v in enumerate(doc.header[var]):
                     acc[k] = pick(acc[k], float(v))
-        layouts = [b for b in doc.blocks if not b.name.lower().startswith(("*model_space", "*paper_space"))]
-        layouts.append(doc.modelspace())
-        for layout in layouts:
-            for e in layout:
-                if e.dxftype() != "POLYLINE":
-                    continue
-                p = Polyline(e.dxf.layer, e.dxf.flags)
-                for v in e.vertices:
-                    p.vertices.append(Vertex(v.dxf.layer, v.dxf.flags, tuple(repr(float(c)) for c in v.dxf.location)))
-                polylines.append(p)
+        for e in doc.modelspace():
+            if e.dxftype() != "POLYLINE":
+                continue
+            p = Polyline(e.dxf.layer, e.dxf.flags)
+            for v in e.vertices:
+                p.vertices.append(Vertex(v.dxf.layer, v.dxf.flags, tuple(repr(float(c)) for c in v.dxf.location)))
+            polylines.append(p)
     return polylines, lo, hi
 
 

@@ -1,12 +1,18 @@
 #!/usr/bin/python3
 """Renders merged results with tools/render-dxf and checks the pictures.
 
-    render_check.py --talvero EXE --render tools/render-dxf --examples DIR
+    render_check.py --talvero EXE --render tools/render-dxf [--examples DIR] [--corpus DIR]
 
-The merge of the sample drawings must give a picture of the asked width whose
-lines are drawn (dark pixels, spread over the whole cropped picture). A merge
-of an input holding only entities talvero drops must give a blank picture,
-which also shows the blank test can tell the two apart.
+With --examples: the merge of the sample drawings must give a picture of the
+asked width whose lines are drawn (dark pixels, spread over the whole cropped
+picture). A merge of an input holding only entities talvero drops must give a
+blank picture, which also shows the blank test can tell the two apart.
+
+With --corpus (drawings written by other programs, read in place; absent:
+nothing to check): a few drawings that hold polylines (as ezdxf reads them,
+by corpus_check.py's rules), spread over the corpus, are merged alone
+(talvero -o RESULT INPUT) and then together, and no picture may be blank. A
+drawing the renderer shows nothing of even as it stands is passed over.
 """
 
 from __future__ import annotations
@@ -101,17 +107,75 @@ def render(script: str, dxf: Path, png: Path) -> None:
         raise SystemExit("render-dxf failed (%d): %s" % (run.returncode, run.stderr))
 
 
+CORPUS_PICKS = 6
+
+
+def merge_paths(talvero: str, inputs: list[Path], result: Path) -> bytes:
+    """Merges the inputs into result with the command line; its bytes."""
+    if result.exists():
+        result.unlink()
+    run = subprocess.run([talvero, "-q", "-o", str(result)] + [str(p) for p in inputs], capture_output=True,
+                         timeout=120)
+    if run.returncode != 0:
+        raise SystemExit("talvero exited with %d: %s" % (run.returncode, run.stderr.decode(errors="replace")))
+    return result.read_bytes()
+
+
+def check_corpus(talvero: str, script: str, corpus: Path, work: Path, failures: list) -> None:
+    sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+    sys.path.insert(0, str(Path(__file__).resolve().parent))
+    import corpus_check  # noqa: E402
+
+    drawings = sorted(p for p in corpus.rglob("*") if p.is_file() and p.suffix.lower() == ".dxf")
+    holding = [p for p in drawings if corpus_check.expected_of(p).polylines]
+    print("corpus: %d drawings, %d holding polylines" % (len(drawings), len(holding)))
+    # Spread over the corpus, in order, passing over what the renderer shows nothing of.
+    step = max(1, len(holding) // CORPUS_PICKS)
+    candidates = holding[::step] + [p for p in holding if p not in holding[::step]]
+    picked, passed_over, blank = [], [], []
+    for p in candidates:
+        if len(picked) == CORPUS_PICKS:
+            break
+        render(script, p, work / "original.png")
+        if ink(work / "original.png")["dark"] == 0:
+            passed_over.append(p)
+            continue
+        picked.append(p)
+    for members in [[p] for p in picked] + [picked]:
+        merged = work / "corpus_merge.dxf"
+        merge_paths(talvero, members, merged)
+        render(script, merged, work / "corpus_merge.png")
+        m = ink(work / "corpus_merge.png")
+        label = members[0].relative_to(corpus) if len(members) == 1 else "%d drawings together" % len(members)
+        print("  %s: %d dark pixels" % (label, m["dark"]))
+        if m["dark"] == 0:
+            blank.append(str(label))
+    print("corpus: %d merges rendered, %d blank; %d drawings passed over (not shown even as they stand): %s"
+          % (len(picked) + 1, len(blank), len(passed_over), ", ".join(str(p.relative_to(corpus)) for p in passed_over)))
+    if len(picked) < 2:
+        failures.append("fewer than two corpus drawings to render")
+    failures.extend("the merge of %s renders blank" % b for b in blank)
+
+
 def main() -> int:
     ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     ap.add_argument("--talvero", required=True)
     ap.add_argument("--render", required=True)
-    ap.add_argument("--examples", type=Path, required=True)
+    ap.add_argument("--examples", type=Path)
+    ap.add_argument("--corpus", type=Path)
     args = ap.parse_args()
     talvero = str(Path(args.talvero).resolve())
 
     work = Path(tempfile.mkdtemp(prefix="talvero-render-"))
     failures = []
     try:
+        if args.corpus is not None:
+            if args.corpus.is_dir():
+                check_corpus(talvero, args.render, args.corpus, work, failures)
+            else:
+                print("no drawings at %s (they are kept outside the repository); nothing to render" % args.corpus)
+        if args.examples is None:
+            return finish(work, failures)
         images = work / "images"
         (images / "demo").mkdir(parents=True)
         for name in ("north", "south"):
@@ -142,11 +206,17 @@ def main() -> int:
         print("merge without polylines: %dx%d picture, %d dark pixels" % (b["width"], b["height"], b["dark"]))
         if b["dark"] != 0:
             failures.append("the merge without polylines does not render blank")
-    finally:
-        if failures:
-            print("files kept in %s" % work)
-        else:
-            shutil.rmtree(work, ignore_errors=True)
+    except BaseException:
+        print("files kept in %s" % work)
+        raise
+    return finish(work, failures)
+
+
+def finish(work: Path, failures: list) -> int:
+    if failures:
+        print("files kept in %s" % work)
+    else:
+        shutil.rmtree(work, ignore_errors=True)
     for f in failures:
         print("FAIL: " + f)
     print("OK" if not failures else "%d failures" % len(failures))

@@ -1,8 +1,8 @@
 // Hostile drawings, merged in memory: every one is merged completely, without
 // a crash or a hang, into a result bounded by the input's size, with at most
-// one layout warning, and as the reference merge does with every
-// acceleration; where the reading rules fix the result, the copied items are
-// checked exactly.
+// one warning and one report of what was read, and as the reference merge
+// does with every acceleration; where the reading rules fix the result, the
+// copied items are checked exactly.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -103,7 +103,11 @@ const std::string base_extents = "2|5|1|20|50|9";
 struct Merged {
   std::string result;
   std::uint64_t warning_line = 0;  // 0: no warning
+  std::string report;              // what standard error says was read, when it says anything
 };
+
+// The report of an input whose second vertex alone was read by its group codes.
+const std::string second_vertex_by_codes = "1 polyline and 2 vertices copied (1 entity read by its group codes)";
 
 // Merges `input` alone and checks what holds for every input.
 Merged merge_alone(std::string_view input) {
@@ -113,13 +117,22 @@ Merged merge_alone(std::string_view input) {
   EXPECT_EQ(r.end, MergeEnd::complete);
   EXPECT_LE(r.result.size(), 2 * input.size() + 8192);
   EXPECT_TRUE(r.result.ends_with("EOF\r\n"));
-  Merged m{r.result};
+  Merged m{r.result, 0, {}};
   const std::string head = "talvero: warning: c:\\images\\h\\in.dxf, line ";
-  const std::string tail = ": an item the layout expects is missing; copied as read\n";
-  if (!r.errors.empty()) {
-    EXPECT_TRUE(r.errors.starts_with(head) && r.errors.ends_with(tail) && r.errors.find('\n') == r.errors.size() - 1)
-        << "expected at most one warning line, got: " << r.errors;
-    m.warning_line = std::stoull(r.errors.substr(head.size()));
+  const std::string tail = ": an item the layout expects is missing; copied as read";
+  const std::string report = "talvero: c:\\images\\h\\in.dxf: ";
+  std::string_view errors = r.errors;
+  for (std::size_t n = 0; !errors.empty(); ++n) {
+    const std::string_view line = errors.substr(0, errors.find('\n'));
+    errors.remove_prefix(std::min(errors.size(), line.size() + 1));
+    if (n == 0 && line.starts_with(head) && line.ends_with(tail)) {
+      m.warning_line = std::stoull(std::string(line.substr(head.size())));
+    } else if (m.report.empty() && line.starts_with(report) && errors.empty()) {
+      m.report = line.substr(report.size());
+    } else {
+      ADD_FAILURE() << "expected at most a warning and a report, got: " << r.errors;
+      break;
+    }
   }
   return m;
 }
@@ -132,7 +145,8 @@ struct VertexCase {
   const char* label;
   std::vector<Item> items;
   std::string expected;        // the second vertex's lines from its flags on, joined by "|"
-  std::string_view warned_at;  // the mark whose line the warning names, or empty
+  std::string_view warned_at;  // the mark of the value warned about, or empty
+  bool by_codes = false;       // the vertex departs from the layout: read by its group codes
 };
 void PrintTo(const VertexCase& c, std::ostream* os) { *os << c.label; }
 
@@ -142,7 +156,9 @@ TEST_P(OddVertexItem, IsReadByTheDocumentedRules) {
   const VertexCase& c = GetParam();
   Merged m = merge_alone(drawing(c.items));
   EXPECT_EQ(items_after(m.result, "VERTEX", 2), "  8|CONTOURS| 70|" + c.expected);
-  EXPECT_EQ(m.warning_line, c.warned_at.empty() ? 0 : line_of(c.warned_at));
+  // A value that is not a number is warned about once its line is read: on the line after it.
+  EXPECT_EQ(m.warning_line, c.warned_at.empty() ? 0 : line_of(c.warned_at) + 1);
+  EXPECT_EQ(m.report, c.by_codes ? second_vertex_by_codes : "");
   // Whatever the vertex did, the reading goes on to the SEQEND after it.
   EXPECT_EQ(count_lines(m.result, "SEQEND"), 1u);
 }
@@ -150,15 +166,15 @@ TEST_P(OddVertexItem, IsReadByTheDocumentedRules) {
 INSTANTIATE_TEST_SUITE_P(
     Coordinate, OddVertexItem,
     ::testing::Values(
-        // A real stops where the decimal grammar ends; the rest is the next item.
-        VertexCase{"hex", {{"{X}", "0x10"}}, "    0| 10|0| 10|0| 10|0|  10", "{X}"},
-        // Not a number: the previous value of each cell is written again.
-        VertexCase{"nan", {{"{X}", "nan"}}, "    0| 10|7| 10|7| 10|7|  10", "{X}"},
-        VertexCase{"inf", {{"{X}", "inf"}}, "    0| 10|7| 10|7| 10|7|  10", "{X}"},
-        // A lone sign or point is consumed by the failing read: the items after it line up.
-        VertexCase{"sign", {{"{X}", "-"}}, "    0| 10|7| 20|4| 30|-5|  0", "{END}"},
-        VertexCase{"point", {{"{X}", "."}}, "    0| 10|7| 20|4| 30|-5|  0", "{END}"},
-        VertexCase{"sign_point", {{"{X}", "+."}}, "    0| 10|7| 20|4| 30|-5|  0", "{END}"},
+        // Not a whole real literal: the vertex departs from the layout, and
+        // its x, not a number, is not taken.
+        VertexCase{"hex", {{"{X}", "0x10"}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
+        VertexCase{"nan", {{"{X}", "nan"}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
+        VertexCase{"inf", {{"{X}", "inf"}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
+        VertexCase{"sign", {{"{X}", "-"}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
+        VertexCase{"point", {{"{X}", "."}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
+        VertexCase{"sign_point", {{"{X}", "+."}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
+        VertexCase{"two_numbers", {{"{Y}", "4 5"}}, "    0| 10|3| 20|0| 30|-5|  0", "{Y}", true},
         // Beyond the double range: the largest finite double, written whole.
         VertexCase{"huge", {{"{X}", "1e999"}}, "    0| 10|" + dbl_max + "| 20|4| 30|-5|  0", ""},
         VertexCase{"huge_negative", {{"{Y}", "-1e999"}}, "    0| 10|3| 20|-" + dbl_max_less_one + "| 30|-5|  0", ""},
@@ -179,21 +195,26 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Integer, OddVertexItem,
     ::testing::Values(
-        // Only the survey reads this item as a token, so only the writing pass warns.
-        VertexCase{"hex", {{"{F}", "0x10"}}, "    0| 0|7| 0|7| 0|7|  0", "{F}"},
-        VertexCase{"real", {{"{F}", "1e999"}}, "    1| 1|7| 1|7| 1|7|  1", "{F}"},
-        VertexCase{"nan", {{"{F}", "nan"}}, "    70| 70|7| 70|7| 70|7|  70", "{F}"},
+        // Not a whole integer: the vertex departs from the layout, and its
+        // flags, not a number, are not taken.
+        VertexCase{"hex", {{"{F}", "0x10"}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
+        VertexCase{"real", {{"{F}", "1e999"}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
+        VertexCase{"nan", {{"{F}", "nan"}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
         // Integers saturate to 32 bits.
         VertexCase{"digits_400", {{"{F}", std::string(400, '9')}}, "    2147483647| 10|3| 20|4| 30|-5|  0", ""},
         VertexCase{"negative_digits_400",
                    {{"{F}", "-" + std::string(400, '9')}},
                    "    -2147483648| 10|3| 20|4| 30|-5|  0",
                    ""},
-        // A sign is consumed even without digits: the next item lines up.
-        VertexCase{"sign", {{"{F}", "-"}}, "    70| 10|3| 20|4| 30|-5|  0", "{F}"},
-        // A point stops the integer reads and is consumed by the coordinate read.
-        VertexCase{"point", {{"{F}", "."}}, "    70| 70|7| 10|3| 20|4|  30", "{F}"},
-        VertexCase{"sign_point", {{"{F}", "+."}}, "    70| 70|7| 10|3| 20|4|  30", "{F}"}),
+        VertexCase{"sign", {{"{F}", "-"}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
+        VertexCase{"point", {{"{F}", "."}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
+        VertexCase{"sign_point", {{"{F}", "+."}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
+        // Read by group codes (a bulge of 0 before the group code 0), flags saturate too.
+        VertexCase{"saturated_by_group_codes",
+                   {{"{F}", "-" + std::string(400, '9')}, {"{END}", " 42\n0.0\n  0"}},
+                   "    -2147483648| 10|3| 20|4| 30|-5|  0",
+                   "",
+                   true}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(HostileInput, MegabyteTokenIsCopiedWhole) {
@@ -237,16 +258,22 @@ INSTANTIATE_TEST_SUITE_P(
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(HostileInput, GroupCodesWithoutValuesTakeTheNextItems) {
-  // Each value is missing: every read takes the item after it.
+  // Each value is missing: every read of the extents takes the item after
+  // it, and the polyline, read by its group codes, pairs each code with the
+  // next code; its SEQEND is taken as a code line that is not a number, which
+  // ends it, and the polyline left open is closed at the end of the input.
   constexpr std::string_view codes_only =
       "  9\n$EXTMIN\n 10\n 20\n 30\n  9\n$EXTMAX\n 10\n 20\n 30\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n"
       "  0\nPOLYLINE\n  8\n 66\n 70\n 10\n 20\n  0\nSEQEND\n  0\nEOF\n";
   Merged m = merge_alone(codes_only);
   EXPECT_EQ(extents(m.result), "20|4000000|9|20|0|0");
-  EXPECT_EQ(items_after(m.result, "POLYLINE", 1), "  8|66|  70|10| 20|     0| 0|     0| 0|0|  0");
+  EXPECT_EQ(items_after(m.result, "POLYLINE", 1), "  8|66|  66|1| 70|     10| 10|     0| 20|0|  0");
+  EXPECT_TRUE(m.result.ends_with("  0\r\nSEQEND\r\n0\r\nENDSEC\r\n0\r\nEOF\r\n"));
   EXPECT_EQ(count_lines(m.result, "SEQEND"), 1u);
-  // Both passes depart from the layout; the one warning names the first place.
+  // The extents and the polyline depart; the one warning names the first place.
   EXPECT_EQ(m.warning_line, 7u);
+  // The ENTITIES section is never closed: the EOF after it is an entity left out.
+  EXPECT_EQ(m.report, "1 polyline copied (1 entity read by its group codes); left out: 1 EOF");
 }
 
 // --- Bytes the text-mode rules remove or stop at ---------------------------
@@ -258,7 +285,7 @@ TEST_F(HostileInput, ByteTwentySixInsideEndsTheDrawingThere) {
   Merged m = merge_alone(d);
   EXPECT_EQ(extents(m.result), base_extents);
   EXPECT_EQ(count_lines(m.result, "VERTEX"), 1u);
-  EXPECT_EQ(count_lines(m.result, "SEQEND"), 0u);
+  EXPECT_EQ(count_lines(m.result, "SEQEND"), 1u);  // the polyline left open, closed
   EXPECT_EQ(m.warning_line, 0u);
 }
 
@@ -289,7 +316,7 @@ TEST_F(HostileInput, NulBytesAreTokenBytes) {
 }
 
 TEST_F(HostileInput, NoWhitespaceAtAllIsOneToken) {
-  std::string d;
+  std::string d = "0 SECTION 2 HEADER 9 ";
   while (d.size() < (std::size_t{1} << 20)) d += "POLYLINEVERTEX$EXTMIN10SEQEND0";
   Merged m = merge_alone(d);
   EXPECT_EQ(extents(m.result), initial_extents);
@@ -297,17 +324,20 @@ TEST_F(HostileInput, NoWhitespaceAtAllIsOneToken) {
   EXPECT_LE(m.result.size(), 1024u);
 }
 
-TEST_F(HostileInput, KeywordsAtTheEndRepeatTheLastValues) {
-  // The POLYLINE's item 2 takes the last token, VERTEX; every other item read
-  // fails at the end and writes the last integer (0), the last token or the
-  // last coordinate (-5.5, rounded) again. Item 4 left VERTEX in the token, so
-  // a vertex copy follows at once.
-  std::string input = drawing() + "POLYLINE\nVERTEX";
-  Merged m = merge_alone(input);
-  EXPECT_EQ(items_after(m.result, "POLYLINE", 2), "  0|VERTEX|  0|VERTEX| 0|     0| 0|     0| 0|0|  0");
-  // VERTEX lines: two vertices, the POLYLINE's items 2 and 4, then this copy.
-  EXPECT_EQ(items_after(m.result, "VERTEX", 5), "  0|VERTEX| 0|    0| 0|-5| 0|-5| 0|-5|  0");
-  EXPECT_EQ(m.warning_line, static_cast<std::uint64_t>(std::count(input.begin(), input.end(), '\n')) + 1);
+TEST_F(HostileInput, KeywordsAtTheEndAddNothing) {
+  const std::string plain = merge_alone(drawing()).result;
+  // Keywords where no entity starts are words, read or not in full.
+  Merged m = merge_alone(drawing() + "POLYLINE\nVERTEX");
+  EXPECT_EQ(m.result, plain);
+  EXPECT_EQ(m.warning_line, 0u);
+  // Entities cut off by the end of the input are not taken; the warning
+  // names the last line.
+  for (const char* cut : {"  0\nPOLYLINE\n  8\nL\n 70", "  0\nVERTEX\n 10\n1\n 20", "  0\nVERTEX"}) {
+    const std::string input = drawing() + std::string(cut);
+    m = merge_alone(input);
+    EXPECT_EQ(m.result, plain) << cut;
+    EXPECT_EQ(m.warning_line, static_cast<std::uint64_t>(std::count(input.begin(), input.end(), '\n')) + 1) << cut;
+  }
 }
 
 }  // namespace

@@ -43,6 +43,9 @@ MemoryMerge merge_in_memory(const std::vector<reference::Input>& inputs, const M
     m.end = merge(from_memory, out, options, &m.totals);
     out.finish();
   }
+  // As a complete run says them (its closing line aside).
+  if (m.end == MergeEnd::complete)
+    for (const std::string& report : m.totals.reports) m.errors += "talvero: " + report + "\n";
   console.flush();
   console.attach_memory({}, nullptr);
   f1.close();
@@ -71,15 +74,15 @@ CheckedMerge checked_merge(const std::vector<reference::Input>& inputs, const st
   CheckedMerge checked;
   bool first = true;
   auto compare = [&](const MemoryMerge& m) -> std::string {
-    if (m.end != MergeEnd::complete) return "the merge did not complete";
+    if (expected.failed != (m.end == MergeEnd::input_failed) || (!expected.failed && m.end != MergeEnd::complete))
+      return expected.failed ? "the merge did not fail" : "the merge did not complete";
     if (std::string d = first_difference(m.result, expected.result); !d.empty()) return "result " + d;
     if (std::string d = first_difference(m.console, expected.console); !d.empty()) return "console " + d;
     if (m.totals.polylines != expected.polylines || m.totals.vertices != expected.vertices)
       return "counted " + std::to_string(m.totals.polylines) + " polylines and " + std::to_string(m.totals.vertices) +
              " vertices written, against " + std::to_string(expected.polylines) + " and " +
              std::to_string(expected.vertices);
-    if (!first && m.errors != checked.merged.errors)
-      return "messages \"" + m.errors + "\" against \"" + checked.merged.errors + "\"";
+    if (std::string d = first_difference(m.errors, expected.errors); !d.empty()) return "messages " + d;
     return {};
   };
   for (std::size_t block : blocks) {

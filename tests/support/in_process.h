@@ -65,9 +65,9 @@ struct CheckedMerge {
   std::string disagreement;  // empty, or the first difference found
 };
 // Merges the drawings with every acceleration at every block size; each
-// result and console text must be the reference merge's, byte for byte, with
-// its counts of polylines and vertices written, and each message the general
-// reads' one.
+// must end as the reference merge does (complete, or failed at an input),
+// with its result, console texts, messages and counts of polylines and
+// vertices written, byte for byte.
 CheckedMerge checked_merge(const std::vector<reference::Input>& inputs,
                            const std::vector<std::size_t>& blocks = {default_block});
 

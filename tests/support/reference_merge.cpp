@@ -362,7 +362,8 @@ class Merge {
     line("ENDSEC");
     line("0");
     line("EOF");
-    return {std::move(result_), std::move(console_), std::move(errors_), false};
+    // What is said of the inputs comes once the result is complete.
+    return {std::move(result_), std::move(console_), std::move(errors_) + reports_, false, polylines_, vertices_};
   }
 
  private:
@@ -457,6 +458,8 @@ class Merge {
       if (texte_ == "LWPOLYLINE" && follows_zero) lwpolyline(in, place);
     }
     close_polyline();  // one left open at the end of the input
+    polylines_ += static_cast<std::uint64_t>(report_.polylines);
+    vertices_ += static_cast<std::uint64_t>(report_.vertices);
     tell_what_was_copied();
   }
 
@@ -761,7 +764,6 @@ class Merge {
     }
   }
 
-
   // Each item is read and written at once; a failed read writes the previous value.
   void integer(Text& in, const char* padding) {
     check(in, in.integer(val_));
@@ -854,7 +856,7 @@ class Merge {
       for (std::size_t k = 0; k < kinds.size(); ++k)
         text += (k > 0 ? ", " : "") + std::to_string(kinds[k].first) + " " + kinds[k].second;
     }
-    errors_ += text + "\n";
+    reports_ += text + "\n";
   }
 
   // A line of the result, in one or two parts, ended with CR LF.
@@ -875,12 +877,14 @@ class Merge {
   std::vector<bool> warned_;  // inputs already warned about, over both passes
   std::size_t current_ = 0;   // the input being read, from 0
   const Input* input_ = nullptr;
-  bool writing_ = false;                    // the pass is the writing pass
-  int records_ = 0;                         // the current input's polylines counted on the console
-  Report report_;                           // the writing pass's, for the current input
-  std::size_t cut_at_ = std::string::npos;  // where the last entity read by group codes was cut short
-  bool cut_off_ = false;                     // it was cut short by the end of the input
-  bool open_ = false;                        // a POLYLINE written, its SEQEND not yet
+  bool writing_ = false;                        // the pass is the writing pass
+  int records_ = 0;                             // the current input's polylines counted on the console
+  Report report_;                               // the writing pass's, for the current input
+  std::size_t cut_at_ = std::string::npos;      // where the last entity read by group codes was cut short
+  bool cut_off_ = false;                        // it was cut short by the end of the input
+  bool open_ = false;                           // a POLYLINE written, its SEQEND not yet
+  std::uint64_t polylines_ = 0, vertices_ = 0;  // written, over every input
+  std::string reports_;                         // the lines said of the inputs
 };
 
 }  // namespace

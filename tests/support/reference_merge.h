@@ -5,6 +5,7 @@
 // written by other programs) as simply as they read.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,10 +20,12 @@ struct Input {
 };
 
 struct Merged {
-  std::string result;   // the resulting file's bytes; empty when the run failed
-  std::string console;  // the console texts from "\n\n\tTreatment\n" to the end, or to the failure
-  std::string errors;   // the merge's lines on standard error ("talvero: ...\n"), in order
-  bool failed = false;  // the run failed (its line is the last of `errors`): nothing was written
+  std::string result;           // the resulting file's bytes; empty when the run failed
+  std::string console;          // the console texts from "\n\n\tTreatment\n" to the end, or to the failure
+  std::string errors;           // the merge's lines on standard error ("talvero: ...\n"), in order
+  bool failed = false;          // the run failed (its line is the last of `errors`): nothing was written
+  std::uint64_t polylines = 0;  // POLYLINE and VERTEX entities written
+  std::uint64_t vertices = 0;
 };
 
 // Both passes over the inputs, in order.

@@ -1,8 +1,10 @@
 // The merge against the reference merge: random drawings, ordinary and
-// awkward, and drawings whose vertices depart from the layout of the ones
-// before them, merged in memory with every acceleration over blocks of 16
-// bytes to 1 MiB, give the reference's result and console texts byte for
-// byte, and the same messages.
+// awkward, with entities as other programs write them (read by their group
+// codes, converted, left out, in block definitions), and drawings whose
+// vertices depart from the layout of the ones before them, merged in memory
+// with every acceleration over blocks of 16 bytes to 1 MiB, give the
+// reference's result, console texts and messages byte for byte, and fail
+// where it fails.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -23,25 +25,29 @@ class Drawing {
   // of token items that read as keywords or are long (100: all "VERTEX").
   // steady: percent of items written the way the one before them was (one
   // a line, group codes padded alike, one layer), so that vertices mostly
-  // repeat their layout and runs take them by it.
-  Drawing(unsigned seed, int odd, int keyword_layers, int steady = 0)
-      : g(seed), odd(odd), keyword_layers(keyword_layers), steady(steady) {}
+  // repeat their layout and runs take them by it. other: percent of entities
+  // as other programs write them, and the chance of block definitions.
+  Drawing(unsigned seed, int odd, int keyword_layers, int steady = 0, int other = 0)
+      : g(seed), odd(odd), keyword_layers(keyword_layers), steady(steady), other(other) {}
 
   std::string make(int entities) {
     text.clear();
-    if (chance(50)) header();
-    for (int k = 0; k < entities; ++k) {
-      const int kind = pick(100);
-      if (kind < 4) {
-        polyline();
-      } else if (kind < 90) {
-        vertex();
-      } else if (kind < 94) {
-        entity("SEQEND", {{8, "L"}});
-      } else {
-        item(pick_of({"LINE", "TEXT", "0", "8", "$EXTMAX", "10", "-1.5", "SEQEND", "VERTEX", "POLYLINE"}));
-      }
+    if (chance(50)) {
+      section("HEADER");
+      header();
+      end_section();
     }
+    if (chance(other)) {
+      section("BLOCKS");
+      text += "  0\nBLOCK\n  2\nB1\n  0\n";
+      for (int k = 0; k < entities / 10; ++k) one_entity();
+      text += "ENDBLK\n  0\n";
+      end_section();
+    }
+    section("ENTITIES");
+    text += "  0\n";
+    for (int k = 0; k < entities; ++k) one_entity();
+    if (chance(50)) text += "\n  0\nENDSEC\n  0\nEOF\n";
     return text;
   }
 
@@ -113,8 +119,40 @@ class Drawing {
     return t;
   }
 
+  // Sections' starts and ends, whole lines.
+  void section(const char* name) { text += std::string("  0\nSECTION\n  2\n") + name + "\n"; }
+  void end_section() { text += "\n  0\nENDSEC\n"; }
+
+  void one_entity() {
+    if (chance(other)) {
+      const int kind = pick(100);
+      if (kind < 15) {
+        departing_polyline();
+      } else if (kind < 65) {
+        departing_vertex();
+      } else if (kind < 75) {
+        lwpolyline();
+      } else if (kind < 82) {
+        entity("SEQEND", {{5, handle()}, {100, "EntityData"}, {8, layer()}});
+      } else {
+        left_out();
+      }
+      return;
+    }
+    const int kind = pick(100);
+    if (kind < 4) {
+      polyline();
+    } else if (kind < 90) {
+      vertex();
+    } else if (kind < 94) {
+      entity("SEQEND", {{8, "L"}});
+    } else {
+      item(pick_of({"LINE", "TEXT", "0", "8", "$EXTMAX", "10", "-1.5", "SEQEND", "VERTEX", "POLYLINE"}));
+    }
+  }
+
   // A keyword, its groups, and the group code 0 before the next entity.
-  void entity(const char* keyword, std::initializer_list<std::pair<int, std::string>> groups, bool end = true) {
+  void entity(const char* keyword, const std::vector<std::pair<int, std::string>>& groups, bool end = true) {
     item(keyword);
     for (const auto& [c, value] : groups) {
       code(c);
@@ -139,17 +177,79 @@ class Drawing {
     entity("VERTEX", {{8, layer()}, {70, integer()}, {10, coordinate()}, {20, coordinate()}, {30, coordinate()}});
   }
 
+  // Entities as other programs write them: handles, subclass markers, the
+  // flags after the coordinates, meshes, frame points, bulges and widths.
+  std::string handle() {
+    static const char digits[] = "0123456789ABCDEF";
+    std::string h;
+    for (int k = 0; k < 1 + pick(4); ++k) h += digits[pick(16)];
+    return h;
+  }
+  std::string flags(std::initializer_list<const char*> usual) { return chance(80) ? pick_of(usual) : integer(); }
+  void departing_polyline() {
+    std::vector<std::pair<int, std::string>> groups = {{5, handle()}, {100, "EntityData"}, {8, layer()}};
+    if (chance(70)) groups.push_back({100, "Polyline2d"});
+    groups.push_back({66, "     1"});
+    if (chance(50)) groups.insert(groups.end(), {{10, "0.0"}, {20, "0.0"}});
+    if (chance(60)) groups.push_back({30, coordinate()});
+    groups.push_back({70, flags({"0", "1", "8", "9", "4", "16", "64", "128"})});
+    entity("POLYLINE", groups);
+  }
+  void departing_vertex() {
+    std::vector<std::pair<int, std::string>> groups = {{5, handle()}, {8, layer()}};
+    if (chance(50)) groups.push_back({100, "Vertex2d"});
+    groups.insert(groups.end(), {{10, coordinate()}, {20, coordinate()}});
+    if (chance(50)) groups.push_back({30, coordinate()});
+    if (chance(20)) groups.push_back({42, pick_of({"0", "0.0", "0.41", "-1", "x"})});
+    if (chance(10)) groups.push_back({pick_of({"40", "41"}) == std::string("40") ? 40 : 41, pick_of({"0", "2.5"})});
+    groups.push_back({70, flags({"0", "32", "16", "8", "64", "128", "192"})});
+    entity("VERTEX", groups);
+  }
+  void lwpolyline() {
+    const int points = pick(12);
+    std::vector<std::pair<int, std::string>> groups = {
+        {5, handle()}, {100, "EntityData"}, {8, layer()}, {90, std::to_string(points)}};
+    groups.push_back({70, flags({"0", "1", "128", "129", "6"})});
+    if (chance(50)) groups.push_back({38, coordinate()});
+    if (chance(20)) groups.push_back({43, pick_of({"0", "1.5"})});
+    if (chance(5)) groups.push_back({20, coordinate()});  // before any point
+    for (int k = 0; k < points; ++k) {
+      groups.push_back({10, coordinate()});
+      if (chance(95)) groups.push_back({20, coordinate()});
+      if (chance(20)) groups.push_back({42, pick_of({"0", "0.41", "-1"})});
+      if (chance(10)) groups.push_back({40, pick_of({"0", "2.5"})});
+    }
+    if (chance(5)) groups.push_back({8, "LATER"});
+    entity("LWPOLYLINE", groups);
+  }
+  // Entities left out; texts holding keywords; an insertion's attributes ended by a SEQEND.
+  void left_out() {
+    const int kind = pick(3);
+    if (kind == 0) {
+      entity(pick_of({"LINE", "CIRCLE", "SPLINE", "3DFACE"}).c_str(),
+             {{5, handle()}, {8, layer()}, {10, coordinate()}, {20, coordinate()}});
+    } else if (kind == 1) {
+      entity(pick_of({"TEXT", "MTEXT"}).c_str(),
+             {{8, layer()}, {1, pick_of({"POLYLINE", "VERTEX", "SEQEND", "LWPOLYLINE", "ENDSEC", "plain words"})}});
+    } else {
+      entity("INSERT", {{8, layer()}, {66, "1"}, {2, "B1"}});
+      entity("ATTRIB", {{8, layer()}, {1, "value"}});
+      entity("SEQEND", {{8, layer()}});
+    }
+  }
+
   std::mt19937 g;
   int odd;
   int keyword_layers;
   int steady;
+  int other;
   std::string text;
 };
 
 struct Kind {
   const char* name;
   unsigned seed;
-  int odd, keyword_layers, steady;
+  int odd, keyword_layers, steady, other;
 };
 void PrintTo(const Kind& k, std::ostream* os) { *os << k.name; }
 
@@ -157,7 +257,7 @@ class Differential : public ::testing::TestWithParam<Kind> {};
 
 TEST_P(Differential, SameBytesAsTheReferenceWhateverTheBlockSize) {
   const Kind& k = GetParam();
-  Drawing drawing(k.seed, k.odd, k.keyword_layers, k.steady);
+  Drawing drawing(k.seed, k.odd, k.keyword_layers, k.steady, k.other);
   // Tiny blocks on smaller drawings: with the worker, every block is handed over.
   const std::string a = drawing.make(400), b = drawing.make(200), c = drawing.make(3000), d = drawing.make(1500);
   EXPECT_EQ(support::checked_merge(support::drawings({a, b}), {16, 61, 64}).disagreement, "");
@@ -165,41 +265,84 @@ TEST_P(Differential, SameBytesAsTheReferenceWhateverTheBlockSize) {
       support::checked_merge(support::drawings({c, d}), {1000, 4096, 65536, support::default_block});
   EXPECT_EQ(m.disagreement, "");
   EXPECT_GT(m.merged.result.size(), 100000u);
+  // The survey stops at an input without a section, wherever it has read to.
+  std::string no_section = b;
+  for (std::size_t at = no_section.find("SECTION"); at != std::string::npos; at = no_section.find("SECTION", at + 8))
+    no_section.replace(at, 7, "SECTIONS");
+  const support::CheckedMerge failed = support::checked_merge(support::drawings({a, no_section, b}), {16, 4096});
+  EXPECT_EQ(failed.disagreement, "");
+  EXPECT_EQ(failed.merged.end, MergeEnd::input_failed);
 }
 
 INSTANTIATE_TEST_SUITE_P(RandomDrawings, Differential,
-                         ::testing::Values(Kind{"ordinary", 1, 2, 2, 0}, Kind{"awkward", 2, 15, 5, 0},
-                                           Kind{"keyword_layers", 3, 1, 30, 0},
-                                           Kind{"every_layer_vertex", 4, 0, 100, 0}, Kind{"steady", 5, 1, 1, 98},
-                                           Kind{"mostly_steady", 6, 4, 2, 90}),
+                         ::testing::Values(Kind{"ordinary", 1, 2, 2, 0, 5}, Kind{"awkward", 2, 15, 5, 0, 10},
+                                           Kind{"keyword_layers", 3, 1, 30, 0, 5},
+                                           Kind{"every_layer_vertex", 4, 0, 100, 0, 5}, Kind{"steady", 5, 1, 1, 98, 0},
+                                           Kind{"mostly_steady", 6, 4, 2, 90, 2},
+                                           Kind{"other_programs", 7, 1, 2, 30, 60},
+                                           Kind{"other_programs_awkward", 8, 10, 10, 0, 50}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-// Vertices in one layout, coordinates varying; ended by group code 7 so
-// that the last integer read is not a zero.
+// Vertices in one layout, coordinates varying.
 std::string steady_vertex(const std::string& x, const std::string& y, const std::string& z) {
-  return "VERTEX\n  8\nCONTOURS\n 70\n     0\n 10\n" + x + "\n 20\n" + y + "\n 30\n" + z + "\n  7\n";
+  return "VERTEX\n  8\nCONTOURS\n 70\n     0\n 10\n" + x + "\n 20\n" + y + "\n 30\n" + z + "\n  0\n";
 }
 
+const std::string entities = "  0\nSECTION\n  2\nENTITIES\n  0\n";
 const std::string polyline = "POLYLINE\n  8\nCONTOURS\n 66\n1\n 70\n     0\n 10\n0\n 20\n0\n  0\n";
 
 // Vertices that differ from the layout of the ones before them anywhere (an
-// item, whitespace, a coordinate's form) are written as the general reads
-// write them.
+// item, whitespace, a coordinate's form) are taken as the general reads take
+// them: in the layout, by their group codes, or as words.
 TEST(VerticesOutOfLayout, AreMergedAsByTheGeneralReads) {
   const std::string steady = steady_vertex("1.25", "-2.5", "3.75");
-  const std::pair<const char*, const char*> changes[] = {
-      {"VERTEX", "VERTEXX"},   {"\n  8\n", "\n  9\n"},    {"CONTOURS", "CONTOURX"}, {"\n 70\n", "\n 71\n"},
-      {"     0", "     1"},    {"     0", "    00"},      {"\n 10\n", "\n 11\n"},   {"\n 10\n", "\n 10-"},
-      {"\n 10\n", "\n 10 "},   {"\n 20\n", "\n 21\n"},    {"\n 20\n", "\n 20+"},    {"\n  7\n", "\n  7+"},
-      {"\n 20\n", "\n  20\n"}, {"\n 20\n", "\n20\n"},     {"\n 20\n", "\n 020\n"},  {"\n 30\n", "\n 31\n"},
-      {"\n 30\n", "\t 30\n"},  {"\n  7\n", "\n  0\n"},    {"\n  7\n", "\n  8\n"},   {"\n  7\n", "\n  7\n\n"},
-      {"\n  7\n", "\n  -7\n"}, {"1.25", "1.25e1"},        {"-2.5", "-2.5x"},        {"3.75", "+3.75"},
-      {"3.75", "3.7.5"},       {"1.25", "2.5e0"},         {"1.25", "-25e-1"},       {"-2.5", "-0.05e1"},
-      {"3.75", "9999999.5e0"}, {"3.75", "99999995e-1"},   {"1.25", "1e7"},          {"1.25", "-1e6"},
-      {"1.25", "1.5e-7"},      {"1.25", "5e-8"},          {"-2.5", "-1.5E+0"},      {"3.75", "0.4999999e0"},
-      {"1.25", "123.4567e-4"}, {"1.25", "-1234567.5e-7"}, {"1.25", "1.5e0001"},     {"1.25", "12.5e"},
-      {"1.25", "99999999.5"},  {"-2.5", "-0.5"},          {"3.75", "SEQEND"}};
-  std::string text = polyline;
+  const std::pair<const char*, const char*> changes[] = {{"VERTEX", "VERTEXX"},
+                                                         {"\n  8\n", "\n  9\n"},
+                                                         {"CONTOURS", "CONTOURX"},
+                                                         {"\n 70\n", "\n 71\n"},
+                                                         {"     0", "     1"},
+                                                         {"     0", "    00"},
+                                                         {"\n 10\n", "\n 11\n"},
+                                                         {"\n 10\n", "\n 10-"},
+                                                         {"\n 10\n", "\n 10 "},
+                                                         {"\n 20\n", "\n 21\n"},
+                                                         {"\n 20\n", "\n 20+"},
+                                                         {"\n  0\n", "\n  0+"},
+                                                         {"\n 20\n", "\n  20\n"},
+                                                         {"\n 20\n", "\n20\n"},
+                                                         {"\n 20\n", "\n 020\n"},
+                                                         {"\n 30\n", "\n 31\n"},
+                                                         {"\n 30\n", "\t 30\n"},
+                                                         {"\n  0\n", "\n  7\n"},
+                                                         {"\n  0\n", "\n  8\n"},
+                                                         {"\n  0\n", "\n  0\n\n"},
+                                                         {"\n  0\n", "\n  -0\n"},
+                                                         {"\n  0\n", "\n 42\n0.5\n  0\n"},
+                                                         {"\n 70\n", "\n  5\n1F\n 70\n"},
+                                                         {"\n 30\n", "\n 70\n0\n 30\n"},
+                                                         {"1.25", "1.25e1"},
+                                                         {"-2.5", "-2.5x"},
+                                                         {"3.75", "+3.75"},
+                                                         {"3.75", "3.7.5"},
+                                                         {"1.25", "2.5e0"},
+                                                         {"1.25", "-25e-1"},
+                                                         {"-2.5", "-0.05e1"},
+                                                         {"3.75", "9999999.5e0"},
+                                                         {"3.75", "99999995e-1"},
+                                                         {"1.25", "1e7"},
+                                                         {"1.25", "-1e6"},
+                                                         {"1.25", "1.5e-7"},
+                                                         {"1.25", "5e-8"},
+                                                         {"-2.5", "-1.5E+0"},
+                                                         {"3.75", "0.4999999e0"},
+                                                         {"1.25", "123.4567e-4"},
+                                                         {"1.25", "-1234567.5e-7"},
+                                                         {"1.25", "1.5e0001"},
+                                                         {"1.25", "12.5e"},
+                                                         {"1.25", "99999999.5"},
+                                                         {"-2.5", "-0.5"},
+                                                         {"3.75", "SEQEND"}};
+  std::string text = entities + polyline;
   for (const auto& [from, to] : changes) {
     for (int k = 0; k < 4; ++k) text += steady_vertex(std::to_string(k) + ".5", "7.5", "-" + std::to_string(k) + ".5");
     std::string odd = steady;
@@ -210,21 +353,23 @@ TEST(VerticesOutOfLayout, AreMergedAsByTheGeneralReads) {
   EXPECT_EQ(support::checked_merge(support::drawings({text, text}), {1000, support::default_block}).disagreement, "");
 }
 
-// When the general reads miss an item they keep the integer or real read
-// last; after vertices taken by their layout, that is the last vertex's.
-TEST(VerticesOutOfLayout, KeepTheValuesOfTheVerticesBefore) {
-  std::string text = polyline;
-  for (int k = 0; k < 6; ++k) text += steady_vertex(std::to_string(k) + ".5", "-1.5", std::to_string(10 * k) + ".75");
-  text += polyline;
-  text += "VERTEX\n  8\nCONTOURS\n 70\n     0\n 10\nx\n 20\n2.5\n 30\n3.5\n  0\n";  // no x: the last real stands
-  for (int k = 0; k < 6; ++k) text += steady_vertex("1.5", "2.5", std::to_string(k) + ".5");
-  text += "POLYLINE\nx\nCONTOURS\n 66\n1\n 70\n     0\n 10\n0\n 20\n0\n  0\nSEQEND\n  8\nL\n  0\n";
-  const support::CheckedMerge m = support::checked_merge(support::drawings({text, text}));
+// The general reads go on from where runs of vertices stop with what the
+// runs leave: the entity after them follows a group code 0, the elevation
+// is that of the polyline read before them, and their polyline is still open.
+TEST(VerticesOutOfLayout, AreReadWithWhatTheRunsLeft) {
+  std::string text = entities + "POLYLINE\n  5\nA\n  8\nCONTOURS\n 30\n12.5\n 70\n     1\n  0\n" +
+                     steady_vertex("7.5", "-1.5", "3.25");
+  for (int k = 0; k < 200; ++k) text += steady_vertex(std::to_string(k) + ".5", "-1.5", "3.25");
+  text += "VERTEX\n  5\nB\n  8\nCONTOURS\n 10\n1.5\n 20\n2.5\n  0\nSEQEND\n  0\nENDSEC\n  0\nEOF\n";
+  const support::CheckedMerge m =
+      support::checked_merge(support::drawings({text, text}), {1000, 4096, support::default_block});
   EXPECT_EQ(m.disagreement, "");
-  // The missing x is written as the last z (50.75), the missing group code
-  // as the last integer (7).
-  EXPECT_NE(m.merged.result.find(" 10\r\n51\r\n 10\r\n51\r\n"), std::string::npos);
-  EXPECT_NE(m.merged.result.find("POLYLINE\r\n  7\r\nx\r\n"), std::string::npos);
+  EXPECT_EQ(support::count_lines(m.merged.result, "SEQEND"), 2u);
+  const std::string last = "VERTEX\r\n  8\r\nCONTOURS\r\n 70\r\n    0\r\n 10\r\n2\r\n 20\r\n3\r\n 30\r\n13\r\n  0\r\n";
+  ASSERT_NE(m.merged.result.find(last), std::string::npos);
+  EXPECT_EQ(m.merged.result.find(last + "SEQEND\r\n0\r\nPOLYLINE"), m.merged.result.find(last));
+  const std::string copied = ": 1 polyline and 202 vertices copied (2 entities read by their group codes)\n";
+  EXPECT_EQ(m.merged.errors, "talvero: c:\\images\\t\\a.dxf" + copied + "talvero: c:\\images\\t\\b.dxf" + copied);
 }
 
 }  // namespace

@@ -1,12 +1,13 @@
 // Whole merges of small drawings in memory: the survey's extents and counts,
-// the console report and the result's bytes, as the reading and writing
-// rules make them. Each merge is also checked against the reference merge,
-// with every acceleration.
+// the console report, the result's bytes and the lines on standard error, as
+// the reading and writing rules make them. Each merge is also checked
+// against the reference merge, with every acceleration.
 #include <gtest/gtest.h>
 
 #include <initializer_list>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "in_process.h"
 
@@ -38,8 +39,18 @@ support::MemoryMerge merged(std::initializer_list<std::string_view> bytes) {
   return m.merged;
 }
 
+// What standard error says of drawing a, b, ... of support::drawings.
+std::string said(char drawing, std::string_view what) {
+  return "talvero: c:\\images\\t\\" + std::string(1, drawing) + ".dxf: " + std::string(what) + "\n";
+}
+std::string warned(char drawing, int line) {
+  return "talvero: warning: c:\\images\\t\\" + std::string(1, drawing) + ".dxf, line " + std::to_string(line) +
+         ": an item the layout expects is missing; copied as read\n";
+}
+const std::string holds_none = "nothing was copied from it: it holds no polylines";
+
 TEST(Merge, OnePolylineGivesTheHeaderItsEntitiesAndOneSectionEnd) {
-  // Header extents (10.2, 20.9, 0.0) to (110.7, 220.1, 35.5); a LINE that is dropped.
+  // Header extents (10.2, 20.9, 0.0) to (110.7, 220.1, 35.5); a LINE that is left out.
   const support::MemoryMerge m =
       merged({"  0\nSECTION\n  2\nHEADER\n  9\n$EXTMIN\n 10\n10.2\n 20\n20.9\n 30\n0.0\n  9\n$EXTMAX\n 10\n110.7\n 20\n"
               "220.1\n 30\n35.5\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\nL1\n 10\n1.0\n"
@@ -58,7 +69,7 @@ TEST(Merge, OnePolylineGivesTheHeaderItsEntitiesAndOneSectionEnd) {
                            "\n\n\tmin x = 10.200000 min y = 20.900000 \n\tmax x = 110.700000 max y = 220.100000 "
                            "\n\tmin z = 0.000000 max z = 35.500000 \n\n" +
                            file_line + "\n\n\t record 1            \r     ");
-  EXPECT_EQ(m.errors, "");
+  EXPECT_EQ(m.errors, said('a', "1 polyline and 2 vertices copied; left out: 1 LINE"));
 }
 
 TEST(Merge, NoInputsGiveTheInitialExtentsAndAClosedEmptySection) {
@@ -86,6 +97,7 @@ TEST(Merge, TwoInputsFoldTheirExtentsAndShareOneSectionEnd) {
   const support::MemoryMerge m = merged(
       {drawing("10 5 20 7 30 2", "10 50 20 70 30 20", "1.5"), drawing("10 3 20 9 30 4", "10 30 20 90 30 40", "-2.5")});
   EXPECT_EQ(m.result, header("3", "7", "2", "50", "90", "40") + entities_of("2") + entities_of("-2") + closing);
+  EXPECT_EQ(m.errors, "");
 }
 
 TEST(Merge, NinetyNineInputsArePastedInOrder) {
@@ -116,7 +128,8 @@ TEST(Merge, ExtentsGroupsInAnyOrderAndRepeated) {
 }
 
 TEST(Merge, InputWithoutExtentsStillCountsItsPolylines) {
-  const support::MemoryMerge m = merged({"0 POLYLINE 0 POLYLINE 0 EOF"});
+  const support::MemoryMerge m =
+      merged({"0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\nL\n0\nPOLYLINE\n8\nL\n0\nENDSEC\n0\nEOF\n"});
   EXPECT_NE(m.console.find("\trecord 2            \r        "), std::string::npos);
   EXPECT_NE(m.console.find("min x = 4000000.000000"), std::string::npos);
 }
@@ -124,60 +137,364 @@ TEST(Merge, InputWithoutExtentsStillCountsItsPolylines) {
 TEST(Merge, ExtentsRepetitionEndsAtAFailedRead) {
   // Input a ends right after a coordinate: its value is folded and the survey
   // goes on. In b a value that is no number ends the repetition without
-  // folding anything stale.
-  const support::MemoryMerge m = merged({"9 $EXTMIN 10 -5 20", "9 $EXTMAX 10 77 20 abc 30 5"});
+  // folding anything stale. Each failed read is warned about.
+  const support::MemoryMerge m =
+      merged({"0 SECTION 2 HEADER 9 $EXTMIN 10 -5 20", "0 SECTION 2 HEADER\n9 $EXTMAX 10 77 20 abc 30 5"});
   EXPECT_EQ(m.result, header("-5", "4000000", "100000", "77", "0", "0") + closing);
-}
-
-TEST(Merge, InputEndingInSeqendWritesItOnce) {
-  const support::MemoryMerge m = merged({"SEQEND\n", "  0\nSEQEND"});
-  EXPECT_EQ(m.result, no_extents + crlf({"SEQEND", "0", "SEQEND", "0"}) + closing);
-}
-
-TEST(Merge, EmptyInputsContributeNothing) {
-  // Nothing, whitespace, carriage returns alone, a byte 26 first.
-  const std::string carriage_returns(100000, '\r'), byte_26_first = std::string(1, 26) + "0 SEQEND";
-  const support::MemoryMerge m = merged({"0 SEQEND\n", "", " \r\n\t\n", carriage_returns, byte_26_first});
-  EXPECT_EQ(m.result, no_extents + crlf({"SEQEND", "0"}) + closing);
-  EXPECT_EQ(m.errors, "");
+  EXPECT_EQ(m.errors, warned('a', 1) + warned('b', 2) + said('a', holds_none) + said('b', holds_none));
 }
 
 TEST(Merge, KeywordReadAsAnItemIsSeenByTheLaterTests) {
   // The fourth POLYLINE item reads VERTEX: a vertex copy follows at once.
-  const support::MemoryMerge m = merged({"POLYLINE 8 L 66 VERTEX 70 0 10 0 20 0 0 8 L 70 0 10 1 20 2 30 3 0"});
-  EXPECT_EQ(m.result, no_extents + crlf({"POLYLINE", "  8", "L", "  66", "VERTEX", " 70", "     0", " 10",
-                                         "     0",   " 20", "0", "  0",  "VERTEX", "  8", "L",      " 70",
-                                         "    0",    " 10", "1", " 20",  "2",      " 30", "3",      "  0"}) +
+  const support::MemoryMerge m =
+      merged({"0 SECTION 2 ENTITIES 0 POLYLINE 8 L 66 VERTEX 70 0 10 0 20 0 0 8 L 70 0 10 1 20 2 30 3 0"});
+  EXPECT_EQ(m.result, no_extents +
+                          crlf({"POLYLINE", "  8", "L",   "  66",   "VERTEX", " 70", "     0", " 10",   "     0",
+                                " 20",      "0",   "  0", "VERTEX", "  8",    "L",   " 70",    "    0", " 10",
+                                "1",        " 20", "2",   " 30",    "3",      "  0", "SEQEND", "0"}) +
                           closing);
 }
 
 TEST(Merge, KeywordsAreExactAndCaseSensitive) {
-  EXPECT_EQ(merged({"polyline POLYLINEX SEQENDS seqend Seqend VERTEX_ $extmin $EXTMAXX 10 5"}).result,
+  EXPECT_EQ(merged({"0 SECTION 2 HEADER 9 polyline POLYLINEX SEQENDS seqend Seqend VERTEX_ LWPOLYLINEX lwpolyline "
+                    "$extmin $EXTMAXX 10 5 0 ENDSEC"})
+                .result,
             no_extents + closing);
 }
 
-TEST(Merge, BlocksPolylinesAreCopiedButNoSectionEnd) {
+TEST(Merge, HeaderExtentsAreFoldedInBlockDefinitionsToo) {
+  // Only the polyline keywords are passed over in BLOCKS.
   const support::MemoryMerge m =
-      merged({"0 SECTION 2 BLOCKS 0 BLOCK 0 POLYLINE 8 B 66 1 70 0 10 0 20 0 0 SEQEND 0 ENDBLK 0 ENDSEC "
-              "0 SECTION 2 ENTITIES 0 ENDSEC 0 EOF"});
-  EXPECT_EQ(m.result, no_extents +
-                          crlf({"POLYLINE", "  8", "B", "  66", "1", " 70", "     0", " 10", "     0", " 20", "0",
-                                "  0", "SEQEND", "0"}) +
-                          closing);
+      merged({"0 SECTION 2 BLOCKS 0 BLOCK 0 TEXT 1 $EXTMIN 10 5 20 6 30 7 0 TEXT 1 $EXTMAX 10 50 20 60 30 70 "
+              "0 ENDBLK 0 ENDSEC"});
+  EXPECT_EQ(m.result, header("5", "6", "7", "50", "60", "70") + closing);
 }
 
-TEST(Merge, FailedItemReadsRepeatThePreviousValue) {
-  // Item 6 is 0.5: the integer read takes 0 and the later ones fail on ".5",
-  // writing the previous value again; a coordinate "x" repeats the previous
-  // coordinate (0 at the start) and blocks the integer reads after it.
-  const support::MemoryMerge m = merged({"POLYLINE 8 L 66 1 70 0.5 10 0 20 0 0 VERTEX 8 L 70 0 10 x 20 1 30 2 0"});
-  EXPECT_EQ(m.result, no_extents + crlf({"POLYLINE", "  8", "L", "  66", "1",      " 70", "     0", " 0",
-                                         "     0",   " 0",  "0", "  0",  "VERTEX", "  8", "L",      " 70",
-                                         "    0",    " 10", "0", " 10",  "0",      " 10", "0",      "  10"}) +
-                          closing);
-  EXPECT_EQ(m.errors,
-            "talvero: warning: c:\\images\\t\\a.dxf, line 1: an item the layout expects is missing; "
-            "copied as read\n");
+// --- The entities of drawings from other programs ----------------------------
+
+// A drawing of these ENTITIES, each line of the text separated by "|"; the
+// entities start on line 5.
+std::string entities(std::string_view lines) {
+  std::string s = "  0\nSECTION\n  2\nENTITIES\n";
+  for (char c : lines) s += c == '|' ? '\n' : c;
+  return s + "\n  0\nENDSEC\n  0\nEOF\n";
+}
+
+// What the result holds: a POLYLINE and a VERTEX in the result's layout.
+std::string polyline(std::string_view layer, std::string_view flags) {
+  return crlf(
+      {"POLYLINE", "  8", layer, "  66", "1", " 70", "     " + std::string(flags), " 10", "     0", " 20", "0", "  0"});
+}
+std::string vertex(std::string_view layer, std::string_view flags, std::string_view x, std::string_view y,
+                   std::string_view z) {
+  return crlf({"VERTEX", "  8", layer, " 70", "    " + std::string(flags), " 10", x, " 20", y, " 30", z, "  0"});
+}
+const std::string seqend = crlf({"SEQEND", "0"});
+
+// A POLYLINE in the layout copied as it stands, layer L.
+constexpr std::string_view in_layout = "  0|POLYLINE|  8|L| 66|1| 70|0| 10|0| 20|0";
+
+struct EntityCase {
+  const char* label;
+  std::vector<std::string> inputs;
+  std::string result;  // between the header and the section's end
+  std::string errors;
+};
+void PrintTo(const EntityCase& c, std::ostream* os) { *os << c.label; }
+
+class Entities : public ::testing::TestWithParam<EntityCase> {};
+
+TEST_P(Entities, AreCopiedReadConvertedOrLeftOutAsTheRulesSay) {
+  const EntityCase& c = GetParam();
+  std::vector<reference::Input> inputs;
+  char name = 'a';
+  for (const std::string& in : c.inputs) inputs.push_back({std::string("c:\\images\\t\\") + name++ + ".dxf", in});
+  // Blocks of 16 bytes: the reads of the layout test are undone across blocks.
+  const support::CheckedMerge m = support::checked_merge(inputs, {16, 61, support::default_block});
+  EXPECT_EQ(m.disagreement, "");
+  EXPECT_EQ(m.merged.end, MergeEnd::complete);
+  EXPECT_EQ(m.merged.result, no_extents + c.result + closing);
+  EXPECT_EQ(m.merged.errors, c.errors);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layout, Entities,
+    ::testing::Values(
+        // Item 11 is not 0: read by group codes (the 7 is one of its groups).
+        EntityCase{"polyline_item_11_not_0",
+                   {entities("  0|POLYLINE|  8|L| 66|1| 70|1| 10|0| 20|0|  7|x|  0|VERTEX|  8|L| 70|0| 10|1.5| 20|2.5| "
+                             "30|3.5|  0|SEQEND")},
+                   polyline("L", "1") + vertex("L", "0", "2", "3", "4") + seqend,
+                   said('a', "1 polyline and 1 vertex copied (1 entity read by its group codes)")},
+        // Codes 11, 21 and 31 where 10, 20 and 30 stand: only the codes the result keeps are taken.
+        EntityCase{"vertex_codes_other_than_10_20_30",
+                   {entities(std::string(in_layout) +
+                             "|  0|VERTEX|  8|L| 70|0| 11|1.5| 21|2.5| 31|3.5|  0|VERTEX|  8|L| 70|0| 10|1.5| 20|2.5| "
+                             "31|3.5|  0|SEQEND")},
+                   polyline("L", "0") + vertex("L", "0", "0", "0", "0") + vertex("L", "0", "2", "3", "0") + seqend,
+                   said('a', "1 polyline and 2 vertices copied (2 entities read by their group codes)")},
+        // The layout is one of items, whatever the whitespace between them.
+        EntityCase{"items_on_one_line",
+                   {entities("  0|POLYLINE 8 L 66 1 70 0 10 0 20 0 0 VERTEX 8 L 70 0 10 1.5 20 2.5 30 3.5 0|SEQEND")},
+                   polyline("L", "0") + vertex("L", "0", "2", "3", "4") + seqend,
+                   ""},
+        // A coordinate that is not a whole token departs; read by group
+        // codes, it is not a number: warned about (on the line after it) and
+        // not taken.
+        EntityCase{"coordinate_not_a_whole_token",
+                   {entities(std::string(in_layout) + "|  0|VERTEX|  8|L| 70|0| 10|1.5x| 20|2.5| 30|3.5|  0|SEQEND")},
+                   polyline("L", "0") + vertex("L", "0", "0", "3", "4") + seqend,
+                   warned('a', 25) + said('a', "1 polyline and 1 vertex copied (1 entity read by its group codes)")},
+        // Integers of any length are items of the layout.
+        EntityCase{
+            "long_integers",
+            {entities("  0|POLYLINE|  8|L| 66|1| 70|0| 10|123456789| 20|-0000000001|  0|SEQEND")},
+            crlf({"POLYLINE", "  8", "L", "  66", "1", " 70", "     0", " 10", "     123456789", " 20", "-1", "  0"}) +
+                seqend,
+            ""},
+        // A vertex whose layer reads SEQEND ends its polyline, as the
+        // keyword its copy leaves is seen; a POLYLINE whose fourth item reads
+        // VERTEX is followed by a vertex, after an entity that ended with a
+        // group code 0: read by its group codes when it departs.
+        EntityCase{
+            "keywords_left_by_items",
+            {entities(std::string(in_layout) +
+                      "|  0|VERTEX|  8|SEQEND| 70|6| 10|8.5| 20|1.5| 30|2|  0|SEQEND|  0|POLYLINE|  8|L| "
+                      "66|VERTEX| 70|0| 10|0| 20|0|  0|  8|V| 10|1| 20|2|  0|SEQEND")},
+            polyline("L", "0") + vertex("SEQEND", "6", "9", "2", "2") + seqend +
+                crlf({"POLYLINE", "  8", "L", "  66", "VERTEX", " 70", "     0", " 10", "     0", " 20", "0", "  0"}) +
+                vertex("V", "0", "1", "2", "0") + seqend,
+            said('a', "2 polylines and 2 vertices copied (1 entity read by its group codes)")},
+        // Flags of a vertex in the layout are copied as they stand, frame point or not.
+        EntityCase{"vertex_in_layout_with_any_flags",
+                   {entities(std::string(in_layout) + "|  0|VERTEX|  8|L| 70|16| 10|5| 20|5| 30|5|  0|SEQEND")},
+                   polyline("L", "0") + vertex("L", "16", "5", "5", "5") + seqend,
+                   ""}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+INSTANTIATE_TEST_SUITE_P(
+    GroupCodes, Entities,
+    ::testing::Values(
+        // Handles, owner handles, subclass markers, the elevation in the
+        // polyline and the flags after the coordinates; values trimmed.
+        EntityCase{"as_other_programs_write_them",
+                   {entities("  0|POLYLINE|  5|2F|100|EntityData|  8|  CONTOUR A\t |100|Polyline2d| 66|     1| 10|0.0| "
+                             "20|0.0| 30|12.5| 70|     1|  0|VERTEX|  5|30|330|2F|100|EntityData|  8|CONTOUR A|100|"
+                             "Vertex2d| 10|1.5| 20|-2.5| 70|     0|  0|VERTEX|  5|31|  8|CONTOUR A| 10|3.5| 20|4.5| "
+                             "30|-7.5| 42|0.0| 40|0| 70|     0|  0|SEQEND|  5|32|100|EntityData|  8|CONTOUR A")},
+                   polyline("CONTOUR A", "1") + vertex("CONTOUR A", "0", "2", "-2", "13") +
+                       vertex("CONTOUR A", "0", "4", "5", "-7") + seqend,
+                   said('a', "1 polyline and 2 vertices copied (3 entities read by their group codes)")},
+        // A vertex without a 30, or with one that is not a number, takes the
+        // elevation of its polyline; a polyline in the layout has none.
+        EntityCase{"elevation_for_vertices_without_z",
+                   {entities("  0|POLYLINE|  8|L| 66|1| 30|5.5|  0|VERTEX|  8|L| 10|1| 20|2|  0|VERTEX|  8|L| 10|1| "
+                             "20|2| 30|high|  0|SEQEND|" +
+                             std::string(in_layout) + "|  0|VERTEX|  8|L| 10|1| 20|2|  0|SEQEND")},
+                   polyline("L", "0") + vertex("L", "0", "1", "2", "6") + vertex("L", "0", "1", "2", "6") + seqend +
+                       polyline("L", "0") + vertex("L", "0", "1", "2", "0") + seqend,
+                   warned('a', 31) + said('a',
+                                          "2 polylines and 3 vertices copied (4 entities read by their group "
+                                          "codes)")},
+        // Meshes are left out with their vertices (in the layout or not) and
+        // their SEQEND; flags saturate to 32 bits.
+        EntityCase{"meshes_left_out",
+                   {entities("  0|POLYLINE|  5|A1|  8|M| 66|1| 70|16| 71|2| 72|2|  0|VERTEX|  8|M| 70|64| 10|1| 20|1| "
+                             "30|1|  0|VERTEX|  8|M| 70|0| 10|2| 20|2| 30|2|  0|SEQEND|  0|POLYLINE|  8|F| 66|1| "
+                             "70|64|  0|VERTEX|  8|F| 10|1| 20|1| 30|1| 70|192|  0|SEQEND|  0|POLYLINE|  8|W| "
+                             "70|-99999999999|  0|VERTEX|  8|W| 10|1| 20|2|  0|SEQEND")},
+                   polyline("W", "-2147483648") + vertex("W", "0", "1", "2", "0") + seqend,
+                   said('a',
+                        "1 polyline and 1 vertex copied (2 entities read by their group codes); left out: 1 "
+                        "polyface mesh, 1 polygon mesh")},
+        // Spline frame control points are not points of the path.
+        EntityCase{"frame_points_left_out",
+                   {entities("  0|POLYLINE|  8|S| 66|1| 70|4|  0|VERTEX|  8|S| 70|16| 10|1| 20|1|  0|VERTEX|  8|S| "
+                             "70|8| 10|2| 20|3|  0|VERTEX|  8|S| 70|16| 10|4| 20|4|  0|SEQEND")},
+                   polyline("S", "4") + vertex("S", "8", "2", "3", "0") + seqend,
+                   said('a',
+                        "1 polyline and 1 vertex copied (2 entities read by their group codes); left out: 2 "
+                        "spline frame control points")},
+        // A polyline's 10 and 20 hold nothing the result keeps: not read.
+        EntityCase{"polyline_point_not_read",
+                   {entities("  0|POLYLINE|  8|L| 10|x| 20|y| 70|1|  0|VERTEX|  8|L| 10|1| 20|2|  0|SEQEND")},
+                   polyline("L", "1") + vertex("L", "0", "1", "2", "0") + seqend,
+                   said('a', "1 polyline and 1 vertex copied (2 entities read by their group codes)")},
+        // The vertices part is left out when none was copied.
+        EntityCase{"polyline_without_vertices",
+                   {entities("  0|POLYLINE|  8|L| 70|1|  0|SEQEND")},
+                   polyline("L", "1") + seqend,
+                   said('a', "1 polyline copied (1 entity read by its group codes)")}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Lwpolyline, Entities,
+    ::testing::Values(
+        // The closed and linetype-generation flags kept, the elevation for
+        // every point, the groups before the first point for the header;
+        // bulges and widths other than 0 counted.
+        EntityCase{"converted",
+                   {entities("  0|LWPOLYLINE|  5|A|100|EntityData|  8|PLOT| 90|3| 70|131| 43|0.0| 38|2.5| 10|1.5| "
+                             "20|2.5| 10|3| 20|4| 40|1| 41|1| 42|0.5| 10|5| 20|6| 42|0|  8|LATER")},
+                   polyline("PLOT", "129") + vertex("PLOT", "0", "2", "3", "3") + vertex("PLOT", "0", "3", "4", "3") +
+                       vertex("PLOT", "0", "5", "6", "3") + seqend,
+                   said('a',
+                        "1 polyline and 3 vertices copied (1 LWPOLYLINE converted; 1 bulge and 2 widths not "
+                        "carried)")},
+        // Without points: the header and its SEQEND; a point without its 20 lies at y 0.
+        EntityCase{"without_points_or_y",
+                   {entities("  0|LWPOLYLINE|  8|P2| 70|6| 43|0.5|  0|LWPOLYLINE|  8|P3| 10|7")},
+                   polyline("P2", "0") + seqend + polyline("P3", "0") + vertex("P3", "0", "7", "0", "0") + seqend,
+                   said('a', "2 polylines and 1 vertex copied (2 LWPOLYLINE converted; 1 width not carried)")},
+        // A 20 before the first 10 is no point's: not read at all.
+        EntityCase{"y_before_any_point",
+                   {entities("  0|LWPOLYLINE|  8|P| 20|north| 10|1| 20|2")},
+                   polyline("P", "0") + vertex("P", "0", "1", "2", "0") + seqend,
+                   said('a', "1 polyline and 1 vertex copied (1 LWPOLYLINE converted)")},
+        // Its elevation is the polyline's for the vertices after it; a
+        // polyline left open before it is closed first.
+        EntityCase{"after_an_open_polyline",
+                   {entities(std::string(in_layout) + "|  0|LWPOLYLINE|  8|P| 38|-4.5| 10|1| 20|1|  0|VERTEX|  8|V| "
+                                                      "10|1| 20|2|  0|SEQEND")},
+                   polyline("L", "0") + seqend + polyline("P", "0") + vertex("P", "0", "1", "1", "-4") + seqend +
+                       vertex("V", "0", "1", "2", "-4"),
+                   said('a',
+                        "2 polylines and 2 vertices copied (1 entity read by its group codes, 1 LWPOLYLINE "
+                        "converted)")}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+INSTANTIATE_TEST_SUITE_P(
+    LeftOut, Entities,
+    ::testing::Values(
+        // Block definitions are not drawing: their polylines are counted,
+        // nothing in them is copied, and only ENTITIES names left-out kinds.
+        EntityCase{
+            "block_definitions",
+            {"  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  2\nB1\n  0\nPOLYLINE\n  8\nB\n 66\n1\n 70\n0\n 10\n0\n 20\n0\n"
+             "  0\nVERTEX\n  8\nB\n 70\n0\n 10\n1\n 20\n1\n 30\n1\n  0\nSEQEND\n  0\nLWPOLYLINE\n  8\nB\n 10\n1\n"
+             " 20\n1\n  0\nENDBLK\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\nL\n  0\nENDSEC\n",
+             "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  0\nPOLYLINE\n  8\nB\n  0\nSEQEND\n  0\nENDBLK\n  0\nENDSEC\n" +
+                 entities(std::string(in_layout) + "|  0|SEQEND")},
+            polyline("L", "0") + seqend,
+            said('a', holds_none + "; left out: 2 polylines of block definitions, 1 LINE") +
+                said('b', "1 polyline copied; left out: 1 polyline of block definitions")},
+        // Kinds most frequent first, then by name; integers after a 0 are no kind.
+        EntityCase{"kinds_in_order",
+                   {entities("  0|LINE|  8|L|  0|CIRCLE|  0|0|LINE|  0|ARC|  0|TEXT|  1|LINE")},
+                   "",
+                   said('a', holds_none + "; left out: 2 LINE, 1 ARC, 1 CIRCLE, 1 TEXT")},
+        // A keyword where no entity starts is an ordinary word: nothing is
+        // copied and nothing warned about.
+        EntityCase{"keywords_in_texts",
+                   {entities("  0|TEXT|  8|L|  1|POLYLINE|  0|TEXT|  8|L|  1|VERTEX| 10|1|  0|MTEXT|  1|LWPOLYLINE|  "
+                             "0|TEXT|  1|SEQEND|" +
+                             std::string(in_layout) + "|  0|VERTEX|  8|L| 70|0| 10|1| 20|2| 30|3|  0|SEQEND")},
+                   polyline("L", "0") + vertex("L", "0", "1", "2", "3") + seqend,
+                   said('a', "1 polyline and 1 vertex copied; left out: 3 TEXT, 1 MTEXT")},
+        // The SEQEND that ends an insertion's attributes is not copied.
+        EntityCase{"attributes_of_an_insertion",
+                   {entities(std::string(in_layout) +
+                             "|  0|VERTEX|  8|L| 70|0| 10|1| 20|2| 30|3|  0|SEQEND|  0|INSERT|  8|L| 66|1|  2|B1|  "
+                             "0|ATTRIB|  8|L|  1|V|  0|SEQEND|  8|L")},
+                   polyline("L", "0") + vertex("L", "0", "1", "2", "3") + seqend,
+                   said('a', "1 polyline and 1 vertex copied; left out: 1 ATTRIB, 1 INSERT")},
+        // A polyline left open is closed before the next one and at the end
+        // of its input; one ending its input with SEQEND gets it once.
+        EntityCase{"open_polylines_closed",
+                   {entities(std::string(in_layout) + "|  0|VERTEX|  8|L| 70|0| 10|1| 20|2| 30|3|" +
+                             std::string(in_layout) + "|  0|VERTEX|  8|L| 70|0| 10|4| 20|5| 30|6"),
+                    "  0\nSECTION\n  2\nENTITIES\n  0\nPOLYLINE\n  8\nL\n 66\n1\n 70\n0\n 10\n0\n 20\n0\n  0\nSEQEND\n",
+                    "  0\nSECTION\n  2\nENTITIES\n  0\nSEQEND\n"},
+                   polyline("L", "0") + vertex("L", "0", "1", "2", "3") + seqend + polyline("L", "0") +
+                       vertex("L", "0", "4", "5", "6") + seqend + polyline("L", "0") + seqend,
+                   said('c', holds_none)}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+INSTANTIATE_TEST_SUITE_P(
+    Warnings, Entities,
+    ::testing::Values(
+        // A POLYLINE or VERTEX cut off by the end of the input is not taken;
+        // the warning names the last line.
+        EntityCase{"cut_off_vertex",
+                   {"  0\nSECTION\n  2\nENTITIES\n  0\nPOLYLINE\n  8\nL\n 66\n1\n 70\n0\n 10\n0\n 20\n0\n  0\nVERTEX\n"
+                    "  8\nL\n 10"},
+                   polyline("L", "0") + seqend,
+                   warned('a', 21)},
+        EntityCase{"cut_off_polyline",
+                   {"  0\nSECTION\n  2\nENTITIES\n  0\nPOLYLINE\n  8\nL\n 70\n"},
+                   "",
+                   warned('a', 10) + said('a', holds_none)},
+        // An LWPOLYLINE cut off is converted with what was read.
+        EntityCase{"cut_off_lwpolyline",
+                   {"  0\nSECTION\n  2\nENTITIES\n  0\nLWPOLYLINE\n  8\nP\n 10\n1\n 20\n2\n 10\n3"},
+                   polyline("P", "0") + vertex("P", "0", "1", "2", "0") + vertex("P", "0", "3", "0", "0") + seqend,
+                   warned('a', 14) + said('a', "1 polyline and 2 vertices copied (1 LWPOLYLINE converted)")},
+        // A code line that is no integer ends the entity, which is taken; what
+        // follows is read by the loop. One warning per input: the first.
+        EntityCase{
+            "bad_values_and_codes",
+            {entities("  0|POLYLINE|  8|L| 70|x1|  0|VERTEX| 10|1|xyz|VERTEX|2|  0|VERTEX| 10|3| 20|4| 70|1e1|  "
+                      "0|SEQEND")},
+            polyline("L", "0") + vertex("0", "0", "1", "0", "0") + vertex("0", "0", "3", "4", "0") + seqend,
+            warned('a', 11) + said('a', "1 polyline and 2 vertices copied (3 entities read by their group codes)")}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+// --- Inputs that are no text DXF drawing ---------------------------------------
+
+// An ordinary drawing, before and after the one that is not.
+const std::string good = entities(std::string(in_layout) + "|  0|SEQEND");
+
+// The first bytes of a binary DXF drawing, its name's first word left to `word`.
+std::string binary_start(std::string_view word) { return std::string(word) + " Binary DXF\r\n\x1a" + '\0'; }
+
+struct RefusedCase {
+  const char* label;
+  std::string bytes;
+  std::string why;
+  std::string survey;  // what the survey of it shows after its file line
+};
+void PrintTo(const RefusedCase& c, std::ostream* os) { *os << c.label; }
+
+class Refused : public ::testing::TestWithParam<RefusedCase> {};
+
+TEST_P(Refused, FailsTheRunWithNothingWritten) {
+  const RefusedCase& c = GetParam();
+  const support::CheckedMerge m = support::checked_merge(support::drawings({good, c.bytes, good}), {16, 1 << 20});
+  EXPECT_EQ(m.disagreement, "");
+  EXPECT_EQ(m.merged.end, MergeEnd::input_failed);
+  EXPECT_EQ(m.merged.result, "");
+  EXPECT_EQ(m.merged.errors, said('b', c.why + "; nothing was written"));
+  // The survey of the first input and of this one are shown; the third is not read.
+  EXPECT_TRUE(m.merged.console.ends_with("\tFile 2 Name : c:\\images\\t\\b.dxf \n\n" + c.survey)) << m.merged.console;
+}
+
+const std::string no_section = "not a DXF drawing (it holds no SECTION)";
+const std::string is_binary = "a binary DXF drawing, which cannot be read";
+
+INSTANTIATE_TEST_SUITE_P(
+    Input, Refused,
+    ::testing::Values(RefusedCase{"empty", "", no_section, ""}, RefusedCase{"whitespace", " \r\n\t\n", no_section, ""},
+                      RefusedCase{"carriage_returns_alone", std::string(100000, '\r'), no_section, ""},
+                      RefusedCase{"section_after_byte_26", "\x1a  0\nSECTION\n", no_section, ""},
+                      RefusedCase{"section_not_exactly", "0 section 0 SECTIONS 0 $SECTION 2 ENTITIES", no_section, ""},
+                      // Its polylines are counted before the check.
+                      RefusedCase{"polylines_without_section", "0 POLYLINE 8 L 66 1 70 0 10 0 20 0 0 SEQEND",
+                                  no_section, "\trecord 1            \r        "},
+                      // SECTION as an item of an entity is no section.
+                      RefusedCase{"section_inside_an_entity", "0\nPOLYLINE\n8\nSECTION\n0\nSEQEND\n", no_section,
+                                  "\trecord 1            \r        "},
+                      RefusedCase{"binary", binary_start("Drawing") + "  0\nSECTION\n", is_binary, ""},
+                      // Near misses are judged as text.
+                      RefusedCase{"binary_start_one_byte_longer", binary_start("Drawings"), no_section, ""},
+                      RefusedCase{"binary_start_without_its_nul",
+                                  binary_start("Drawing").substr(0, 21) + "0 SECTION 2 ENTITIES", no_section, ""}),
+    [](const auto& info) { return std::string(info.param.label); });
+
+TEST(Merge, SectionAfterABinaryLookingStartIsADrawing) {
+  // The sentinel's CR LF and byte 26 without the NUL after them: the content ends at the byte 26.
+  const support::MemoryMerge m = merged({"0 SECTION 2 ENTITIES 0 ENDSEC 0 EOF\nDrawing Binary DXF\r\n\x1a"});
+  EXPECT_EQ(m.result, no_extents + closing);
+  EXPECT_EQ(m.errors, said('a', holds_none));
 }
 
 }  // namespace

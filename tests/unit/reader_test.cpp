@@ -16,17 +16,24 @@ using namespace std::string_literals;
 
 // Makes the reads of `script` in turn over `bytes`, in blocks of `block`
 // bytes: t a token, k a token skipped, i an integer, r a real, s a real
-// skipped, d the rest of a token dropped, l the line of the read position.
-// Tells what each gave, joined by "|": the token, integer or real stored
-// ("+" for a skip), "-" when a read stored nothing (it must keep what it
-// held), each followed by "$" once the end indication is set.
+// skipped, d the rest of a token dropped, l the line of the read position,
+// n the rest of the line, e whether the read position is at a token's end
+// (1 or 0); m marks the read position, w rewinds to the mark, f forgets it
+// (these three tell nothing). Tells what each gave, joined by "|": the
+// token, integer, real or line stored ("+" for a skip), "-" when a read
+// stored nothing (it must keep what it held), each followed by "$" once the
+// end indication is set.
 std::string reads(const std::string& bytes, std::string_view script, std::size_t block) {
   Reader r(block);
   r.open_memory(bytes);
-  std::string token = "kept", out;
+  std::string token = "kept", line, out;
   int integer = 7;
   double real = 7.0;
   for (char c : script) {
+    if (c == 'm' || c == 'w' || c == 'f') {
+      c == 'm' ? r.mark() : c == 'w' ? r.rewind() : r.forget_mark();
+      continue;
+    }
     const std::string token_before = token;
     const int integer_before = integer;
     const double real_before = real;
@@ -44,8 +51,12 @@ std::string reads(const std::string& bytes, std::string_view script, std::size_t
       case 's': stored = r.skip_real(); break;
       case 'd': r.drop_rest_of_token(), got.clear(); break;
       case 'l': got = std::to_string(r.line()); break;
+      case 'n': stored = r.read_line(line), got = line; break;
+      case 'e': got = r.at_token_end() ? "1" : "0"; break;
     }
-    if (!stored) {
+    if (c == 'n' && !stored) {
+      got = "-";
+    } else if (!stored) {
       got = "-";
       EXPECT_TRUE(token == token_before && integer == integer_before && real == real_before) << script;
     }
@@ -99,6 +110,25 @@ const ReadCase cases[] = {
     {"a_skipped_real_takes_what_a_read_would", "-1.5e3x +. 0x7 nan", "stsstst", "+|x|-|+|x7|-|nan$"},
     {"line_of_the_read_position", "a\nb\r\n\nc d\n", "tltltl", "a|1|b|2|c|4"},
     {"dropping_the_rest_of_a_token", "-abc def", "idt", "-||def$"},
+    // Lines are read whole, across blocks, without their line feed; spaces stay.
+    {"lines_read_whole", "  0\nSECTION\n  2 \t\nEN TITIES\n\nlast", "nnnnnnn",
+     "  0|SECTION|  2 \t|EN TITIES||last$|-$"},
+    {"the_rest_of_a_line_after_a_token", "POLYLINE  rest of it\r\n\r\nnext\x1a hidden", "tnnnn",
+     "POLYLINE|  rest of it||next$|-$"},
+    // An item is a whole token when whitespace or the end follows it.
+    {"whole_tokens", "              12ab 34 5.5x -", "ietieretie", "12|0|ab|34|1|5.5|0|x|-$|1$"},
+    {"a_token_ending_at_a_block_end", "abcdefghijklmnop qrs", "tete", "abcdefghijklmnop|1|qrs$|1$"},
+    // A rewind goes back to the mark, however many blocks the reads since
+    // crossed, and a mark may stand in bytes read again.
+    {"rewind_after_reads_across_blocks", "alpha beta gamma delta epsilon zeta eta theta iota", "tmttttwttttt",
+     "alpha|beta|gamma|delta|epsilon|beta|gamma|delta|epsilon|zeta"},
+    {"mark_in_bytes_read_again", "alpha beta gamma delta epsilon zeta eta theta iota", "tmtttwtmtttwtttt",
+     "alpha|beta|gamma|delta|beta|gamma|delta|epsilon|gamma|delta|epsilon|zeta"},
+    {"rewind_takes_back_the_end", "alpha beta", "tmttwt", "alpha|beta$|-$|beta$"},
+    {"forgotten_mark_leaves_the_position", "one two three", "mtftt", "one|two|three$"},
+    {"line_numbers_after_a_rewind", "a\nbb\nccc\ndddd\neeeee\nffffff\nggggggg\n", "tlmttttlwltlnl",
+     "a|1|bb|ccc|dddd|eeeee|5|1|bb|2||3"},
+    {"lines_and_integers_read_again", "x 1\n22\n333 4444\n55555 x", "tmnniwnnie", "x| 1|22|333| 1|22|333|1"},
 };
 
 class Reads : public ::testing::TestWithParam<std::tuple<ReadCase, std::size_t>> {};

@@ -38,46 +38,61 @@ WholeRun run_whole(const std::string& text, bool write) {
   const MarkedText marked(text);
   const fast::MarkedBlock b = marked.block();
   std::vector<char> out(text.size() * 4 + 64 * fast::run_entity_room);
-  const fast::RunResult r =
-      write ? fast::write_run(b, b.pos, out.data(), out.data() + out.size()) : fast::survey_run(b, b.pos);
+  // The texts start with "0\n": their first token follows a group code 0.
+  const fast::RunResult r = write ? fast::write_run(b, b.pos, true, false, 0.0, out.data(), out.data() + out.size())
+                                  : fast::survey_run(b, b.pos, true, 0.0);
   return {r, static_cast<std::size_t>(r.stop - b.base)};
 }
 
-// A run stops while the room left can take any entity: vertices with the
-// longest text a run writes (integers of 8 digits, a long layer, three
-// coordinates of 300 digits and more) are run into outputs of every size
-// around that room, each exactly as large as given, so that a write past it
-// shows (under the address sanitizer, and in the end returned). Both with
-// items read one by one (a layer too long for a vertex's layout to be kept)
-// and with vertices taken by their layout.
+// A run stops while the room left can take any entity: entities with the
+// longest text a run writes (integers of 8 digits, long layers, coordinates
+// of 300 digits and more) are run into outputs of every size around that
+// room, each exactly as large as given, so that a write past it shows (under
+// the address sanitizer, and in the end returned). Polylines in the layout
+// after one left open, vertices in the layout (items read one by one when
+// the layer is too long for a vertex's layout to be kept, else taken by
+// their layout) and vertices read by their group codes.
 TEST(BulkRuns, LargestEntitiesFitTheRoomLeft) {
   const std::string code = "\n-99999999\n";  // integers of 8 digits, the longest a run takes
   for (const std::string& layer : {std::string(256, 'L'), std::string("L")}) {  // the longest token a run copies
     std::string text = "0\n";
-    for (int k = 0; k < 8; ++k)
-      text += "VERTEX" + code + layer + code + "-99999999" + code + "-1.7e308" + code + "-1e" +
-              std::to_string(300 + k) + code + "-" + std::string(20, '9') + "e288" + code;
+    for (int k = 0; k < 8; ++k) {
+      const std::string x = "-1.7e308", y = "-1e" + std::to_string(300 + k), z = "-" + std::string(20, '9') + "e288";
+      text +=
+          "POLYLINE" + code + layer + code + layer + code + "-99999999" + code + "-99999999" + code + "-99999999\n0\n";
+      for (int twice = 0; twice < 2; ++twice)
+        text += "VERTEX" + code + layer + code + "-99999999\n10\n" + x + "\n20\n" + y + "\n30\n" + z + "\n0\n";
+      text += "VERTEX\n  8\n" + layer + "\n 10\n" + x + "\n 20\n" + y + "\n 30\n" + z + "\n 70\n-9999999\n  0\n";
+    }
     const MarkedText marked(text);
     const fast::MarkedBlock b = marked.block();
     for (std::size_t size = fast::run_entity_room; size < fast::run_entity_room + 3000; size += 37) {
       std::vector<char> out(size);
-      const fast::RunResult r = fast::write_run(b, b.pos, out.data(), out.data() + out.size());
+      const fast::RunResult r = fast::write_run(b, b.pos, true, true, 0.0, out.data(), out.data() + out.size());
       EXPECT_LE(r.out, out.data() + out.size()) << size;
-      EXPECT_GT(r.out, out.data()) << size;  // the first vertex always fits
+      EXPECT_GT(r.out, out.data()) << size;  // the first entity always fits
     }
+    // With room for all, every entity is taken.
+    std::vector<char> out(text.size() * 4 + 64 * fast::run_entity_room);
+    const fast::RunResult r = fast::write_run(b, b.pos, true, true, 0.0, out.data(), out.data() + out.size());
+    EXPECT_EQ(r.why, fast::RunStop::block_end);
+    EXPECT_EQ(r.polylines, 8u);
+    EXPECT_EQ(r.vertices, 24u);
+    EXPECT_EQ(r.by_group_codes, 8u);
   }
 }
 
-// Vertices in one layout, coordinates varying; ended by group code 7 so
-// that the last integer a run reads is not a zero.
+// Vertices in one layout, coordinates varying.
 std::string steady_vertex(const std::string& x, const std::string& y, const std::string& z,
                           const std::string& layer = "CONTOURS") {
-  return "VERTEX\n  8\n" + layer + "\n 70\n     0\n 10\n" + x + "\n 20\n" + y + "\n 30\n" + z + "\n  7\n";
+  return "VERTEX\n  8\n" + layer + "\n 70\n     0\n 10\n" + x + "\n 20\n" + y + "\n 30\n" + z + "\n  0\n";
 }
 
 // A vertex in the layout of the ones before it, with one coordinate that is
 // not a plain decimal, is taken when the whole token is a real literal and
-// left to the general reads otherwise, in both passes and at each place.
+// left to the general reads otherwise (it departs from the layout, and its
+// group codes hold a value that is not a number), in both passes and at
+// each place; the coordinate kept is the last vertex's taken.
 TEST(BulkRuns, VerticesTakenByTheirLayoutAreReadWhole) {
   struct Odd {
     const char* text;
@@ -103,8 +118,10 @@ TEST(BulkRuns, VerticesTakenByTheirLayoutAreReadWhole) {
           EXPECT_EQ(stop, at) << odd.text << " at " << place << (write ? ", writing" : ", survey");
           EXPECT_EQ(r.why, fast::RunStop::general);
         }
-        ASSERT_TRUE(r.has_val);
-        EXPECT_EQ(r.val, 7);
+        if (!write) continue;
+        EXPECT_EQ(r.vertices, odd.literal ? 8u : 6u) << odd.text << " at " << place;
+        ASSERT_TRUE(r.has_dval);
+        EXPECT_EQ(r.dval, odd.literal ? 9.5 : 100.5) << odd.text << " at " << place;
       }
     }
   }
