@@ -133,14 +133,14 @@ void run_over(benchmark::State& state, auto run) {
 }
 
 void BM_SurveyRun(benchmark::State& state) {
-  run_over(state, [](const fast::MarkedBlock& b) { return fast::survey_run(b, b.pos).polylines; });
+  run_over(state, [](const fast::MarkedBlock& b) { return fast::survey_run(b, b.pos, true, 0.0).polylines; });
 }
 BENCHMARK(BM_SurveyRun);
 
 void BM_WriteRun(benchmark::State& state) {
   std::vector<char> out(vertices().size() * 2 + 64 * fast::run_entity_room);
   run_over(state, [&](const fast::MarkedBlock& b) {
-    return fast::write_run(b, b.pos, out.data(), out.data() + out.size()).out;
+    return fast::write_run(b, b.pos, true, false, 0.0, out.data(), out.data() + out.size()).out;
   });
 }
 BENCHMARK(BM_WriteRun);
