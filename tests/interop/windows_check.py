@@ -201,7 +201,10 @@ def script_check(windows_exe: Path, wine: Wine, work: Path, drawings: dict[str, 
     console = lin.stdout[lin.stdout.find(b"\n\n\tTreatment\n"):]
     console = console.replace(b"c:\\images\\demo\\north.dxf", north.encode())
     console = console.replace(b"c:\\images\\demo\\south.dxf", south.encode())
+    # What is said of the drawings and of the result, naming them as given.
     closing = lin.stderr.replace(b"c:\\images\\demo\\merged.dxf", result.encode())
+    closing = closing.replace(b"c:\\images\\demo\\north.dxf", north.encode())
+    closing = closing.replace(b"c:\\images\\demo\\south.dxf", south.encode())
     check(run.returncode == 0, "exit status %d under wine: %r" % (run.returncode, run.stderr[-300:]))
     check(run.stdout == console, "standard output differs: " + first_difference(run.stdout, console))
     check(run.stderr == closing, "standard error is %r, expected %r" % (run.stderr[-300:], closing))
