@@ -7,7 +7,7 @@
 
 #include "fast/bulk_run.h"
 #include "fast/double_buffering.h"
-#include "fast/speculative_run.h"
+#include "fast/run_ahead.h"
 #include "fast/worker.h"
 #include "merge/accelerator.h"
 #include "merge/frame.h"

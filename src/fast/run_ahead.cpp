@@ -1,5 +1,5 @@
 // Speculative runs on the worker thread.
-#include "fast/speculative_run.h"
+#include "fast/run_ahead.h"
 
 #include <algorithm>
 #include <limits>
