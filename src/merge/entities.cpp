@@ -312,7 +312,7 @@ void close_polyline(MergeFrame& m) {
 }
 
 void take_lwpolyline(MergeFrame& m, Pass pass) {
-  Groups g;
+  Groups g, later;      // later: the header's groups after the first point
   bool header = false;  // the POLYLINE written
   bool point = false;   // a point is pending: its 10 read
   double x = 0, y = 0;
@@ -336,12 +336,10 @@ void take_lwpolyline(MergeFrame& m, Pass pass) {
       case 8:
         if (!header) g.layer = value;
         break;
-      case 70:
-        if (!header) take_number(m, value, g.flags);
+      case 70:  // one after the first point is checked, not used
+        take_number(m, value, header ? later.flags : g.flags);
         break;
-      case 38:
-        if (!header) take_number(m, value, g.elevation);
-        break;
+      case 38: take_number(m, value, header ? later.elevation : g.elevation); break;
       case 10:
         end_point();
         start_polyline();

@@ -429,6 +429,12 @@ INSTANTIATE_TEST_SUITE_P(
                    {"  0\nSECTION\n  2\nENTITIES\n  0\nLWPOLYLINE\n  8\nP\n 10\n1\n 20\n2\n 10\n3"},
                    polyline("P", "0") + vertex("P", "0", "1", "2", "0") + vertex("P", "0", "3", "0", "0") + seqend,
                    warned('a', 14) + said('a', "1 polyline and 2 vertices copied (1 LWPOLYLINE converted)")},
+        // Header groups after the first point are not used, but a value that
+        // is no number is warned about wherever it stands.
+        EntityCase{"lwpolyline_header_groups_after_points",
+                   {entities("  0|LWPOLYLINE|  8|P| 10|1| 20|2| 70|x| 38|-3|  0|SEQEND")},
+                   polyline("P", "0") + vertex("P", "0", "1", "2", "0") + seqend,
+                   warned('a', 15) + said('a', "1 polyline and 1 vertex copied (1 LWPOLYLINE converted)")},
         // A code line that is no integer ends the entity, which is taken; what
         // follows is read by the loop. One warning per input: the first.
         EntityCase{
