@@ -172,6 +172,12 @@ class Sink {
     eol();
   }
 
+  // A group code and its text value.
+  void item(int c, std::string_view s) {
+    code(c);
+    text(s);
+  }
+
   // Group code, right-aligned in three columns.
   void code(int c) {
     char* p = buf_.data() + pos_;
@@ -258,65 +264,48 @@ class Generator {
 
   void header(const Extents& ext) {
     out_.reserve(kItemRoom);
-    out_.code(0);
-    out_.text("SECTION");
-    out_.code(2);
-    out_.text("HEADER");
+    out_.item(0, "SECTION");
+    out_.item(2, "HEADER");
     const std::array<std::string_view, 2> names{"$EXTMIN", "$EXTMAX"};
     for (std::size_t k = 0; k < 2; ++k) {
-      out_.code(9);
-      out_.text(names[k]);
+      out_.item(9, names[k]);
       for (std::size_t i = 0; i < 3; ++i) {
         const std::int64_t v = ext.empty() ? 0 : (k == 0 ? ext.lo[i] : ext.hi[i]);
         out_.code(10 * static_cast<int>(i + 1));
         out_.real(exact_real(v));
       }
     }
-    out_.code(0);
-    out_.text("ENDSEC");
+    out_.item(0, "ENDSEC");
 
     out_.reserve(kItemRoom);
-    out_.code(0);
-    out_.text("SECTION");
-    out_.code(2);
-    out_.text("TABLES");
-    out_.code(0);
-    out_.text("TABLE");
-    out_.code(2);
-    out_.text("LAYER");
+    out_.item(0, "SECTION");
+    out_.item(2, "TABLES");
+    out_.item(0, "TABLE");
+    out_.item(2, "LAYER");
     out_.code(70);
     out_.integer(static_cast<std::int64_t>(kLayers.size()), 6);
     for (std::size_t i = 0; i < kLayers.size(); ++i) {
       out_.reserve(kItemRoom);
-      out_.code(0);
-      out_.text("LAYER");
-      out_.code(2);
-      out_.text(kLayers[i]);
+      out_.item(0, "LAYER");
+      out_.item(2, kLayers[i]);
       out_.code(70);
       out_.integer(0, 6);
       out_.code(62);
       out_.integer(kLayerColours[i], 6);
-      out_.code(6);
-      out_.text("CONTINUOUS");
+      out_.item(6, "CONTINUOUS");
     }
-    out_.code(0);
-    out_.text("ENDTAB");
-    out_.code(0);
-    out_.text("ENDSEC");
+    out_.item(0, "ENDTAB");
+    out_.item(0, "ENDSEC");
 
     out_.reserve(kItemRoom);
-    out_.code(0);
-    out_.text("SECTION");
-    out_.code(2);
-    out_.text("ENTITIES");
+    out_.item(0, "SECTION");
+    out_.item(2, "ENTITIES");
   }
 
   void trailer() {
     out_.reserve(kItemRoom);
-    out_.code(0);
-    out_.text("ENDSEC");
-    out_.code(0);
-    out_.text("EOF");
+    out_.item(0, "ENDSEC");
+    out_.item(0, "EOF");
   }
 
   // Writes entities until `body_bytes` have been written (at least one entity).
@@ -344,8 +333,7 @@ class Generator {
     hex(++handle_);
     out_.code(330);
     hex(owner);
-    out_.code(100);
-    out_.text("DbEntity");
+    out_.item(100, "DbEntity");
   }
 
   void hex(std::uint64_t v) {
@@ -377,11 +365,9 @@ class Generator {
     ext_.add(x1, y1, z1);
     ext_.add(x2, y2, z2);
     out_.reserve(kItemRoom);
-    out_.code(0);
-    out_.text("LINE");
+    out_.item(0, "LINE");
     prologue(kModelSpace);
-    out_.code(8);
-    out_.text(kLayers[3]);
+    out_.item(8, kLayers[3]);
     out_.code(10);
     out_.real(x1);
     out_.code(20);
@@ -404,11 +390,9 @@ class Generator {
     const Real height = coordinate(rng_.range(1, 50) * kMicro / 2);
     ext_.add(x, y, z);
     out_.reserve(kItemRoom);
-    out_.code(0);
-    out_.text("TEXT");
+    out_.item(0, "TEXT");
     prologue(kModelSpace);
-    out_.code(8);
-    out_.text(kLayers[4]);
+    out_.item(8, kLayers[4]);
     out_.code(10);
     out_.real(x);
     out_.code(20);
@@ -441,21 +425,16 @@ class Generator {
     std::int64_t dy = rng_.range(-step, step);
 
     out_.reserve(kItemRoom);
-    out_.code(0);
-    out_.text("POLYLINE");
+    out_.item(0, "POLYLINE");
     prologue(kModelSpace);
     const std::uint64_t owner = handle_;
-    out_.code(8);
-    out_.text(layer);
+    out_.item(8, layer);
     if (departing_) {
-      out_.code(100);
-      out_.text("Db3dPolyline");
+      out_.item(100, "Db3dPolyline");
       out_.code(66);
       out_.integer(1);
-      out_.code(10);
-      out_.text("0.0");
-      out_.code(20);
-      out_.text("0.0");
+      out_.item(10, "0.0");
+      out_.item(20, "0.0");
       out_.code(30);
       out_.real(coordinate(elevation * kMicro));
       out_.code(70);
@@ -475,14 +454,11 @@ class Generator {
       const Real rx = coordinate(x), ry = coordinate(y), rz = coordinate(elevation * kMicro);
       ext_.add(rx, ry, rz);
       out_.reserve(kItemRoom);
-      out_.code(0);
-      out_.text("VERTEX");
+      out_.item(0, "VERTEX");
       prologue(owner);
-      out_.code(8);
-      out_.text(layer);
+      out_.item(8, layer);
       if (departing_) {
-        out_.code(100);
-        out_.text("DbVertex");
+        out_.item(100, "DbVertex");
         out_.code(10);
         out_.real(rx);
         out_.code(20);
@@ -511,11 +487,9 @@ class Generator {
     }
 
     out_.reserve(kItemRoom);
-    out_.code(0);
-    out_.text("SEQEND");
+    out_.item(0, "SEQEND");
     prologue(owner);
-    out_.code(8);
-    out_.text(layer);
+    out_.item(8, layer);
 
     ++counts_.polylines;
     counts_.vertices += static_cast<std::uint64_t>(nvertices);

@@ -68,17 +68,12 @@ bool survey_file(MergeFrame& m, Accelerator* fast) {
 }
 
 void show_extents(const Extents& e) {
-  console.text("\n\n\tmin x = ");
-  console.out.put_fixed6(e.minx);
-  console.text(" min y = ");
-  console.out.put_fixed6(e.miny);
-  console.text(" \n\tmax x = ");
-  console.out.put_fixed6(e.maxx);
-  console.text(" max y = ");
-  console.out.put_fixed6(e.maxy);
-  console.text(" \n\tmin z = ");
-  console.out.put_fixed6(e.minalt);
-  console.text(" max z = ");
-  console.out.put_fixed6(e.maxalt);
+  const std::pair<const char*, double> shown[] = {{"\n\n\tmin x = ", e.minx},  {" min y = ", e.miny},
+                                                  {" \n\tmax x = ", e.maxx},   {" max y = ", e.maxy},
+                                                  {" \n\tmin z = ", e.minalt}, {" max z = ", e.maxalt}};
+  for (const auto& [label, value] : shown) {
+    console.text(label);
+    console.out.put_fixed6(value);
+  }
   console.text(" \n\n");
 }

@@ -9,18 +9,17 @@
 #include "state.h"
 
 void write_header(Output& o, const Extents& e) {
-  o.put("  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$EXTMIN\r\n 10\r\n");
-  o.put_truncated(e.minx);
-  o.put("\r\n 20\r\n");
-  o.put_truncated(e.miny);
-  o.put("\r\n 30\r\n");
-  o.put_truncated(e.minalt);
-  o.put("\r\n  9\r\n$EXTMAX\r\n 10\r\n");
-  o.put_truncated(e.maxx);
-  o.put("\r\n 20\r\n");
-  o.put_truncated(e.maxy);
-  o.put("\r\n 30\r\n");
-  o.put_truncated(e.maxalt);
+  const std::pair<const char*, double> items[] = {
+      {"  0\r\nSECTION\r\n  2\r\nHEADER\r\n  9\r\n$EXTMIN\r\n 10\r\n", e.minx},
+      {"\r\n 20\r\n", e.miny},
+      {"\r\n 30\r\n", e.minalt},
+      {"\r\n  9\r\n$EXTMAX\r\n 10\r\n", e.maxx},
+      {"\r\n 20\r\n", e.maxy},
+      {"\r\n 30\r\n", e.maxalt}};
+  for (const auto& [before, value] : items) {
+    o.put(before);
+    o.put_truncated(value);
+  }
   o.put("\r\n  0\r\nENDSEC\r\n  0\r\nSECTION\r\n  2\r\nENTITIES\r\n  0\r\n");
 }
 
