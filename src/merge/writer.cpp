@@ -39,6 +39,12 @@ bool write_file(MergeFrame& m, Accelerator* fast) {
     bool entity_start = m.after_zero;
     note_token(m, Pass::write);
     if (m.section == Section::blocks) continue;  // block definitions are not drawing
+    // LWPOLYLINE is an entity only as read after a group code 0, never as
+    // the layer of an entity just copied.
+    if (m.texte.is("LWPOLYLINE")) {
+      if (entity_start) take_lwpolyline(m, Pass::write);
+      continue;
+    }
     if (m.texte.is("POLYLINE")) {
       take_polyline(m, Pass::write, entity_start);
       entity_start = m.after_zero;
@@ -48,7 +54,6 @@ bool write_file(MergeFrame& m, Accelerator* fast) {
       entity_start = m.after_zero;
     }
     if (m.texte.is("SEQEND")) take_seqend(m, Pass::write);
-    if (m.texte.is("LWPOLYLINE") && entity_start) take_lwpolyline(m, Pass::write);
   }
   close_polyline(m);
   if (!close_input(m)) return false;

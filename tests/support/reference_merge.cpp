@@ -436,6 +436,12 @@ class Merge {
         continue;
       }
       if (follows_zero && place.section == "ENTITIES" && left_out_kind(texte_)) ++report_.left_out[texte_];
+      // An LWPOLYLINE only as read after a code 0, never as the layer of
+      // an entity just copied.
+      if (texte_ == "LWPOLYLINE") {
+        if (follows_zero) lwpolyline(in, place);
+        continue;
+      }
       // Each test is made on whatever texte holds by then: a POLYLINE whose
       // fourth item reads VERTEX is followed at once by a vertex.
       if (texte_ == "POLYLINE") {
@@ -455,7 +461,6 @@ class Merge {
           close_polyline();
         }
       }
-      if (texte_ == "LWPOLYLINE" && follows_zero) lwpolyline(in, place);
     }
     close_polyline();  // one left open at the end of the input
     polylines_ += static_cast<std::uint64_t>(report_.polylines);

@@ -384,12 +384,12 @@ INSTANTIATE_TEST_SUITE_P(
                    "",
                    said('a', holds_none + "; left out: 2 LINE, 1 ARC, 1 CIRCLE, 1 TEXT")},
         // A keyword where no entity starts is an ordinary word: nothing is
-        // copied and nothing warned about.
+        // copied and nothing warned about. (A vertex's layer LWPOLYLINE is one.)
         EntityCase{"keywords_in_texts",
                    {entities("  0|TEXT|  8|L|  1|POLYLINE|  0|TEXT|  8|L|  1|VERTEX| 10|1|  0|MTEXT|  1|LWPOLYLINE|  "
                              "0|TEXT|  1|SEQEND|" +
-                             std::string(in_layout) + "|  0|VERTEX|  8|L| 70|0| 10|1| 20|2| 30|3|  0|SEQEND")},
-                   polyline("L", "0") + vertex("L", "0", "1", "2", "3") + seqend,
+                             std::string(in_layout) + "|  0|VERTEX|  8|LWPOLYLINE| 70|0| 10|1| 20|2| 30|3|  0|SEQEND")},
+                   polyline("L", "0") + vertex("LWPOLYLINE", "0", "1", "2", "3") + seqend,
                    said('a', "1 polyline and 1 vertex copied; left out: 3 TEXT, 1 MTEXT")},
         // The SEQEND that ends an insertion's attributes is not copied.
         EntityCase{"attributes_of_an_insertion",
