@@ -27,7 +27,9 @@ const char* const usage_text =
     "  -o, --output RESULT  the resulting drawing\n"
     "  -f, --force          replace RESULT if it exists (never one of the\n"
     "                       INPUTs, never a write-protected file)\n"
-    "  -q, --quiet          nothing on standard output, no closing line\n"
+    "  -q, --quiet          nothing on standard output, no closing line and no\n"
+    "                       line per drawing on what was copied (warnings\n"
+    "                       and failures are still said)\n"
     "  -h, --help           show this text and exit\n"
     "      --version        show the version and exit\n"
     "\n"
@@ -55,11 +57,13 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
       c.inputs.push_back(a);
       continue;
     }
-    auto take_result = [&](std::string value) {
-      if (has_result) return false;
+    // The result's name, given once and not empty; why not, otherwise.
+    auto take_result = [&](std::string value, const std::string& option) -> std::string {
+      if (value.empty()) return "option '" + option + "' needs a file name";
+      if (has_result) return "only one result can be given";
       has_result = true;
       c.result = std::move(value);
-      return true;
+      return {};
     };
     if (a == "--") {
       options_end = true;
@@ -82,8 +86,7 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
       } else {
         return refuse(c, "option '--output' needs a file name");
       }
-      if (value.empty()) return refuse(c, "option '--output' needs a file name");
-      if (!take_result(value)) return refuse(c, "only one result can be given");
+      if (std::string why = take_result(value, "--output"); !why.empty()) return refuse(c, why);
     } else if (a[1] == '-') {
       return refuse(c, "unknown option '" + a + "'");
     } else {
@@ -102,7 +105,7 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
             if (k + 1 >= args.size()) return refuse(c, "option '-o' needs a file name");
             value = args[++k];
           }
-          if (!take_result(value)) return refuse(c, "only one result can be given");
+          if (std::string why = take_result(value, "-o"); !why.empty()) return refuse(c, why);
           break;
         } else {
           return refuse(c, "unknown option '-" + std::string(1, a[j]) + "'");

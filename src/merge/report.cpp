@@ -30,7 +30,7 @@ std::string count(std::uint64_t n, std::string_view one, std::string_view many) 
 std::string InputReport::line(std::string_view name) const {
   if (by_group_codes == 0 && converted == 0 && left_out.empty() && polylines > 0) return {};
   std::string text(name);
-  if (polylines == 0) {
+  if (polylines == 0 && vertices == 0) {
     text += ": nothing was copied from it: it holds no polylines";
   } else {
     text += ": " + count(polylines, "polyline", "polylines");

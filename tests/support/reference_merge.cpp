@@ -825,7 +825,7 @@ class Merge {
     const Report& r = report_;
     if (r.by_codes == 0 && r.converted == 0 && r.left_out.empty() && r.polylines > 0) return;
     std::string text = "talvero: " + input_->name + ": ";
-    if (r.polylines == 0) {
+    if (r.polylines == 0 && r.vertices == 0) {
       text += "nothing was copied from it: it holds no polylines";
     } else {
       text += counted(r.polylines, "polyline", "polylines");

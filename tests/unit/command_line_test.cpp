@@ -81,6 +81,7 @@ INSTANTIATE_TEST_SUITE_P(
                       Arguments{{"-o", "r.dxf"}, refused("no drawings to paste")},
                       Arguments{{"-o", "r", "--"}, refused("no drawings to paste")},
                       Arguments{{"-o"}, refused("option '-o' needs a file name")},
+                      Arguments{{"-o", "", "a"}, refused("option '-o' needs a file name")},
                       Arguments{{"a", "-qo"}, refused("option '-o' needs a file name")},
                       Arguments{{"--output"}, refused("option '--output' needs a file name")},
                       Arguments{{"--output=", "a"}, refused("option '--output' needs a file name")},

@@ -398,6 +398,11 @@ INSTANTIATE_TEST_SUITE_P(
                              "0|ATTRIB|  8|L|  1|V|  0|SEQEND|  8|L")},
                    polyline("L", "0") + vertex("L", "0", "1", "2", "3") + seqend,
                    said('a', "1 polyline and 1 vertex copied; left out: 1 ATTRIB, 1 INSERT")},
+        // Vertices copied without a polyline are said, not "nothing copied".
+        EntityCase{"vertex_without_polyline",
+                   {entities("  0|VERTEX|  8|L| 70|0| 10|1| 20|2| 30|3")},
+                   vertex("L", "0", "1", "2", "3"),
+                   said('a', "0 polylines and 1 vertex copied")},
         // A polyline left open is closed before the next one and at the end
         // of its input; one ending its input with SEQEND gets it once.
         EntityCase{"open_polylines_closed",
