@@ -34,10 +34,8 @@ from __future__ import annotations
 
 import argparse
 import io
-import math
 import re
 import shlex
-import subprocess
 import sys
 from dataclasses import dataclass, field
 from fractions import Fraction
@@ -49,6 +47,9 @@ from ezdxf.lldxf.extendedtags import ExtendedTags
 from ezdxf.lldxf.loader import load_dxf_structure
 from ezdxf.lldxf.tagger import ascii_tags_loader, tag_compiler
 from ezdxf.lldxf.types import DXFTag
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+from harness import dxflib_run, rounded, run_merge  # noqa: E402
 
 SET_SIZE = 6
 BINARY_SENTINEL_END = b"Binary DXF\r\n\x1a\x00"
@@ -69,14 +70,6 @@ class Expected:
     notes: list = field(default_factory=list)  # what the merge's rules lose, for information
     attribute_ends: int = 0  # SEQEND entities that end an INSERT's attributes
     how: str = ""  # how ezdxf read the input, when not as it stands
-
-
-def rounded(value: float) -> int:
-    """The merge's rounding: value + 0.5, taken exactly, truncated toward zero
-    (a value beyond the double range is read as the largest double)."""
-    if math.isinf(value):
-        value = math.copysign(sys.float_info.max, value)
-    return int(Fraction(value) + Fraction(1, 2))
 
 
 def decoded(data: bytes) -> str:
@@ -241,17 +234,11 @@ def dxflib_reads(check: str, result: Path, wanted: list) -> list:
         lines += ["vertex * 0 %d %d %d" % tuple(rounded(c) for c in v) for v in p.vertices]
     expected = result.with_suffix(".dxflib.txt")
     expected.write_text("\n".join(lines + ["end"]) + "\n", encoding="utf-8", errors="surrogateescape")
-    run = subprocess.run([check, str(result), str(expected)], capture_output=True, timeout=600)
+    run = dxflib_run(check, result, expected)
     if run.returncode == 0:
         return []
     said = [l for l in run.stdout.decode(errors="replace").splitlines() if l.startswith("FAIL")]
     return ["dxflib: " + "; ".join(said[:3] or [run.stderr.decode(errors="replace").strip()])]
-
-
-def run_merge(command: list, inputs: list, result: Path) -> subprocess.CompletedProcess:
-    if result.exists():
-        result.unlink()
-    return subprocess.run(command + ["-o", str(result)] + [str(p) for p in inputs], capture_output=True, timeout=600)
 
 
 @dataclass

@@ -21,14 +21,11 @@ from dataclasses import dataclass, field
 from fractions import Fraction
 from pathlib import Path
 
+from harness import answers, rounded
+
 # Where talvero's survey of the header extents starts.
 EXTMIN_START = (4000000.0, 4000000.0, 100000.0)
 EXTMAX_START = (0.0, 0.0, 0.0)
-
-
-def rounded(text: str) -> int:
-    """trunc(x + 0.5) for the double x read from text, computed exactly."""
-    return math.trunc(Fraction(float(text)) + Fraction(1, 2))
 
 
 def truncated(value: float) -> int:
@@ -43,7 +40,7 @@ class Vertex:
     xyz: tuple[str, str, str]  # coordinate texts as written in the input
 
     def expected(self) -> tuple[int, int, int]:
-        return tuple(rounded(t) for t in self.xyz)
+        return tuple(rounded(float(t)) for t in self.xyz)
 
 
 @dataclass
@@ -82,8 +79,7 @@ class Case:
     expectation: Expectation
 
     def answers(self) -> bytes:
-        lines = [self.folder, str(len(self.names))] + self.names + [self.result]
-        return ("\n".join(lines) + "\n").encode("ascii")
+        return answers(self.folder, self.names, self.result)
 
     def place(self, images: Path) -> Path:
         """Writes the inputs under images/<folder>/; returns the result's path."""

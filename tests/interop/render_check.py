@@ -17,14 +17,15 @@ drawing the renderer shows nothing of even as it stands is passed over.
 
 from __future__ import annotations
 
-import argparse
-import os
 import shutil
 import subprocess
 import sys
 import tempfile
 import zlib
 from pathlib import Path
+
+sys.dont_write_bytecode = True  # no __pycache__ in the source tree
+import harness  # noqa: E402
 
 WIDTH = 600
 
@@ -93,11 +94,9 @@ def ink(path: Path) -> dict:
 
 
 def merge(talvero: str, images: Path, folder: str, names: list[str], result: str) -> Path:
-    answers = "\n".join([folder, str(len(names))] + names + [result]) + "\n"
-    run = subprocess.run([talvero], input=answers.encode(), capture_output=True, timeout=120,
-                         env=dict(os.environ, TALVERO_IMAGES=str(images)))
+    run = harness.run_dialogue(talvero, harness.answers(folder, names, result), images)
     if run.returncode != 0:
-        raise SystemExit("talvero exited with %d: %s" % (run.returncode, run.stderr.decode(errors="replace")))
+        raise SystemExit(harness.exited(run))
     return images / folder / (result + ".dxf")
 
 
@@ -110,21 +109,14 @@ def render(script: str, dxf: Path, png: Path) -> None:
 CORPUS_PICKS = 6
 
 
-def merge_paths(talvero: str, inputs: list[Path], result: Path) -> bytes:
-    """Merges the inputs into result with the command line; its bytes."""
-    if result.exists():
-        result.unlink()
-    run = subprocess.run([talvero, "-q", "-o", str(result)] + [str(p) for p in inputs], capture_output=True,
-                         timeout=120)
+def merge_paths(talvero: str, inputs: list[Path], result: Path) -> None:
+    run = harness.run_merge([talvero], inputs, result, "-q")
     if run.returncode != 0:
-        raise SystemExit("talvero exited with %d: %s" % (run.returncode, run.stderr.decode(errors="replace")))
-    return result.read_bytes()
+        raise SystemExit(harness.exited(run))
 
 
 def check_corpus(talvero: str, script: str, corpus: Path, work: Path, failures: list) -> None:
-    sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-    sys.path.insert(0, str(Path(__file__).resolve().parent))
-    import corpus_check  # noqa: E402
+    import corpus_check
 
     drawings = sorted(p for p in corpus.rglob("*") if p.is_file() and p.suffix.lower() == ".dxf")
     holding = [p for p in drawings if corpus_check.expected_of(p).polylines]
@@ -158,13 +150,11 @@ def check_corpus(talvero: str, script: str, corpus: Path, work: Path, failures: 
 
 
 def main() -> int:
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--talvero", required=True)
+    ap = harness.arguments(__doc__, examples=None)
     ap.add_argument("--render", required=True)
-    ap.add_argument("--examples", type=Path)
     ap.add_argument("--corpus", type=Path)
     args = ap.parse_args()
-    talvero = str(Path(args.talvero).resolve())
+    talvero = args.talvero
 
     work = Path(tempfile.mkdtemp(prefix="talvero-render-"))
     failures = []
@@ -175,7 +165,7 @@ def main() -> int:
             else:
                 print("no drawings at %s (they are kept outside the repository); nothing to render" % args.corpus)
         if args.examples is None:
-            return finish(work, failures)
+            return harness.finish(work, failures)
         images = work / "images"
         (images / "demo").mkdir(parents=True)
         for name in ("north", "south"):
@@ -209,18 +199,7 @@ def main() -> int:
     except BaseException:
         print("files kept in %s" % work)
         raise
-    return finish(work, failures)
-
-
-def finish(work: Path, failures: list) -> int:
-    if failures:
-        print("files kept in %s" % work)
-    else:
-        shutil.rmtree(work, ignore_errors=True)
-    for f in failures:
-        print("FAIL: " + f)
-    print("OK" if not failures else "%d failures" % len(failures))
-    return 1 if failures else 0
+    return harness.finish(work, failures)
 
 
 if __name__ == "__main__":

@@ -14,40 +14,15 @@ Exit status 0 when everything matches.
 
 from __future__ import annotations
 
-import argparse
 import logging
-import os
-import shutil
-import subprocess
 import sys
 import tempfile
 from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, str(Path(__file__).resolve().parent))
 import dxfcases  # noqa: E402
-
-MAX_REPORTED = 20
-
-
-class Failures:
-    def __init__(self) -> None:
-        self.messages: list[str] = []
-
-    def add(self, message: str) -> None:
-        self.messages.append(message)
-        if len(self.messages) <= MAX_REPORTED:
-            print("FAIL: " + message)
-
-    def check(self, ok: bool, message: str) -> bool:
-        if not ok:
-            self.add(message)
-        return ok
-
-
-def run_talvero(exe: str, case: dxfcases.Case, images: Path, cwd: Path) -> subprocess.CompletedProcess:
-    env = dict(os.environ, TALVERO_IMAGES=str(images))
-    return subprocess.run([str(Path(exe).resolve())], input=case.answers(), capture_output=True, env=env, cwd=cwd, timeout=120)
+import harness  # noqa: E402
+from harness import Failures  # noqa: E402
 
 
 def closing_line(case: dxfcases.Case, result: Path) -> bytes:
@@ -86,13 +61,13 @@ def check_with_ezdxf(result: Path, exp: dxfcases.Expectation, fails: Failures) -
     finally:
         logger.removeHandler(keep)
     for message in logged:
-        fails.add("ezdxf warned while loading: " + message)
+        fails.append("ezdxf warned while loading: " + message)
 
     auditor = doc.audit()
     print("ezdxf %s: version %s, audit: %d errors, %d fixes"
           % (ezdxf.__version__, doc.dxfversion, len(auditor.errors), len(auditor.fixes)))
     for entry in auditor.errors:
-        fails.add("ezdxf audit error: %s" % entry.message)
+        fails.append("ezdxf audit error: %s" % entry.message)
     for entry in auditor.fixes:
         print("ezdxf audit fix: %s" % entry.message)
 
@@ -145,19 +120,16 @@ def check_generator(case: dxfcases.Case, images: Path, fails: Failures) -> None:
 def check_with_dxflib(checker: str, result: Path, exp: dxfcases.Expectation, work: Path, fails: Failures) -> None:
     expectation = work / "expected.txt"
     exp.write(expectation)
-    run = subprocess.run([checker, str(result), str(expectation)], capture_output=True, text=True, timeout=120)
-    sys.stdout.write(run.stdout)
-    sys.stdout.write(run.stderr)
+    run = harness.dxflib_run(checker, result, expectation)
+    sys.stdout.write(run.stdout.decode(errors="replace") + run.stderr.decode(errors="replace"))
     fails.check(run.returncode == 0, "the dxflib checker exited with %d" % run.returncode)
 
 
 def main() -> int:
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--talvero", required=True)
+    ap = harness.arguments(__doc__)
     ap.add_argument("--case", required=True, choices=dxfcases.CASES)
     ap.add_argument("--reader", required=True, choices=["ezdxf", "dxflib"])
     ap.add_argument("--dxflib-check")
-    ap.add_argument("--examples", type=Path, default=Path(__file__).resolve().parents[2] / "examples" / "images")
     args = ap.parse_args()
     if args.reader == "dxflib" and not args.dxflib_check:
         ap.error("--reader dxflib needs --dxflib-check")
@@ -165,36 +137,28 @@ def main() -> int:
     case = dxfcases.build(args.case, args.examples)
     work = Path(tempfile.mkdtemp(prefix="talvero-interop-%s-" % args.case))
     fails = Failures()
-    try:
-        images = work / "images"
-        result = case.place(images)
-        run = run_talvero(args.talvero, case, images, work)
-        fails.check(run.returncode == 0, "talvero exited with %d: %s" % (run.returncode, run.stderr.decode(errors="replace")))
-        # What talvero says of the inputs, never a warning, and last where the result is.
-        lines = run.stderr.splitlines(keepends=True)
-        odd = [l for l in lines if not l.startswith(b"talvero: ") or l.startswith(b"talvero: warning")]
-        fails.check(not odd, "talvero wrote diagnostics: %r" % b"".join(odd)[:500])
-        closing = closing_line(case, result)
-        fails.check(bool(lines) and lines[-1] == closing,
-                    "talvero's last line on standard error is %r, expected %r" % (lines[-1:], closing))
-        if fails.check(result.is_file(), "no result at %s" % result):
-            data = result.read_bytes()
-            print("%s: %d inputs, result %d bytes" % (args.case, len(case.names), len(data)))
-            check_line_ends(data, fails)
-            if args.reader == "ezdxf":
-                if args.case != "demo":
-                    check_generator(case, images, fails)
-                check_with_ezdxf(result, case.expectation, fails)
-            else:
-                check_with_dxflib(args.dxflib_check, result, case.expectation, work, fails)
-    finally:
-        if fails.messages:
-            print("%d failures; files kept in %s" % (len(fails.messages), work))
+    images = work / "images"
+    result = case.place(images)
+    run = harness.run_dialogue(args.talvero, case.answers(), images, work)
+    fails.check(run.returncode == 0, harness.exited(run))
+    # What talvero says of the inputs, never a warning, and last where the result is.
+    lines = run.stderr.splitlines(keepends=True)
+    odd = [l for l in lines if not l.startswith(b"talvero: ") or l.startswith(b"talvero: warning")]
+    fails.check(not odd, "talvero wrote diagnostics: %r" % b"".join(odd)[:500])
+    closing = closing_line(case, result)
+    fails.check(bool(lines) and lines[-1] == closing,
+                "talvero's last line on standard error is %r, expected %r" % (lines[-1:], closing))
+    if fails.check(result.is_file(), "no result at %s" % result):
+        data = result.read_bytes()
+        print("%s: %d inputs, result %d bytes" % (args.case, len(case.names), len(data)))
+        check_line_ends(data, fails)
+        if args.reader == "ezdxf":
+            if args.case != "demo":
+                check_generator(case, images, fails)
+            check_with_ezdxf(result, case.expectation, fails)
         else:
-            shutil.rmtree(work, ignore_errors=True)
-    if not fails.messages:
-        print("OK")
-    return 1 if fails.messages else 0
+            check_with_dxflib(args.dxflib_check, result, case.expectation, work, fails)
+    return harness.finish(work, fails)
 
 
 if __name__ == "__main__":

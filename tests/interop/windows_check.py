@@ -21,7 +21,6 @@ write-protected result must be kept.
 
 from __future__ import annotations
 
-import argparse
 import os
 import re
 import shutil
@@ -32,8 +31,8 @@ import time
 from pathlib import Path
 
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
-sys.path.insert(0, str(Path(__file__).resolve().parent))
 import dxfcases  # noqa: E402
+import harness  # noqa: E402
 
 
 def log(message: str) -> None:
@@ -107,11 +106,6 @@ class Wine:
             subprocess.run(["wineserver", "--wait"], env=self.env, capture_output=True, timeout=60)
 
 
-def linux_run(exe: str, answers: bytes, images: Path, cwd: Path) -> subprocess.CompletedProcess:
-    env = dict(os.environ, TALVERO_IMAGES=str(images))
-    return subprocess.run([exe], input=answers, capture_output=True, env=env, cwd=cwd, timeout=120)
-
-
 def without_host_paths(text: bytes, images: Path) -> bytes:
     """The Linux build's messages name a path as composed, then where it lies
     on the host in parentheses; the part in parentheses is taken out."""
@@ -136,7 +130,7 @@ def compare(name: str, case: dxfcases.Case, linux_exe: str, windows_exe: Path, w
     lin_result = case.place(lin_images)
     win_result = case.place(wine.drive_c() / "images")
     answers = case.answers()
-    lin = linux_run(linux_exe, answers, lin_images, work / "linux")
+    lin = harness.run_dialogue(linux_exe, answers, lin_images, work / "linux")
     lin.stdout = without_host_paths(lin.stdout, lin_images)
     lin.stderr = without_host_paths(lin.stderr, lin_images)
     started = time.monotonic()
@@ -232,15 +226,13 @@ def script_check(windows_exe: Path, wine: Wine, work: Path, drawings: dict[str, 
 
 
 def main() -> int:
-    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    ap.add_argument("--talvero", required=True)
+    ap = harness.arguments(__doc__)
     ap.add_argument("--source", type=Path, required=True)
     ap.add_argument("--build", type=Path, required=True)
     ap.add_argument("--cmake", default="cmake")
     ap.add_argument("--generator", default="Unix Makefiles")
-    ap.add_argument("--examples", type=Path, default=Path(__file__).resolve().parents[2] / "examples" / "images")
     args = ap.parse_args()
-    linux_exe = str(Path(args.talvero).resolve())
+    linux_exe = args.talvero
     args.build = args.build.resolve()
 
     windows_exe = build_windows(args)
@@ -269,14 +261,7 @@ def main() -> int:
                                  runs["demo"])
     finally:
         wine.close()
-        if failures:
-            print("files kept in %s" % work)
-        else:
-            shutil.rmtree(work, ignore_errors=True)
-    for f in failures:
-        print("FAIL: " + f)
-    print("OK" if not failures else "%d failures" % len(failures))
-    return 1 if failures else 0
+    return harness.finish(work, failures)
 
 
 if __name__ == "__main__":
