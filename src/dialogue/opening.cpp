@@ -2,11 +2,11 @@
 // and an answer out of bounds is refused and the question asked again.
 #include "dialogue/opening.h"
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 #include <string_view>
 
+#include "merge/group_codes.h"
 #include "state.h"
 #include "system/host.h"
 
@@ -56,18 +56,6 @@ void ask(std::string_view question) {
 bool read_name(std::string& name) {
   if (!console.in.read_token(name)) return false;
   if (std::size_t nul = name.find('\0'); nul != std::string::npos) name.resize(nul);
-  return true;
-}
-
-// The answer to the count question: one whole token, an optional sign and
-// decimal digits, saturated to 32 bits; false for anything else.
-bool whole_number(std::string_view token, int& count) {
-  const bool negative = !token.empty() && token[0] == '-';
-  if (!token.empty() && (token[0] == '-' || token[0] == '+')) token.remove_prefix(1);
-  if (token.empty() || token.find_first_not_of("0123456789") != std::string_view::npos) return false;
-  long long magnitude = 0;
-  for (char c : token) magnitude = std::min(magnitude * 10 + (c - '0'), 1LL << 40);
-  count = static_cast<int>(std::clamp(negative ? -magnitude : magnitude, -2147483647LL - 1, 2147483647LL));
   return true;
 }
 
@@ -126,13 +114,14 @@ bool opening() {
   nomim1 += '\\';
   std::memcpy(nomgen, nomim1.c_str(), nomim1.size() + 1);
 
-  // The count is one whole token: "2.5" or "2x" is refused, not taken as 2.
+  // The count is one whole token, an optional sign and decimal digits
+  // saturated to 32 bits: "2.5" or "2x" is refused, not taken as 2.
   std::string count_answer;
   for (;;) {
     ask(ask_count);
     if (!console.in.read_token(count_answer)) return input_ended();
     int count = 0;
-    if (!whole_number(count_answer, count)) {
+    if (!groups::whole_integer(count_answer, count)) {
       console.text(refuse_count);
     } else if (count > max_inputs) {
       console.text(refuse_many);

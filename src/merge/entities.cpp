@@ -299,10 +299,7 @@ void take_seqend(MergeFrame& m, Pass pass) {
   }
   // Only the end of a polyline written: a SEQEND also ends the attributes
   // of a block's insertion, which are not copied.
-  if (pass == Pass::write && m.polyline_open) {
-    m.out.put(grammar::seqend_text);
-    m.polyline_open = false;
-  }
+  if (pass == Pass::write) close_polyline(m);
 }
 
 void close_polyline(MergeFrame& m) {

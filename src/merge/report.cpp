@@ -21,11 +21,11 @@ std::string_view singular(std::string_view kind) {
   return kind;
 }
 
-std::string count(std::uint64_t n, std::string_view one, std::string_view many) {
+}  // namespace
+
+std::string counted(std::uint64_t n, std::string_view one, std::string_view many) {
   return std::to_string(n) + " " + std::string(n == 1 ? one : many);
 }
-
-}  // namespace
 
 std::string InputReport::line(std::string_view name) const {
   if (by_group_codes == 0 && converted == 0 && left_out.empty() && polylines > 0) return {};
@@ -33,17 +33,17 @@ std::string InputReport::line(std::string_view name) const {
   if (polylines == 0 && vertices == 0) {
     text += ": nothing was copied from it: it holds no polylines";
   } else {
-    text += ": " + count(polylines, "polyline", "polylines");
-    if (vertices > 0) text += " and " + count(vertices, "vertex", "vertices");
+    text += ": " + counted(polylines, "polyline", "polylines");
+    if (vertices > 0) text += " and " + counted(vertices, "vertex", "vertices");
     text += " copied";
     std::string how;
     if (by_group_codes > 0)
-      how = count(by_group_codes, "entity", "entities") + (by_group_codes == 1 ? " read by its" : " read by their") +
+      how = counted(by_group_codes, "entity", "entities") + (by_group_codes == 1 ? " read by its" : " read by their") +
             " group codes";
     if (converted > 0) how += (how.empty() ? "" : ", ") + std::to_string(converted) + " LWPOLYLINE converted";
     std::string lost;
-    if (bulges > 0) lost = count(bulges, "bulge", "bulges");
-    if (widths > 0) lost += (lost.empty() ? "" : " and ") + count(widths, "width", "widths");
+    if (bulges > 0) lost = counted(bulges, "bulge", "bulges");
+    if (widths > 0) lost += (lost.empty() ? "" : " and ") + counted(widths, "width", "widths");
     if (!lost.empty()) how += (how.empty() ? "" : "; ") + lost + " not carried";
     if (!how.empty()) text += " (" + how + ")";
   }
@@ -52,7 +52,7 @@ std::string InputReport::line(std::string_view name) const {
     std::stable_sort(kinds.begin(), kinds.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
     text += "; left out:";
     for (std::size_t k = 0; k < kinds.size(); ++k)
-      text += (k == 0 ? " " : ", ") + count(kinds[k].second, singular(kinds[k].first), kinds[k].first);
+      text += (k == 0 ? " " : ", ") + counted(kinds[k].second, singular(kinds[k].first), kinds[k].first);
   }
   return text;
 }

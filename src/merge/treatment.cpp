@@ -4,6 +4,7 @@
 #include <string>
 
 #include "merge/passes.h"
+#include "merge/report.h"
 #include "state.h"
 #include "system/host.h"
 
@@ -51,12 +52,9 @@ bool merge_into_result(const std::vector<MergeInput>& inputs, const MergeOptions
   std::string why;
   if (!f2.commit(why)) return abandon("complete", why);
   for (const std::string& report : totals.reports) console.note(report);
-  const auto count = [](std::uint64_t n, const char* one, const char* many) {
-    return std::to_string(n) + " " + (n == 1 ? one : many);
-  };
-  console.note("wrote " + both_paths(f2.composed, f2.host_path) + ": " + count(inputs.size(), "drawing", "drawings") +
-               ", " + count(totals.polylines, "polyline", "polylines") + ", " +
-               count(totals.vertices, "vertex", "vertices"));
+  console.note("wrote " + both_paths(f2.composed, f2.host_path) + ": " + counted(inputs.size(), "drawing", "drawings") +
+               ", " + counted(totals.polylines, "polyline", "polylines") + ", " +
+               counted(totals.vertices, "vertex", "vertices"));
   return true;
 }
 
