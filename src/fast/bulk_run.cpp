@@ -673,6 +673,13 @@ HOT bool read_groups(const ItemStream& in, const char* keyword_end, GroupValues&
       case 40:
       case 41: g.widths += !is_zero_value(value); break;
       case 42: g.bulges += !is_zero_value(value); break;
+      case 210:
+      case 220:
+      case 230: {  // an extrusion that moves points is left to the general reads
+        double v = 0;
+        if (!plain_number(value, v) || (code == 230 ? v <= 0 : v != 0)) return false;
+        break;
+      }
       default: break;
     }
   }

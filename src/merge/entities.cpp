@@ -150,6 +150,7 @@ struct Groups {
   double x = 0, y = 0, z = 0;
   bool has_z = false;
   double elevation = 0;
+  numeric::Extrusion extrusion;
 };
 
 bool is_zero(std::string_view value) {
@@ -208,6 +209,15 @@ bool read_entity_groups(MergeFrame& m, Pass pass, bool vertex, Groups& g) {
              case 42:
                if (pass == Pass::write && !is_zero(value)) ++m.report.bulges;
                break;
+             case 210:  // a polyline's extrusion
+               if (!vertex) take_number(m, value, g.extrusion.x);
+               break;
+             case 220:
+               if (!vertex) take_number(m, value, g.extrusion.y);
+               break;
+             case 230:
+               if (!vertex) take_number(m, value, g.extrusion.z);
+               break;
              default: break;
            }
          });
@@ -244,6 +254,7 @@ void take_polyline(MergeFrame& m, Pass pass, bool entity_start) {
   if (take_in_layout<grammar::polyline>(m, pass, v)) {
     m.in_mesh = false;
     m.elevation = 0;
+    m.extrusion = {};
     if (pass == Pass::survey) return count_survey_polyline(m);
     open_polyline(m);
     m.out.put("POLYLINE\r\n");
@@ -257,6 +268,8 @@ void take_polyline(MergeFrame& m, Pass pass, bool entity_start) {
   Groups g;
   if (!read_entity_groups(m, pass, false, g)) return;
   m.elevation = g.has_z ? g.z : 0.0;
+  m.extrusion =
+      (g.flags & 8) != 0 ? numeric::Extrusion{} : g.extrusion;  // a 3D polyline's vertices are in world coordinates
   m.in_mesh = (g.flags & (16 | 64)) != 0;
   if (m.in_mesh) {
     if (pass == Pass::write) m.report.leave_out((g.flags & 16) != 0 ? polygon_meshes : polyface_meshes);
@@ -285,11 +298,12 @@ void take_vertex(MergeFrame& m, Pass pass, bool entity_start) {
   if (!read_entity_groups(m, pass, true, g)) return;
   if (pass == Pass::survey || m.in_mesh) return;
   if ((g.flags & 16) != 0) return m.report.leave_out(frame_points);
-  const double z = g.has_z ? g.z : m.elevation;
+  double x = g.x, y = g.y, z = g.has_z ? g.z : m.elevation;
+  if (numeric::moves_points(m.extrusion)) numeric::to_world(m.extrusion, x, y, z);
   m.dval = z;
   count_written_vertices(m);
   ++m.report.by_group_codes;
-  write_vertex(m.out, g.layer, g.flags, g.x, g.y, z);
+  write_vertex(m.out, g.layer, g.flags, x, y, z);
 }
 
 void take_seqend(MergeFrame& m, Pass pass) {
@@ -309,38 +323,29 @@ void close_polyline(MergeFrame& m) {
 }
 
 void take_lwpolyline(MergeFrame& m, Pass pass) {
-  Groups g, later;      // later: the header's groups after the first point
-  bool header = false;  // the POLYLINE written
-  bool point = false;   // a point is pending: its 10 read
+  Groups g, later;       // later: the header's groups after the first point
+  bool pointed = false;  // a point was read: the header's groups are those before it
+  bool point = false;    // a point is pending: its 10 read
   double x = 0, y = 0;
-  std::uint64_t points = 0;
   const bool write = pass == Pass::write;
-  auto start_polyline = [&] {
-    if (header) return;
-    header = true;
-    if (!write) return count_survey_polyline(m);
-    open_polyline(m);
-    write_polyline(m.out, g.layer, g.flags & (1 | 128));
-  };
+  // The points are held: the extrusion comes after them.
+  m.points.clear();
   auto end_point = [&] {
-    if (!point) return;
+    if (point && write) m.points.emplace_back(x, y);
     point = false;
-    ++points;
-    if (write) write_vertex(m.out, g.layer, 0, x, y, g.elevation);
   };
   read_by_groups(m, [&](int code, std::string_view value) {
     switch (code) {
       case 8:
-        if (!header) g.layer = value;
+        if (!pointed) g.layer = value;
         break;
       case 70:  // one after the first point is checked, not used
-        take_number(m, value, header ? later.flags : g.flags);
+        take_number(m, value, pointed ? later.flags : g.flags);
         break;
-      case 38: take_number(m, value, header ? later.elevation : g.elevation); break;
+      case 38: take_number(m, value, pointed ? later.elevation : g.elevation); break;
       case 10:
         end_point();
-        start_polyline();
-        point = true;
+        pointed = point = true;
         x = y = 0;
         take_number(m, value, x);
         break;
@@ -355,16 +360,26 @@ void take_lwpolyline(MergeFrame& m, Pass pass) {
       case 42:
         if (write && !is_zero(value)) ++m.report.bulges;
         break;
+      case 210: take_number(m, value, g.extrusion.x); break;
+      case 220: take_number(m, value, g.extrusion.y); break;
+      case 230: take_number(m, value, g.extrusion.z); break;
       default: break;
     }
   });
   end_point();
-  start_polyline();
   m.in_mesh = false;
   m.elevation = g.elevation;
-  if (!write) return;
-  m.dval = points > 0 ? g.elevation : m.dval;
+  m.extrusion = g.extrusion;
+  if (!write) return count_survey_polyline(m);
+  open_polyline(m);
+  write_polyline(m.out, g.layer, g.flags & (1 | 128));
+  for (auto [px, py] : m.points) {
+    double pz = g.elevation;
+    if (numeric::moves_points(g.extrusion)) numeric::to_world(g.extrusion, px, py, pz);
+    write_vertex(m.out, g.layer, 0, px, py, pz);
+    m.dval = pz;
+  }
   close_polyline(m);
-  count_written_vertices(m, points);
+  count_written_vertices(m, m.points.size());
   ++m.report.converted;
 }

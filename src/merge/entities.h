@@ -24,8 +24,9 @@ void take_lwpolyline(MergeFrame& m, Pass pass);
 void close_polyline(MergeFrame& m);
 
 // Whether the accelerator may take the loop's next tokens: not inside block
-// definitions or a mesh's vertices, and not between SECTION and the
-// section's name.
+// definitions, a mesh's vertices or those of a polyline with an extrusion,
+// and not between SECTION and the section's name.
 [[nodiscard]] inline bool accelerable(const MergeFrame& m) {
-  return m.section != Section::blocks && !m.in_mesh && !m.was_section && !m.was_section_2;
+  return m.section != Section::blocks && !m.in_mesh && !numeric::moves_points(m.extrusion) && !m.was_section &&
+         !m.was_section_2;
 }

@@ -5,9 +5,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "merge/report.h"
+#include "numeric/extrusion.h"
 #include "read/reader.h"
 #include "write/output.h"
 
@@ -48,17 +50,19 @@ struct MergeFrame {
 
   // Where the current input's loop is, from its own tokens.
   Section section = Section::none;
-  bool was_section = false;          // the loop's last token was SECTION
-  bool was_section_2 = false;        // its last two were SECTION and 2: a section name comes next
-  bool saw_section = false;          // the input holds a SECTION
-  bool after_zero = false;           // the next token follows a group code 0: it starts an entity
-  double elevation = 0.0;            // the last polyline's elevation, for its vertices
-  bool in_mesh = false;              // the vertices read belong to a mesh, left out
-  bool polyline_open = false;        // a POLYLINE was written and its SEQEND not yet
-  InputReport report;                // the writing pass's, for the current input
-  std::vector<std::string> reports;  // the lines said of the inputs so far
-  Token item_tokens[2];              // token items of an entity read in the layout
-  std::string line;                  // a line read by group codes
+  bool was_section = false;                       // the loop's last token was SECTION
+  bool was_section_2 = false;                     // its last two were SECTION and 2: a section name comes next
+  bool saw_section = false;                       // the input holds a SECTION
+  bool after_zero = false;                        // the next token follows a group code 0: it starts an entity
+  double elevation = 0.0;                         // the last polyline's elevation, for its vertices
+  numeric::Extrusion extrusion;                   // and its extrusion, for those read by group codes
+  std::vector<std::pair<double, double>> points;  // an LWPOLYLINE's, held until its extrusion is read
+  bool in_mesh = false;                           // the vertices read belong to a mesh, left out
+  bool polyline_open = false;                     // a POLYLINE was written and its SEQEND not yet
+  InputReport report;                             // the writing pass's, for the current input
+  std::vector<std::string> reports;               // the lines said of the inputs so far
+  Token item_tokens[2];                           // token items of an entity read in the layout
+  std::string line;                               // a line read by group codes
 
   [[nodiscard]] const MergeInput& input() const { return inputs[static_cast<std::size_t>(i - 1)]; }
 };

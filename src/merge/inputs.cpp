@@ -73,6 +73,7 @@ void start_input(MergeFrame& m) {
   m.saw_section = false;
   m.after_zero = false;
   m.elevation = 0.0;
+  m.extrusion = {};
   m.in_mesh = false;
   m.polyline_open = false;
   m.report = InputReport{};

@@ -18,7 +18,8 @@ result must
     on the same layer, with the same vertices, every coordinate rounded the
     merge's way (x + 0.5, the sum taken exactly, truncated toward zero); a
     vertex's z is its 30 group, else its POLYLINE's elevation (for LWPOLYLINE:
-    its 38 group), else 0;
+    its 38 group), else 0; the points of a 2D POLYLINE or an LWPOLYLINE are
+    taken to world coordinates by its extrusion (ezdxf's own transform);
 
 and what standard error says an input's polylines and vertices copied must be
 those counts. With --dxflib-check (tests/interop/dxflib_check.cpp), dxflib must
@@ -42,6 +43,7 @@ from fractions import Fraction
 from pathlib import Path
 
 import ezdxf
+from ezdxf.math import OCS
 from ezdxf.entities import factory
 from ezdxf.lldxf.extendedtags import ExtendedTags
 from ezdxf.lldxf.loader import load_dxf_structure
@@ -59,7 +61,7 @@ BINARY_SENTINEL_END = b"Binary DXF\r\n\x1a\x00"
 class Polyline:
     closed: bool
     layer: str
-    vertices: list = field(default_factory=list)  # (x, y, z) as read
+    vertices: list = field(default_factory=list)  # (x, y, z) in world coordinates
     flags: int = 0  # as the result's POLYLINE holds them
 
 
@@ -106,6 +108,19 @@ def entities_in_order(data: bytes) -> tuple:
         return [(e.dxftype(), None, e) for e in doc.modelspace()], " (read by ezdxf's recover mode: %s)" % e
 
 
+def moving_ocs(e) -> OCS | None:
+    """The coordinate system of a 2D polyline's or an LWPOLYLINE's points,
+    when its extrusion is not along +z (and not zero)."""
+    if not e.dxf.hasattr("extrusion"):
+        return None
+    x, y, z = e.dxf.extrusion
+    return OCS(e.dxf.extrusion) if x != 0 or y != 0 or z < 0 else None
+
+
+def world(ocs: OCS | None, point: tuple) -> tuple:
+    return tuple(ocs.to_wcs(point)) if ocs is not None else point
+
+
 def expected_of(path: Path) -> Expected:
     data = path.read_bytes()
     if len(data) >= 22 and data[8:22] == BINARY_SENTINEL_END:
@@ -118,6 +133,7 @@ def expected_of(path: Path) -> Expected:
     in_sequence = False  # between a POLYLINE and its SEQEND (a mesh's too)
     elevation = 0.0
     flat = False  # the polyline is 2D: its vertices lie at its elevation
+    ocs = None  # the system its vertices are in, when an extrusion moves them
     after_attributes = False  # between an INSERT's ATTRIB entities and their SEQEND
     for kind, tags, loaded in found:
         e = loaded if loaded is not None else entity(tags) if kind in ("POLYLINE", "VERTEX", "LWPOLYLINE") else None
@@ -129,12 +145,10 @@ def expected_of(path: Path) -> Expected:
             elevation = e.dxf.elevation.z
             flat = not flags & (8 | 16 | 64)
             current = None
+            ocs = moving_ocs(e) if flat else None
             if not flags & (16 | 64):
                 current = Polyline(bool(flags & 1), e.dxf.layer, flags=flags)
                 out.polylines.append(current)
-            if e.dxf.hasattr("extrusion") and tuple(e.dxf.extrusion) != (0.0, 0.0, 1.0):
-                out.notes.append("POLYLINE with extrusion %s: its vertices are copied in its own coordinate system"
-                                 % (tuple(round(c, 3) for c in e.dxf.extrusion),))
         elif kind == "VERTEX":
             if not in_sequence or current is None:
                 continue
@@ -143,7 +157,7 @@ def expected_of(path: Path) -> Expected:
             has_z = tags is None or any(t.code == 30 for t in tags)
             loc = e.dxf.location
             z = loc.z if has_z else elevation
-            current.vertices.append((loc.x, loc.y, z))
+            current.vertices.append(world(ocs, (loc.x, loc.y, z)))
             if flat and rounded(z) != rounded(elevation):
                 out.notes.append("vertex of a 2D POLYLINE carrying a z of its own, other than the polyline's"
                                  " elevation: copied at its own z")
@@ -156,11 +170,10 @@ def expected_of(path: Path) -> Expected:
         elif kind == "LWPOLYLINE":
             current, in_sequence, after_attributes = None, False, False
             z = e.dxf.elevation
-            out.polylines.append(Polyline(bool(e.closed), e.dxf.layer, [(x, y, z) for x, y in e.get_points("xy")],
+            lw_ocs = moving_ocs(e)
+            out.polylines.append(Polyline(bool(e.closed), e.dxf.layer,
+                                          [world(lw_ocs, (x, y, z)) for x, y in e.get_points("xy")],
                                           e.dxf.flags & (1 | 128)))
-            if e.dxf.hasattr("extrusion") and tuple(e.dxf.extrusion) != (0.0, 0.0, 1.0):
-                out.notes.append("LWPOLYLINE with extrusion %s: its points are copied in its own coordinate system"
-                                 % (tuple(round(c, 3) for c in e.dxf.extrusion),))
         else:
             current, in_sequence = None, False
             after_attributes = kind in ("INSERT", "ATTRIB")

@@ -262,6 +262,39 @@ std::string counted(long long n, const std::string& one, const std::string& many
   return std::to_string(n) + " " + (n == 1 ? one : many);
 }
 
+// An extrusion direction (210, 220, 230): the points of a 2D polyline or an
+// LWPOLYLINE lie in the system it defines and are written in world
+// coordinates. Along +z (or zero) it changes nothing.
+struct Direction {
+  double x = 0.0, y = 0.0, z = 1.0;
+  bool changes_points() const { return x != 0.0 || y != 0.0 || z < 0.0; }
+};
+
+Direction normalized(Direction d) {
+  const double big = std::max(std::max(std::fabs(d.x), std::fabs(d.y)), std::fabs(d.z));
+  d = {d.x / big, d.y / big, d.z / big};  // no square overflows
+  const double length = std::hypot(d.x, d.y, d.z);
+  return {d.x / length, d.y / length, d.z / length};
+}
+
+Direction crossed(const Direction& a, const Direction& b) {
+  return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+// The arbitrary axis rule: the system's x axis is world y (world z when the
+// direction is within 1/64 of world z in x and y) crossed with the
+// direction, its y axis the direction crossed with its x axis.
+void to_world(const Direction& extrusion, double& x, double& y, double& z) {
+  const Direction n = normalized(extrusion);
+  const bool near_z = std::fabs(n.x) < 1.0 / 64 && std::fabs(n.y) < 1.0 / 64;
+  const Direction ax = normalized(crossed(near_z ? Direction{0, 1, 0} : Direction{0, 0, 1}, n));
+  const Direction ay = normalized(crossed(n, ax));
+  const double px = x, py = y, pz = z;
+  x = std::clamp(px * ax.x + py * ay.x + pz * n.x, -DBL_MAX, DBL_MAX);
+  y = std::clamp(px * ax.y + py * ay.y + pz * n.y, -DBL_MAX, DBL_MAX);
+  z = std::clamp(px * ax.z + py * ay.z + pz * n.z, -DBL_MAX, DBL_MAX);
+}
+
 // ---------------------------------------------------------------------------
 // The merge
 
@@ -278,6 +311,7 @@ struct Place {
   bool after_zero = false;  // the next token the loop reads follows a group code 0
   bool saw_section = false;
   double elevation = 0.0;  // the polyline's elevation, for the vertices after it
+  Direction extrusion;     // and its extrusion, for those read by group codes
   bool in_mesh = false;    // the vertices read, and the next SEQEND, belong to a mesh: left out
 
   // Takes a token the loop has read; says whether it follows a group code 0:
@@ -484,6 +518,7 @@ class Merge {
     std::size_t end = 0;
     if (in_layout(in, false, end)) {
       place.elevation = 0.0;
+      place.extrusion = Direction();
       place.in_mesh = false;
       place.after_zero = true;
       if (writing_) {
@@ -499,15 +534,21 @@ class Merge {
     std::string layer = "0";
     int flags = 0;
     double elevation = 0.0;
+    Direction extrusion;
     for (const Group& g : groups(in, place)) {
       if (g.code == 8) layer = g.value;
       if (g.code == 70) take(in, g, flags);
       if (g.code == 30) take(in, g, elevation);
+      if (g.code == 210) take(in, g, extrusion.x);
+      if (g.code == 220) take(in, g, extrusion.y);
+      if (g.code == 230) take(in, g, extrusion.z);
       count_not_carried(g);
     }
     cut(in);
     if (cut_off_) return;  // the input ended inside it: not taken
     place.elevation = elevation;
+    // A 3D polyline's (flag 8) vertices are in world coordinates already.
+    place.extrusion = (flags & 8) != 0 ? Direction() : extrusion;
     if ((flags & 16) != 0 || (flags & 64) != 0) {
       place.in_mesh = true;
       if (writing_) ++report_.left_out[(flags & 16) != 0 ? "polygon meshes" : "polyface meshes"];
@@ -547,6 +588,7 @@ class Merge {
     }
     cut(in);
     if (cut_off_ || !writing_) return;
+    if (place.extrusion.changes_points()) to_world(place.extrusion, x, y, z);
     dval_ = z;
     if (place.in_mesh) return;
     if ((flags & 16) != 0) {
@@ -574,7 +616,11 @@ class Merge {
     double header_elevation = 0.0;
     std::vector<std::pair<double, double>> points;
     long long bulges = 0, widths = 0;
+    Direction extrusion;  // it comes after the points, as a rule
     for (const Group& g : groups(in, place)) {
+      if (g.code == 210) take(in, g, extrusion.x);
+      if (g.code == 220) take(in, g, extrusion.y);
+      if (g.code == 230) take(in, g, extrusion.z);
       if (g.code == 8) layer = g.value;
       if (g.code == 70) take(in, g, flags);
       if (g.code == 38) take(in, g, elevation);
@@ -603,14 +649,17 @@ class Merge {
       header_elevation = elevation;
     }
     place.elevation = header_elevation;
+    place.extrusion = extrusion;
     place.in_mesh = false;
     count_record();
     if (!writing_) return;
     write_polyline_header(header_layer, header_flags & (1 | 128));
-    for (const auto& [x, y] : points) {
+    for (auto [x, y] : points) {
+      double z = header_elevation;
+      if (extrusion.changes_points()) to_world(extrusion, x, y, z);
       for (const std::string& l : {std::string("VERTEX"), std::string("  8"), header_layer, std::string(" 70"),
                                    std::string("    0"), std::string(" 10"), rounded(x), std::string(" 20"), rounded(y),
-                                   std::string(" 30"), rounded(header_elevation), std::string("  0")})
+                                   std::string(" 30"), rounded(z), std::string("  0")})
         line(l);
     }
     close_polyline();

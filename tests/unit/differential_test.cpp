@@ -193,7 +193,16 @@ class Drawing {
     if (chance(50)) groups.insert(groups.end(), {{10, "0.0"}, {20, "0.0"}});
     if (chance(60)) groups.push_back({30, coordinate()});
     groups.push_back({70, flags({"0", "1", "8", "9", "4", "16", "64", "128"})});
+    extrusion(groups);
     entity("POLYLINE", groups);
+  }
+  // Mostly none, or along +z; else mirrored, tilted, odd or no number.
+  void extrusion(std::vector<std::pair<int, std::string>>& groups) {
+    if (!chance(15)) return;
+    const int kind = pick(4);
+    const char* const directions[][3] = {
+        {"0", "0", "1"}, {"0", "0", "-1"}, {"0.3", "-0.2", "0.9"}, {"x", "1e-300", "0"}};
+    for (int k = 0; k < 3; ++k) groups.push_back({210 + 10 * k, directions[kind][k]});
   }
   void departing_vertex() {
     std::vector<std::pair<int, std::string>> groups = {{5, handle()}, {8, layer()}};
@@ -220,6 +229,7 @@ class Drawing {
       if (chance(10)) groups.push_back({40, pick_of({"0", "2.5"})});
     }
     if (chance(5)) groups.push_back({8, "LATER"});
+    extrusion(groups);
     entity("LWPOLYLINE", groups);
   }
   // Entities left out; texts holding keywords; an insertion's attributes ended by a SEQEND.
