@@ -36,7 +36,8 @@ bool moves_points(const Extrusion& e) { return e.x != 0 || e.y != 0 || e.z < 0; 
 void to_world(const Extrusion& e, double& x, double& y, double& z) {
   const Vector n = unit({e.x, e.y, e.z});
   constexpr double near_z = 1.0 / 64;
-  const Vector ax = unit(std::fabs(n.x) < near_z && std::fabs(n.y) < near_z ? cross({0, 1, 0}, n) : cross({0, 0, 1}, n));
+  const Vector ax =
+      unit(std::fabs(n.x) < near_z && std::fabs(n.y) < near_z ? cross({0, 1, 0}, n) : cross({0, 0, 1}, n));
   const Vector ay = unit(cross(n, ax));
   const double px = x, py = y, pz = z;
   x = finite(px * ax.x + py * ay.x + pz * n.x);

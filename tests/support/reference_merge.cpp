@@ -178,25 +178,19 @@ std::string trimmed(const std::string& line) {
   return line.substr(first, line.find_last_not_of(" \t") + 1 - first);
 }
 
-// Whether a value is one integer read and nothing else (saturated to 32 bits).
-bool whole_integer(const std::string& value, int& out) {
+// Whether a value is one read (an integer, saturated to 32 bits, or a real)
+// and nothing else.
+template <class Number>
+bool whole(const std::string& value, Number& out, bool (Text::*read)(Number&)) {
   if (value.empty() || is_space(value[0])) return false;
   Text text(value);
-  int read = 0;
-  if (!text.integer(read) || text.at() != value.size()) return false;
-  out = read;
+  Number number = 0;
+  if (!(text.*read)(number) || text.at() != value.size()) return false;
+  out = number;
   return true;
 }
-
-// Whether a value is one real read and nothing else.
-bool whole_real(const std::string& value, double& out) {
-  if (value.empty() || is_space(value[0])) return false;
-  Text text(value);
-  double read = 0;
-  if (!text.real(read) || text.at() != value.size()) return false;
-  out = read;
-  return true;
-}
+bool whole_integer(const std::string& value, int& out) { return whole(value, out, &Text::integer); }
+bool whole_real(const std::string& value, double& out) { return whole(value, out, &Text::real); }
 
 // Whether the file's first bytes are the sentinel of a binary DXF drawing: 18
 // bytes of text ending in "Binary DXF", then CR LF, byte 26 and byte 0.
