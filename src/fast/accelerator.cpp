@@ -120,6 +120,8 @@ class FastAccelerator final : public Accelerator {
       m.report.by_group_codes += r.by_group_codes;
       m.report.bulges += r.bulges;
       m.report.widths += r.widths;
+      if (m.section == Section::entities)
+        for (std::uint32_t k = 0; k < r.name_count; ++k) m.report.leave_out(r.names[k]);
     }
     for (std::uint32_t k = 0; k < r.polylines; ++k) write ? count_written_polyline(m) : count_survey_polyline(m);
     if (r.has_val) m.val = r.val;

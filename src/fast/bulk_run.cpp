@@ -802,11 +802,11 @@ HOT bool is_integer_token(const char* s, const char* e) {
 }
 
 // A top-level token no entity copy takes, passed over: at moves past it and
-// zero tells whether it is a group code 0. False, with why set, when the
-// loop must see it itself: a section's start or end, an LWPOLYLINE, a name
-// after a group code 0 (an entity left out, which the loop counts), or a
-// token that may go on in the next block.
-HOT bool other_top(const ItemStream& in, bool& zero, const char*& at, RunStop& why) {
+// zero tells whether it is a group code 0; a name after a group code 0 (an
+// entity left out) is handed back in r. False, with why set, when the loop
+// must see it itself: a section's start or end, an LWPOLYLINE, a name when
+// r holds as many as it can, or a token that may go on in the next block.
+HOT bool other_top(const ItemStream& in, bool& zero, const char*& at, RunStop& why, RunResult& r) {
   const char* s = in.s;
   const char* e = in.token_end();
   why = RunStop::general;
@@ -815,7 +815,10 @@ HOT bool other_top(const ItemStream& in, bool& zero, const char*& at, RunStop& w
     why = RunStop::block_end;
     return false;
   }
-  if (zero && !is_integer_token(s, e)) return false;
+  if (zero && !is_integer_token(s, e)) {
+    if (r.name_count == RunResult::names_room) return false;
+    r.names[r.name_count++] = std::string_view(s, static_cast<std::size_t>(e - s));
+  }
   zero = e - s == 1 && *s == '0';
   at = e;
   return true;
@@ -865,7 +868,7 @@ RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double e
     } else if (is_keyword_at(s, "$EXTMIN") || is_keyword_at(s, "$EXTMAX")) {
       why = RunStop::general;
       break;
-    } else if (!other_top(in, zero, at, why)) {
+    } else if (!other_top(in, zero, at, why, r)) {
       break;
     }
   }
@@ -941,7 +944,7 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, bool open
       open = false;
       at = s + 6;
       zero = false;
-    } else if (!other_top(in, zero, at, why)) {
+    } else if (!other_top(in, zero, at, why, r)) {
       break;
     }
   }

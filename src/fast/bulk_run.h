@@ -5,8 +5,10 @@
 // one those reads would have had, byte for byte.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string_view>
 
 #include "fast/bitmap.h"
 
@@ -39,6 +41,11 @@ struct RunResult {
   std::uint32_t by_group_codes = 0;  // entities written from their group codes
   std::uint32_t bulges = 0;          // and the bulges and widths they had, not carried
   std::uint32_t widths = 0;
+  // The names after a group code 0 passed over (entities left out, which
+  // the caller counts in ENTITIES), in order, pointing into the block.
+  static constexpr std::size_t names_room = 16;
+  std::array<std::string_view, names_room> names{};
+  std::uint32_t name_count = 0;
 };
 
 // Room for the most output one entity of a writing run produces (a bound
@@ -51,7 +58,8 @@ inline constexpr std::size_t run_entity_room = 2048;
 // POLYLINE and VERTEX entities in the layout or read by their group codes
 // consumed and the POLYLINE counted; stops before "$EXTMIN" and "$EXTMAX",
 // before what the loop must see itself (sections, LWPOLYLINE, an entity
-// name after a group code 0), and before an entity not in the layout. With
+// name after a group code 0 once names_room are held), and before an entity
+// not in the layout. With
 // sync set, stops before the first token starting at or after it (why: sync
 // or passed).
 RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double elevation, const char* sync = nullptr);

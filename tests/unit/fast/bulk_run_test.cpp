@@ -113,7 +113,10 @@ TEST(BulkRuns, VerticesTakenByTheirLayoutAreReadWhole) {
       for (bool write : {false, true}) {
         const auto [r, stop] = run_whole(text, write);
         if (odd.literal) {
-          EXPECT_EQ(stop, text.size() - 4) << odd.text << " at " << place << (write ? ", writing" : ", survey");
+          // On past the EOF, a name after a group code 0, handed back, to the block's end.
+          EXPECT_EQ(stop, text.size() - 1) << odd.text << " at " << place << (write ? ", writing" : ", survey");
+          ASSERT_EQ(r.name_count, 1u);
+          EXPECT_EQ(r.names[0], "EOF");
         } else {
           EXPECT_EQ(stop, at) << odd.text << " at " << place << (write ? ", writing" : ", survey");
           EXPECT_EQ(r.why, fast::RunStop::general);
@@ -148,6 +151,21 @@ TEST(BulkRuns, VerticesTakenByTheirLayoutUpToTheEnd) {
         EXPECT_LE(stop, tail.find('V') == std::string::npos ? text.size() : last + 2) << pad << write;
       }
     }
+  }
+}
+
+// Entities left out are passed over, their names handed back, until the
+// run holds as many as it can: the next one is left to the general reads.
+TEST(BulkRuns, NamesAfterAGroupCodeZeroAreHandedBackUpToTheirRoom) {
+  const std::string line = "LINE\n  8\nL\n 10\n1.5\n  0\n";
+  std::string text = "0\n";
+  for (std::size_t k = 0; k <= fast::RunResult::names_room; ++k) text += line;
+  for (bool write : {false, true}) {
+    const auto [r, stop] = run_whole(text + "EOF\n", write);
+    EXPECT_EQ(r.why, fast::RunStop::general);
+    EXPECT_EQ(stop, text.size() - line.size());  // before the last LINE
+    EXPECT_EQ(r.name_count, fast::RunResult::names_room);
+    EXPECT_EQ(r.names[fast::RunResult::names_room - 1], "LINE");
   }
 }
 
