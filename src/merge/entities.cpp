@@ -268,8 +268,8 @@ void take_polyline(MergeFrame& m, Pass pass, bool entity_start) {
   Groups g;
   if (!read_entity_groups(m, pass, false, g)) return;
   m.elevation = g.has_z ? g.z : 0.0;
-  m.extrusion =
-      (g.flags & 8) != 0 ? numeric::Extrusion{} : g.extrusion;  // a 3D polyline's vertices are in world coordinates
+  // A 3D polyline's vertices are in world coordinates already.
+  m.extrusion = (g.flags & 8) != 0 ? numeric::Extrusion{} : g.extrusion;
   m.in_mesh = (g.flags & (16 | 64)) != 0;
   if (m.in_mesh) {
     if (pass == Pass::write) m.report.leave_out((g.flags & 16) != 0 ? polygon_meshes : polyface_meshes);
