@@ -1,6 +1,8 @@
 // The accelerator behind the merge's door: bulk runs over each loaded block,
 // and on a worker thread reading ahead, speculative runs and background
 // writes.
+#include <bit>
+#include <cstdint>
 #include <memory>
 #include <string_view>
 #include <thread>
@@ -18,6 +20,8 @@ Acceleration default_acceleration() { return {true, std::thread::hardware_concur
 namespace fast {
 
 namespace {
+
+bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
 class FastAccelerator final : public Accelerator {
  public:
@@ -74,6 +78,7 @@ class FastAccelerator final : public Accelerator {
         },
         [&](const RunResult& far) {
           if (!m.after_zero || !m.polyline_open) return;  // it started as after a 0, in a polyline
+          if (far.elevation_guess_used && !same_bits(far.elevation_guess, m.elevation)) return;  // at its elevation
           // Its output follows what was written so far.
           const char* begin = speculative->out_begin();
           hand_over(std::string_view(begin, static_cast<std::size_t>(far.out - begin)));

@@ -6,6 +6,7 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <utility>
 
 #include "fast/swar.h"
@@ -688,13 +689,16 @@ HOT bool read_groups(const ItemStream& in, const char* keyword_end, GroupValues&
 // What a run keeps of the entities it read by group codes.
 struct GroupRuns {
   double elevation;             // the polyline's elevation, for the vertices after it
-  bool elevation_known = true;  // false in a speculative run, until it takes a POLYLINE
+  bool elevation_known = true;  // false in a speculative survey run, until it takes a POLYLINE
+  bool guessed = false;         // it is a speculative writing run's guess, until it takes a POLYLINE
+  bool guess_used = false;      // a vertex was written at the guess
   bool elevation_set = false;
   std::uint32_t by_group_codes = 0, bulges = 0, widths = 0;
 
   void finish(RunResult& r) const {
     r.elevation = elevation;
     r.elevation_set = elevation_set;
+    r.elevation_guess_used = guess_used;
     r.by_group_codes = by_group_codes;
     r.bulges = bulges;
     r.widths = widths;
@@ -747,8 +751,9 @@ HOT bool take_by_groups(ItemStream& in, const char* keyword, OutputCursor* out, 
   if (!read_groups(in, keyword + (vertex ? 6 : 8), g, next, zero_digit)) return false;
   if (vertex) {
     if ((g.flags & 16) != 0) return false;  // a frame point, left out and counted by the general reads
-    if (!g.has_z && !runs.elevation_known) return false;
-    if (out != nullptr) {
+    if (out != nullptr) {                   // the survey writes nothing: the elevation does not matter there
+      if (!g.has_z && !runs.elevation_known) return false;
+      runs.guess_used |= !g.has_z && runs.guessed;
       const double z = g.has_z ? g.z : runs.elevation;
       out->text("VERTEX\r\n  8\r\n");
       out->token(g.layer.data(), g.layer.size());
@@ -772,6 +777,7 @@ HOT bool take_by_groups(ItemStream& in, const char* keyword, OutputCursor* out, 
     if ((g.flags & (16 | 64)) != 0) return false;  // a mesh, left out with its vertices by the general reads
     runs.elevation = g.has_z ? g.z : 0.0;
     runs.elevation_set = runs.elevation_known = true;
+    runs.guessed = false;
     if (out != nullptr) {
       out->text("POLYLINE\r\n  8\r\n");
       out->token(g.layer.data(), g.layer.size());
@@ -857,6 +863,7 @@ RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double e
         at = taken.take(in);
         runs.elevation = 0;
         runs.elevation_set = runs.elevation_known = true;
+        runs.guessed = false;
       } else if (!zero || !take_by_groups<false>(in, s, nullptr, taken, runs, at)) {
         why = RunStop::general;
         break;
@@ -881,11 +888,12 @@ RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double e
 }
 
 RunResult write_run(const MarkedBlock& b, const char* from, bool zero, bool open, double elevation, char* out,
-                    char* out_limit, const char* sync) {
+                    char* out_limit, const char* sync, bool elevation_guessed) {
   RunResult r;
   ItemStream in(b, from);
   Taken taken;
-  GroupRuns runs{elevation, !std::isnan(elevation)};
+  GroupRuns runs{elevation, !std::isnan(elevation), elevation_guessed};
+  r.elevation_guess = elevation;
   VertexLayout layout;
   OutputCursor text{out};
   const char* at = from;
@@ -928,6 +936,7 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, bool open
         at = taken.take(in);
         runs.elevation = 0;
         runs.elevation_set = runs.elevation_known = true;
+        runs.guessed = false;
       } else {
         entity = before;
         if (!zero || !take_by_groups<false>(in, s, &entity, taken, runs, at)) {
@@ -956,6 +965,19 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, bool open
   taken.finish(r);
   runs.finish(r);
   return r;
+}
+
+double elevation_guess(const MarkedBlock& b, const char* from) {
+  constexpr double none = std::numeric_limits<double>::quiet_NaN();
+  const std::string_view before(b.base, static_cast<std::size_t>(from - b.base));
+  const std::size_t at = before.rfind("\nPOLYLINE\n");
+  if (at == std::string_view::npos) return none;
+  const ItemStream in(b, b.base + at + 1);
+  GroupValues g;
+  const char* next = nullptr;
+  const char* zero_digit = nullptr;
+  if (!read_groups(in, b.base + at + 9, g, next, zero_digit)) return none;
+  return g.has_z ? g.z : 0.0;
 }
 
 }  // namespace fast

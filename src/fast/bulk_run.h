@@ -33,11 +33,13 @@ struct RunResult {
   int val = 0;
   bool has_dval = false;  // a coordinate was read; dval holds the last one
   double dval = 0.0;
-  char* out = nullptr;               // end of the output written (writing runs)
-  bool after_zero = false;           // the token at stop follows a group code 0
-  bool polyline_open = false;        // a POLYLINE was written and its SEQEND not yet (writing runs)
-  bool elevation_set = false;        // a POLYLINE was taken: elevation is its
-  double elevation = 0.0;            // the polyline's elevation, for the vertices after it
+  char* out = nullptr;                // end of the output written (writing runs)
+  bool after_zero = false;            // the token at stop follows a group code 0
+  bool polyline_open = false;         // a POLYLINE was written and its SEQEND not yet (writing runs)
+  bool elevation_set = false;         // a POLYLINE was taken: elevation is its
+  double elevation = 0.0;             // the polyline's elevation, for the vertices after it
+  bool elevation_guess_used = false;  // a vertex was written at elevation_guess (speculative writing runs)
+  double elevation_guess = 0.0;
   std::uint32_t by_group_codes = 0;  // entities written from their group codes
   std::uint32_t bulges = 0;          // and the bulges and widths they had, not carried
   std::uint32_t widths = 0;
@@ -68,8 +70,15 @@ RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double e
 // the result when open is set: POLYLINE, VERTEX and SEQEND entities are
 // copied to [out, out_limit) (a SEQEND only when it ends a polyline); stops
 // as the survey's loop does, or when less than run_entity_room bytes are
-// left there.
+// left there. With elevation_guessed, the elevation is a guess (a
+// speculative run's): the result says whether a vertex was written at it.
 RunResult write_run(const MarkedBlock& b, const char* from, bool zero, bool open, double elevation, char* out,
-                    char* out_limit, const char* sync = nullptr);
+                    char* out_limit, const char* sync = nullptr, bool elevation_guessed = false);
+
+// A guess at the elevation of the vertices from `from` on, for a speculative
+// run: that of the last POLYLINE before it in block b as its groups give it
+// (its 30, else 0); NaN when there is none or it cannot be read that way.
+// A wrong guess costs the run only: where it is kept, it is checked.
+double elevation_guess(const MarkedBlock& b, const char* from);
 
 }  // namespace fast

@@ -45,10 +45,11 @@ void SpeculativeRun::start(bool write, const MarkedBlock& b, const char* from) {
     out.resize(std::max(wanted, static_cast<std::size_t>(b.end - b.base) + 64 * run_entity_room));
   ticket = worker.post([this, write, b, from] {
     // It starts at a VERTEX, as if after a group code 0 and within a polyline
-    // (the run is kept only where that holds), and does not know the
-    // polyline's elevation.
+    // whose elevation is guessed (the run is kept only where all that holds);
+    // the survey needs no elevation.
     constexpr double unknown = std::numeric_limits<double>::quiet_NaN();
-    result = write ? write_run(b, from, true, true, unknown, out.data(), out.data() + out.size())
+    result = write ? write_run(b, from, true, true, elevation_guess(b, from), out.data(), out.data() + out.size(),
+                               nullptr, true)
                    : survey_run(b, from, true, unknown);
   });
 }
