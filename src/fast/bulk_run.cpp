@@ -9,6 +9,7 @@
 #include <limits>
 #include <utility>
 
+#include "fast/group_layout.h"
 #include "fast/swar.h"
 #include "fast/vertex_layout.h"
 #include "merge/entity_grammar.h"
@@ -487,15 +488,18 @@ HOT Sweep sweep_vertices(const VertexLayout& layout, const ItemStream& in, const
   return sweep;
 }
 
+// Whether the token [c, q) is one real literal.
+HOT bool is_real_literal(const char* c, const char* q) {
+  const auto n = static_cast<std::size_t>(q - c);
+  if (n <= 16 && plain_real(c, n)) return true;
+  double unused = 0;
+  return real_at<false>(c, &unused) == q;  // an exponent, long digit runs, or not a literal
+}
+
 // The survey's vertices by their layout: the coordinates are only checked.
 struct SkipByLayout {
   HOT void begin() {}
-  HOT bool coordinate(int, const char* c, const char* q) {
-    const auto n = static_cast<std::size_t>(q - c);
-    if (n <= 16 && plain_real(c, n)) return true;
-    double unused = 0;
-    return real_at<false>(c, &unused) == q;  // an exponent, long digit runs, or not a literal
-  }
+  HOT bool coordinate(int, const char* c, const char* q) { return is_real_literal(c, q); }
   HOT void keep() {}
   HOT bool goes_on(Sweep&) { return true; }
 };
@@ -543,8 +547,10 @@ COLD Sweep write_vertices(const VertexLayout& layout, const ItemStream& in, cons
 // What a loop does after a sweep: stop (why and at set), read its next
 // token from where the sweep ended, or go on with the token it was at.
 enum class AfterSweep { stop, moved, same };
+// After vertices read by their group codes, no coordinate token is the last
+// one read (by_groups).
 HOT AfterSweep after_sweep(const Sweep& sweep, ItemStream& in, const Taken& taken, const char*& at, RunStop& why,
-                           bool& zero) {
+                           bool& zero, bool by_groups = false) {
   if (sweep.top != in.s) zero = true;  // vertices were taken: each ends with a group code 0
   if (sweep.stopped) {
     why = sweep.why;
@@ -554,7 +560,7 @@ HOT AfterSweep after_sweep(const Sweep& sweep, ItemStream& in, const Taken& take
   if (sweep.top == in.s) return AfterSweep::same;
   in.seek(sweep.top);
   in.last_int = taken.last_int;
-  in.last_coordinate = taken.last_coordinate;
+  in.last_coordinate = by_groups ? nullptr : taken.last_coordinate;
   at = sweep.top;
   return AfterSweep::moved;
 }
@@ -710,9 +716,12 @@ struct GroupRuns {
 // the run's own reads refuse some that are (long integers, a last token item
 // that is a keyword, items past the loaded bytes), and only one that is not
 // may be read by its group codes. Unknown when the loaded bytes end first.
+// With wild given, a token for which it holds may be any token: it passes
+// every test, so that `no` holds whatever it is.
 enum class InLayout { yes, no, unknown };
-template <const auto& items>
-COLD InLayout layout_at(const ItemStream& from, const char* keyword) {
+constexpr auto no_wild_token = [](const char*) { return false; };
+template <const auto& items, class Wild = decltype(no_wild_token)>
+COLD InLayout layout_at(const ItemStream& from, const char* keyword, const Wild& wild = no_wild_token) {
   ItemStream in = from;
   in.seek(keyword);
   in.next();
@@ -720,7 +729,7 @@ COLD InLayout layout_at(const ItemStream& from, const char* keyword) {
     if (!in.next()) return InLayout::unknown;
     const char* e = in.token_end();
     if (e == in.base + in.n) return InLayout::unknown;  // the token may go on in the next block
-    if (item.read == grammar::Read::token) continue;
+    if (item.read == grammar::Read::token || wild(in.s)) continue;
     if (item.read == grammar::Read::real) {
       double unused = 0;
       if (real_at<false>(in.s, &unused) != e) return InLayout::no;
@@ -737,12 +746,251 @@ COLD InLayout layout_at(const ItemStream& from, const char* keyword) {
   return InLayout::yes;
 }
 
+// --- Vertices by the layout of their groups ----------------------------------
+
+// Whether the line [v, e) is one token, with no blank around it.
+HOT bool one_token_line(const ItemStream& in, const char* v, const char* e) {
+  return v != e && !space_at(v) && in.token_end(v) == e;
+}
+
+// Takes the layout of the vertex at `keyword` just read by its group codes
+// (into g), the line of its group code 0 ending at next; false, and nothing
+// kept, when it does not fit the room, lacks x or y, gives a coordinate
+// twice or not as a line of one token (or a bulge or width), or when the
+// layout test of the general reads might not refuse every vertex of that
+// layout (it must, for such vertices to be read by their group codes).
+COLD bool learn_groups(const ItemStream& in, const char* keyword, const char* next, const char* zero_digit,
+                       const GroupValues& g, GroupLayout& layout) {
+  using Line = GroupLayout::Line;
+  layout.ready = false;
+  layout.parts = 0;
+  std::size_t fixed = 0;
+  const char* from = keyword;  // the fixed bytes not yet in a part
+  auto add = [&](const char* to, Line line) {
+    const auto n = static_cast<std::size_t>(to - from);
+    if (layout.parts == GroupLayout::part_room || fixed + n > GroupLayout::fixed_room) return false;
+    std::memcpy(layout.fixed + fixed, from, n);
+    layout.part[layout.parts++] = {static_cast<std::uint16_t>(fixed), static_cast<std::uint16_t>(n), line};
+    fixed += n;
+    return true;
+  };
+  const char* value_start[GroupLayout::part_room];  // the values read, a line of one token each
+  const char* value_end[GroupLayout::part_room];
+  unsigned coordinates = 0;
+  const char* p = keyword;
+  read_line_at(in, p, nullptr);  // read_groups took every line up to next
+  for (;;) {
+    std::string_view code_text;
+    int code = 0;
+    read_line_at(in, p, &code_text);
+    plain_integer(code_text, code);
+    if (code == 0) break;
+    const char* v = p;
+    read_line_at(in, p, nullptr);
+    const char* e = p - 1;
+    Line line = Line::any;
+    switch (code) {
+      case 8:
+      case 70:
+      case 210:
+      case 220:
+      case 230: continue;  // kept as they stand, with the fixed bytes
+      case 10: line = Line::x; break;
+      case 20: line = Line::y; break;
+      case 30: line = Line::z; break;
+      case 40:
+      case 41: line = Line::width; break;
+      case 42: line = Line::bulge; break;
+      default: break;
+    }
+    if (!one_token_line(in, v, e)) {
+      if (line == Line::any) continue;
+      return false;
+    }
+    if (line >= Line::x && line <= Line::z) {
+      const unsigned bit = 1u << static_cast<unsigned>(line);
+      if ((coordinates & bit) != 0) return false;
+      coordinates |= bit;
+    }
+    value_start[layout.parts] = v;
+    value_end[layout.parts] = e;
+    if (!add(v, line)) return false;
+    from = p;
+  }
+  const unsigned x_and_y = (1u << static_cast<unsigned>(Line::x)) | (1u << static_cast<unsigned>(Line::y));
+  if ((coordinates & x_and_y) != x_and_y || !add(next, Line::end)) return false;
+  const std::size_t values = layout.parts - 1u;
+  auto any_token = [&](const char* t) {
+    if (t >= next) return true;  // the entities after the vertex
+    for (std::size_t k = 0; k < values; ++k)
+      if (t >= value_start[k] && t < value_end[k]) return true;
+    return false;
+  };
+  if (layout_at<grammar::vertex>(in, keyword, any_token) != InLayout::no) return false;
+  OutputCursor out{layout.head_out};
+  out.text("VERTEX\r\n  8\r\n");
+  out.token(g.layer.data(), g.layer.size());
+  out.text(" 70\r\n");
+  out.value(g.flags, 4);
+  out.text(" 10\r\n");
+  layout.head_out_length = static_cast<std::uint16_t>(out.o - layout.head_out);
+  layout.has_z = (coordinates & (1u << static_cast<unsigned>(Line::z))) != 0;
+  layout.zero_digit = static_cast<std::int16_t>(zero_digit - next);
+  layout.ready = true;
+  return true;
+}
+
+// The values of a vertex that has a group layout's fixed bytes.
+struct GroupMatch {
+  const char* start[3] = {};  // x, y, z: their tokens
+  const char* end[3] = {};
+  std::uint32_t bulges = 0, widths = 0;
+  const char* next = nullptr;  // after the line of its group code 0
+};
+
+// Whether the vertex at the top-level token t has the layout's fixed bytes,
+// and its values are lines of one token within the loaded bytes.
+HOT bool match_groups(const GroupLayout& layout, const ItemStream& in, const char* t, GroupMatch& m) {
+  using Line = GroupLayout::Line;
+  const char* const end = in.base + in.n;
+  const char* p = t;
+  for (const GroupLayout::Part* part = layout.part;; ++part) {
+    if (end - p < part->length || std::memcmp(p, layout.fixed + part->from, part->length) != 0) return false;
+    p += part->length;
+    if (part->line == Line::end) break;
+    if (p == end || space_at(p)) return false;
+    const char* q = in.token_end(p);
+    if (q >= end || *q != '\n') return false;
+    switch (part->line) {
+      case Line::x:
+      case Line::y:
+      case Line::z: {
+        const int k = static_cast<int>(part->line) - static_cast<int>(Line::x);
+        m.start[k] = p;
+        m.end[k] = q;
+        break;
+      }
+      case Line::bulge: m.bulges += !is_zero_value(std::string_view(p, static_cast<std::size_t>(q - p))); break;
+      case Line::width: m.widths += !is_zero_value(std::string_view(p, static_cast<std::size_t>(q - p))); break;
+      default: break;
+    }
+    p = q + 1;
+  }
+  m.next = p;
+  return true;
+}
+
+// Vertices from the top-level token t (after a group code 0) for as long as
+// they have one of the layouts' fixed bytes. Each is handed to
+// pass.vertex(layout, match), which tells whether it takes it; pass.goes_on(sweep)
+// may then stop the sweep.
+template <class Pass>
+HOT Sweep sweep_groups(GroupLayouts& layouts, const ItemStream& in, const char* t, const char* sync, Taken& taken,
+                       Pass& pass) {
+  Sweep sweep{t};
+  for (;;) {
+    GroupMatch m;
+    const GroupLayout* layout = &layouts.slot[layouts.last];
+    if (!layout->ready || !match_groups(*layout, in, t, m)) {
+      layout = &layouts.slot[layouts.last ^ 1];
+      m = GroupMatch{};
+      if (!layout->ready || !match_groups(*layout, in, t, m)) break;
+      layouts.last ^= 1;
+    }
+    if (!pass.vertex(*layout, m)) break;
+    t = m.next;
+    taken.last_int = t + layout->zero_digit;
+    sweep.top = t;
+    if (reached(t, sync, sweep.why)) {
+      sweep.stopped = true;
+      break;
+    }
+    if (!pass.goes_on(sweep)) break;
+  }
+  return sweep;
+}
+
+// The survey's vertices by their group layout: the coordinates are only checked.
+struct SkipByGroups {
+  HOT bool vertex(const GroupLayout& layout, const GroupMatch& m) {
+    for (int k = 0; k < 2 + layout.has_z; ++k)
+      if (!is_real_literal(m.start[k], m.end[k])) return false;
+    return true;
+  }
+  HOT bool goes_on(Sweep&) { return true; }
+};
+COLD Sweep skip_by_groups(GroupLayouts& layouts, const ItemStream& in, const char* t, const char* sync, Taken& taken) {
+  SkipByGroups pass;
+  return sweep_groups(layouts, in, t, sync, taken, pass);
+}
+
+// The writing pass's vertices by their group layout, written as
+// take_by_groups writes them.
+struct WriteByGroups {
+  OutputCursor& text;
+  const char* out_limit;
+  GroupRuns& runs;
+  Taken& taken;
+  bool any = false;
+  const char* last_z = nullptr;  // the last vertex's z, or null: it is at the elevation
+
+  HOT bool vertex(const GroupLayout& layout, const GroupMatch& m) {
+    if (!layout.has_z && !runs.elevation_known) return false;
+    OutputCursor out = text;
+    std::memcpy(out.o, layout.head_out, layout.head_out_length);
+    out.o += layout.head_out_length;
+    if (put_coordinate(m.start[0], out) != m.end[0]) return false;
+    out.line_end();
+    out.text(" 20\r\n");
+    if (put_coordinate(m.start[1], out) != m.end[1]) return false;
+    out.line_end();
+    out.text(" 30\r\n");
+    if (!layout.has_z)
+      out.rounded(runs.elevation);
+    else if (put_coordinate(m.start[2], out) != m.end[2])
+      return false;
+    out.line_end();
+    out.text("  0\r\n");
+    text = out;
+    runs.guess_used |= !layout.has_z && runs.guessed;
+    ++runs.by_group_codes;
+    runs.bulges += m.bulges;
+    runs.widths += m.widths;
+    ++taken.vertices;
+    any = true;
+    last_z = layout.has_z ? m.start[2] : nullptr;
+    return true;
+  }
+  HOT bool goes_on(Sweep& sweep) {
+    if (out_limit - text.o >= static_cast<std::ptrdiff_t>(run_entity_room)) return true;
+    sweep.stopped = true;
+    sweep.why = RunStop::room;
+    return false;
+  }
+  // The last coordinate read, as take_by_groups keeps it.
+  void finish() const {
+    if (!any) return;
+    taken.dval_is_value = true;
+    taken.dval_value = runs.elevation;
+    if (last_z != nullptr) real_at<true>(last_z, &taken.dval_value);
+  }
+};
+COLD Sweep write_by_groups(GroupLayouts& layouts, const ItemStream& in, const char* t, OutputCursor& text,
+                           const char* out_limit, const char* sync, Taken& taken, GroupRuns& runs) {
+  static_assert(run_entity_room >= GroupLayout::head_out_room + 3 * (max_number_text + 2 + 8) + 15);
+  WriteByGroups pass{text, out_limit, runs, taken};
+  const Sweep sweep = sweep_groups(layouts, in, t, sync, taken, pass);
+  pass.finish();
+  return sweep;
+}
+
 // A POLYLINE or VERTEX at the top-level token `keyword` read by its group codes:
 // false when the general reads must take it. Otherwise the entity is taken
 // (written with out when set) and the stream moved past it.
+// A vertex taken is learnt into one of layouts, when given.
 template <bool vertex>
 HOT bool take_by_groups(ItemStream& in, const char* keyword, OutputCursor* out, Taken& taken, GroupRuns& runs,
-                        const char*& at) {
+                        const char*& at, GroupLayouts* layouts = nullptr) {
   GroupValues g;
   const char* next = nullptr;
   const char* zero_digit = nullptr;
@@ -773,6 +1021,8 @@ HOT bool take_by_groups(ItemStream& in, const char* keyword, OutputCursor* out, 
       taken.dval_value = z;
       ++taken.vertices;
     }
+    if (layouts != nullptr && learn_groups(in, keyword, next, zero_digit, g, layouts->slot[layouts->last ^ 1]))
+      layouts->last ^= 1;
   } else {
     if ((g.flags & (16 | 64)) != 0) return false;  // a mesh, left out with its vertices by the general reads
     runs.elevation = g.has_z ? g.z : 0.0;
@@ -838,11 +1088,18 @@ RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double e
   Taken taken;
   GroupRuns runs{elevation, !std::isnan(elevation)};
   VertexLayout layout;
+  GroupLayouts groups;
   const char* at = from;
   RunStop why = RunStop::block_end;
   while (next_top(in, sync, at, why)) {
     if (layout.ready) {
       const AfterSweep next = after_sweep(skip_vertices(layout, in, in.s, sync, taken), in, taken, at, why, zero);
+      if (next == AfterSweep::stop) break;
+      if (next == AfterSweep::moved) continue;
+    }
+    if (zero && (groups.slot[0].ready || groups.slot[1].ready)) {
+      const AfterSweep next =
+          after_sweep(skip_by_groups(groups, in, in.s, sync, taken), in, taken, at, why, zero, true);
       if (next == AfterSweep::stop) break;
       if (next == AfterSweep::moved) continue;
     }
@@ -852,7 +1109,7 @@ RunResult survey_run(const MarkedBlock& b, const char* from, bool zero, double e
       if (skip_entity<grammar::vertex>(in, marks)) {
         at = taken.take(in);
         learn_layout(in, marks, nullptr, layout);
-      } else if (!zero || !take_by_groups<true>(in, s, nullptr, taken, runs, at)) {
+      } else if (!zero || !take_by_groups<true>(in, s, nullptr, taken, runs, at, &groups)) {
         why = RunStop::general;
         break;
       }
@@ -895,6 +1152,7 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, bool open
   GroupRuns runs{elevation, !std::isnan(elevation), elevation_guessed};
   r.elevation_guess = elevation;
   VertexLayout layout;
+  GroupLayouts groups;
   OutputCursor text{out};
   const char* at = from;
   RunStop why = RunStop::block_end;
@@ -909,6 +1167,12 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, bool open
       if (next == AfterSweep::stop) break;
       if (next == AfterSweep::moved) continue;
     }
+    if (zero && (groups.slot[0].ready || groups.slot[1].ready)) {
+      const AfterSweep next = after_sweep(write_by_groups(groups, in, in.s, text, out_limit, sync, taken, runs), in,
+                                          taken, at, why, zero, true);
+      if (next == AfterSweep::stop) break;
+      if (next == AfterSweep::moved) continue;
+    }
     const char* s = in.s;
     if (is_keyword_at(s, "VERTEX")) {
       OutputCursor entity = text;
@@ -920,7 +1184,7 @@ RunResult write_run(const MarkedBlock& b, const char* from, bool zero, bool open
         learn_layout(in, marks, text.o, layout);
       } else {
         entity = text;
-        if (!zero || !take_by_groups<true>(in, s, &entity, taken, runs, at)) {
+        if (!zero || !take_by_groups<true>(in, s, &entity, taken, runs, at, &groups)) {
           why = RunStop::general;
           break;
         }

@@ -205,6 +205,16 @@ class Drawing {
     for (int k = 0; k < 3; ++k) groups.push_back({210 + 10 * k, directions[kind][k]});
   }
   void departing_vertex() {
+    if (chance(steady)) {  // one program's vertices, in one layout but for their values and a bulge
+      std::vector<std::pair<int, std::string>> groups = {{5, handle()},     {330, "1F"},       {100, "DbEntity"},
+                                                         {8, layer()},      {100, "DbVertex"}, {10, coordinate()},
+                                                         {20, coordinate()}};
+      if (chance(10)) groups.push_back({30, coordinate()});
+      if (chance(15)) groups.push_back({42, pick_of({"0", "0.41", "-1"})});
+      groups.push_back({70, chance(95) ? "     0" : flags({"32", "16", "8"})});
+      entity("VERTEX", groups);
+      return;
+    }
     std::vector<std::pair<int, std::string>> groups = {{5, handle()}, {8, layer()}};
     if (chance(50)) groups.push_back({100, "Vertex2d"});
     groups.insert(groups.end(), {{10, coordinate()}, {20, coordinate()}});
@@ -290,6 +300,7 @@ INSTANTIATE_TEST_SUITE_P(RandomDrawings, Differential,
                                            Kind{"every_layer_vertex", 4, 0, 100, 0, 5}, Kind{"steady", 5, 1, 1, 98, 0},
                                            Kind{"mostly_steady", 6, 4, 2, 90, 2},
                                            Kind{"other_programs", 7, 1, 2, 30, 60},
+                                           Kind{"other_programs_steady", 9, 1, 2, 90, 90},
                                            Kind{"other_programs_awkward", 8, 10, 10, 0, 50}),
                          [](const auto& info) { return std::string(info.param.name); });
 
@@ -301,64 +312,97 @@ std::string steady_vertex(const std::string& x, const std::string& y, const std:
 const std::string entities = "  0\nSECTION\n  2\nENTITIES\n  0\n";
 const std::string polyline = "POLYLINE\n  8\nCONTOURS\n 66\n1\n 70\n     0\n 10\n0\n 20\n0\n  0\n";
 
+// Vertices as another program writes them, in one layout of their groups.
+std::string departing_vertex(const std::string& x, const std::string& y, const std::string& handle) {
+  return "VERTEX\n  5\n" + handle + "\n330\n1F\n100\nDbVertex\n  8\nCONTOURS\n 10\n" + x + "\n 20\n" + y +
+         "\n 42\n0.5\n 70\n     0\n  0\n";
+}
+
+using Changes = std::vector<std::pair<const char*, const char*>>;
+
 // Vertices that differ from the layout of the ones before them anywhere (an
 // item, whitespace, a coordinate's form) are taken as the general reads take
 // them: in the layout, by their group codes, or as words.
 TEST(VerticesOutOfLayout, AreMergedAsByTheGeneralReads) {
-  const std::string steady = steady_vertex("1.25", "-2.5", "3.75");
-  const std::pair<const char*, const char*> changes[] = {{"VERTEX", "VERTEXX"},
-                                                         {"\n  8\n", "\n  9\n"},
-                                                         {"CONTOURS", "CONTOURX"},
-                                                         {"\n 70\n", "\n 71\n"},
-                                                         {"     0", "     1"},
-                                                         {"     0", "    00"},
-                                                         {"\n 10\n", "\n 11\n"},
-                                                         {"\n 10\n", "\n 10-"},
-                                                         {"\n 10\n", "\n 10 "},
-                                                         {"\n 20\n", "\n 21\n"},
-                                                         {"\n 20\n", "\n 20+"},
-                                                         {"\n  0\n", "\n  0+"},
-                                                         {"\n 20\n", "\n  20\n"},
-                                                         {"\n 20\n", "\n20\n"},
-                                                         {"\n 20\n", "\n 020\n"},
-                                                         {"\n 30\n", "\n 31\n"},
-                                                         {"\n 30\n", "\t 30\n"},
-                                                         {"\n  0\n", "\n  7\n"},
-                                                         {"\n  0\n", "\n  8\n"},
-                                                         {"\n  0\n", "\n  0\n\n"},
-                                                         {"\n  0\n", "\n  -0\n"},
-                                                         {"\n  0\n", "\n 42\n0.5\n  0\n"},
-                                                         {"\n 70\n", "\n  5\n1F\n 70\n"},
-                                                         {"\n 30\n", "\n 70\n0\n 30\n"},
-                                                         {"1.25", "1.25e1"},
-                                                         {"-2.5", "-2.5x"},
-                                                         {"3.75", "+3.75"},
-                                                         {"3.75", "3.7.5"},
-                                                         {"1.25", "2.5e0"},
-                                                         {"1.25", "-25e-1"},
-                                                         {"-2.5", "-0.05e1"},
-                                                         {"3.75", "9999999.5e0"},
-                                                         {"3.75", "99999995e-1"},
-                                                         {"1.25", "1e7"},
-                                                         {"1.25", "-1e6"},
-                                                         {"1.25", "1.5e-7"},
-                                                         {"1.25", "5e-8"},
-                                                         {"-2.5", "-1.5E+0"},
-                                                         {"3.75", "0.4999999e0"},
-                                                         {"1.25", "123.4567e-4"},
-                                                         {"1.25", "-1234567.5e-7"},
-                                                         {"1.25", "1.5e0001"},
-                                                         {"1.25", "12.5e"},
-                                                         {"1.25", "99999999.5"},
-                                                         {"-2.5", "-0.5"},
-                                                         {"3.75", "SEQEND"}};
+  const Changes changes = {{"VERTEX", "VERTEXX"},
+                           {"\n  8\n", "\n  9\n"},
+                           {"CONTOURS", "CONTOURX"},
+                           {"\n 70\n", "\n 71\n"},
+                           {"     0", "     1"},
+                           {"     0", "    00"},
+                           {"\n 10\n", "\n 11\n"},
+                           {"\n 10\n", "\n 10-"},
+                           {"\n 10\n", "\n 10 "},
+                           {"\n 20\n", "\n 21\n"},
+                           {"\n 20\n", "\n 20+"},
+                           {"\n  0\n", "\n  0+"},
+                           {"\n 20\n", "\n  20\n"},
+                           {"\n 20\n", "\n20\n"},
+                           {"\n 20\n", "\n 020\n"},
+                           {"\n 30\n", "\n 31\n"},
+                           {"\n 30\n", "\t 30\n"},
+                           {"\n  0\n", "\n  7\n"},
+                           {"\n  0\n", "\n  8\n"},
+                           {"\n  0\n", "\n  0\n\n"},
+                           {"\n  0\n", "\n  -0\n"},
+                           {"\n  0\n", "\n 42\n0.5\n  0\n"},
+                           {"\n 70\n", "\n  5\n1F\n 70\n"},
+                           {"\n 30\n", "\n 70\n0\n 30\n"},
+                           {"1.25", "1.25e1"},
+                           {"-2.5", "-2.5x"},
+                           {"3.75", "+3.75"},
+                           {"3.75", "3.7.5"},
+                           {"1.25", "2.5e0"},
+                           {"1.25", "-25e-1"},
+                           {"-2.5", "-0.05e1"},
+                           {"3.75", "9999999.5e0"},
+                           {"3.75", "99999995e-1"},
+                           {"1.25", "1e7"},
+                           {"1.25", "-1e6"},
+                           {"1.25", "1.5e-7"},
+                           {"1.25", "5e-8"},
+                           {"-2.5", "-1.5E+0"},
+                           {"3.75", "0.4999999e0"},
+                           {"1.25", "123.4567e-4"},
+                           {"1.25", "-1234567.5e-7"},
+                           {"1.25", "1.5e0001"},
+                           {"1.25", "12.5e"},
+                           {"1.25", "99999999.5"},
+                           {"-2.5", "-0.5"},
+                           {"3.75", "SEQEND"}};
+  // Read by their group codes: values that are not one token, fixed groups
+  // changed, groups added, missing or given twice.
+  const Changes departing_changes = {{"\n330\n1F\n", "\n330\n1 F\n"},
+                                     {"\n  5\n", "\n  5\n\n"},
+                                     {"CONTOURS", "CONTOURX"},
+                                     {"     0", "    16"},
+                                     {"     0", "     1"},
+                                     {"\n 42\n", "\n 41\n"},
+                                     {"0.5", "0"},
+                                     {"0.5", "x"},
+                                     {"\n 42\n0.5", ""},
+                                     {"\n 10\n", "\n 30\n4.5\n 10\n"},
+                                     {"\n 20\n", "\n 10\n9.5\n 20\n"},
+                                     {"\n 10\n", "\n 10\n "},
+                                     {"1.25", "1.25e1"},
+                                     {"1.25", "1.25x"},
+                                     {"-2.5", "-2.5 "},
+                                     {"\n  0\n", "\n  0\n\n"},
+                                     {"\n  0\n", "\n 0\n"}};
   std::string text = entities + polyline;
-  for (const auto& [from, to] : changes) {
-    for (int k = 0; k < 4; ++k) text += steady_vertex(std::to_string(k) + ".5", "7.5", "-" + std::to_string(k) + ".5");
-    std::string odd = steady;
-    odd.replace(odd.find(from), std::string(from).size(), to);
-    text += odd;
-  }
+  auto add = [&](const Changes& table, auto vertex) {
+    for (const auto& [from, to] : table) {
+      for (int k = 0; k < 4; ++k) text += vertex(std::to_string(k) + ".5", "7.5", "-" + std::to_string(k) + ".5");
+      std::string odd = vertex("1.25", "-2.5", "3.75");
+      odd.replace(odd.find(from), std::string(from).size(), to);
+      text += odd;
+    }
+  };
+  add(changes, [](const std::string& x, const std::string& y, const std::string& z) { return steady_vertex(x, y, z); });
+  add(departing_changes, departing_vertex);
+  // In one layout of their groups but for a value that makes the second one a vertex in the layout.
+  for (const char* flags : {"1F", "12"})
+    text += "VERTEX\n999\nA\n  5\n" + std::string(flags) + "\n 10\n1.5\n 20\n2.5\n 30\n3.5\n  0\n";
   text += "SEQEND\n  8\nL\n  0\n";
   EXPECT_EQ(support::checked_merge(support::drawings({text, text}), {1000, support::default_block}).disagreement, "");
 }

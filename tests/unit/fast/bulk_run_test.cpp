@@ -90,11 +90,19 @@ std::string steady_vertex(const std::string& x, const std::string& y, const std:
   return "VERTEX\n  8\n" + layer + "\n 70\n     0\n 10\n" + x + "\n 20\n" + y + "\n 30\n" + z + "\n  0\n";
 }
 
-// A vertex in the layout of the ones before it, with one coordinate that is
-// not a plain decimal, is taken when the whole token is a real literal and
-// left to the general reads otherwise (it departs from the layout, and its
-// group codes hold a value that is not a number), in both passes and at
-// each place; the coordinate kept is the last vertex's taken.
+// Vertices as another program writes them, in one layout of their groups
+// but for their handles (read by their group codes).
+std::string departing_vertex(const std::string& x, const std::string& y, const std::string& z, int handle) {
+  return "VERTEX\n  5\n" + std::to_string(100 + handle) + "\n330\n1F\n100\nDbVertex\n  8\nCONTOURS\n 10\n" + x +
+         "\n 20\n" + y + "\n 30\n" + z + "\n 70\n     0\n  0\n";
+}
+
+// A vertex in the layout of the ones before it (or of their groups), with
+// one coordinate that is not a plain decimal, is taken when the whole token
+// is a real literal and left to the general reads otherwise (it departs
+// from the layout, and its group codes hold a value that is not a number),
+// in both passes and at each place; the coordinate kept is the last
+// vertex's taken.
 TEST(BulkRuns, VerticesTakenByTheirLayoutAreReadWhole) {
   struct Odd {
     const char* text;
@@ -105,13 +113,17 @@ TEST(BulkRuns, VerticesTakenByTheirLayoutAreReadWhole) {
                       {".", false},    {"+", false},         {"1..5", false},       {"--1", false},   {"1e5e5", false},
                       {"0x10", false}, {"nan", false},       {"1.5-", false},       {"SEQEND", false}};
   for (const Odd& odd : odds) {
-    for (int place = 0; place < 3; ++place) {
+    for (int place = 0; place < 6; ++place) {
+      const bool by_groups = place >= 3;
+      auto vertex = [&, k = 0](const std::string& x, const std::string& y, const std::string& z) mutable {
+        return by_groups ? departing_vertex(x, y, z, k++) : steady_vertex(x, y, z);
+      };
       std::string text = "0\n";
-      for (int k = 0; k < 6; ++k) text += steady_vertex(std::to_string(k) + ".25", "-3.75", "100.5");
+      for (int k = 0; k < 6; ++k) text += vertex(std::to_string(k) + ".25", "-3.75", "100.5");
       const std::size_t at = text.size();
-      const std::string c[3] = {place == 0 ? odd.text : "1.5", place == 1 ? odd.text : "1.5",
-                                place == 2 ? odd.text : "1.5"};
-      text += steady_vertex(c[0], c[1], c[2]) + steady_vertex("9.5", "9.5", "9.5") + "EOF\n";
+      const std::string c[3] = {place % 3 == 0 ? odd.text : "1.5", place % 3 == 1 ? odd.text : "1.5",
+                                place % 3 == 2 ? odd.text : "1.5"};
+      text += vertex(c[0], c[1], c[2]) + vertex("9.5", "9.5", "9.5") + "EOF\n";
       for (bool write : {false, true}) {
         const auto [r, stop, names] = run_whole(text, write);
         if (odd.literal) {
@@ -124,10 +136,39 @@ TEST(BulkRuns, VerticesTakenByTheirLayoutAreReadWhole) {
         }
         if (!write) continue;
         EXPECT_EQ(r.vertices, odd.literal ? 8u : 6u) << odd.text << " at " << place;
+        EXPECT_EQ(r.by_group_codes, by_groups ? r.vertices : 0u) << odd.text << " at " << place;
         ASSERT_TRUE(r.has_dval);
         EXPECT_EQ(r.dval, odd.literal ? 9.5 : 100.5) << odd.text << " at " << place;
       }
     }
+  }
+}
+
+// Vertices read by their group codes without a z of their own are at the
+// polyline's elevation, and a speculative run says when it wrote one at its
+// guess of it; bulges and widths are counted where they are not zero.
+TEST(BulkRuns, VerticesByTheirGroupsAtTheElevationGuessed) {
+  std::string text = "0\n";
+  for (int k = 0; k < 12; ++k) {
+    const std::string arc = k % 3 == 0 ? "\n 42\n0.5" : k % 3 == 1 ? "\n 42\n0.0" : "";
+    text += "VERTEX\n  5\n" + std::to_string(k + 10) + "\n  8\nL\n 10\n" + std::to_string(k) + ".5\n 20\n1\n 40\n" +
+            (k < 6 ? "0" : "2") + arc + "\n 70\n0\n  0\n";
+  }
+  const MarkedText marked(text + "EOF\n");
+  const fast::MarkedBlock b = marked.block();
+  std::vector<char> out(64 * fast::run_entity_room);
+  for (bool guessed : {false, true}) {
+    const fast::RunResult r =
+        fast::write_run(b, b.pos, true, true, 2.5, out.data(), out.data() + out.size(), nullptr, guessed);
+    EXPECT_EQ(r.vertices, 12u);
+    EXPECT_EQ(r.by_group_codes, 12u);
+    EXPECT_EQ(r.bulges, 4u);
+    EXPECT_EQ(r.widths, 6u);
+    EXPECT_EQ(r.elevation_guess_used, guessed);
+    EXPECT_EQ(r.dval, 2.5);
+    const std::string last = "VERTEX\r\n  8\r\nL\r\n 70\r\n    0\r\n 10\r\n12\r\n 20\r\n1\r\n 30\r\n3\r\n  0\r\n";
+    const std::string written(out.data(), r.out);
+    EXPECT_EQ(written.substr(written.size() - last.size()), last);
   }
 }
 

@@ -1,0 +1,45 @@
+// The lines of a vertex read by its group codes, as met in a vertex a bulk
+// run took that way. Drawings written by other programs repeat them from one
+// vertex to the next but for a few values (a handle, the coordinates, a
+// bulge), so a run compares the rest as whole bytes and reads only those
+// values, each a line of one token. Identical bytes make identical groups,
+// so the vertex is read, and written, exactly as that one was.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace fast {
+
+struct GroupLayout {
+  // The line after a part's fixed bytes: a value the run reads, or the end
+  // of the vertex (its fixed bytes end with the line of the group code 0).
+  enum class Line : std::uint8_t { any, x, y, z, bulge, width, end };
+  struct Part {
+    std::uint16_t from = 0;  // its fixed bytes, in `fixed`
+    std::uint16_t length = 0;
+    Line line = Line::end;
+  };
+
+  static constexpr std::size_t part_room = 32;
+  static constexpr std::size_t fixed_room = 512;
+  static constexpr std::size_t head_out_room = 320;  // with room for 16-byte stores
+
+  bool ready = false;
+  bool has_z = false;             // else the vertex is at the polyline's elevation
+  std::uint8_t parts = 0;
+  std::uint16_t head_out_length = 0;
+  std::int16_t zero_digit = 0;    // where the group code 0's digit lies, from the vertex's end
+  Part part[part_room];
+  char fixed[fixed_room];
+  char head_out[head_out_room];   // the output before x's text: keyword, layer, flags, x's group code
+};
+
+// The two layouts a run keeps: vertices with and without an optional group
+// (a bulge on some of them) alternate, and each then has its own.
+struct GroupLayouts {
+  GroupLayout slot[2];
+  int last = 0;  // the one that matched or was learnt last
+};
+
+}  // namespace fast
