@@ -642,11 +642,22 @@ HOT bool is_zero_value(std::string_view t) {
   return plain_number(t, v) && v == 0;
 }
 
+// Where the groups' value lines lie, as read_groups met them (for a vertex
+// whose layout is to be learnt): value k is the line [start[k], end[k]),
+// its line feed at end[k]. Groups past the room are not kept.
+struct GroupLines {
+  static constexpr std::size_t room = GroupLayout::part_room;
+  std::size_t count = 0;
+  int code[room];
+  const char* start[room];
+  const char* end[room];
+};
+
 // Reads the groups from the line after the keyword at `keyword_end` up to a
 // group code 0: true with the values, the place after that code's line in
-// next and its digit in zero_digit.
+// next and its digit in zero_digit; their lines kept in lines when given.
 HOT bool read_groups(const ItemStream& in, const char* keyword_end, GroupValues& g, const char*& next,
-                     const char*& zero_digit) {
+                     const char*& zero_digit, GroupLines* lines = nullptr) {
   const char* p = keyword_end;
   if (!read_line_at(in, p, nullptr)) return false;  // the rest of the keyword's line
   for (;;) {
@@ -658,7 +669,13 @@ HOT bool read_groups(const ItemStream& in, const char* keyword_end, GroupValues&
       zero_digit = code_text.data() + (code_text[0] == '-' || code_text[0] == '+');
       return true;
     }
+    const char* const line = p;
     if (!read_line_at(in, p, &value)) return false;
+    if (lines != nullptr && lines->count < GroupLines::room) {
+      lines->code[lines->count] = code;
+      lines->start[lines->count] = line;
+      lines->end[lines->count++] = p - 1;
+    }
     switch (code) {
       case 8:
         if (value.size() > max_token_item) return false;
@@ -754,16 +771,17 @@ HOT bool one_token_line(const ItemStream& in, const char* v, const char* e) {
 }
 
 // Takes the layout of the vertex at `keyword` just read by its group codes
-// (into g), the line of its group code 0 ending at next; false, and nothing
-// kept, when it does not fit the room, lacks x or y, gives a coordinate
-// twice or not as a line of one token (or a bulge or width), or when the
-// layout test of the general reads might not refuse every vertex of that
-// layout (it must, for such vertices to be read by their group codes).
-COLD bool learn_groups(const ItemStream& in, const char* keyword, const char* next, const char* zero_digit,
-                       const GroupValues& g, GroupLayout& layout) {
+// (into g and lines), the line of its group code 0 ending at next; false,
+// and nothing kept, when it does not fit the room, lacks x or y, gives a
+// coordinate twice or not as a line of one token (or a bulge or width), or
+// when the layout test of the general reads might not refuse every vertex
+// of that layout (it must, for such vertices to be read by their group codes).
+COLD bool learn_groups(const ItemStream& in, const char* keyword, const GroupLines& lines, const char* next,
+                       const char* zero_digit, const GroupValues& g, GroupLayout& layout) {
   using Line = GroupLayout::Line;
   layout.ready = false;
   layout.parts = 0;
+  if (lines.count == GroupLines::room) return false;  // perhaps more than were kept
   std::size_t fixed = 0;
   const char* from = keyword;  // the fixed bytes not yet in a part
   auto add = [&](const char* to, Line line) {
@@ -777,19 +795,11 @@ COLD bool learn_groups(const ItemStream& in, const char* keyword, const char* ne
   const char* value_start[GroupLayout::part_room];  // the values read, a line of one token each
   const char* value_end[GroupLayout::part_room];
   unsigned coordinates = 0;
-  const char* p = keyword;
-  read_line_at(in, p, nullptr);  // read_groups took every line up to next
-  for (;;) {
-    std::string_view code_text;
-    int code = 0;
-    read_line_at(in, p, &code_text);
-    plain_integer(code_text, code);
-    if (code == 0) break;
-    const char* v = p;
-    read_line_at(in, p, nullptr);
-    const char* e = p - 1;
+  for (std::size_t k = 0; k < lines.count; ++k) {
+    const char* v = lines.start[k];
+    const char* e = lines.end[k];
     Line line = Line::any;
-    switch (code) {
+    switch (lines.code[k]) {
       case 8:
       case 70:
       case 210:
@@ -815,7 +825,7 @@ COLD bool learn_groups(const ItemStream& in, const char* keyword, const char* ne
     value_start[layout.parts] = v;
     value_end[layout.parts] = e;
     if (!add(v, line)) return false;
-    from = p;
+    from = e + 1;
   }
   const unsigned x_and_y = (1u << static_cast<unsigned>(Line::x)) | (1u << static_cast<unsigned>(Line::y));
   if ((coordinates & x_and_y) != x_and_y || !add(next, Line::end)) return false;
@@ -848,6 +858,15 @@ struct GroupMatch {
   const char* next = nullptr;  // after the line of its group code 0
 };
 
+// Whether the n bytes at p are those at t (32 bytes readable there), where
+// `readable` bytes are readable at p: short ones a vector at a time.
+HOT bool same_bytes(const char* p, const char* t, std::size_t n, std::ptrdiff_t readable) {
+#ifdef TALVERO_SSE2
+  if (n <= 32 && readable >= 32) return VertexLayout::same_sse2(p, t, n, 2);
+#endif
+  return std::memcmp(p, t, n) == 0;
+}
+
 // Whether the vertex at the top-level token t has the layout's fixed bytes,
 // and its values are lines of one token within the loaded bytes.
 HOT bool match_groups(const GroupLayout& layout, const ItemStream& in, const char* t, GroupMatch& m) {
@@ -855,7 +874,7 @@ HOT bool match_groups(const GroupLayout& layout, const ItemStream& in, const cha
   const char* const end = in.base + in.n;
   const char* p = t;
   for (const GroupLayout::Part* part = layout.part;; ++part) {
-    if (end - p < part->length || std::memcmp(p, layout.fixed + part->from, part->length) != 0) return false;
+    if (end - p < part->length || !same_bytes(p, layout.fixed + part->from, part->length, end - p)) return false;
     p += part->length;
     if (part->line == Line::end) break;
     if (p == end || space_at(p)) return false;
@@ -890,14 +909,15 @@ HOT Sweep sweep_groups(GroupLayouts& layouts, const ItemStream& in, const char* 
   Sweep sweep{t};
   for (;;) {
     GroupMatch m;
-    const GroupLayout* layout = &layouts.slot[layouts.last];
-    if (!layout->ready || !match_groups(*layout, in, t, m)) {
-      layout = &layouts.slot[layouts.last ^ 1];
+    int k = layouts.last;
+    if (!layouts.slot[k].ready || !match_groups(layouts.slot[k], in, t, m)) {
+      k ^= 1;
       m = GroupMatch{};
-      if (!layout->ready || !match_groups(*layout, in, t, m)) break;
-      layouts.last ^= 1;
+      if (!layouts.slot[k].ready || !match_groups(layouts.slot[k], in, t, m)) break;
     }
+    const GroupLayout* layout = &layouts.slot[k];
     if (!pass.vertex(*layout, m)) break;
+    layouts.matched(k);
     t = m.next;
     taken.last_int = t + layout->zero_digit;
     sweep.top = t;
@@ -996,7 +1016,9 @@ HOT bool take_by_groups(ItemStream& in, const char* keyword, OutputCursor* out, 
   const char* zero_digit = nullptr;
   const InLayout layout = vertex ? layout_at<grammar::vertex>(in, keyword) : layout_at<grammar::polyline>(in, keyword);
   if (layout != InLayout::no) return false;
-  if (!read_groups(in, keyword + (vertex ? 6 : 8), g, next, zero_digit)) return false;
+  const bool learn = vertex && layouts != nullptr && layouts->learns_next();
+  GroupLines lines;
+  if (!read_groups(in, keyword + (vertex ? 6 : 8), g, next, zero_digit, learn ? &lines : nullptr)) return false;
   if (vertex) {
     if ((g.flags & 16) != 0) return false;  // a frame point, left out and counted by the general reads
     if (out != nullptr) {                   // the survey writes nothing: the elevation does not matter there
@@ -1021,8 +1043,7 @@ HOT bool take_by_groups(ItemStream& in, const char* keyword, OutputCursor* out, 
       taken.dval_value = z;
       ++taken.vertices;
     }
-    if (layouts != nullptr && learn_groups(in, keyword, next, zero_digit, g, layouts->slot[layouts->last ^ 1]))
-      layouts->last ^= 1;
+    if (learn && learn_groups(in, keyword, lines, next, zero_digit, g, layouts->victim())) layouts->learnt();
   } else {
     if ((g.flags & (16 | 64)) != 0) return false;  // a mesh, left out with its vertices by the general reads
     runs.elevation = g.has_z ? g.z : 0.0;

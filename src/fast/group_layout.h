@@ -6,6 +6,7 @@
 // so the vertex is read, and written, exactly as that one was.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -26,20 +27,49 @@ struct GroupLayout {
   static constexpr std::size_t head_out_room = 320;  // with room for 16-byte stores
 
   bool ready = false;
-  bool has_z = false;             // else the vertex is at the polyline's elevation
+  bool has_z = false;  // else the vertex is at the polyline's elevation
   std::uint8_t parts = 0;
   std::uint16_t head_out_length = 0;
-  std::int16_t zero_digit = 0;    // where the group code 0's digit lies, from the vertex's end
+  std::int16_t zero_digit = 0;  // where the group code 0's digit lies, from the vertex's end
   Part part[part_room];
-  char fixed[fixed_room];
-  char head_out[head_out_room];   // the output before x's text: keyword, layer, flags, x's group code
+  char fixed[fixed_room + 32] = {};   // with room for 32-byte loads
+  char head_out[head_out_room] = {};  // the output before x's text: keyword, layer, flags, x's group code
 };
 
 // The two layouts a run keeps: vertices with and without an optional group
-// (a bulge on some of them) alternate, and each then has its own.
+// (a bulge on some of them) alternate, and each then has its own. Where
+// vertices seldom repeat a layout (each on a layer of its own, say), layouts
+// learnt go unused, and learning waits for more and more vertices between
+// two, so that such drawings pay little for it.
 struct GroupLayouts {
   GroupLayout slot[2];
-  int last = 0;  // the one that matched or was learnt last
+  bool used[2] = {};
+  int last = 0;     // the one that matched or was learnt last
+  int wait = 0;     // vertices read by their group codes before the next is learnt
+  int backoff = 0;  // what wait starts from after a layout learnt went unused
+
+  // Whether the next vertex read by its group codes is to be learnt.
+  bool learns_next() {
+    if (wait == 0) return true;
+    --wait;
+    return false;
+  }
+  // The slot to learn it into, the one not used last.
+  GroupLayout& victim() {
+    const int k = last ^ 1;
+    if (slot[k].ready && !used[k]) {
+      backoff = std::min(2 * backoff + 1, 63);
+      wait = backoff;
+    }
+    used[k] = false;
+    return slot[k];
+  }
+  void learnt() { last ^= 1; }
+  void matched(int k) {
+    last = k;
+    used[k] = true;
+    backoff /= 2;
+  }
 };
 
 }  // namespace fast
