@@ -444,6 +444,18 @@ struct Sweep {
   RunStop why = RunStop::block_end;
 };
 
+// After a vertex a sweep took, whether it goes on to the top-level token
+// at t: not when t is at or past sync, or when the pass stops it.
+template <class Pass>
+HOT bool goes_on_at(Sweep& sweep, const char* t, const char* sync, Pass& pass) {
+  sweep.top = t;
+  if (reached(t, sync, sweep.why)) {
+    sweep.stopped = true;
+    return false;
+  }
+  return pass.goes_on(sweep);
+}
+
 // Vertices from the top-level token t for as long as their bytes around the
 // coordinates are the layout's. Each is started by pass.begin(), its
 // coordinates handed to pass.coordinate(k, c, q) with their token [c, q),
@@ -478,12 +490,7 @@ HOT Sweep sweep_vertices(const VertexLayout& layout, const ItemStream& in, const
     taken.last_int = q + layout.last_int;
     taken.last_coordinate = z;
     taken.dval_is_value = false;
-    sweep.top = t;
-    if (reached(t, sync, sweep.why)) {
-      sweep.stopped = true;
-      break;
-    }
-    if (!pass.goes_on(sweep)) break;
+    if (!goes_on_at(sweep, t, sync, pass)) break;
   }
   return sweep;
 }
@@ -822,9 +829,9 @@ COLD bool learn_groups(const ItemStream& in, const char* keyword, const GroupLin
       if ((coordinates & bit) != 0) return false;
       coordinates |= bit;
     }
-    value_start[layout.parts] = v;
-    value_end[layout.parts] = e;
     if (!add(v, line)) return false;
+    value_start[layout.parts - 1] = v;
+    value_end[layout.parts - 1] = e;
     from = e + 1;
   }
   const unsigned x_and_y = (1u << static_cast<unsigned>(Line::x)) | (1u << static_cast<unsigned>(Line::y));
@@ -920,12 +927,7 @@ HOT Sweep sweep_groups(GroupLayouts& layouts, const ItemStream& in, const char* 
     layouts.matched(k);
     t = m.next;
     taken.last_int = t + layout->zero_digit;
-    sweep.top = t;
-    if (reached(t, sync, sweep.why)) {
-      sweep.stopped = true;
-      break;
-    }
-    if (!pass.goes_on(sweep)) break;
+    if (!goes_on_at(sweep, t, sync, pass)) break;
   }
   return sweep;
 }
