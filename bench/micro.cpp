@@ -96,31 +96,48 @@ void BM_RealSkip(benchmark::State& state) {
 }
 BENCHMARK(BM_RealSkip);
 
-// About 2 MB of vertices in the layout the bulk runs take.
-const std::string& vertices() {
-  static const std::string text = [] {
-    std::mt19937 g(3);
-    std::string t = "0\n";
-    for (int k = 0; k < 20000; ++k) {
-      if (k % 40 == 0) t += "POLYLINE\n  8\nCONTOURS\n 66\n1\n 70\n     0\n 10\n0\n 20\n0\n  0\n";
+// About 2 MB of vertices: in the layout the bulk runs take, or (departing)
+// as other programs write them (handles, owner handles, subclass markers,
+// the elevation in the polyline, flags after the coordinates, a bulge on one
+// vertex in eight), read by their group codes.
+std::string make_vertices(bool departing) {
+  std::mt19937 g(3);
+  std::string t = "0\n";
+  auto coordinate = [&](const char* code) {
+    t += code;
+    t += '\n' + std::to_string(static_cast<int>(g() % 20000) - 10000) + '.' + std::to_string(g() % 1000000) + '\n';
+  };
+  for (int k = 0; k < 20000; ++k) {
+    const std::string handle = "  5\n" + std::to_string(1000 + k) + "\n330\n1F\n100\nDbEntity\n  8\nCONTOURS\n";
+    if (k % 40 == 0)
+      t += departing
+               ? "POLYLINE\n" + handle + "100\nDb3dPolyline\n 66\n1\n 10\n0.0\n 20\n0.0\n 30\n12.5\n 70\n     0\n  0\n"
+               : "POLYLINE\n  8\nCONTOURS\n 66\n1\n 70\n     0\n 10\n0\n 20\n0\n  0\n";
+    if (departing) {
+      t += "VERTEX\n" + handle + "100\nDbVertex\n";
+      coordinate(" 10");
+      coordinate(" 20");
+      if (k % 8 == 0) t += " 42\n0.5\n";
+      t += " 70\n     0\n  0\n";
+    } else {
       t += "VERTEX\n  8\nCONTOURS\n 70\n     0\n";
-      for (const char* code : {" 10", " 20", " 30"}) {
-        t += code;
-        t += '\n' + std::to_string(static_cast<int>(g() % 20000) - 10000) + '.' + std::to_string(g() % 1000000) + '\n';
-      }
+      for (const char* code : {" 10", " 20", " 30"}) coordinate(code);
       t += "  0\n";
-      if (k % 40 == 39) t += "SEQEND\n  8\nCONTOURS\n  0\n";
     }
-    return t;
-  }();
-  return text;
+    if (k % 40 == 39) t += "SEQEND\n  8\nCONTOURS\n  0\n";
+  }
+  return t;
+}
+const std::string& vertices(bool departing) {
+  static const std::string texts[2] = {make_vertices(false), make_vertices(true)};
+  return texts[departing ? 1 : 0];
 }
 
 #ifdef TALVERO_FAST
 // A bulk run over the whole text as one block, its whitespace bitmap made
-// in the timed loop as loading makes it.
+// in the timed loop as loading makes it; argument 1: departing vertices.
 void run_over(benchmark::State& state, auto run) {
-  const std::string& text = vertices();
+  const std::string& text = vertices(state.range(0) != 0);
   std::vector<char> bytes(text.begin(), text.end());
   bytes.resize(text.size() + block_margin, '\0');
   std::vector<std::uint64_t> bits(fast::bitmap_words(text.size()));
@@ -135,15 +152,15 @@ void run_over(benchmark::State& state, auto run) {
 void BM_SurveyRun(benchmark::State& state) {
   run_over(state, [](const fast::MarkedBlock& b) { return fast::survey_run(b, b.pos, true, 0.0).polylines; });
 }
-BENCHMARK(BM_SurveyRun);
+BENCHMARK(BM_SurveyRun)->Arg(0)->Arg(1);
 
 void BM_WriteRun(benchmark::State& state) {
-  std::vector<char> out(vertices().size() * 2 + 64 * fast::run_entity_room);
+  std::vector<char> out(vertices(state.range(0) != 0).size() * 2 + 64 * fast::run_entity_room);
   run_over(state, [&](const fast::MarkedBlock& b) {
     return fast::write_run(b, b.pos, true, false, 0.0, out.data(), out.data() + out.size()).out;
   });
 }
-BENCHMARK(BM_WriteRun);
+BENCHMARK(BM_WriteRun)->Arg(0)->Arg(1);
 #endif
 
 std::vector<double> coordinates() {
