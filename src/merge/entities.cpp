@@ -286,6 +286,10 @@ void take_vertex(MergeFrame& m, Pass pass, bool entity_start) {
   if (take_in_layout<grammar::vertex>(m, pass, v)) {
     if (pass == Pass::survey) return;
     if (!m.in_mesh) {
+      if (numeric::moves_points(m.extrusion)) {  // a vertex in the layout of a polyline with an extrusion
+        numeric::to_world(m.extrusion, v.reals[0], v.reals[1], v.reals[2]);
+        m.dval = v.reals[2];
+      }
       count_written_vertices(m);
       m.out.put("VERTEX\r\n");
       write_in_layout<grammar::vertex>(m, v, std::make_index_sequence<grammar::vertex.size()>());

@@ -561,7 +561,7 @@ class Merge {
     if (in_layout(in, true, end)) {
       place.after_zero = true;
       if (writing_) {
-        copy_vertex(in, !place.in_mesh);
+        copy_vertex(in, !place.in_mesh, place.extrusion);
       } else {
         in.go_to(end);
         val_ = 0;
@@ -790,20 +790,27 @@ class Merge {
     ++report_.polylines;
   }
 
-  // A vertex inside a mesh is read the same way, and not written.
-  void copy_vertex(Text& in, bool written) {
+  // A vertex inside a mesh is read the same way, and not written. The
+  // coordinates are moved by the polyline's extrusion, when it has one.
+  void copy_vertex(Text& in, bool written, const Direction& extrusion) {
     const std::size_t before = result_.size();
     line("VERTEX");
     integer(in, "  ");
     token(in);
     integer(in, " ");
     integer(in, "    ");
-    integer(in, " ");
-    coordinate(in);
-    integer(in, " ");
-    coordinate(in);
-    integer(in, " ");
-    coordinate(in);
+    int codes[3] = {};
+    double point[3] = {};
+    for (int k = 0; k < 3; ++k) {
+      check(in, in.integer(codes[k]));
+      check(in, in.real(point[k]));
+    }
+    if (extrusion.changes_points()) to_world(extrusion, point[0], point[1], point[2]);
+    for (int k = 0; k < 3; ++k) {
+      line(" ", std::to_string(codes[k]));
+      line(rounded(point[k]));
+    }
+    dval_ = point[2];
     integer(in, "  ");
     if (written) {
       ++report_.vertices;

@@ -320,17 +320,18 @@ INSTANTIATE_TEST_SUITE_P(
                    {entities("  0|POLYLINE|  8|L| 10|x| 20|y| 70|1|  0|VERTEX|  8|L| 10|1| 20|2|  0|SEQEND")},
                    polyline("L", "1") + vertex("L", "0", "1", "2", "0") + seqend,
                    said('a', "1 polyline and 1 vertex copied (2 entities read by their group codes)")},
-        // A 2D polyline's extrusion puts its vertices read by group codes in
-        // world coordinates (here mirrored: x and z change sign); a 3D
-        // polyline's (flag 8) are there already.
+        // A 2D polyline's extrusion puts its vertices in world coordinates
+        // (here mirrored: x and z change sign), those in the layout too; a
+        // 3D polyline's (flag 8) are there already.
         EntityCase{
             "extrusion",
             {entities("  0|POLYLINE|  8|L| 70|0| 30|2|210|0|220|0|230|-1|  0|VERTEX|  8|L| 10|1.5| 20|2| 30|2|  "
-                      "0|VERTEX|  8|L| 10|-3| 20|4|  0|SEQEND|  0|POLYLINE|  5|A|  8|T| 70|8|210|0|220|0|230|-1|  "
-                      "0|VERTEX|  8|T| 10|1| 20|2| 30|3|  0|SEQEND")},
-            polyline("L", "0") + vertex("L", "0", "-1", "2", "-1") + vertex("L", "0", "3", "4", "-1") + seqend +
-                polyline("T", "8") + vertex("T", "0", "1", "2", "3") + seqend,
-            said('a', "2 polylines and 3 vertices copied (5 entities read by their group codes)")},
+                      "0|VERTEX|  8|L| 10|-3| 20|4|  0|VERTEX|  8|L| 70|0| 10|5| 20|6| 30|7|  0|SEQEND|  "
+                      "0|POLYLINE|  5|A|  8|T| 70|8|210|0|220|0|230|-1|  0|VERTEX|  8|T| 10|1| 20|2| 30|3|  0|SEQEND")},
+            polyline("L", "0") + vertex("L", "0", "-1", "2", "-1") + vertex("L", "0", "3", "4", "-1") +
+                vertex("L", "0", "-4", "6", "-6") + seqend + polyline("T", "8") + vertex("T", "0", "1", "2", "3") +
+                seqend,
+            said('a', "2 polylines and 4 vertices copied (5 entities read by their group codes)")},
         // The vertices part is left out when none was copied.
         EntityCase{"polyline_without_vertices",
                    {entities("  0|POLYLINE|  8|L| 70|1|  0|SEQEND")},
