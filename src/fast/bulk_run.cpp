@@ -770,6 +770,15 @@ COLD InLayout layout_at(const ItemStream& from, const char* keyword, const Wild&
   return InLayout::yes;
 }
 
+// The start of a vertex written from its groups, up to its x.
+HOT void put_vertex_head(OutputCursor& out, const GroupValues& g) {
+  out.text("VERTEX\r\n  8\r\n");
+  out.token(g.layer.data(), g.layer.size());
+  out.text(" 70\r\n");
+  out.value(g.flags, 4);
+  out.text(" 10\r\n");
+}
+
 // --- Vertices by the layout of their groups ----------------------------------
 
 // Whether the line [v, e) is one token, with no blank around it.
@@ -845,11 +854,7 @@ COLD bool learn_groups(const ItemStream& in, const char* keyword, const GroupLin
   };
   if (layout_at<grammar::vertex>(in, keyword, any_token) != InLayout::no) return false;
   OutputCursor out{layout.head_out};
-  out.text("VERTEX\r\n  8\r\n");
-  out.token(g.layer.data(), g.layer.size());
-  out.text(" 70\r\n");
-  out.value(g.flags, 4);
-  out.text(" 10\r\n");
+  put_vertex_head(out, g);
   layout.head_out_length = static_cast<std::uint16_t>(out.o - layout.head_out);
   layout.has_z = (coordinates & (1u << static_cast<unsigned>(Line::z))) != 0;
   layout.zero_digit = static_cast<std::int16_t>(zero_digit - next);
@@ -1027,11 +1032,7 @@ HOT bool take_by_groups(ItemStream& in, const char* keyword, OutputCursor* out, 
       if (!g.has_z && !runs.elevation_known) return false;
       runs.guess_used |= !g.has_z && runs.guessed;
       const double z = g.has_z ? g.z : runs.elevation;
-      out->text("VERTEX\r\n  8\r\n");
-      out->token(g.layer.data(), g.layer.size());
-      out->text(" 70\r\n");
-      out->value(g.flags, 4);
-      out->text(" 10\r\n");
+      put_vertex_head(*out, g);
       out->rounded(g.x);
       out->line_end();
       out->text(" 20\r\n");
