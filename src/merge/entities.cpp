@@ -286,10 +286,8 @@ void take_vertex(MergeFrame& m, Pass pass, bool entity_start) {
   if (take_in_layout<grammar::vertex>(m, pass, v)) {
     if (pass == Pass::survey) return;
     if (!m.in_mesh) {
-      if (numeric::moves_points(m.extrusion)) {  // a vertex in the layout of a polyline with an extrusion
-        numeric::to_world(m.extrusion, v.reals[0], v.reals[1], v.reals[2]);
-        m.dval = v.reals[2];
-      }
+      numeric::to_world(m.extrusion, v.reals[0], v.reals[1], v.reals[2]);  // when its polyline has an extrusion
+      m.dval = v.reals[2];
       count_written_vertices(m);
       m.out.put("VERTEX\r\n");
       write_in_layout<grammar::vertex>(m, v, std::make_index_sequence<grammar::vertex.size()>());
@@ -303,7 +301,7 @@ void take_vertex(MergeFrame& m, Pass pass, bool entity_start) {
   if (pass == Pass::survey || m.in_mesh) return;
   if ((g.flags & 16) != 0) return m.report.leave_out(frame_points);
   double x = g.x, y = g.y, z = g.has_z ? g.z : m.elevation;
-  if (numeric::moves_points(m.extrusion)) numeric::to_world(m.extrusion, x, y, z);
+  numeric::to_world(m.extrusion, x, y, z);
   m.dval = z;
   count_written_vertices(m);
   ++m.report.by_group_codes;
@@ -379,7 +377,7 @@ void take_lwpolyline(MergeFrame& m, Pass pass) {
   write_polyline(m.out, g.layer, g.flags & (1 | 128));
   for (auto [px, py] : m.points) {
     double pz = g.elevation;
-    if (numeric::moves_points(g.extrusion)) numeric::to_world(g.extrusion, px, py, pz);
+    numeric::to_world(g.extrusion, px, py, pz);
     write_vertex(m.out, g.layer, 0, px, py, pz);
     m.dval = pz;
   }

@@ -23,10 +23,10 @@ struct InputReport {
   [[nodiscard]] std::string line(std::string_view name) const;
 };
 
-// Kinds of what is left out that are not entity names.
 // "1 polyline", "2 polylines": a count and the word for it.
 [[nodiscard]] std::string counted(std::uint64_t n, std::string_view one, std::string_view many);
 
+// Kinds of what is left out that are not entity names.
 inline constexpr std::string_view block_polylines = "polylines of block definitions";
 inline constexpr std::string_view polygon_meshes = "polygon meshes";
 inline constexpr std::string_view polyface_meshes = "polyface meshes";

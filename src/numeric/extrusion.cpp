@@ -34,6 +34,7 @@ double finite(double v) { return std::clamp(v, -DBL_MAX, DBL_MAX); }
 bool moves_points(const Extrusion& e) { return e.x != 0 || e.y != 0 || e.z < 0; }
 
 void to_world(const Extrusion& e, double& x, double& y, double& z) {
+  if (!moves_points(e)) return;
   const Vector n = unit({e.x, e.y, e.z});
   constexpr double near_z = 1.0 / 64;
   const Vector ax =

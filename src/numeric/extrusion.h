@@ -14,7 +14,8 @@ struct Extrusion {
 [[nodiscard]] bool moves_points(const Extrusion& e);
 
 // The point (x, y, z) of its system in world coordinates, by the arbitrary
-// axis rule; each coordinate stays finite (within the double range).
+// axis rule; each coordinate stays finite (within the double range). A
+// point of a direction that moves none is left as it is.
 void to_world(const Extrusion& e, double& x, double& y, double& z);
 
 }  // namespace numeric
