@@ -3,8 +3,8 @@
 
 #include <cstdint>
 
+#include "console/console.h"
 #include "read/reader.h"
-#include "system/console.h"
 #include "write/result.h"
 
 // Longest composed path, without its terminating NUL.

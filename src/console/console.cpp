@@ -1,5 +1,5 @@
 // Console streams, the pacing of progress output, and diagnostics.
-#include "system/console.h"
+#include "console/console.h"
 
 #include "system/host.h"
 
