@@ -5,11 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "merge/treatment.h"
 #include "read/reader.h"
+#include "state.h"
 #include "write/number_text.h"
 #ifdef TALVERO_FAST
-#include "fast/bitmap.h"
-#include "fast/bulk_run.h"
 #include "fast/swar.h"
 #endif
 
@@ -96,7 +96,7 @@ void BM_RealSkip(benchmark::State& state) {
 }
 BENCHMARK(BM_RealSkip);
 
-// About 2 MB of vertices: in the layout the bulk runs take, or (departing)
+// About 2 MB of vertices: in the layout copied as it stands, or (departing)
 // as other programs write them (handles, owner handles, subclass markers,
 // the elevation in the polyline, flags after the coordinates, a bulge on one
 // vertex in eight), read by their group codes.
@@ -133,35 +133,25 @@ const std::string& vertices(bool departing) {
   return texts[departing ? 1 : 0];
 }
 
-#ifdef TALVERO_FAST
-// A bulk run over the whole text as one block, its whitespace bitmap made
-// in the timed loop as loading makes it; argument 1: departing vertices.
-void run_over(benchmark::State& state, auto run) {
+// Both passes of a merge of the vertices held in memory, the result thrown
+// away; argument 0: departing vertices; argument 1: the accelerator's runs
+// (in builds that have it) rather than the plain reads alone.
+void BM_Merge(benchmark::State& state) {
   const std::string& text = vertices(state.range(0) != 0);
-  std::vector<char> bytes(text.begin(), text.end());
-  bytes.resize(text.size() + block_margin, '\0');
-  std::vector<std::uint64_t> bits(fast::bitmap_words(text.size()));
-  for (auto _ : state) {
-    fast::space_bits(bytes.data(), text.size(), bits.data());
-    const fast::MarkedBlock block{bytes.data(), bytes.data(), bytes.data() + text.size(), bits.data()};
-    benchmark::DoNotOptimize(run(block));
+  const std::vector<MergeInput> inputs = {{"c:\\images\\m\\a.dxf", "", std::string_view(text)}};
+  Acceleration settings;
+  if (!acceleration_named(state.range(1) != 0 ? "runs" : "off", settings)) {
+    state.SkipWithError("this build has no accelerator");
+    return;
   }
+  console.attach_memory({}, nullptr);
+  Output out;
+  out.attach(-1);
+  for (auto _ : state) benchmark::DoNotOptimize(merge(inputs, out, {settings}));
+  f1.close();
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
 }
-
-void BM_SurveyRun(benchmark::State& state) {
-  run_over(state, [](const fast::MarkedBlock& b) { return fast::survey_run(b, b.pos, true, 0.0).polylines; });
-}
-BENCHMARK(BM_SurveyRun)->Arg(0)->Arg(1);
-
-void BM_WriteRun(benchmark::State& state) {
-  std::vector<char> out(vertices(state.range(0) != 0).size() * 2 + 64 * fast::run_entity_room);
-  run_over(state, [&](const fast::MarkedBlock& b) {
-    return fast::write_run(b, b.pos, true, false, 0.0, out.data(), out.data() + out.size()).out;
-  });
-}
-BENCHMARK(BM_WriteRun)->Arg(0)->Arg(1);
-#endif
+BENCHMARK(BM_Merge)->ArgsProduct({{0, 1}, {0, 1}});
 
 std::vector<double> coordinates() {
   std::mt19937_64 gen(7);

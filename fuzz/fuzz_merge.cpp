@@ -1,9 +1,9 @@
 // Fuzzes a whole merge in memory. The fuzzer's bytes, cut in two at the first
-// separator line, are one or two input drawings. Merged with the general reads
+// separator line, are one or two input drawings. Merged with the plain reads
 // alone, they must give the reference merge's result and console texts byte
-// for byte; merged with the accelerator (when built) over small blocks, with
-// bulk runs and, for some inputs, the worker and speculative runs in every
-// block, the same bytes and messages.
+// for byte; merged with every other setting of the accelerator the build has
+// (runs over each block, and for some inputs with the worker thread) over
+// small blocks, the same bytes and messages.
 #include <sanitizer/common_interface_defs.h>
 
 #include <cstdint>
@@ -96,22 +96,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
 
   const reference::Merged expected = reference::merge(plain);
-  const Run general = run(inputs, {{.bulk_runs = false, .worker = false}});
-  require_same(general.result, expected.result, "the general reads' result differs from the reference:");
-  require_same(general.shown, expected.console, "the general reads' console differs from the reference:");
-  require_same(general.errors, expected.errors, "the general reads' messages differ from the reference:");
-  require(general.failed == expected.failed, "the general reads and the reference disagree on failing");
-#ifdef TALVERO_FAST
+  Acceleration off;
+  require(acceleration_named("off", off), "no setting named off");
+  const Run general = run(inputs, {off});
+  require_same(general.result, expected.result, "the plain reads' result differs from the reference:");
+  require_same(general.shown, expected.console, "the plain reads' console differs from the reference:");
+  require_same(general.errors, expected.errors, "the plain reads' messages differ from the reference:");
+  require(general.failed == expected.failed, "the plain reads and the reference disagree on failing");
   // A merge with the worker costs milliseconds: each hand-over that finds the
   // other thread asleep waits for a processor to wake. One input in 32, picked
   // by its bytes so that a failure repeats, has it.
   const bool worker = std::hash<std::string_view>{}(all) % 32 == 0;
-  const Run fast = run(inputs, {{.bulk_runs = true, .worker = worker, .speculate_min_bytes = 0}});
-  require_same(fast.result, general.result, "the accelerator changed the result:");
-  require_same(fast.shown, general.shown, "the accelerator changed the console texts:");
-  require_same(fast.errors, general.errors, "the accelerator changed the warnings:");
-  require(fast.failed == general.failed, "the accelerator changed whether the merge fails");
-#endif
+  Acceleration fast;
+  if (acceleration_named(worker ? "all" : "runs", fast)) {
+    const Run accelerated = run(inputs, {fast});
+    require_same(accelerated.result, general.result, "the accelerator changed the result:");
+    require_same(accelerated.shown, general.shown, "the accelerator changed the console texts:");
+    require_same(accelerated.errors, general.errors, "the accelerator changed the warnings:");
+    require(accelerated.failed == general.failed, "the accelerator changed whether the merge fails");
+  }
   if (general.failed) return 0;  // nothing is written
 
   const std::string& text = general.result;

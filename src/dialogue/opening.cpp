@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "merge/group_codes.h"
+#include "read/integer_literal.h"
 #include "state.h"
 #include "system/host.h"
 
@@ -121,7 +121,7 @@ bool opening() {
     ask(ask_count);
     if (!console.in.read_token(count_answer)) return input_ended();
     int count = 0;
-    if (!groups::whole_integer(count_answer, count)) {
+    if (!literal::whole_integer(count_answer, count)) {
       console.text(refuse_count);
     } else if (count > max_inputs) {
       console.text(refuse_many);

@@ -1,27 +1,42 @@
-// The accelerator behind the merge's door: bulk runs over each loaded block,
-// and on a worker thread reading ahead, speculative runs and background
-// writes.
-#include <bit>
-#include <cstdint>
+// The accelerator behind the merge's door: each pass's turns run straight
+// over the loaded block (its bytes and whitespace bitmap), with the layout
+// shortcuts before them, until a turn is left to the plain reads; and on a
+// worker thread, the next block read ahead and the result written behind.
+#include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <thread>
 
-#include "fast/bulk_run.h"
+#include "fast/block_items.h"
 #include "fast/double_buffering.h"
-#include "fast/run_ahead.h"
+#include "fast/layout_shortcuts.h"
 #include "fast/worker.h"
 #include "merge/accelerator.h"
+#include "merge/entity_turn.h"
 #include "merge/frame.h"
-#include "merge/inputs.h"
+#include "read/reader.h"
 
-Acceleration default_acceleration() { return {true, std::thread::hardware_concurrency() > 1}; }
+bool acceleration_named(std::string_view name, Acceleration& settings) {
+  if (name == "off")
+    settings = {false, false};
+  else if (name == "runs")
+    settings = {true, false};
+  else if (name == "all")
+    settings = {true, true};
+  else
+    return false;
+  return true;
+}
+
+Acceleration default_acceleration() {
+  Acceleration settings{true, std::thread::hardware_concurrency() > 1};
+  if (const char* asked = std::getenv("TALVERO_ACCEL"); asked != nullptr) (void)acceleration_named(asked, settings);
+  return settings;
+}
 
 namespace fast {
 
 namespace {
-
-bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
 
 class FastAccelerator final : public Accelerator {
  public:
@@ -35,7 +50,6 @@ class FastAccelerator final : public Accelerator {
     if (worker != nullptr) {
       writes = std::make_unique<BackgroundWrites>(*worker);
       out.set_sink(writes.get());
-      speculative = std::make_unique<SpeculativeRun>(*worker, s.speculate_min_bytes);
     }
   }
   ~FastAccelerator() override {
@@ -45,104 +59,35 @@ class FastAccelerator final : public Accelerator {
   FastAccelerator(const FastAccelerator&) = delete;
   FastAccelerator& operator=(const FastAccelerator&) = delete;
 
-  void survey(MergeFrame& m) override {
-    MarkedBlock b;
-    if (!settings.bulk_runs || !marked(b)) return;
-    const char* started = start_speculative(b, false);
-    run_with_speculation(
-        speculative.get(), started,
-        [&](const char* sync) {
-          const char* from = in.loaded().pos;
-          const RunResult r = survey_run(b, from, m.after_zero, m.elevation, sync);
-          take(m, r, false, from);
-          return r;
-        },
-        [&](const RunResult& far) {
-          if (m.after_zero) take(m, far, false, started);  // it started as after a group code 0
-        });
-  }
-
-  void write(MergeFrame& m) override {
-    MarkedBlock b;
-    if (!settings.bulk_runs || !marked(b)) return;
-    const char* started = start_speculative(b, true);
-    run_with_speculation(
-        speculative.get(), started,
-        [&](const char* sync) {
-          char* o = out.room(64 * run_entity_room);
-          const char* from = in.loaded().pos;
-          const RunResult r = write_run(b, from, m.after_zero, m.polyline_open, m.elevation, o, out.room_end(), sync);
-          out.advance(r.out);
-          take(m, r, true, from);
-          return r;
-        },
-        [&](const RunResult& far) {
-          if (!m.after_zero || !m.polyline_open) return;  // it started as after a 0, in a polyline
-          if (far.elevation_guess_used && !same_bits(far.elevation_guess, m.elevation)) return;  // at its elevation
-          // Its output follows what was written so far.
-          const char* begin = speculative->out_begin();
-          hand_over(std::string_view(begin, static_cast<std::size_t>(far.out - begin)));
-          take(m, far, true, started);
-        });
-  }
+  void survey(MergeFrame& m) override { run<Pass::survey>(m, survey_shortcuts); }
+  void write(MergeFrame& m) override { run<Pass::write>(m, write_shortcuts); }
 
  private:
-  // The reader's loaded block with its whitespace bitmap; false when it has none.
-  bool marked(MarkedBlock& b) const {
+  // Turns over the loaded block from the read position, the layout
+  // shortcuts first, until one is refused; the reader then goes on from
+  // where the last one taken ended.
+  template <Pass pass>
+  void run(MergeFrame& m, LayoutShortcuts& shortcuts) {
+    if (!settings.runs) return;
     const Reader::Loaded l = in.loaded();
-    b = {l.base, l.pos, l.end, loader.bitmap_of(l.base)};
-    return b.space != nullptr;
-  }
-
-  // Starts a speculative run in the loaded block, once per block; returns
-  // where it starts, or nullptr.
-  const char* start_speculative(const MarkedBlock& b, bool write) {
-    if (speculative == nullptr || tried_block == in.loaded().number) return nullptr;
-    tried_block = in.loaded().number;
-    const char* from = speculative->pick_start(b, write);
-    if (from == nullptr) return nullptr;
-    if (write) {
-      // The run writes where the last run's output may still be being
-      // written from: the worker does its jobs one at a time in order, so
-      // that write is done before this run starts. A buffer that must grow
-      // moves, and waits for it.
-      if (speculative->must_grow(b, from)) writes->wait_for(last_in_place);
-      speculative->start_write(b, from);
-    } else {
-      speculative->start_survey(b, from);
+    const std::uint64_t* bits = loader.bitmap_of(l.base);
+    if (bits == nullptr) return;
+    BlockItems items({l.base, l.pos, l.end, bits});
+    for (;;) {
+      if (shortcuts.take(items, m)) continue;
+      const char* before = items.pos;
+      const char* keyword = items.token_start(before);
+      const char* text = out.end();
+      const std::uint64_t handed_on = out.handed_on();
+      Took took = Took::other;
+      if (turn<pass>(items, m, plan, &took) != Turn::taken) {
+        items.pos = before;
+        break;
+      }
+      if (took != Took::other && out.handed_on() == handed_on)
+        shortcuts.learn(took, items, keyword, text, out.end(), m);
     }
-    return from;
-  }
-
-  // Folds what a run from `from` did into the merge's state and the
-  // reader's position.
-  void take(MergeFrame& m, const RunResult& r, bool write, const char* from) {
-    in.consume_to(r.stop);
-    if (r.stop != from) m.after_zero = r.after_zero;
-    if (r.elevation_set) m.elevation = r.elevation;
-    if (write) {
-      m.polyline_open = r.polyline_open;
-      m.report.by_group_codes += r.by_group_codes;
-      m.report.bulges += r.bulges;
-      m.report.widths += r.widths;
-      if (m.section == Section::entities)
-        for (std::uint32_t k = 0; k < r.name_count; ++k) m.report.leave_out(r.names[k]);
-    }
-    for (std::uint32_t k = 0; k < r.polylines; ++k) write ? count_written_polyline(m) : count_survey_polyline(m);
-    if (r.has_val) m.val = r.val;
-    if (write && r.has_dval) m.dval = r.dval;
-    if (write) count_written_vertices(m, r.vertices);
-  }
-
-  // Appends a speculative run's output: copied when small, else written in
-  // place on the worker after what is already handed over.
-  void hand_over(std::string_view s) {
-    if (s.size() < out.capacity() / 4 || !out.to_descriptor() || out.failed()) {
-      out.put(s);
-      return;
-    }
-    out.flush();
-    last_in_place = writes->write_in_place(out.fd, s.data(), s.size());
+    in.consume_to(items.pos);
   }
 
   const Acceleration settings;
@@ -151,9 +96,9 @@ class FastAccelerator final : public Accelerator {
   const std::unique_ptr<Worker> worker;  // first made, last ended: the others hand it jobs
   ReadAhead loader;
   std::unique_ptr<BackgroundWrites> writes;
-  std::unique_ptr<SpeculativeRun> speculative;
-  std::uint64_t tried_block = ~std::uint64_t{0};  // the last block a speculative run was tried in
-  Worker::Ticket last_in_place = 0;               // the result's write of the last run's output
+  TurnPlan plan;
+  LayoutShortcuts survey_shortcuts{Pass::survey};
+  LayoutShortcuts write_shortcuts{Pass::write};
 };
 
 }  // namespace
@@ -161,6 +106,6 @@ class FastAccelerator final : public Accelerator {
 }  // namespace fast
 
 std::unique_ptr<Accelerator> make_accelerator(const Acceleration& settings, Reader& in, Output& out) {
-  if (!settings.bulk_runs && !settings.worker) return nullptr;
+  if (!settings.runs && !settings.worker) return nullptr;
   return std::make_unique<fast::FastAccelerator>(settings, in, out);
 }

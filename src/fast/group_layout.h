@@ -1,46 +1,51 @@
-// The lines of a vertex read by its group codes, as met in a vertex a bulk
-// run took that way. Drawings written by other programs repeat them from one
+// The lines of a vertex read by its group codes, as met in the last one a
+// turn took alone. Drawings written by other programs repeat them from one
 // vertex to the next but for a few values (a handle, the coordinates, a
-// bulge), so a run compares the rest as whole bytes and reads only those
-// values, each a line of one token. Identical bytes make identical groups,
-// so the vertex is read, and written, exactly as that one was.
+// bulge), so a shortcut compares the rest as whole bytes and reads only
+// those values, each a line of one token. Identical bytes make identical
+// groups, so the vertex is read, and written, exactly as that one was.
 #pragma once
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
+#include "merge/group_rules.h"
+
 namespace fast {
 
 struct GroupLayout {
-  // The line after a part's fixed bytes: a value the run reads, or the end
-  // of the vertex (its fixed bytes end with the line of the group code 0).
-  enum class Line : std::uint8_t { any, x, y, z, bulge, width, end };
+  // A part: fixed bytes, then the line of a value read anew for each vertex
+  // (with the role its group has), or the end of the vertex (its fixed
+  // bytes end with the line of the group code 0).
   struct Part {
     std::uint16_t from = 0;  // its fixed bytes, in `fixed`
     std::uint16_t length = 0;
-    Line line = Line::end;
+    bool end = false;
+    groups::Role role = groups::Role::none;
   };
 
   static constexpr std::size_t part_room = 32;
   static constexpr std::size_t fixed_room = 512;
-  static constexpr std::size_t head_out_room = 320;  // with room for 16-byte stores
+  static constexpr std::size_t text_room = 320;  // the written text around the coordinates
 
   bool ready = false;
-  bool has_z = false;  // else the vertex is at the polyline's elevation
+  bool has_z = false;    // else the vertex is at the polyline's elevation, written as learnt
+  double elevation = 0;  // the elevation its text was learnt at, when it has no z
   std::uint8_t parts = 0;
-  std::uint16_t head_out_length = 0;
-  std::int16_t zero_digit = 0;  // where the group code 0's digit lies, from the vertex's end
   Part part[part_room];
-  char fixed[fixed_room + 32] = {};   // with room for 32-byte loads
-  char head_out[head_out_room] = {};  // the output before x's text: keyword, layer, flags, x's group code
+  char fixed[fixed_room + 32] = {};  // with room for 32-byte loads
+  // The text written: before x, then after each coordinate (after y up to
+  // the end when it has no z).
+  std::uint16_t text_length[4] = {};
+  char text[4][text_room] = {};
 };
 
-// The two layouts a run keeps: vertices with and without an optional group
-// (a bulge on some of them) alternate, and each then has its own. Where
-// vertices seldom repeat a layout (each on a layer of its own, say), layouts
-// learnt go unused, and learning waits for more and more vertices between
-// two, so that such drawings pay little for it.
+// The two layouts a shortcut keeps: vertices with and without an optional
+// group (a bulge on some of them) alternate, and each then has its own.
+// Where vertices seldom repeat a layout (each on a layer of its own, say),
+// layouts learnt go unused, and learning waits for more and more vertices
+// between two, so that such drawings pay little for it.
 struct GroupLayouts {
   GroupLayout slot[2];
   bool used[2] = {};

@@ -1,5 +1,5 @@
-// The bytes around a vertex's coordinates, as met in the last vertex a bulk
-// run took: in a drawing they mostly repeat from one vertex to the next
+// The bytes around a vertex's coordinates, as met in the last vertex in the
+// layout a turn took alone: in a drawing they mostly repeat from one vertex to the next
 // (keyword, group codes, layer, flags and the whitespace between them), so a
 // run compares them as a whole instead of reading their items one by one.
 // Identical bytes make identical tokens, so they are read, and written,
@@ -28,11 +28,10 @@ struct VertexLayout {
     const char* start[3] = {};
     const char* end[3] = {};
     const char* next = nullptr;
-    const char* last_int = nullptr;  // the vertex's last integer token
-    char* out = nullptr;
-    char* out_start[3] = {};
-    char* out_end[3] = {};  // before the line end
-    char* out_next = nullptr;
+    const char* out = nullptr;
+    const char* out_start[3] = {};
+    const char* out_end[3] = {};  // before the line end
+    const char* out_next = nullptr;
   };
 
   // Takes the layout of the vertex marked; false (and nothing kept) when a
@@ -44,14 +43,13 @@ struct VertexLayout {
     for (int k = 0; k < 4; ++k)
       if (!keep(from[k], to[k], k == 0 ? head_room : gap_room, k == 0 ? head : gaps[k - 1], length[k])) return false;
     if (with_output) {
-      char* const out_from[4] = {m.out, m.out_end[0], m.out_end[1], m.out_end[2]};
-      char* const out_to[4] = {m.out_start[0], m.out_start[1], m.out_start[2], m.out_next};
+      const char* const out_from[4] = {m.out, m.out_end[0], m.out_end[1], m.out_end[2]};
+      const char* const out_to[4] = {m.out_start[0], m.out_start[1], m.out_start[2], m.out_next};
       for (int k = 0; k < 4; ++k)
         if (!keep(out_from[k], out_to[k], k == 0 ? head_out_room : gap_room, k == 0 ? head_out : gaps_out[k - 1],
                   out_length[k]))
           return false;
     }
-    last_int = static_cast<std::uint8_t>(m.last_int - m.end[2]);
     ready = true;
     return true;
   }
@@ -67,7 +65,6 @@ struct VertexLayout {
   bool ready = false;
   std::uint8_t length[4] = {};      // head, gaps
   std::uint8_t out_length[4] = {};  // their output
-  std::uint8_t last_int = 0;        // the last integer's token, from the end of z
   alignas(16) char head[head_room] = {};
   alignas(16) char gaps[3][gap_room] = {};
   alignas(16) char head_out[head_out_room] = {};

@@ -1,12 +1,13 @@
 // The door to the accelerator (src/fast): optional speed-ups of both passes
 // that change no byte of the result and no console text. The merge makes
-// one for its reader and result, and asks it, before each token read of
-// either pass's loop, to take what it can from the read position. Builds
-// without the accelerator (TALVERO_FAST off) make none.
+// one for its reader and result, and asks it, before each turn of either
+// pass's loop, to take what it can from the read position. Builds without
+// the accelerator (TALVERO_FAST off) make none.
 #pragma once
 
 #include <cstddef>
 #include <memory>
+#include <string_view>
 
 struct MergeFrame;
 struct Reader;
@@ -14,18 +15,21 @@ struct Output;
 
 // What the accelerator may do.
 struct Acceleration {
-  bool bulk_runs = true;  // both passes' loops run straight over the loaded block
-  bool worker = true;     // a second thread reads ahead, runs speculatively and writes the result
-  std::size_t speculate_min_bytes = std::size_t{1} << 16;  // unread bytes a block needs for a speculative run
+  bool runs = true;    // turns and layout shortcuts straight over each loaded block
+  bool worker = true;  // a second thread reads the next block and writes the result
 };
-// Everything on, the worker only where there is more than one processor.
+// What the build can do, as TALVERO_ACCEL asks ("off", "runs" or "all":
+// to pin a fault on one part without a rebuild); by default everything,
+// the worker only where there is more than one processor.
 Acceleration default_acceleration();
+// The settings a value of TALVERO_ACCEL names; false when it names none.
+[[nodiscard]] bool acceleration_named(std::string_view name, Acceleration& settings);
 
 class Accelerator {
  public:
   virtual ~Accelerator() = default;
   // Takes what it can of the survey's loop from the read position, leaving
-  // m, the console and the reader as the general reads would have.
+  // m, the console and the reader as the plain turns would have.
   virtual void survey(MergeFrame& m) = 0;
   // The same for the writing pass, whose output goes to the result.
   virtual void write(MergeFrame& m) = 0;

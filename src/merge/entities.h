@@ -1,32 +1,33 @@
-// What both passes do at the keywords of the entities the merge copies.
-// POLYLINE and VERTEX are read as they stand when they are in the expected
-// layout (then copied exactly as written there), and by their group codes
-// otherwise; LWPOLYLINE is converted to a POLYLINE with its vertices; what
-// lies in block definitions is left out.
+// What the accelerator's layout shortcuts need of the merge's rules: when
+// they may take vertices, and what taking them does to the state. A
+// shortcut takes vertices whose bytes are those of a vertex a turn took
+// alone (Took), and writes the text that turn wrote.
 #pragma once
 
+#include <cstdint>
+
+#include "merge/entity_turn.h"
 #include "merge/frame.h"
 
-enum class Pass { survey, write };
+// What a shortcut took: vertices, each as the turn it learnt from took its own.
+struct Shortcut {
+  std::uint64_t vertices = 0;
+  bool by_group_codes = false;  // they were read by their group codes
+  std::uint64_t bulges = 0;     // and held these, not zero
+  std::uint64_t widths = 0;
+};
 
-// Follows the token the loop just read (texte): sections entered and left,
-// whether the next token starts an entity, and (writing pass) what is left out.
-void note_token(MergeFrame& m, Pass pass);
+// Whether a shortcut may take the next vertices: not in block definitions,
+// a mesh or a polyline whose extrusion moves its points, and not where a
+// section's name comes next.
+[[nodiscard]] inline bool shortcut_allowed(const MergeFrame& m) {
+  const InputState& s = m.input;
+  return s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 && !s.in_mesh &&
+         !numeric::moves_points(s.extrusion);
+}
 
-// The keywords' handlers; texte holds the keyword, and entity_start tells
-// whether it followed a group code 0 (it starts an entity of the DXF
-// structure, rather than standing where an item was expected).
-void take_polyline(MergeFrame& m, Pass pass, bool entity_start);
-void take_vertex(MergeFrame& m, Pass pass, bool entity_start);
-void take_seqend(MergeFrame& m, Pass pass);
-void take_lwpolyline(MergeFrame& m, Pass pass);
+// Does to the state what the turns of the vertices a shortcut took would have done.
+void took_vertices(MergeFrame& m, Pass pass, const Shortcut& run);
+
 // Ends, at the end of an input, a polyline written and left open there.
 void close_polyline(MergeFrame& m);
-
-// Whether the accelerator may take the loop's next tokens: not inside block
-// definitions, a mesh's vertices or those of a polyline with an extrusion,
-// and not between SECTION and the section's name.
-[[nodiscard]] inline bool accelerable(const MergeFrame& m) {
-  return m.section != Section::blocks && !m.in_mesh && !numeric::moves_points(m.extrusion) && !m.was_section &&
-         !m.was_section_2;
-}

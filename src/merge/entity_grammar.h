@@ -9,6 +9,12 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "read/integer_literal.h"
+#include "read/real_literal.h"
 
 namespace grammar {
 
@@ -80,6 +86,73 @@ constexpr int reals_before(const std::array<Item, N>& items, std::size_t k) {
   int n = 0;
   for (std::size_t j = 0; j < k; ++j) n += items[j].read == Read::real;
   return n;
+}
+
+// What an entity's items held, read in the layout.
+struct ItemValues {
+  int ints[11] = {};                // integer items, by place
+  double reals[3] = {};             // real items, in order
+  std::string_view tokens[2] = {};  // token items, in order
+};
+
+// Reads item k of the entity at the read position into v; false when there
+// is no token or it is not what the item must be. Token items are kept in
+// copies where the source needs it; reals are converted only with `values`.
+template <const auto& items, std::size_t k, bool values, class Items>
+bool read_item(Items& in, ItemValues& v, std::string* copies) {
+  constexpr Item item = items[k];
+  std::string_view t;
+  if (!in.token(t)) return false;
+  if constexpr (item.read == Read::integer) {
+    if (!in.integer(t, v.ints[k])) return false;
+    return item.expected < 0 || v.ints[k] == item.expected;
+  } else if constexpr (item.read == Read::token) {
+    constexpr int n = tokens_before(items, k);
+    v.tokens[n] = in.keep(t, copies[n]);
+    return true;
+  } else if constexpr (values) {
+    return in.real(t, v.reals[reals_before(items, k)]);
+  } else {
+    return in.is_real(t);
+  }
+}
+
+template <const auto& items, bool values, class Items, std::size_t... k>
+bool read_items(Items& in, ItemValues& v, std::string* copies, std::index_sequence<k...>) {
+  return (read_item<items, k, values>(in, v, copies) && ...);
+}
+
+// Reads the entity after its keyword as the layout has it: each item a
+// whole token that holds what the layout has there.
+template <const auto& items, bool values, class Items>
+bool read_layout(Items& in, ItemValues& v, std::string* copies) {
+  return read_items<items, values>(in, v, copies, std::make_index_sequence<items.size()>());
+}
+
+// The position of the last token item, or items.size() when none.
+template <std::size_t N>
+constexpr int last_token_number(const std::array<Item, N>& items) {
+  return tokens_before(items, N) - 1;
+}
+
+// Whether an entity whose tokens after its keyword next(t, wild) gives (a
+// wild one may be any token) could be read in the layout: false when some
+// item is not what the layout has there, whatever the wild tokens hold.
+template <const auto& items, class Next>
+bool layout_may_hold(Next next) {
+  for (const Item& item : items) {
+    std::string_view t;
+    bool wild = false;
+    next(t, wild);
+    if (wild || item.read == Read::token) continue;
+    if (item.read == Read::real) {
+      if (!literal::is_whole_real(t)) return false;
+      continue;
+    }
+    int v = 0;
+    if (!literal::whole_integer(t, v) || (item.expected >= 0 && v != item.expected)) return false;
+  }
+  return true;
 }
 
 }  // namespace grammar

@@ -1,4 +1,6 @@
-// The merge's working data, handed from the survey to the writing pass unchanged.
+// The merge's working data: what lives through the whole merge (handed from
+// the survey to the writing pass unchanged), and what a pass knows of the
+// input it reads, as one value.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +12,6 @@
 
 #include "merge/report.h"
 #include "numeric/extrusion.h"
-#include "read/reader.h"
 #include "write/output.h"
 
 // One drawing to merge: the path the console shows, and where its bytes are.
@@ -31,38 +32,43 @@ struct Extents {
 };
 
 // The section a loop is in, as far as the merge cares.
-enum class Section { none, entities, blocks, other };
+enum class Section : std::uint8_t { none, entities, blocks, other };
+
+// Where an input's loop is, from its own tokens.
+struct Place {
+  Section section = Section::none;
+  bool was_section = false;    // the loop's last token was SECTION
+  bool was_section_2 = false;  // its last two were SECTION and 2: a section name comes next
+  bool after_zero = false;     // the next token follows a group code 0: it starts an entity
+};
+
+// What a pass knows of the input it reads. Put back at each input's start;
+// a turn of the loop either takes what it reads and changes it, or takes
+// nothing and leaves it as it was.
+struct InputState {
+  Place place;
+  bool saw_section = false;      // the input holds a SECTION
+  int segm = 0;                  // POLYLINE entities met in it
+  double elevation = 0.0;        // the last polyline's elevation, for its vertices
+  numeric::Extrusion extrusion;  // and its extrusion, for those read by group codes
+  bool in_mesh = false;          // the vertices read belong to a mesh, left out
+  bool polyline_open = false;    // a POLYLINE was written and its SEQEND not yet
+  InputReport report;            // the writing pass's, for what is said of the input
+};
 
 struct MergeFrame {
   MergeFrame(Output& result, const std::vector<MergeInput>& all) : out(result), inputs(all), warned(all.size() + 1) {}
 
-  Token texte;        // the last token read, by either pass
-  int val = 0;        // every integer read lands here, never reset
-  double dval = 0.0;  // the vertex coordinate being copied
+  int val = 0;  // the group-code cell: the integers read after "$EXTMIN" and "$EXTMAX"
   Extents extents;
-  int segm = 0;                         // POLYLINE entities met in the current input
   std::uint64_t polylines_written = 0;  // over every input: what the result holds
   std::uint64_t vertices_written = 0;
   int i = 0;    // the current input's number, from 1
   Output& out;  // the resulting file's bytes
   const std::vector<MergeInput>& inputs;
-  std::vector<bool> warned;  // inputs already reported as departing from the layout
+  std::vector<bool> warned;          // inputs already warned about
+  std::vector<std::string> reports;  // the lines said of the inputs so far
+  InputState input;                  // the current input's
 
-  // Where the current input's loop is, from its own tokens.
-  Section section = Section::none;
-  bool was_section = false;                       // the loop's last token was SECTION
-  bool was_section_2 = false;                     // its last two were SECTION and 2: a section name comes next
-  bool saw_section = false;                       // the input holds a SECTION
-  bool after_zero = false;                        // the next token follows a group code 0: it starts an entity
-  double elevation = 0.0;                         // the last polyline's elevation, for its vertices
-  numeric::Extrusion extrusion;                   // and its extrusion, for those read by group codes
-  std::vector<std::pair<double, double>> points;  // an LWPOLYLINE's, held until its extrusion is read
-  bool in_mesh = false;                           // the vertices read belong to a mesh, left out
-  bool polyline_open = false;                     // a POLYLINE was written and its SEQEND not yet
-  InputReport report;                             // the writing pass's, for the current input
-  std::vector<std::string> reports;               // the lines said of the inputs so far
-  Token item_tokens[2];                           // token items of an entity read in the layout
-  std::string line;                               // a line read by group codes
-
-  [[nodiscard]] const MergeInput& input() const { return inputs[static_cast<std::size_t>(i - 1)]; }
+  [[nodiscard]] const MergeInput& current() const { return inputs[static_cast<std::size_t>(i - 1)]; }
 };

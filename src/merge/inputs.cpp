@@ -9,7 +9,7 @@ void show_file_line(const MergeFrame& m) {
   console.text("\n\n\tFile ");
   console.out.put_int(m.i);
   console.text(" Name : ");
-  console.text(m.input().name);
+  console.text(m.current().name);
   console.text(" ");
 }
 
@@ -18,9 +18,9 @@ namespace {
 std::string where(const MergeInput& in) { return in.bytes ? in.name : both_paths(in.name, in.host_path); }
 
 void count(MergeFrame& m, std::string_view before, std::string_view after) {
-  ++m.segm;
+  ++m.input.segm;
   console.text(before);
-  console.out.put_int(m.segm);
+  console.out.put_int(m.input.segm);
   console.text(after);
   console.progress();
 }
@@ -28,7 +28,7 @@ void count(MergeFrame& m, std::string_view before, std::string_view after) {
 }  // namespace
 
 bool open_input(const MergeFrame& m) {
-  const MergeInput& in = m.input();
+  const MergeInput& in = m.current();
   if (in.bytes) {
     f1.open_memory(*in.bytes);
     return true;
@@ -41,7 +41,7 @@ bool open_input(const MergeFrame& m) {
 
 bool close_input(const MergeFrame& m) {
   bool ok = !f1.failed();
-  if (!ok) console.complain("cannot read " + where(m.input()) + ": " + f1.error_text + "; nothing was written");
+  if (!ok) console.complain("cannot read " + where(m.current()) + ": " + f1.error_text + "; nothing was written");
   f1.close();
   return ok;
 }
@@ -49,12 +49,12 @@ bool close_input(const MergeFrame& m) {
 void count_survey_polyline(MergeFrame& m) { count(m, "\trecord ", "            \r        "); }
 void count_written_vertices(MergeFrame& m, std::uint64_t n) {
   m.vertices_written += n;
-  m.report.vertices += n;
+  m.input.report.vertices += n;
 }
 
 void count_written_polyline(MergeFrame& m) {
   ++m.polylines_written;
-  ++m.report.polylines;
+  ++m.input.report.polylines;
   count(m, "\t record ", "            \r     ");
 }
 
@@ -62,22 +62,11 @@ void warn_layout(MergeFrame& m) {
   const auto k = static_cast<std::size_t>(m.i);
   if (m.warned[k]) return;
   m.warned[k] = true;
-  console.complain("warning: " + m.input().name + ", line " + std::to_string(f1.line()) +
+  console.complain("warning: " + m.current().name + ", line " + std::to_string(f1.line()) +
                    ": an item the layout expects is missing; copied as read");
 }
 
-void start_input(MergeFrame& m) {
-  m.segm = 0;
-  m.section = Section::none;
-  m.was_section = m.was_section_2 = false;
-  m.saw_section = false;
-  m.after_zero = false;
-  m.elevation = 0.0;
-  m.extrusion = {};
-  m.in_mesh = false;
-  m.polyline_open = false;
-  m.report = InputReport{};
-}
+void start_input(MergeFrame& m) { m.input = InputState{}; }
 
 namespace {
 
@@ -96,15 +85,15 @@ bool check_drawing(const MergeFrame& m, std::string_view raw_head) {
   std::string why;
   if (is_binary_dxf(raw_head))
     why = "a binary DXF drawing, which cannot be read";
-  else if (!m.saw_section)
+  else if (!m.input.saw_section)
     why = "not a DXF drawing (it holds no SECTION)";
   else
     return true;
-  console.complain(where(m.input()) + ": " + why + "; nothing was written");
+  console.complain(where(m.current()) + ": " + why + "; nothing was written");
   return false;
 }
 
 void report_input(MergeFrame& m) {
-  std::string line = m.report.line(m.input().name);
+  std::string line = m.input.report.line(m.current().name);
   if (!line.empty()) m.reports.push_back(std::move(line));
 }

@@ -3,4 +3,9 @@
 
 Acceleration default_acceleration() { return {false, false}; }
 
+bool acceleration_named(std::string_view name, Acceleration& settings) {
+  settings = {false, false};
+  return name == "off";
+}
+
 std::unique_ptr<Accelerator> make_accelerator(const Acceleration&, Reader&, Output&) { return nullptr; }

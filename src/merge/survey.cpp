@@ -3,15 +3,14 @@
 #include <utility>
 
 #include "merge/accelerator.h"
-#include "merge/entities.h"
+#include "merge/entity_turn.h"
 #include "merge/inputs.h"
+#include "merge/item_source.h"
 #include "merge/passes.h"
 #include "state.h"
 
-namespace {
+namespace turn_detail {
 
-// Folds the groups 10 x, 20 y, 30 z that follow "$EXTMIN" or "$EXTMAX", until
-// a group code other than 10, 20 and 30, or a read that fails.
 void fold_extents(MergeFrame& m, bool minimum) {
   Extents& e = m.extents;
   if (!f1.read_int(m.val)) return warn_layout(m);
@@ -33,7 +32,7 @@ void fold_extents(MergeFrame& m, bool minimum) {
   }
 }
 
-}  // namespace
+}  // namespace turn_detail
 
 bool survey_file(MergeFrame& m, Accelerator* fast) {
   show_file_line(m);
@@ -41,27 +40,11 @@ bool survey_file(MergeFrame& m, Accelerator* fast) {
   console.flush();
   if (!open_input(m)) return false;
   start_input(m);
+  ReaderItems items{f1};
+  TurnPlan plan;
   for (;;) {
-    if (fast != nullptr && accelerable(m)) fast->survey(m);
-    if (!f1.read_token(m.texte)) break;
-    const bool entity_start = m.after_zero;
-    note_token(m, Pass::survey);
-    const Token& texte = m.texte;
-    if (texte.is("$EXTMIN")) {
-      fold_extents(m, true);
-    } else if (texte.is("$EXTMAX")) {
-      fold_extents(m, false);
-    } else if (m.section == Section::blocks) {
-      continue;  // the polylines of block definitions are not drawing
-    } else if (texte.is("POLYLINE")) {
-      take_polyline(m, Pass::survey, entity_start);
-    } else if (texte.is("VERTEX")) {
-      take_vertex(m, Pass::survey, entity_start);
-    } else if (texte.is("SEQEND")) {
-      take_seqend(m, Pass::survey);
-    } else if (texte.is("LWPOLYLINE") && entity_start) {
-      take_lwpolyline(m, Pass::survey);
-    }
+    if (fast != nullptr) fast->survey(m);
+    if (turn<Pass::survey>(items, m, plan) == Turn::end) break;
   }
   const std::string raw_head(f1.raw_head());
   return close_input(m) && check_drawing(m, raw_head);

@@ -5,6 +5,7 @@
 #include "merge/accelerator.h"
 #include "merge/entities.h"
 #include "merge/inputs.h"
+#include "merge/item_source.h"
 #include "merge/passes.h"
 #include "state.h"
 
@@ -29,31 +30,11 @@ bool write_file(MergeFrame& m, Accelerator* fast) {
   if (!open_input(m)) return false;
   start_input(m);
   console.text("\n\n");
-  // The tests are made in turn on whatever texte holds by then: a POLYLINE
-  // whose fourth item reads VERTEX is followed at once by a vertex. That
-  // keyword follows the entity just read, which ended with a group code 0
-  // when it was in the layout.
+  ReaderItems items{f1};
+  TurnPlan plan;
   for (;;) {
-    if (fast != nullptr && accelerable(m)) fast->write(m);
-    if (!f1.read_token(m.texte)) break;
-    bool entity_start = m.after_zero;
-    note_token(m, Pass::write);
-    if (m.section == Section::blocks) continue;  // block definitions are not drawing
-    // LWPOLYLINE is an entity only as read after a group code 0, never as
-    // the layer of an entity just copied.
-    if (m.texte.is("LWPOLYLINE")) {
-      if (entity_start) take_lwpolyline(m, Pass::write);
-      continue;
-    }
-    if (m.texte.is("POLYLINE")) {
-      take_polyline(m, Pass::write, entity_start);
-      entity_start = m.after_zero;
-    }
-    if (m.texte.is("VERTEX")) {
-      take_vertex(m, Pass::write, entity_start);
-      entity_start = m.after_zero;
-    }
-    if (m.texte.is("SEQEND")) take_seqend(m, Pass::write);
+    if (fast != nullptr) fast->write(m);
+    if (turn<Pass::write>(items, m, plan) == Turn::end) break;
   }
   close_polyline(m);
   if (!close_input(m)) return false;

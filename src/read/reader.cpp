@@ -3,16 +3,13 @@
 
 #include <algorithm>
 #include <array>
-#include <limits>
 
+#include "read/characters.h"
+#include "read/integer_literal.h"
 #include "read/real_literal.h"
 #include "system/host.h"
 
 namespace {
-
-// Whitespace as the C library classifies it in the "C" locale.
-constexpr bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-constexpr bool is_digit(int c) { return static_cast<unsigned>(c - '0') < 10; }
 
 // Bytes a token does not go on through: whitespace, and the NUL that ends
 // the loaded bytes (a NUL inside them is a token byte, told apart by place).
@@ -34,12 +31,6 @@ std::size_t drop_cr(char* p, std::size_t n) {
     out += (*in != '\r');
   }
   return static_cast<std::size_t>(out - p);
-}
-
-int saturate(bool negative, std::uint64_t magnitude) {
-  constexpr auto max = static_cast<std::uint64_t>(std::numeric_limits<int>::max());
-  if (negative) return magnitude > max ? std::numeric_limits<int>::min() : -static_cast<int>(magnitude);
-  return magnitude > max ? std::numeric_limits<int>::max() : static_cast<int>(magnitude);
 }
 
 }  // namespace
@@ -313,23 +304,39 @@ bool Reader::scan_token(Token* out) {
   return true;
 }
 
-bool Reader::read_line(std::string& out) {
-  out.clear();
+bool Reader::read_line(std::string_view& out) {
   if (eof) return false;
+  const auto* feed = static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
+  if (feed != nullptr) {
+    out = std::string_view(pos, static_cast<std::size_t>(feed - pos));
+    pos = feed + 1;
+    return true;
+  }
+  // The line goes on in the next block, or ends the input.
+  line_text.clear();
   for (;;) {
-    const auto* feed = static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
-    if (feed != nullptr) {
-      out.append(pos, feed);
-      pos = feed + 1;
-      return true;
-    }
-    out.append(pos, end);
+    line_text.append(pos, end);
     pos = end;
     if (!refill()) {
       eof = true;
-      return !out.empty();
+      out = line_text;
+      return !line_text.empty();
+    }
+    feed = static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
+    if (feed != nullptr) {
+      line_text.append(pos, feed);
+      pos = feed + 1;
+      out = line_text;
+      return true;
     }
   }
+}
+
+bool Reader::read_line(std::string& out) {
+  std::string_view line;
+  const bool read = read_line(line);
+  out.assign(read ? line : std::string_view{});
+  return read;
 }
 
 bool Reader::at_token_end() {
@@ -339,6 +346,21 @@ bool Reader::at_token_end() {
     return true;
   }
   return is_space(static_cast<unsigned char>(*pos));
+}
+
+bool Reader::read_token(std::string_view& out) {
+  if (!skip_space()) return false;
+  const char* start = pos;
+  while (!stops_token(*pos)) ++pos;
+  if (pos != end && *pos != '\0') {  // whitespace ends it within the block
+    out = std::string_view(start, static_cast<std::size_t>(pos - start));
+    return true;
+  }
+  // A NUL byte inside it, or it may go on in the next block.
+  pos = start;
+  scan_token(&scratch);
+  out = scratch.view();
+  return true;
 }
 
 bool Reader::read_token(std::string& out) {
@@ -359,40 +381,10 @@ void Reader::drop_rest_of_token() {
   }
 }
 
-bool Reader::read_int(int& out) {
-  if (!skip_space()) return false;
-  bool negative = false;
-  if (*pos == '+' || *pos == '-') {
-    negative = *pos == '-';
-    ++pos;
-    if (pos == end && !refill()) {
-      eof = true;
-      return false;
-    }
-  }
-  if (!is_digit(*pos)) return false;
-  // Past 32 bits only the saturation matters, so the magnitude stops growing.
-  constexpr std::uint64_t cap = std::uint64_t{1} << 40;
-  std::uint64_t magnitude = 0;
-  for (;;) {
-    while (is_digit(*pos)) {
-      magnitude = std::min(magnitude * 10 + static_cast<unsigned>(*pos - '0'), cap);
-      ++pos;
-    }
-    if (pos != end) break;
-    if (!refill()) {
-      eof = true;
-      break;
-    }
-  }
-  out = saturate(negative, magnitude);
-  return true;
-}
-
-// The read position as a cursor for the real literal's grammar: a literal
-// that reaches the end of the loaded bytes goes on in the next block, its
-// bytes so far kept in `kept`.
-struct Reader::RealCursor {
+// The read position as a cursor for the literals' grammars: a literal that
+// reaches the end of the loaded bytes goes on in the next block, its bytes
+// so far kept in `kept` when given.
+struct Reader::BlockCursor {
   Reader& r;
   Token* kept;  // null: the literal's text is not wanted
   const char* start;
@@ -410,6 +402,15 @@ struct Reader::RealCursor {
   void take() { ++r.pos; }
 };
 
+bool Reader::read_int(int& out) {
+  if (!skip_space()) return false;
+  BlockCursor in{*this, nullptr, pos};
+  const literal::IntegerScan s = literal::scan_integer(in);
+  if (!s.digits) return false;
+  out = s.value;
+  return true;
+}
+
 bool Reader::scan_real(double* out) {
   if (!skip_space()) return false;
   // Mostly the literal ends within the loaded bytes: the NUL at end stops
@@ -424,7 +425,7 @@ bool Reader::scan_real(double* out) {
     return true;
   }
   real_text.clear();
-  RealCursor in{*this, out != nullptr ? &real_text : nullptr, pos};
+  BlockCursor in{*this, out != nullptr ? &real_text : nullptr, pos};
   s = literal::scan_real(in);
   if (!s.digits) return false;
   if (out == nullptr) return true;

@@ -112,6 +112,9 @@ struct Reader {
   // Token read: the next run of non-whitespace bytes, whole.
   bool read_token(Token& out) { return scan_token(&out); }
   bool read_token(std::string& out);
+  // The same as a view, valid until the next read or rewind: into the
+  // loaded block, or into the reader's own copy of a token that straddles two.
+  bool read_token(std::string_view& out);
   // Consumes a token exactly like read_token, without keeping it.
   bool skip_token() { return scan_token(nullptr); }
   // Integer read: optional sign and decimal digits, saturated to 32 bits.
@@ -128,6 +131,8 @@ struct Reader {
   // Line read: the rest of the line at the read position, without its line
   // feed (which is consumed); false at the end of the input, nothing left.
   bool read_line(std::string& out);
+  // The same as a view, valid until the next read or rewind.
+  bool read_line(std::string_view& out);
   // Whether the read position is at whitespace or the end of the input: an
   // item just read was a whole token.
   [[nodiscard]] bool at_token_end();
@@ -167,7 +172,7 @@ struct Reader {
   std::string error_text;
 
  private:
-  struct RealCursor;
+  struct BlockCursor;
   bool scan_token(Token* out);
   bool scan_real(double* out);
   // Skips whitespace, loading blocks as needed; false (end indication set) at the end.
@@ -196,5 +201,6 @@ struct Reader {
   std::uint64_t blocks_loaded = 0;
   std::uint64_t lines_before = 0;  // line feeds in blocks already consumed
   Token real_text;                 // a real that straddles two blocks
-  Token scratch;                   // tokens read for a std::string caller
+  Token scratch;                   // tokens read for a std::string caller, or straddling two blocks as views
+  std::string line_text;           // a line that straddles two blocks, read as a view
 };

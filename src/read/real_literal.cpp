@@ -22,4 +22,27 @@ double real_value(const char* first, const char* last) {
   return value;
 }
 
+namespace {
+
+// The scan of a whole text: a literal that takes every byte of it.
+bool scan_whole(std::string_view text, RealScan& s) {
+  SpanCursor in{text.data(), text.data() + text.size()};
+  s = scan_real(in);
+  return s.digits && s.length == text.size();
+}
+
+}  // namespace
+
+bool whole_real(std::string_view text, double& value) {
+  RealScan s;
+  if (!scan_whole(text, s)) return false;
+  value = real_value(text.data(), text.data() + s.value_length);
+  return true;
+}
+
+bool is_whole_real(std::string_view text) {
+  RealScan s;
+  return scan_whole(text, s);
+}
+
 }  // namespace literal

@@ -7,10 +7,11 @@
 #pragma once
 
 #include <cstddef>
+#include <string_view>
+
+#include "read/characters.h"
 
 namespace literal {
-
-inline constexpr bool is_digit(int c) { return static_cast<unsigned>(c - '0') < 10; }
 
 // Where a literal's parts end, counted from its first byte.
 struct RealScan {
@@ -65,9 +66,22 @@ struct TextCursor {
   void take() { ++p; }
 };
 
+// A cursor over the bytes [p, end): -1 at end.
+struct SpanCursor {
+  const char* p;
+  const char* end;
+  [[nodiscard]] int peek() const { return p == end ? -1 : static_cast<unsigned char>(*p); }
+  void take() { ++p; }
+};
+
 // The value of the literal text [first, last) (its value part): correctly
 // rounded, or the largest finite double of its sign beyond the range, or
 // what the C library gives below it (zero or a subnormal).
 double real_value(const char* first, const char* last);
+
+// Whether the whole text is one real literal; its value in `value`.
+[[nodiscard]] bool whole_real(std::string_view text, double& value);
+// The same test without the value.
+[[nodiscard]] bool is_whole_real(std::string_view text);
 
 }  // namespace literal

@@ -32,6 +32,7 @@ bool Output::failed() {
 
 void Output::flush() {
   if (used == 0) return;
+  ++flushes;
   if (sink != nullptr && to_descriptor() && !failed()) {
     sink->write(fd, buf, used);
   } else {
@@ -48,6 +49,7 @@ void Output::finish() {
 
 void Output::put_large(std::string_view s) {
   flush();
+  ++flushes;
   if (s.size() < buf.size()) {
     std::memcpy(buf.data(), s.data(), s.size());
     used = s.size();

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -58,6 +59,11 @@ struct Output {
   // The end of the buffer: room() returns at least n bytes before it.
   char* room_end() { return buf.data() + buf.size(); }
   [[nodiscard]] std::size_t capacity() const { return buf.size(); }
+  // The end of the bytes buffered so far, and how many times the buffer was
+  // handed on: bytes written since end() was taken are at it while
+  // handed_on() stays the same.
+  [[nodiscard]] const char* end() const { return buf.data() + used; }
+  [[nodiscard]] std::uint64_t handed_on() const { return flushes; }
   // Whether the bytes go to a descriptor (not to a capture or nowhere).
   [[nodiscard]] bool to_descriptor() const { return capture == nullptr && fd >= 0; }
 
@@ -82,6 +88,7 @@ struct Output {
 
   std::vector<char> buf;
   std::size_t used = 0;
+  std::uint64_t flushes = 0;
   std::string* capture = nullptr;
   OutputSink* sink = nullptr;
 };

@@ -60,12 +60,11 @@ std::vector<reference::Input> drawings(std::initializer_list<std::string_view> b
 }
 
 std::vector<NamedAcceleration> accelerations() {
-  std::vector<NamedAcceleration> all = {{"general reads", {false, false}}};
-#ifdef TALVERO_FAST
-  all.push_back({"bulk runs", {true, false}});
-  all.push_back({"bulk runs and worker", {true, true}});
-  all.push_back({"speculative runs everywhere", {true, true, 0}});
-#endif
+  std::vector<NamedAcceleration> all;
+  for (const char* name : {"off", "runs", "all"}) {
+    Acceleration settings;
+    if (acceleration_named(name, settings)) all.push_back({name, settings});
+  }
   return all;
 }
 

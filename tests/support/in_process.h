@@ -50,9 +50,10 @@ MemoryMerge merge_in_memory(const std::vector<reference::Input>& inputs, const M
 // Drawings named c:\images\t\a.dxf, c:\images\t\b.dxf and so on (26 at most).
 std::vector<reference::Input> drawings(std::initializer_list<std::string_view> bytes);
 
-// The ways the merge may read, which must all give the same bytes: the
-// general reads alone and, in builds with the accelerator, bulk runs alone,
-// with the worker thread, and with speculative runs in every block.
+// The ways the merge may read, which must all give the same bytes: every
+// setting of TALVERO_ACCEL the build has (the plain reads alone and, in
+// builds with the accelerator, runs over each block, and runs with the
+// worker thread).
 struct NamedAcceleration {
   std::string name;
   Acceleration fast;

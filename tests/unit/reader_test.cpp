@@ -15,7 +15,7 @@ namespace {
 using namespace std::string_literals;
 
 // Makes the reads of `script` in turn over `bytes`, in blocks of `block`
-// bytes: t a token, k a token skipped, i an integer, r a real, s a real
+// bytes: t a token (T as a view), k a token skipped, i an integer, r a real, s a real
 // skipped, d the rest of a token dropped, l the line of the read position,
 // n the rest of the line, e whether the read position is at a token's end
 // (1 or 0); m marks the read position, w rewinds to the mark, f forgets it
@@ -41,6 +41,12 @@ std::string reads(const std::string& bytes, std::string_view script, std::size_t
     bool stored = true;
     switch (c) {
       case 't': stored = r.read_token(token), got = token; break;
+      case 'T': {
+        std::string_view view;
+        if ((stored = r.read_token(view))) token.assign(view);
+        got = token;
+        break;
+      }
       case 'k': stored = r.skip_token(); break;
       case 'i': stored = r.read_int(integer), got = std::to_string(integer); break;
       case 'r': {
@@ -52,9 +58,15 @@ std::string reads(const std::string& bytes, std::string_view script, std::size_t
       case 'd': r.drop_rest_of_token(), got.clear(); break;
       case 'l': got = std::to_string(r.line()); break;
       case 'n': stored = r.read_line(line), got = line; break;
+      case 'N': {
+        std::string_view view;
+        if ((stored = r.read_line(view))) line.assign(view);
+        got = line;
+        break;
+      }
       case 'e': got = r.at_token_end() ? "1" : "0"; break;
     }
-    if (c == 'n' && !stored) {
+    if ((c == 'n' || c == 'N') && !stored) {
       got = "-";
     } else if (!stored) {
       got = "-";
@@ -136,6 +148,10 @@ class Reads : public ::testing::TestWithParam<std::tuple<ReadCase, std::size_t>>
 TEST_P(Reads, GiveWhatTheRulesSay) {
   const auto& [c, block] = GetParam();
   EXPECT_EQ(reads(c.bytes, c.script, block), c.expected);
+  // Tokens and lines read as views give the same.
+  std::string views = c.script;
+  for (char& k : views) k = k == 't' ? 'T' : k == 'n' ? 'N' : k;
+  EXPECT_EQ(reads(c.bytes, views, block), c.expected) << views;
 }
 
 INSTANTIATE_TEST_SUITE_P(Reader, Reads,

@@ -1,0 +1,120 @@
+// The items of a loaded block, read straight from its bytes: token starts
+// and ends from its whitespace bitmap, numbers a word at a time. This is the
+// accelerator's item source for the merge's turns (merge/item_source.h).
+// It is sure of an item only when the item ends within the loaded bytes:
+// one that reaches their end may go on in the next block, and the turn that
+// meets it is left to the plain reads. It warns about nothing: a case that
+// calls for a warning, and the header's extents, are declined.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "fast/bitmap.h"
+#include "fast/swar.h"
+#include "read/integer_literal.h"
+#include "read/real_literal.h"
+
+namespace fast {
+
+struct BlockItems {
+  static constexpr bool general = false;
+
+  BlockItems(const MarkedBlock& b) : base(b.base), pos(b.pos), end(b.end), space(b.space) {}
+
+  // The first byte at or after p that is not whitespace; end or past it when none is loaded.
+  [[nodiscard]] TALVERO_ALWAYS_INLINE const char* token_start(const char* p) const {
+    return base + next_bit<false>(space, static_cast<std::size_t>(p - base));
+  }
+  // The whitespace that ends the token at t (end at the latest).
+  [[nodiscard]] TALVERO_ALWAYS_INLINE const char* token_end(const char* t) const {
+    const auto i = static_cast<std::size_t>(t - base);
+    if constexpr (std::endian::native == std::endian::little) {
+      std::uint64_t w;
+      std::memcpy(&w, reinterpret_cast<const unsigned char*>(space) + i / 8, 8);
+      w >>= i % 8;
+      if (w != 0) return t + std::countr_zero(w);
+    }
+    return base + next_bit<true>(space, i);
+  }
+
+  TALVERO_ALWAYS_INLINE bool token(std::string_view& t) {
+    const char* s = token_start(pos);
+    if (s >= end) return unsure_here();
+    const char* e = token_end(s);
+    if (e == end) return unsure_here();  // it may go on in the next block
+    t = std::string_view(s, static_cast<std::size_t>(e - s));
+    pos = e;
+    return true;
+  }
+
+  TALVERO_ALWAYS_INLINE bool line(std::string_view& t) {
+    const char* p = pos;
+    // Mostly a value of one token: its end is the line feed.
+    if (p < end && !is_space(static_cast<unsigned char>(*p))) {
+      const char* e = token_end(p);
+      if (*e == '\n' && e != end) {
+        t = std::string_view(p, static_cast<std::size_t>(e - p));
+        pos = e + 1;
+        return true;
+      }
+    }
+    const auto* feed = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(end - p)));
+    if (feed == nullptr) return unsure_here();
+    t = std::string_view(p, static_cast<std::size_t>(feed - p));
+    pos = feed + 1;
+    return true;
+  }
+
+  // Numbers: the common forms a word at a time, the rest by the literals' grammars.
+  TALVERO_ALWAYS_INLINE static bool integer(std::string_view t, int& v) {
+    const char* s = t.data();
+    const bool sign = !t.empty() && (*s == '-' || *s == '+');
+    if (t.size() - sign <= 8 && t.size() > sign) {
+      std::uint64_t m;
+      if (static_cast<std::size_t>(leading_digits(s + sign, &m)) + sign != t.size()) return false;
+      v = *s == '-' ? -static_cast<int>(m) : static_cast<int>(m);
+      return true;
+    }
+    return literal::whole_integer(t, v);
+  }
+  TALVERO_ALWAYS_INLINE static bool real(std::string_view t, double& v) {
+    if (t.empty()) return false;
+    double x = 0;
+    bool digits = false;
+    const char* q = real_literal<true>(t.data(), &x, &digits);
+    if (q == nullptr) return literal::whole_real(t, v);
+    if (!digits || q != t.data() + t.size()) return false;
+    v = x;
+    return true;
+  }
+  TALVERO_ALWAYS_INLINE static bool is_real(std::string_view t) {
+    if (!t.empty() && t.size() <= 16 && plain_real(t.data(), t.size())) return true;
+    return literal::is_whole_real(t);
+  }
+
+  void mark() { marked = pos; }
+  void rewind() { pos = marked; }
+  void forget_mark() {}
+  static std::string_view keep(std::string_view t, std::string&) { return t; }
+  void decline() { unsure = true; }
+  [[nodiscard]] bool sure() const { return !unsure; }
+
+  const char* base;
+  const char* pos;  // the read position
+  const char* end;  // the end of the loaded bytes, where a NUL stands
+  const std::uint64_t* space;
+  const char* marked = nullptr;
+  bool unsure = false;
+
+ private:
+  bool unsure_here() {
+    unsure = true;
+    return false;
+  }
+};
+
+}  // namespace fast

@@ -1,0 +1,374 @@
+// Layout shortcuts: learning a vertex's layout from the turn that took it,
+// and taking the vertices after it that share it.
+#include "fast/layout_shortcuts.h"
+
+#include <bit>
+#include <cstring>
+#include <string_view>
+
+#include "fast/coordinate_text.h"
+#include "merge/entities.h"
+
+namespace fast {
+
+namespace {
+
+// Room for the most text one vertex of a shortcut writes: its parts, three
+// coordinates and the 8- and 16-byte stores past them.
+constexpr std::size_t vertex_room = GroupLayout::text_room * 4 + 3 * (max_number_text + 16);
+static_assert(vertex_room >= VertexLayout::head_out_room + 3 * (max_number_text + VertexLayout::gap_room + 8));
+
+// The lines of a text written by the entities' writer, each ended by CR LF:
+// the start of line k and of the one after it.
+struct TextLines {
+  static constexpr int room = 16;
+  const char* start[room + 1] = {};
+  int count = 0;
+  TextLines(const char* text, const char* end) {
+    start[0] = text;
+    for (const char* p = text; p + 1 < end && count < room; ++p)
+      if (p[0] == '\r' && p[1] == '\n') start[++count] = p + 2;
+  }
+  // Line k without its line end.
+  [[nodiscard]] const char* line_end(int k) const { return start[k + 1] - 2; }
+};
+
+// The written lines that hold a vertex's real items: the keyword's line
+// first, then one line an item.
+constexpr int real_line(int r) {
+  int seen = 0;
+  for (std::size_t k = 0; k < grammar::vertex.size(); ++k)
+    if (grammar::vertex[k].read == grammar::Read::real && seen++ == r) return static_cast<int>(k) + 1;
+  return -1;
+}
+
+// Whether the n bytes at p are those at t (32 bytes readable there), where
+// `readable` bytes are readable at p: short ones a vector at a time.
+TALVERO_ALWAYS_INLINE bool same_bytes(const char* p, const char* t, std::size_t n, std::ptrdiff_t readable) {
+#ifdef TALVERO_SSE2
+  if (n <= 32 && readable >= 32) return VertexLayout::same_sse2(p, t, n, 2);
+#endif
+  return std::memcmp(p, t, n) == 0;
+}
+
+}  // namespace
+
+bool LayoutShortcuts::take(BlockItems& in, MergeFrame& m) {
+  if (!shortcut_allowed(m) || (pass == Pass::write && m.out.capacity() < 2 * vertex_room)) return false;
+  return (in_layout.ready && take_in_layout(in, m)) || take_by_groups(in, m);
+}
+
+// --- Vertices in the layout ---------------------------------------------------
+
+bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
+  const VertexLayout& layout = in_layout;
+  const bool write = pass == Pass::write;
+  Shortcut run;
+  const char* t = in.token_start(in.pos);
+  while (in.end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
+    // Each coordinate's end comes from the whitespace bitmap and the bytes
+    // after it must be the gap learnt: the literals are checked once all
+    // three are found.
+    const char* c = t + layout.length[0];
+    const char* start[3];
+    const char* end[3];
+    bool gaps = true;
+    for (int k = 0; k < 3 && gaps; ++k) {
+      const char* q = in.token_end(c);
+      gaps = layout.gap_at(k, q);
+      start[k] = c;
+      end[k] = q;
+      c = q + layout.length[k + 1];
+    }
+    if (!gaps) break;
+    if (write) {
+      char* const text = m.out.room(vertex_room);
+      char* o = text;
+      std::memcpy(o, layout.head_out, 64);
+      if (layout.out_length[0] > 64) std::memcpy(o + 64, layout.head_out + 64, 64);
+      o += layout.out_length[0];
+      bool whole = true;
+      for (int k = 0; k < 3 && whole; ++k) {
+        o = put_rounded_literal(o, start[k], end[k]);
+        whole = o != nullptr;
+        if (whole) {
+          std::memcpy(o, layout.gaps_out[k], 16);
+          o += layout.out_length[k + 1];
+        }
+      }
+      if (!whole) break;
+      m.out.advance(o);
+    } else if (!BlockItems::is_real({start[0], static_cast<std::size_t>(end[0] - start[0])}) ||
+               !BlockItems::is_real({start[1], static_cast<std::size_t>(end[1] - start[1])}) ||
+               !BlockItems::is_real({start[2], static_cast<std::size_t>(end[2] - start[2])})) {
+      break;
+    }
+    ++run.vertices;
+    t = c;
+  }
+  if (run.vertices == 0) return false;
+  in.pos = t;
+  took_vertices(m, pass, run);
+  return true;
+}
+
+// --- Vertices by their group codes ----------------------------------------------
+
+namespace {
+
+// A coordinate or counted value read from its line.
+struct GroupMatch {
+  const char* start[3] = {};  // x, y, z: their tokens
+  const char* end[3] = {};
+  std::uint64_t bulges = 0, widths = 0;
+  const char* next = nullptr;  // after the line of its group code 0
+};
+
+// Whether the vertex at t has the layout's fixed bytes, and its values are
+// lines of one token within the loaded bytes.
+TALVERO_ALWAYS_INLINE bool match_groups(const GroupLayout& layout, BlockItems& in, const char* t, bool count,
+                                        GroupMatch& m) {
+  const char* p = t;
+  for (const GroupLayout::Part* part = layout.part;; ++part) {
+    if (in.end - p < part->length || !same_bytes(p, layout.fixed + part->from, part->length, in.end - p)) return false;
+    p += part->length;
+    if (part->end) break;
+    if (p == in.end || is_space(static_cast<unsigned char>(*p))) return false;
+    const char* q = in.token_end(p);
+    if (q >= in.end || *q != '\n') return false;
+    const std::string_view value(p, static_cast<std::size_t>(q - p));
+    switch (part->role) {
+      case groups::Role::x:
+      case groups::Role::y:
+      case groups::Role::z: {
+        const int k = static_cast<int>(part->role) - static_cast<int>(groups::Role::x);
+        m.start[k] = p;
+        m.end[k] = q;
+        break;
+      }
+      case groups::Role::bulge:
+      case groups::Role::width:
+        if (count) {
+          groups::Groups g;
+          (void)groups::take_group<true>(in, g, part->role, value);
+          m.bulges += g.bulges;
+          m.widths += g.widths;
+        }
+        break;
+      default: break;
+    }
+    p = q + 1;
+  }
+  m.next = p;
+  return true;
+}
+
+}  // namespace
+
+bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
+  GroupLayouts& layouts = by_groups;
+  if (!m.input.place.after_zero || (!layouts.slot[0].ready && !layouts.slot[1].ready)) return false;
+  const bool write = pass == Pass::write;
+  Shortcut run;
+  run.by_group_codes = true;
+  const char* t = in.token_start(in.pos);
+  for (;;) {
+    GroupMatch g;
+    int k = layouts.last;
+    const auto fits = [&](const GroupLayout& l) {
+      return l.ready && (l.has_z || !write || std::bit_cast<std::uint64_t>(l.elevation) ==
+                                                   std::bit_cast<std::uint64_t>(m.input.elevation));
+    };
+    if (!fits(layouts.slot[k]) || !match_groups(layouts.slot[k], in, t, write, g)) {
+      k ^= 1;
+      g = GroupMatch{};
+      if (!fits(layouts.slot[k]) || !match_groups(layouts.slot[k], in, t, write, g)) break;
+    }
+    const GroupLayout& layout = layouts.slot[k];
+    const int coordinates = 2 + layout.has_z;
+    if (write) {
+      char* o = m.out.room(vertex_room);
+      std::memcpy(o, layout.text[0], layout.text_length[0]);
+      o += layout.text_length[0];
+      bool whole = true;
+      for (int c = 0; c < coordinates && whole; ++c) {
+        o = put_rounded_literal(o, g.start[c], g.end[c]);
+        whole = o != nullptr;
+        if (whole) {
+          std::memcpy(o, layout.text[c + 1], layout.text_length[c + 1]);
+          o += layout.text_length[c + 1];
+        }
+      }
+      if (!whole) break;
+      m.out.advance(o);
+    } else {
+      bool reals = true;
+      for (int c = 0; c < coordinates; ++c)
+        reals = reals && BlockItems::is_real({g.start[c], static_cast<std::size_t>(g.end[c] - g.start[c])});
+      if (!reals) break;
+    }
+    layouts.matched(k);
+    ++run.vertices;
+    run.bulges += g.bulges;
+    run.widths += g.widths;
+    t = g.next;
+  }
+  if (run.vertices == 0) return false;
+  in.pos = t;
+  took_vertices(m, pass, run);
+  return true;
+}
+
+// --- Learning -----------------------------------------------------------------------
+
+namespace {
+
+// Takes the layout of the vertex in the layout from its keyword to in.pos,
+// and of its text.
+void learn_in_layout(VertexLayout& layout, const BlockItems& in, const char* keyword, const char* text,
+                     const char* text_end, bool write) {
+  layout.ready = false;
+  VertexLayout::Marks marks;
+  marks.keyword = keyword;
+  const char* p = in.token_end(keyword);
+  int r = 0;
+  for (const grammar::Item& item : grammar::vertex) {
+    const char* s = in.token_start(p);
+    p = in.token_end(s);
+    if (item.read == grammar::Read::real) {
+      marks.start[r] = s;
+      marks.end[r++] = p;
+    }
+  }
+  marks.next = in.token_start(p);
+  if (marks.next >= in.end) return;
+  if (write) {
+    const TextLines lines(text, text_end);
+    if (lines.count != static_cast<int>(grammar::vertex.size()) + 1) return;
+    marks.out = text;
+    for (int k = 0; k < 3; ++k) {
+      marks.out_start[k] = lines.start[real_line(k)];
+      marks.out_end[k] = lines.line_end(real_line(k));
+    }
+    marks.out_next = text_end;
+  }
+  layout.learn(marks, write);
+}
+
+// Whether the line [v, e) is one token, with no blank around it.
+bool one_token_line(const BlockItems& in, const char* v, const char* e) {
+  return v != e && !is_space(static_cast<unsigned char>(*v)) && in.token_end(v) == e;
+}
+
+// Takes the layout of the vertex read by its group codes from its keyword
+// to in.pos (after its group code 0's line), and of its text; false, and
+// nothing kept, when it does not fit the room, lacks x or y, gives a
+// coordinate twice or not as a line of one token, or when the layout test
+// might take some vertex of that layout in the layout (such vertices must
+// be read by their group codes for the layout to hold for them).
+bool learn_groups(GroupLayout& layout, const BlockItems& in, const char* keyword, const char* text,
+                  const char* text_end, bool write, double elevation) {
+  layout.ready = false;
+  layout.parts = 0;
+  std::size_t fixed = 0;
+  const char* from = keyword;  // the fixed bytes not yet in a part
+  auto add = [&](const char* to, bool end, groups::Role role) {
+    const auto n = static_cast<std::size_t>(to - from);
+    if (layout.parts == GroupLayout::part_room || fixed + n > GroupLayout::fixed_room) return false;
+    std::memcpy(layout.fixed + fixed, from, n);
+    layout.part[layout.parts++] = {static_cast<std::uint16_t>(fixed), static_cast<std::uint16_t>(n), end, role};
+    fixed += n;
+    return true;
+  };
+  const char* value_start[GroupLayout::part_room];  // the values read anew, a line of one token each
+  const char* value_end[GroupLayout::part_room];
+  unsigned coordinates = 0;
+  // The lines after the keyword's own, in pairs, up to the group code 0.
+  const char* p = static_cast<const char*>(std::memchr(keyword, '\n', static_cast<std::size_t>(in.pos - keyword)));
+  for (;;) {
+    if (p == nullptr) return false;
+    const char* code_line = p + 1;
+    const char* code_end =
+        static_cast<const char*>(std::memchr(code_line, '\n', static_cast<std::size_t>(in.pos - code_line)));
+    if (code_end == nullptr) return false;
+    int code = 0;
+    if (!literal::whole_integer(groups::trimmed({code_line, static_cast<std::size_t>(code_end - code_line)}), code))
+      return false;
+    if (code == 0) break;
+    const char* v = code_end + 1;
+    const char* e = static_cast<const char*>(std::memchr(v, '\n', static_cast<std::size_t>(in.pos - v)));
+    if (e == nullptr) return false;
+    p = e;
+    const groups::Role role = groups::role_of(groups::Kind::vertex, code);
+    // The layer and flags stay as they stand, with the fixed bytes: the
+    // text written before the coordinates holds them.
+    if (role == groups::Role::layer || role == groups::Role::flags) continue;
+    if (!one_token_line(in, v, e)) {
+      if (role == groups::Role::none) continue;
+      return false;
+    }
+    if (role == groups::Role::x || role == groups::Role::y || role == groups::Role::z) {
+      const unsigned bit = 1u << static_cast<unsigned>(role);
+      if ((coordinates & bit) != 0) return false;
+      coordinates |= bit;
+    }
+    if (!add(v, false, role)) return false;
+    value_start[layout.parts - 1] = v;
+    value_end[layout.parts - 1] = e;
+    from = e + 1;
+  }
+  const unsigned x_and_y = (1u << static_cast<unsigned>(groups::Role::x)) | (1u << static_cast<unsigned>(groups::Role::y));
+  if ((coordinates & x_and_y) != x_and_y || !add(in.pos, true, groups::Role::none)) return false;
+  // Whatever the values hold, the layout test refuses the vertex.
+  const std::size_t values = layout.parts - 1u;
+  const char* q = in.token_end(keyword);
+  const bool may_be_in_layout = grammar::layout_may_hold<grammar::vertex>([&](std::string_view& t, bool& wild) {
+    const char* s = in.token_start(q);
+    if (s >= in.pos) {  // the entities after the vertex
+      wild = true;
+      return;
+    }
+    q = in.token_end(s);
+    t = std::string_view(s, static_cast<std::size_t>(q - s));
+    wild = false;
+    for (std::size_t k = 0; k < values && !wild; ++k) wild = s >= value_start[k] && s < value_end[k];
+  });
+  if (may_be_in_layout) return false;
+  layout.has_z = (coordinates & (1u << static_cast<unsigned>(groups::Role::z))) != 0;
+  layout.elevation = elevation;
+  if (write) {
+    // The text written, cut around the coordinates' lines.
+    const TextLines lines(text, text_end);
+    if (lines.count != static_cast<int>(grammar::vertex.size()) + 1) return false;
+    const char* cut[4] = {text, nullptr, nullptr, nullptr};
+    const char* cut_end[4];
+    const int holes = 2 + layout.has_z;
+    for (int k = 0; k < holes; ++k) {
+      cut_end[k] = lines.start[real_line(k)];
+      cut[k + 1] = lines.line_end(real_line(k));
+    }
+    cut_end[holes] = text_end;
+    for (int k = 0; k <= holes; ++k) {
+      const auto n = static_cast<std::size_t>(cut_end[k] - cut[k]);
+      if (n > GroupLayout::text_room - 32) return false;
+      std::memcpy(layout.text[k], cut[k], n);
+      layout.text_length[k] = static_cast<std::uint16_t>(n);
+    }
+  }
+  layout.ready = true;
+  return true;
+}
+
+}  // namespace
+
+void LayoutShortcuts::learn(Took took, const BlockItems& in, const char* keyword, const char* text,
+                            const char* text_end, const MergeFrame& m) {
+  const bool write = pass == Pass::write;
+  if (took == Took::vertex_in_layout) {
+    learn_in_layout(in_layout, in, keyword, text, text_end, write);
+  } else if (took == Took::vertex_by_groups && by_groups.learns_next()) {
+    if (learn_groups(by_groups.victim(), in, keyword, text, text_end, write, m.input.elevation)) by_groups.learnt();
+  }
+}
+
+}  // namespace fast

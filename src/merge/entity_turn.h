@@ -1,0 +1,259 @@
+// One turn of a pass's loop: the next token read and acted on as the
+// merge's rules say. This is the one reader of entities: both passes run it
+// over the plain reads and, in builds with the accelerator, over the loaded
+// block (merge/item_source.h says what a source offers).
+//
+// A turn reads all it acts on first, changing nothing, and then acts. A
+// source that cannot tell what comes, or declines a case, makes the turn
+// take nothing: the state, the console and the result are as they were, and
+// the source's position is for its caller to put back.
+//
+// POLYLINE and VERTEX are read as they stand when they are in the expected
+// layout (then copied exactly as written there), and by their group codes
+// otherwise; LWPOLYLINE is converted to a POLYLINE with its vertices; what
+// lies in block definitions is left out.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "merge/entity_grammar.h"
+#include "merge/entity_text.h"
+#include "merge/frame.h"
+#include "merge/group_rules.h"
+#include "merge/inputs.h"
+#include "read/integer_literal.h"
+
+enum class Pass { survey, write };
+
+// How a turn ended.
+enum class Turn {
+  taken,    // the token and what follows it were acted on
+  end,      // no token is left: the input is read
+  refused,  // the source could not tell or declined: nothing changed
+};
+
+// What a turn took, for the accelerator's layout shortcuts to learn from:
+// a vertex alone, in a polyline whose vertices are written as read.
+enum class Took { other, vertex_in_layout, vertex_by_groups };
+
+// What a turn read, before it acts; kept by its caller from one turn to the
+// next so that its storage is reused.
+struct TurnPlan {
+  enum class How : std::uint8_t { none, layout, groups, cut_off };
+  Place place;                  // where the loop is once the turn has acted
+  std::string_view left_out;    // a kind the writing pass leaves out (empty: none)
+  How polyline = How::none;     // a POLYLINE met, and how it was read
+  How vertex = How::none;       // a VERTEX met after it, or alone
+  bool seqend = false;          // a SEQEND acted on
+  bool lwpolyline = false;      // an LWPOLYLINE converted
+  grammar::ItemValues polyline_items, vertex_items;
+  groups::Groups polyline_groups, vertex_groups, lwpolyline_groups;
+  std::vector<std::pair<double, double>> points;  // the LWPOLYLINE's, held until its extrusion is read
+  text::VertexRun vertex_run;                     // the text of its vertices
+  // Tokens and layers kept past the reads that gave them: the turn's
+  // token, a POLYLINE's two token items and layer, a VERTEX's, and an
+  // LWPOLYLINE's layer.
+  std::string texte, polyline_copies[3], vertex_copies[3], lwpolyline_layer;
+};
+
+// The rest of the turn's helpers; turn() below is the door.
+namespace turn_detail {
+
+// Follows the token the loop just read: sections entered and left, whether
+// the next token starts an entity, and (writing pass) what is left out.
+template <Pass pass>
+void note_token(TurnPlan& p, std::string_view t) {
+  Place& w = p.place;
+  const bool starts_entity = w.after_zero;
+  w.after_zero = t == "0";
+  const bool names_section = w.was_section_2;
+  w.was_section_2 = w.was_section && t == "2";
+  w.was_section = t == "SECTION";
+  if (names_section) {
+    w.section = t == "ENTITIES" ? Section::entities : t == "BLOCKS" ? Section::blocks : Section::other;
+  } else if (t == "ENDSEC") {
+    w.section = Section::none;
+    return;
+  }
+  if constexpr (pass != Pass::write) return;
+  if (w.section == Section::blocks) {
+    if (t == "POLYLINE" || t == "LWPOLYLINE") p.left_out = block_polylines;
+  } else if (w.section == Section::entities && starts_entity && t != "POLYLINE" && t != "VERTEX" && t != "SEQEND" &&
+             t != "LWPOLYLINE") {
+    int unused = 0;
+    if (!literal::whole_integer(t, unused)) p.left_out = t;
+  }
+}
+
+// Says, once per input, that an item the layout expects is missing; a
+// source that does not warn declines the turn instead.
+template <class Items>
+void warn(Items& in, MergeFrame& m) {
+  if constexpr (Items::general)
+    warn_layout(m);
+  else
+    in.decline();
+}
+
+// Reads the groups of the entity after its keyword into g by the roles of
+// `kind`; warns about a value that is no number and about groups that do
+// not end at a group code 0. The layer is kept in `copy`.
+template <Pass pass, class Items>
+groups::End read_groups(Items& in, MergeFrame& m, groups::Kind kind, groups::Groups& g, std::string& copy) {
+  const groups::End end = groups::read_entity(in, [&](int code, std::string_view value) {
+    const groups::Role role = groups::role_of(kind, code);
+    if (!groups::take_group<pass == Pass::write>(in, g, role, value)) warn(in, m);
+    if (role == groups::Role::layer) g.layer = in.keep(value, copy);
+  });
+  if (end != groups::End::next_entity) warn(in, m);
+  return end;
+}
+
+// A POLYLINE or VERTEX after its keyword: in the layout (nothing is
+// consumed when it is not), else by its group codes when it starts an
+// entity; texte is left as the copy item by item leaves it. copies: room
+// for the token items, then the layer read by group codes.
+template <Pass pass, const auto& items, class Items>
+TurnPlan::How read_entity(Items& in, MergeFrame& m, TurnPlan& p, bool entity_start, grammar::ItemValues& v,
+                          groups::Groups& g, groups::Kind kind, std::string* copies, std::string_view& texte) {
+  in.mark();
+  if (grammar::read_layout<items, pass == Pass::write>(in, v, copies)) {
+    in.forget_mark();
+    p.place.after_zero = true;
+    if constexpr (pass == Pass::write) texte = v.tokens[grammar::last_token_number(items)];
+    return TurnPlan::How::layout;
+  }
+  in.rewind();
+  // Not in the layout, and not after a group code 0: a word such as a
+  // text's value, not an entity.
+  if (!entity_start) return TurnPlan::How::none;
+  g = groups::Groups{};
+  const groups::End end = read_groups<pass>(in, m, kind, g, copies[2]);
+  p.place.after_zero = end == groups::End::next_entity;
+  return end == groups::End::cut_off ? TurnPlan::How::cut_off : TurnPlan::How::groups;
+}
+
+// An LWPOLYLINE after its keyword: the header's groups before the first
+// point are its own, a 70 or 38 after one is checked and not used, a 20
+// before the first 10 is no point's.
+template <Pass pass, class Items>
+void read_lwpolyline(Items& in, MergeFrame& m, TurnPlan& p) {
+  constexpr bool write = pass == Pass::write;
+  groups::Groups& g = p.lwpolyline_groups;
+  g = groups::Groups{};
+  groups::Groups later;  // the header's groups after the first point
+  bool pointed = false;  // a point was read
+  bool point = false;    // a point is pending: its 10 read
+  double x = 0, y = 0;
+  p.points.clear();
+  auto end_point = [&] {
+    if (point && write) p.points.emplace_back(x, y);
+    point = false;
+  };
+  const groups::End end = groups::read_entity(in, [&](int code, std::string_view value) {
+    const groups::Role role = groups::role_of(groups::Kind::lwpolyline, code);
+    bool number = true;
+    switch (role) {
+      case groups::Role::layer:
+        if (!pointed) g.layer = in.keep(value, p.lwpolyline_layer);
+        break;
+      case groups::Role::flags:
+      case groups::Role::elevation:
+        number = groups::take_group<write>(in, pointed ? later : g, role, value);
+        break;
+      case groups::Role::x:
+        end_point();
+        pointed = point = true;
+        x = y = 0;
+        number = write ? in.real(value, x) : in.is_real(value);
+        break;
+      case groups::Role::y:
+        if (point) number = write ? in.real(value, y) : in.is_real(value);
+        break;
+      default: number = groups::take_group<write>(in, g, role, value); break;
+    }
+    if (!number) warn(in, m);
+  });
+  if (end != groups::End::next_entity) warn(in, m);
+  end_point();
+  p.place.after_zero = end == groups::End::next_entity;
+  p.lwpolyline = true;
+}
+
+// Folds the groups 10 x, 20 y, 30 z that follow "$EXTMIN" or "$EXTMAX", until
+// a group code other than 10, 20 and 30, or a read that fails.
+void fold_extents(MergeFrame& m, bool minimum);
+
+// Reads what the turn acts on.
+template <Pass pass, class Items>
+void read_turn(Items& in, MergeFrame& m, TurnPlan& p, std::string_view texte) {
+  const bool entity_start = p.place.after_zero;
+  note_token<pass>(p, texte);
+  if constexpr (pass == Pass::survey) {
+    if (texte == "$EXTMIN" || texte == "$EXTMAX") {
+      if constexpr (Items::general)
+        fold_extents(m, texte == "$EXTMIN");
+      else
+        in.decline();
+    } else if (p.place.section == Section::blocks) {
+      // the polylines of block definitions are not drawing
+    } else if (texte == "POLYLINE") {
+      p.polyline = read_entity<pass, grammar::polyline>(in, m, p, entity_start, p.polyline_items, p.polyline_groups,
+                                                         groups::Kind::polyline, p.polyline_copies, texte);
+    } else if (texte == "VERTEX") {
+      p.vertex = read_entity<pass, grammar::vertex>(in, m, p, entity_start, p.vertex_items, p.vertex_groups,
+                                                     groups::Kind::vertex, p.vertex_copies, texte);
+    } else if (texte == "SEQEND") {
+      p.seqend = true;
+    } else if (texte == "LWPOLYLINE" && entity_start) {
+      read_lwpolyline<pass>(in, m, p);
+    }
+  } else {
+    if (p.place.section == Section::blocks) return;  // block definitions are not drawing
+    // LWPOLYLINE is an entity only as read after a group code 0, never as
+    // the layer of an entity just copied.
+    if (texte == "LWPOLYLINE") {
+      if (entity_start) read_lwpolyline<pass>(in, m, p);
+      return;
+    }
+    // The tests are made in turn on whatever texte holds by then: a POLYLINE
+    // whose fourth item reads VERTEX is followed at once by a vertex.
+    bool start = entity_start;
+    if (texte == "POLYLINE") {
+      p.polyline = read_entity<pass, grammar::polyline>(in, m, p, start, p.polyline_items, p.polyline_groups,
+                                                         groups::Kind::polyline, p.polyline_copies, texte);
+      start = p.place.after_zero;
+    }
+    if (texte == "VERTEX") {
+      p.vertex = read_entity<pass, grammar::vertex>(in, m, p, start, p.vertex_items, p.vertex_groups,
+                                                     groups::Kind::vertex, p.vertex_copies, texte);
+    }
+    if (texte == "SEQEND") p.seqend = true;
+  }
+}
+
+// Acts on what was read.
+template <Pass pass>
+Took act(MergeFrame& m, TurnPlan& p);
+
+}  // namespace turn_detail
+
+// One turn from the source's read position.
+template <Pass pass, class Items>
+Turn turn(Items& in, MergeFrame& m, TurnPlan& p, Took* took = nullptr) {
+  std::string_view texte;
+  if (!in.token(texte)) return in.sure() ? Turn::end : Turn::refused;
+  texte = in.keep(texte, p.texte);  // the reads after it may move what it was read from
+  p.place = m.input.place;
+  p.left_out = {};
+  p.polyline = p.vertex = TurnPlan::How::none;
+  p.seqend = p.lwpolyline = false;
+  turn_detail::read_turn<pass>(in, m, p, texte);
+  if (!in.sure()) return Turn::refused;
+  const Took what = turn_detail::act<pass>(m, p);
+  if (took != nullptr) *took = what;
+  return Turn::taken;
+}

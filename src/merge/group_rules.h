@@ -1,0 +1,131 @@
+// Entities read as the DXF structure has them: line by line, a group code
+// on one line and its value on the next, spaces and tabs around both
+// trimmed, from right after the entity's keyword up to the next group code
+// 0. What each group code means to the merge is the table role_of(): the
+// one place to change to take a group code into account.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+
+#include "numeric/extrusion.h"
+#include "read/characters.h"
+
+namespace groups {
+
+// The entities read by their group codes.
+enum class Kind : std::uint8_t { polyline, vertex, lwpolyline };
+
+// What a group's value is to the merge.
+enum class Role : std::uint8_t {
+  none,       // nothing the result keeps
+  layer,      // 8
+  flags,      // 70
+  x,          // a vertex's point; an LWPOLYLINE's point starts with it
+  y,          // 20
+  z,          // a vertex's z, or a POLYLINE's elevation
+  elevation,  // an LWPOLYLINE's (38)
+  bulge,      // not carried (the result's segments are straight), counted
+  width,      // not carried, counted
+  extrusion_x,
+  extrusion_y,
+  extrusion_z,
+};
+
+constexpr Role role_of(Kind kind, int code) {
+  const bool vertex = kind == Kind::vertex, polyline = kind == Kind::polyline, lw = kind == Kind::lwpolyline;
+  switch (code) {
+    case 8: return Role::layer;
+    case 70: return Role::flags;
+    case 10: return polyline ? Role::none : Role::x;  // a polyline's point holds nothing the result keeps
+    case 20: return polyline ? Role::none : Role::y;
+    case 30: return lw ? Role::none : Role::z;
+    case 38: return lw ? Role::elevation : Role::none;
+    case 40:
+    case 41: return Role::width;
+    case 43: return lw ? Role::width : Role::none;
+    case 42: return Role::bulge;
+    case 210: return vertex ? Role::none : Role::extrusion_x;
+    case 220: return vertex ? Role::none : Role::extrusion_y;
+    case 230: return vertex ? Role::none : Role::extrusion_z;
+    default: return Role::none;
+  }
+}
+
+// What the groups of a POLYLINE, VERTEX or LWPOLYLINE hold that the result keeps.
+struct Groups {
+  std::string_view layer = "0";
+  int flags = 0;
+  double x = 0, y = 0, z = 0;
+  bool has_z = false;
+  double elevation = 0;
+  numeric::Extrusion extrusion;
+  std::uint32_t bulges = 0;  // bulges and widths that are not zero (a value that is no number counts)
+  std::uint32_t widths = 0;
+};
+
+// How an entity's groups ended.
+enum class End : std::uint8_t {
+  next_entity,  // at a group code 0, whose line is consumed: the next token is the next entity's name
+  cut_off,      // the input ended inside the entity
+  not_a_code,   // a group code line that is not a whole number (consumed)
+};
+
+// The text with spaces and tabs around it removed.
+constexpr std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+// Reads the entity's groups from right after its keyword (the rest of the
+// keyword's line is passed over), handing each to take(code, value).
+template <class Items, class Take>
+End read_entity(Items& in, Take take) {
+  std::string_view line;
+  if (!in.line(line)) return End::cut_off;
+  for (;;) {
+    if (!in.line(line)) return End::cut_off;
+    int code = 0;
+    if (!in.integer(trimmed(line), code)) return End::not_a_code;
+    if (code == 0) return End::next_entity;
+    if (!in.line(line)) return End::cut_off;
+    take(code, trimmed(line));
+  }
+}
+
+// Takes a group's value into g by its role; false, g unchanged, when the
+// role needs a number and the value is none. Without `values` (the survey,
+// which writes nothing), reals are only checked, and bulges and widths not
+// counted. The layer is kept only until the next read: the caller keeps it
+// longer where it must.
+template <bool values, class Items>
+bool take_group(Items& in, Groups& g, Role role, std::string_view value) {
+  const auto real = [&](double& cell) { return values ? in.real(value, cell) : in.is_real(value); };
+  switch (role) {
+    case Role::none: return true;
+    case Role::layer: g.layer = value; return true;
+    case Role::flags: return in.integer(value, g.flags);
+    case Role::x: return real(g.x);
+    case Role::y: return real(g.y);
+    case Role::z:
+      if (!real(g.z)) return false;
+      g.has_z = true;
+      return true;
+    case Role::elevation: return real(g.elevation);
+    case Role::extrusion_x: return real(g.extrusion.x);
+    case Role::extrusion_y: return real(g.extrusion.y);
+    case Role::extrusion_z: return real(g.extrusion.z);
+    case Role::bulge:
+    case Role::width: {
+      if (!values) return true;
+      double v = 0;
+      const bool counted = !in.real(value, v) || v != 0;
+      (role == Role::bulge ? g.bulges : g.widths) += counted;
+      return true;
+    }
+  }
+  return true;
+}
+
+}  // namespace groups
