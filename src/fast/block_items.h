@@ -53,9 +53,12 @@ struct BlockItems {
 
   TALVERO_ALWAYS_INLINE bool line(std::string_view& t) {
     const char* p = pos;
-    // Mostly a value of one token: its end is the line feed.
-    if (p < end && !is_space(static_cast<unsigned char>(*p))) {
-      const char* e = token_end(p);
+    // Mostly one token after a few spaces (a group code's padding): its end
+    // is the line feed. The NUL at end stops the spaces.
+    const char* s = p;
+    while (*s == ' ') ++s;
+    if (s < end && !is_space(static_cast<unsigned char>(*s))) {
+      const char* e = token_end(s);
       if (*e == '\n' && e != end) {
         t = std::string_view(p, static_cast<std::size_t>(e - p));
         pos = e + 1;
