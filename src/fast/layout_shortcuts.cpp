@@ -176,8 +176,8 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
     GroupMatch g;
     int k = layouts.last;
     const auto fits = [&](const GroupLayout& l) {
-      return l.ready && (l.has_z || !write || std::bit_cast<std::uint64_t>(l.elevation) ==
-                                                   std::bit_cast<std::uint64_t>(m.input.elevation));
+      return l.ready && (l.has_z || !write ||
+                         std::bit_cast<std::uint64_t>(l.elevation) == std::bit_cast<std::uint64_t>(m.input.elevation));
     };
     if (!fits(layouts.slot[k]) || !match_groups(layouts.slot[k], in, t, write, g)) {
       k ^= 1;
@@ -317,7 +317,8 @@ bool learn_groups(GroupLayout& layout, const BlockItems& in, const char* keyword
     value_end[layout.parts - 1] = e;
     from = e + 1;
   }
-  const unsigned x_and_y = (1u << static_cast<unsigned>(groups::Role::x)) | (1u << static_cast<unsigned>(groups::Role::y));
+  const unsigned x_and_y =
+      (1u << static_cast<unsigned>(groups::Role::x)) | (1u << static_cast<unsigned>(groups::Role::y));
   if ((coordinates & x_and_y) != x_and_y || !add(in.pos, true, groups::Role::none)) return false;
   // Whatever the values hold, the layout test refuses the vertex.
   const std::size_t values = layout.parts - 1u;

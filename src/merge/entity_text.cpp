@@ -119,12 +119,28 @@ void VertexRun::prepare(std::string_view layer, int flags) {
 }
 
 void VertexRun::write(Output& out, double x, double y, double z) const {
-  out.put(parts[0]);
   const double coordinates[3] = {x, y, z};
-  for (int k = 0; k < 3; ++k) {
-    write_rounded(out, coordinates[k]);
-    out.put(parts[k + 1]);
+  const std::size_t room = parts[0].size() + parts[1].size() + parts[2].size() + parts[3].size() + 3 * item_room;
+  if (room > out.capacity()) {  // a layer longer than the output's buffer
+    out.put(parts[0]);
+    for (int k = 0; k < 3; ++k) {
+      write_rounded(out, coordinates[k]);
+      out.put(parts[k + 1]);
+    }
+    return;
   }
+  // All of it in room asked for once.
+  char* p = out.room(room);
+  std::memcpy(p, parts[0].data(), parts[0].size());
+  p += parts[0].size();
+  for (int k = 0; k < 3; ++k) {
+    p = put_rounded(p, coordinates[k]);
+    p[0] = '\r';
+    p[1] = '\n';
+    std::memcpy(p + 2, parts[k + 1].data(), parts[k + 1].size());
+    p += 2 + parts[k + 1].size();
+  }
+  out.advance(p);
 }
 
 }  // namespace text

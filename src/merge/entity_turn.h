@@ -43,12 +43,12 @@ enum class Took { other, vertex_in_layout, vertex_by_groups };
 // next so that its storage is reused.
 struct TurnPlan {
   enum class How : std::uint8_t { none, layout, groups, cut_off };
-  Place place;                  // where the loop is once the turn has acted
-  std::string_view left_out;    // a kind the writing pass leaves out (empty: none)
-  How polyline = How::none;     // a POLYLINE met, and how it was read
-  How vertex = How::none;       // a VERTEX met after it, or alone
-  bool seqend = false;          // a SEQEND acted on
-  bool lwpolyline = false;      // an LWPOLYLINE converted
+  Place place;                // where the loop is once the turn has acted
+  std::string_view left_out;  // a kind the writing pass leaves out (empty: none)
+  How polyline = How::none;   // a POLYLINE met, and how it was read
+  How vertex = How::none;     // a VERTEX met after it, or alone
+  bool seqend = false;        // a SEQEND acted on
+  bool lwpolyline = false;    // an LWPOLYLINE converted
   grammar::ItemValues polyline_items, vertex_items;
   groups::Groups polyline_groups, vertex_groups, lwpolyline_groups;
   std::vector<std::pair<double, double>> points;  // the LWPOLYLINE's, held until its extrusion is read
@@ -161,9 +161,7 @@ void read_lwpolyline(Items& in, MergeFrame& m, TurnPlan& p) {
         if (!pointed) g.layer = in.keep(value, p.lwpolyline_layer);
         break;
       case groups::Role::flags:
-      case groups::Role::elevation:
-        number = groups::take_group<write>(in, pointed ? later : g, role, value);
-        break;
+      case groups::Role::elevation: number = groups::take_group<write>(in, pointed ? later : g, role, value); break;
       case groups::Role::x:
         end_point();
         pointed = point = true;
@@ -202,10 +200,10 @@ void read_turn(Items& in, MergeFrame& m, TurnPlan& p, std::string_view texte) {
       // the polylines of block definitions are not drawing
     } else if (texte == "POLYLINE") {
       p.polyline = read_entity<pass, grammar::polyline>(in, m, p, entity_start, p.polyline_items, p.polyline_groups,
-                                                         groups::Kind::polyline, p.polyline_copies, texte);
+                                                        groups::Kind::polyline, p.polyline_copies, texte);
     } else if (texte == "VERTEX") {
       p.vertex = read_entity<pass, grammar::vertex>(in, m, p, entity_start, p.vertex_items, p.vertex_groups,
-                                                     groups::Kind::vertex, p.vertex_copies, texte);
+                                                    groups::Kind::vertex, p.vertex_copies, texte);
     } else if (texte == "SEQEND") {
       p.seqend = true;
     } else if (texte == "LWPOLYLINE" && entity_start) {
@@ -224,12 +222,12 @@ void read_turn(Items& in, MergeFrame& m, TurnPlan& p, std::string_view texte) {
     bool start = entity_start;
     if (texte == "POLYLINE") {
       p.polyline = read_entity<pass, grammar::polyline>(in, m, p, start, p.polyline_items, p.polyline_groups,
-                                                         groups::Kind::polyline, p.polyline_copies, texte);
+                                                        groups::Kind::polyline, p.polyline_copies, texte);
       start = p.place.after_zero;
     }
     if (texte == "VERTEX") {
       p.vertex = read_entity<pass, grammar::vertex>(in, m, p, start, p.vertex_items, p.vertex_groups,
-                                                     groups::Kind::vertex, p.vertex_copies, texte);
+                                                    groups::Kind::vertex, p.vertex_copies, texte);
     }
     if (texte == "SEQEND") p.seqend = true;
   }

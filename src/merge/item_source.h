@@ -26,8 +26,8 @@
 #include <string_view>
 
 #include "read/integer_literal.h"
-#include "read/real_literal.h"
 #include "read/reader.h"
+#include "read/real_literal.h"
 
 struct ReaderItems {
   static constexpr bool general = true;

@@ -385,7 +385,13 @@ TEST(VerticesOutOfLayout, AreMergedAsByTheGeneralReads) {
                                      {"\n 20\n", "\n 10\n9.5\n 20\n"},
                                      {"\n 10\n", "\n 10\n "},
                                      {"1.25", "1.25e1"},
+                                     {"1.25", "1.5e"},
+                                     {"1.25", "12345678.5"},
+                                     {"1.25", "847972.228840356"},
+                                     {"1.25", "-1e999"},
                                      {"1.25", "1.25x"},
+                                     {"1.25", "."},
+                                     {"-2.5", "SEQEND"},
                                      {"-2.5", "-2.5 "},
                                      {"\n  0\n", "\n  0\n\n"},
                                      {"\n  0\n", "\n 0\n"}};
@@ -424,6 +430,21 @@ TEST(VerticesOutOfLayout, AreReadWithWhatTheRunsLeft) {
   EXPECT_EQ(m.merged.result.find(last + "SEQEND\r\n0\r\nPOLYLINE"), m.merged.result.find(last));
   const std::string copied = ": 1 polyline and 202 vertices copied (2 entities read by their group codes)\n";
   EXPECT_EQ(m.merged.errors, "talvero: c:\\images\\t\\a.dxf" + copied + "talvero: c:\\images\\t\\b.dxf" + copied);
+}
+
+// Vertices read by their group codes without a z of their own lie at their
+// polyline's elevation, which changes from one polyline to the next while
+// their layout does not.
+TEST(VerticesOutOfLayout, LieAtTheirOwnPolylinesElevation) {
+  std::string text = entities;
+  for (int p = 0; p < 40; ++p) {
+    text +=
+        "POLYLINE\n  5\nA\n  8\nCONTOURS\n 30\n" + std::to_string(p % 3 == 2 ? p : p / 3) + ".5\n 70\n     0\n  0\n";
+    for (int k = 0; k < 12; ++k) text += departing_vertex(std::to_string(k) + ".25", "7.5", std::to_string(100 + k));
+    text += "SEQEND\n  0\n";
+  }
+  text += "ENDSEC\n  0\nEOF\n";
+  EXPECT_EQ(support::checked_merge(support::drawings({text}), {1000, support::default_block}).disagreement, "");
 }
 
 }  // namespace
