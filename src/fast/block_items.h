@@ -15,6 +15,7 @@
 
 #include "fast/bitmap.h"
 #include "fast/swar.h"
+#include "merge/group_rules.h"
 #include "read/integer_literal.h"
 #include "read/real_literal.h"
 
@@ -70,6 +71,34 @@ struct BlockItems {
     t = std::string_view(p, static_cast<std::size_t>(feed - p));
     pos = feed + 1;
     return true;
+  }
+
+  // A group as groups::read_group reads it; mostly a code of up to 8
+  // digits after spaces, then a value of one token, each on its own line.
+  TALVERO_ALWAYS_INLINE groups::Group group(int& code, std::string_view& value) {
+    const char* s = pos;
+    while (*s == ' ') ++s;  // the NUL at end stops it
+    std::uint64_t v;
+    const int k = leading_digits(s, &v);
+    if (k == 0 || k == 8 || s[k] != '\n' || s + k >= end) return groups::read_group(*this, code, value);
+    code = static_cast<int>(v);
+    const char* q = s + k + 1;
+    if (code == 0) {
+      pos = q;
+      return groups::Group::zero;
+    }
+    if (q < end && !is_space(static_cast<unsigned char>(*q))) {
+      const char* e = token_end(q);
+      if (*e == '\n' && e != end) {
+        value = std::string_view(q, static_cast<std::size_t>(e - q));
+        pos = e + 1;
+        return groups::Group::value;
+      }
+    }
+    pos = q;
+    if (!line(value)) return groups::Group::cut_off;
+    value = groups::trimmed(value);
+    return groups::Group::value;
   }
 
   // Numbers: the common forms a word at a time, the rest by the literals' grammars.

@@ -78,6 +78,28 @@ constexpr std::string_view trimmed(std::string_view text) {
   return text;
 }
 
+// What the next group read was.
+enum class Group : std::uint8_t {
+  value,       // a group code and its value
+  zero,        // the group code 0 (its line read, no value's)
+  not_a_code,  // a group code line that is not a whole number (read)
+  cut_off,     // the input ended first
+};
+
+// Reads the next group: its code's line, and unless that is 0 its value's,
+// each trimmed. A source may read the common forms faster; it must read
+// them as this does.
+template <class Items>
+Group read_group(Items& in, int& code, std::string_view& value) {
+  std::string_view line;
+  if (!in.line(line)) return Group::cut_off;
+  if (!in.integer(trimmed(line), code)) return Group::not_a_code;
+  if (code == 0) return Group::zero;
+  if (!in.line(line)) return Group::cut_off;
+  value = trimmed(line);
+  return Group::value;
+}
+
 // Reads the entity's groups from right after its keyword (the rest of the
 // keyword's line is passed over), handing each to take(code, value).
 template <class Items, class Take>
@@ -85,12 +107,13 @@ End read_entity(Items& in, Take take) {
   std::string_view line;
   if (!in.line(line)) return End::cut_off;
   for (;;) {
-    if (!in.line(line)) return End::cut_off;
     int code = 0;
-    if (!in.integer(trimmed(line), code)) return End::not_a_code;
-    if (code == 0) return End::next_entity;
-    if (!in.line(line)) return End::cut_off;
-    take(code, trimmed(line));
+    switch (in.group(code, line)) {
+      case Group::value: take(code, line); break;
+      case Group::zero: return End::next_entity;
+      case Group::not_a_code: return End::not_a_code;
+      case Group::cut_off: return End::cut_off;
+    }
   }
 }
 

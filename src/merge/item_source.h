@@ -6,6 +6,8 @@
 //   token(t)        the next whitespace-separated token; false when none is left
 //   line(t)         the rest of the line at the read position, its line feed
 //                   consumed; false at the end of the input, nothing left
+//   group(c, v)     a group code's line and its value's, as groups::read_group
+//                   reads them
 //   integer(t, v), real(t, v), is_real(t)
 //                   whether a token, or a value's trimmed line, is one whole
 //                   number by the literals' grammars (read/*_literal.h)
@@ -25,6 +27,7 @@
 #include <string>
 #include <string_view>
 
+#include "merge/group_rules.h"
 #include "read/integer_literal.h"
 #include "read/reader.h"
 #include "read/real_literal.h"
@@ -36,6 +39,7 @@ struct ReaderItems {
 
   bool token(std::string_view& t) { return r.read_token(t); }
   bool line(std::string_view& t) { return r.read_line(t); }
+  groups::Group group(int& code, std::string_view& value) { return groups::read_group(*this, code, value); }
   static bool integer(std::string_view t, int& v) { return literal::whole_integer(t, v); }
   static bool real(std::string_view t, double& v) { return literal::whole_real(t, v); }
   static bool is_real(std::string_view t) { return literal::is_whole_real(t); }

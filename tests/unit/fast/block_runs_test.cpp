@@ -44,8 +44,8 @@ struct Read {
 };
 
 // Reads by the script (t a token, n a line, i a token as an integer, r a
-// token as a real, c a line's trimmed text as an integer), for as long as
-// the source is sure; `at` measures the read position from `base`.
+// token as a real, c a line's trimmed text as an integer, g a group), for
+// as long as the source is sure; `at` measures the read position.
 template <class Items, class Position>
 std::vector<Read> reads(Items& in, const std::string& script, Position position) {
   std::vector<Read> got;
@@ -53,6 +53,18 @@ std::vector<Read> reads(Items& in, const std::string& script, Position position)
     const char kind = script[k % script.size()];
     std::string_view t;
     Read r{kind, false, {}, 0};
+    if (kind == 'g') {
+      int code = -7;
+      const groups::Group group = in.group(code, t);
+      r.read = group != groups::Group::cut_off;
+      r.item = std::to_string(static_cast<int>(group)) + ":" + std::to_string(code) + ":";
+      if (group == groups::Group::value) r.item += t;
+      if (!in.sure()) break;
+      r.at = position();
+      got.push_back(r);
+      if (!r.read) break;
+      continue;
+    }
     if (kind == 'n' || kind == 'c') {
       r.read = in.line(t);
     } else {
@@ -84,6 +96,7 @@ TEST(BlockItems, ReadAsThePlainReadsUpToWhatMayGoOn) {
   std::mt19937 g(11);
   const std::string alphabet = "0123456789.-+eE xA\n\n\n\t\v\f";
   std::vector<std::string> texts = {"  0\nVERTEX\n  8\nCONTOURS\n 10\n1.25\n 20\n-2.5e1\n  0\nSEQEND\n",
+                                    " 10\n\n  20\n  x y \n030\n1\n123456789\n5\n-8\n3\n 99999999\nA\n\t70\n0\n  0 \n",
                                     " 10 \n\t847972.228840356\t\n 20\n2134000\n  0\n",
                                     std::string("A\0B 12\0 3\n", 11) + "99999999 123456789 -0 +5 1e 1e+ .5 5. - .\n"};
   for (int k = 0; k < 60; ++k) {
@@ -92,7 +105,7 @@ TEST(BlockItems, ReadAsThePlainReadsUpToWhatMayGoOn) {
     texts.push_back(t);
   }
   for (const std::string& text : texts) {
-    for (const std::string script : {"t", "n", "titr", "nctr", "tnnc"}) {
+    for (const std::string script : {"t", "n", "g", "titr", "nctr", "tnnc", "ngg"}) {
       Reader r(std::size_t{1} << 20);
       r.open_memory(text);
       ReaderItems plain{r};
