@@ -10,6 +10,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "fast/vertex_text.h"
 #include "merge/group_rules.h"
 
 namespace fast {
@@ -27,18 +28,13 @@ struct GroupLayout {
 
   static constexpr std::size_t part_room = 32;
   static constexpr std::size_t fixed_room = 512;
-  static constexpr std::size_t text_room = 320;  // the written text around the coordinates
 
   bool ready = false;
-  bool has_z = false;    // else the vertex is at the polyline's elevation, written as learnt
-  double elevation = 0;  // the elevation its text was learnt at, when it has no z
+  bool has_z = false;  // a line of z is read
   std::uint8_t parts = 0;
   Part part[part_room];
   char fixed[fixed_room + 32] = {};  // with room for 32-byte loads
-  // The text written: before x, then after each coordinate (after y up to
-  // the end when it has no z).
-  std::uint16_t text_length[4] = {};
-  char text[4][text_room] = {};
+  VertexText text;                   // what the writing pass wrote for it
 };
 
 // The two layouts a shortcut keeps: vertices with and without an optional

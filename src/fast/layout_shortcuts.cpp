@@ -14,33 +14,8 @@ namespace fast {
 namespace {
 
 // Room for the most text one vertex of a shortcut writes: its parts, three
-// coordinates and the 8- and 16-byte stores past them.
-constexpr std::size_t vertex_room = GroupLayout::text_room * 4 + 3 * (max_number_text + 16);
-static_assert(vertex_room >= VertexLayout::head_out_room + 3 * (max_number_text + VertexLayout::gap_room + 8));
-
-// The lines of a text written by the entities' writer, each ended by CR LF:
-// the start of line k and of the one after it.
-struct TextLines {
-  static constexpr int room = 16;
-  const char* start[room + 1] = {};
-  int count = 0;
-  TextLines(const char* text, const char* end) {
-    start[0] = text;
-    for (const char* p = text; p + 1 < end && count < room; ++p)
-      if (p[0] == '\r' && p[1] == '\n') start[++count] = p + 2;
-  }
-  // Line k without its line end.
-  [[nodiscard]] const char* line_end(int k) const { return start[k + 1] - 2; }
-};
-
-// The written lines that hold a vertex's real items: the keyword's line
-// first, then one line an item.
-constexpr int real_line(int r) {
-  int seen = 0;
-  for (std::size_t k = 0; k < grammar::vertex.size(); ++k)
-    if (grammar::vertex[k].read == grammar::Read::real && seen++ == r) return static_cast<int>(k) + 1;
-  return -1;
-}
+// coordinates and the 8-byte stores past them.
+constexpr std::size_t vertex_room = 4 * VertexText::part_room + 3 * (max_number_text + 8);
 
 // Whether the n bytes at p are those at t (32 bytes readable there), where
 // `readable` bytes are readable at p: short ones a vector at a time.
@@ -58,11 +33,23 @@ bool LayoutShortcuts::take(BlockItems& in, MergeFrame& m) {
   return (in_layout.ready && take_in_layout(in, m)) || take_by_groups(in, m);
 }
 
+// In the survey, the n coordinates [start[k], end[k]) of a vertex (x, y,
+// and z when n is 3), taken into the box of the input's vertices; false,
+// nothing taken, when one is not a whole literal.
+static bool survey_point(MergeFrame& m, const char* const* start, const char* const* end, int n) {
+  double c[3] = {};
+  for (int k = 0; k < n; ++k)
+    if (!BlockItems::real({start[k], static_cast<std::size_t>(end[k] - start[k])}, c[k])) return false;
+  survey_vertex(m, c[0], c[1], c[2], n == 3);
+  return true;
+}
+
 // --- Vertices in the layout ---------------------------------------------------
 
 bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   const VertexLayout& layout = in_layout;
   const bool write = pass == Pass::write;
+  if (write && !in_layout_text.fits(m.input)) return false;
   Shortcut run;
   const char* t = in.token_start(in.pos);
   while (in.end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
@@ -80,27 +67,15 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
       end[k] = q;
       c = q + layout.length[k + 1];
     }
-    if (!gaps) break;
+    // A z not written as read must still be a whole literal.
+    if (!gaps || (write && in_layout_text.holes == 2 &&
+                  !BlockItems::is_real({start[2], static_cast<std::size_t>(end[2] - start[2])})))
+      break;
     if (write) {
-      char* const text = m.out.room(vertex_room);
-      char* o = text;
-      std::memcpy(o, layout.head_out, 64);
-      if (layout.out_length[0] > 64) std::memcpy(o + 64, layout.head_out + 64, 64);
-      o += layout.out_length[0];
-      bool whole = true;
-      for (int k = 0; k < 3 && whole; ++k) {
-        o = put_rounded_literal(o, start[k], end[k]);
-        whole = o != nullptr;
-        if (whole) {
-          std::memcpy(o, layout.gaps_out[k], 16);
-          o += layout.out_length[k + 1];
-        }
-      }
-      if (!whole) break;
+      char* const o = in_layout_text.write(m.out.room(vertex_room), start, end);
+      if (o == nullptr) break;
       m.out.advance(o);
-    } else if (!BlockItems::is_real({start[0], static_cast<std::size_t>(end[0] - start[0])}) ||
-               !BlockItems::is_real({start[1], static_cast<std::size_t>(end[1] - start[1])}) ||
-               !BlockItems::is_real({start[2], static_cast<std::size_t>(end[2] - start[2])})) {
+    } else if (!survey_point(m, start, end, 3)) {
       break;
     }
     ++run.vertices;
@@ -150,7 +125,7 @@ TALVERO_ALWAYS_INLINE bool match_groups(const GroupLayout& layout, BlockItems& i
       case groups::Role::width:
         if (count) {
           groups::Groups g;
-          (void)groups::take_group<true>(in, g, part->role, value);
+          (void)groups::take_group(in, g, part->role, value);
           m.bulges += g.bulges;
           m.widths += g.widths;
         }
@@ -172,40 +147,28 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   Shortcut run;
   run.by_group_codes = true;
   const char* t = in.token_start(in.pos);
+  const auto fits = [&](const GroupLayout& l) { return l.ready && (!write || l.text.fits(m.input)); };
   for (;;) {
     GroupMatch g;
     int k = layouts.last;
-    const auto fits = [&](const GroupLayout& l) {
-      return l.ready && (l.has_z || !write ||
-                         std::bit_cast<std::uint64_t>(l.elevation) == std::bit_cast<std::uint64_t>(m.input.elevation));
-    };
     if (!fits(layouts.slot[k]) || !match_groups(layouts.slot[k], in, t, write, g)) {
       k ^= 1;
       g = GroupMatch{};
       if (!fits(layouts.slot[k]) || !match_groups(layouts.slot[k], in, t, write, g)) break;
     }
     const GroupLayout& layout = layouts.slot[k];
-    const int coordinates = 2 + layout.has_z;
+    const int read = 2 + layout.has_z;
     if (write) {
-      char* o = m.out.room(vertex_room);
-      std::memcpy(o, layout.text[0], layout.text_length[0]);
-      o += layout.text_length[0];
-      bool whole = true;
-      for (int c = 0; c < coordinates && whole; ++c) {
-        o = put_rounded_literal(o, g.start[c], g.end[c]);
-        whole = o != nullptr;
-        if (whole) {
-          std::memcpy(o, layout.text[c + 1], layout.text_length[c + 1]);
-          o += layout.text_length[c + 1];
-        }
-      }
-      if (!whole) break;
-      m.out.advance(o);
-    } else {
+      // Each coordinate read is a whole literal, written or not.
       bool reals = true;
-      for (int c = 0; c < coordinates; ++c)
+      for (int c = layout.text.holes; c < read; ++c)
         reals = reals && BlockItems::is_real({g.start[c], static_cast<std::size_t>(g.end[c] - g.start[c])});
       if (!reals) break;
+      char* const o = layout.text.write(m.out.room(vertex_room), g.start, g.end);
+      if (o == nullptr) break;
+      m.out.advance(o);
+    } else if (!survey_point(m, g.start, g.end, read)) {
+      break;
     }
     layouts.matched(k);
     ++run.vertices;
@@ -223,10 +186,8 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
 
 namespace {
 
-// Takes the layout of the vertex in the layout from its keyword to in.pos,
-// and of its text.
-void learn_in_layout(VertexLayout& layout, const BlockItems& in, const char* keyword, const char* text,
-                     const char* text_end, bool write) {
+// Takes the layout of the vertex in the layout from its keyword to in.pos.
+bool learn_in_layout(VertexLayout& layout, const BlockItems& in, const char* keyword) {
   layout.ready = false;
   VertexLayout::Marks marks;
   marks.keyword = keyword;
@@ -241,18 +202,7 @@ void learn_in_layout(VertexLayout& layout, const BlockItems& in, const char* key
     }
   }
   marks.next = in.token_start(p);
-  if (marks.next >= in.end) return;
-  if (write) {
-    const TextLines lines(text, text_end);
-    if (lines.count != static_cast<int>(grammar::vertex.size()) + 1) return;
-    marks.out = text;
-    for (int k = 0; k < 3; ++k) {
-      marks.out_start[k] = lines.start[real_line(k)];
-      marks.out_end[k] = lines.line_end(real_line(k));
-    }
-    marks.out_next = text_end;
-  }
-  layout.learn(marks, write);
+  return marks.next < in.end && layout.learn(marks);
 }
 
 // Whether the line [v, e) is one token, with no blank around it.
@@ -267,7 +217,7 @@ bool one_token_line(const BlockItems& in, const char* v, const char* e) {
 // might take some vertex of that layout in the layout (such vertices must
 // be read by their group codes for the layout to hold for them).
 bool learn_groups(GroupLayout& layout, const BlockItems& in, const char* keyword, const char* text,
-                  const char* text_end, bool write, double elevation) {
+                  const char* text_end, bool write, const InputState& state) {
   layout.ready = false;
   layout.parts = 0;
   std::size_t fixed = 0;
@@ -336,26 +286,8 @@ bool learn_groups(GroupLayout& layout, const BlockItems& in, const char* keyword
   });
   if (may_be_in_layout) return false;
   layout.has_z = (coordinates & (1u << static_cast<unsigned>(groups::Role::z))) != 0;
-  layout.elevation = elevation;
-  if (write) {
-    // The text written, cut around the coordinates' lines.
-    const TextLines lines(text, text_end);
-    if (lines.count != static_cast<int>(grammar::vertex.size()) + 1) return false;
-    const char* cut[4] = {text, nullptr, nullptr, nullptr};
-    const char* cut_end[4];
-    const int holes = 2 + layout.has_z;
-    for (int k = 0; k < holes; ++k) {
-      cut_end[k] = lines.start[real_line(k)];
-      cut[k + 1] = lines.line_end(real_line(k));
-    }
-    cut_end[holes] = text_end;
-    for (int k = 0; k <= holes; ++k) {
-      const auto n = static_cast<std::size_t>(cut_end[k] - cut[k]);
-      if (n > GroupLayout::text_room - 32) return false;
-      std::memcpy(layout.text[k], cut[k], n);
-      layout.text_length[k] = static_cast<std::uint16_t>(n);
-    }
-  }
+  // The text written holds z as read, or the polyline's elevation, or 0.
+  if (write && !layout.text.learn(text, text_end, layout.has_z && !state.at_elevation, state)) return false;
   layout.ready = true;
   return true;
 }
@@ -366,9 +298,11 @@ void LayoutShortcuts::learn(Took took, const BlockItems& in, const char* keyword
                             const char* text_end, const MergeFrame& m) {
   const bool write = pass == Pass::write;
   if (took == Took::vertex_in_layout) {
-    learn_in_layout(in_layout, in, keyword, text, text_end, write);
+    if (learn_in_layout(in_layout, in, keyword) && write &&
+        !in_layout_text.learn(text, text_end, !m.input.at_elevation, m.input))
+      in_layout.ready = false;
   } else if (took == Took::vertex_by_groups && by_groups.learns_next()) {
-    if (learn_groups(by_groups.victim(), in, keyword, text, text_end, write, m.input.elevation)) by_groups.learnt();
+    if (learn_groups(by_groups.victim(), in, keyword, text, text_end, write, m.input)) by_groups.learnt();
   }
 }
 

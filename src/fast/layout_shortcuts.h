@@ -10,6 +10,7 @@
 #include "fast/block_items.h"
 #include "fast/group_layout.h"
 #include "fast/vertex_layout.h"
+#include "fast/vertex_text.h"
 #include "merge/entity_turn.h"
 #include "merge/frame.h"
 
@@ -35,6 +36,7 @@ class LayoutShortcuts {
 
   Pass pass;
   VertexLayout in_layout;
+  VertexText in_layout_text;  // what the writing pass wrote for it
   GroupLayouts by_groups;
 };
 

@@ -17,39 +17,25 @@ namespace fast {
 struct VertexLayout {
   // Longest parts kept: the head, and each gap and its output.
   static constexpr std::size_t head_room = 64;
-  static constexpr std::size_t head_out_room = 128;
   static constexpr std::size_t gap_room = 16;
 
   // Where a vertex's parts lie: its keyword, the start and end of each
-  // coordinate's token, and where the token after the vertex starts; for
-  // the writing pass, the same places in what was written.
+  // coordinate's token, and where the token after the vertex starts.
   struct Marks {
     const char* keyword = nullptr;
     const char* start[3] = {};
     const char* end[3] = {};
     const char* next = nullptr;
-    const char* out = nullptr;
-    const char* out_start[3] = {};
-    const char* out_end[3] = {};  // before the line end
-    const char* out_next = nullptr;
   };
 
   // Takes the layout of the vertex marked; false (and nothing kept) when a
   // part is longer than the room for it.
-  bool learn(const Marks& m, bool with_output) {
+  bool learn(const Marks& m) {
     ready = false;
     const char* from[4] = {m.keyword, m.end[0], m.end[1], m.end[2]};
     const char* to[4] = {m.start[0], m.start[1], m.start[2], m.next};
     for (int k = 0; k < 4; ++k)
       if (!keep(from[k], to[k], k == 0 ? head_room : gap_room, k == 0 ? head : gaps[k - 1], length[k])) return false;
-    if (with_output) {
-      const char* const out_from[4] = {m.out, m.out_end[0], m.out_end[1], m.out_end[2]};
-      const char* const out_to[4] = {m.out_start[0], m.out_start[1], m.out_start[2], m.out_next};
-      for (int k = 0; k < 4; ++k)
-        if (!keep(out_from[k], out_to[k], k == 0 ? head_out_room : gap_room, k == 0 ? head_out : gaps_out[k - 1],
-                  out_length[k]))
-          return false;
-    }
     ready = true;
     return true;
   }
@@ -63,12 +49,9 @@ struct VertexLayout {
   }
 
   bool ready = false;
-  std::uint8_t length[4] = {};      // head, gaps
-  std::uint8_t out_length[4] = {};  // their output
+  std::uint8_t length[4] = {};  // head, gaps
   alignas(16) char head[head_room] = {};
   alignas(16) char gaps[3][gap_room] = {};
-  alignas(16) char head_out[head_out_room] = {};
-  alignas(16) char gaps_out[3][gap_room] = {};
 
  private:
   static bool keep(const char* from, const char* to, std::size_t room, char* into, std::uint8_t& n) {

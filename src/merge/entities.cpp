@@ -1,8 +1,12 @@
 // Acting on the entities a turn read: the state they change, what they count
-// and, in the writing pass, their text.
+// and, in the writing pass, their text; in the survey of an input whose
+// header gives no extents, the box of its vertices.
 #include "merge/entities.h"
 
+#include <cmath>
+
 #include "merge/entity_turn.h"
+#include "numeric/rounding.h"
 #include "state.h"
 
 namespace {
@@ -22,13 +26,57 @@ void count_groups(MergeFrame& m, const groups::Groups& g) {
   m.input.report.widths += g.widths;
 }
 
+// Whether the vertices of a polyline in the system of extrusion e, at
+// elevation e, do not all lie at height 0 in the result: a plane tilted from
+// the world's, or one whose height is not written as 0.
+bool off_the_ground(const numeric::Extrusion& e, double elevation) {
+  if (e.x != 0 || e.y != 0) return true;
+  double x = 0, y = 0, z = elevation;
+  numeric::to_world(e, x, y, z);
+  return numeric::as_written(z) != 0;
+}
+
+// Puts a vertex of the current polyline in world coordinates: at the
+// polyline's elevation when it has one, whatever its own z.
+void place_vertex(const InputState& s, double& x, double& y, double& z) {
+  if (s.at_elevation) z = s.elevation;
+  numeric::to_world(s.extrusion, x, y, z);
+}
+
+// The survey takes the box of the vertices an input's writing pass copies,
+// in world coordinates; rounding keeps their order, so their box is
+// rounded as a whole once the input is read.
+void take_into_box(MergeFrame& m, double x, double y, double z) {
+  const double point[3] = {x, y, z};
+  for (int k = 0; k < 3; ++k) {
+    m.input.box.take_min(k, point[k]);
+    m.input.box.take_max(k, point[k]);
+  }
+}
+
+// The state of a polyline read from now on: its vertices at `elevation`
+// when it is a 2D one with one, in the system of `extrusion`.
+void start_polyline(InputState& s, double elevation, bool three_d, const numeric::Extrusion& extrusion) {
+  s.leaving_out = false;
+  s.elevation = elevation;
+  s.at_elevation = !three_d && elevation != 0;
+  // A 3D polyline's vertices are in world coordinates already.
+  s.extrusion = three_d ? numeric::Extrusion{} : extrusion;
+  s.made_3d = !three_d && off_the_ground(s.extrusion, elevation);
+}
+
+// A polyline left out with its vertices, for `why` (said in the writing pass).
+template <Pass pass>
+void leave_out_polyline(MergeFrame& m, std::string_view why) {
+  m.input.leaving_out = true;
+  if constexpr (pass == Pass::write) m.input.report.leave_out(why);
+}
+
 template <Pass pass>
 void act_on_polyline(MergeFrame& m, TurnPlan& p) {
   InputState& s = m.input;
   if (p.polyline == How::layout) {
-    s.in_mesh = false;
-    s.elevation = 0;
-    s.extrusion = {};
+    start_polyline(s, 0, false, {});
     if constexpr (pass == Pass::survey) return count_survey_polyline(m);
     open_polyline(m);
     text::write_polyline(m.out, p.polyline_items);
@@ -37,45 +85,57 @@ void act_on_polyline(MergeFrame& m, TurnPlan& p) {
   const groups::Groups& g = p.polyline_groups;
   if constexpr (pass == Pass::write) count_groups(m, g);
   if (p.polyline == How::cut_off) return;  // not taken
-  s.elevation = g.has_z ? g.z : 0.0;
-  // A 3D polyline's vertices are in world coordinates already.
-  s.extrusion = (g.flags & 8) != 0 ? numeric::Extrusion{} : g.extrusion;
-  s.in_mesh = (g.flags & (16 | 64)) != 0;
-  if (s.in_mesh) {
-    if constexpr (pass == Pass::write) s.report.leave_out((g.flags & 16) != 0 ? polygon_meshes : polyface_meshes);
-    return;
-  }
+  if (p.polyline_bad) return leave_out_polyline<pass>(m, no_number_polylines);
+  if (g.paper) return leave_out_polyline<pass>(m, paper_polylines);
+  if ((g.flags & (16 | 64)) != 0)
+    return leave_out_polyline<pass>(m, (g.flags & 16) != 0 ? polygon_meshes : polyface_meshes);
+  start_polyline(s, g.has_z ? g.z : 0.0, (g.flags & 8) != 0, g.extrusion);
   if constexpr (pass == Pass::survey) return count_survey_polyline(m);
   open_polyline(m);
   ++s.report.by_group_codes;
-  text::write_polyline(m.out, g.layer, g.flags);
+  text::write_polyline(m.out, g.layer, g.flags | (s.made_3d ? 8 : 0));
 }
 
 // Acts on a vertex; true when it is written as read, in a polyline whose
-// vertices are (none of a mesh, no extrusion moves them).
+// vertices are (none left out, none moved).
 template <Pass pass>
 bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
   InputState& s = m.input;
   if (p.vertex == How::layout) {
-    if (pass == Pass::survey || s.in_mesh) return false;
+    if (s.leaving_out) return false;
     grammar::ItemValues& v = p.vertex_items;
-    numeric::to_world(s.extrusion, v.reals[0], v.reals[1], v.reals[2]);  // when its polyline has an extrusion
+    if (pass == Pass::survey) {
+      place_vertex(s, v.reals[0], v.reals[1], v.reals[2]);
+      take_into_box(m, v.reals[0], v.reals[1], v.reals[2]);
+      return false;
+    }
+    place_vertex(s, v.reals[0], v.reals[1], v.reals[2]);
+    if (s.made_3d) v.ints[3] |= 32;
     count_written_vertices(m);
     text::write_vertex(m.out, v);
     return true;
   }
   const groups::Groups& g = p.vertex_groups;
   if constexpr (pass == Pass::write) count_groups(m, g);
-  if (p.vertex == How::cut_off || pass == Pass::survey || s.in_mesh) return false;
-  if ((g.flags & 16) != 0) {
-    s.report.leave_out(frame_points);
+  if (p.vertex == How::cut_off || s.leaving_out) return false;
+  if (p.vertex_bad) {
+    if constexpr (pass == Pass::write) s.report.leave_out(no_number_vertices);
     return false;
   }
-  double x = g.x, y = g.y, z = g.has_z ? g.z : s.elevation;
-  numeric::to_world(s.extrusion, x, y, z);
+  if ((g.flags & 16) != 0) {
+    if constexpr (pass == Pass::write) s.report.leave_out(frame_points);
+    return false;
+  }
+  double x = g.x, y = g.y, z = g.has_z ? g.z : 0.0;
+  if constexpr (pass == Pass::survey) {
+    place_vertex(s, x, y, z);
+    take_into_box(m, x, y, z);
+    return false;
+  }
+  place_vertex(s, x, y, z);
   count_written_vertices(m);
   ++s.report.by_group_codes;
-  text::write_vertex(m.out, g.layer, g.flags, x, y, z);
+  text::write_vertex(m.out, g.layer, g.flags | (s.made_3d ? 32 : 0), x, y, z);
   return true;
 }
 
@@ -83,18 +143,29 @@ template <Pass pass>
 void act_on_lwpolyline(MergeFrame& m, TurnPlan& p) {
   InputState& s = m.input;
   const groups::Groups& g = p.lwpolyline_groups;
-  s.in_mesh = false;
-  s.elevation = g.elevation;
-  s.extrusion = g.extrusion;
-  if constexpr (pass == Pass::survey) return count_survey_polyline(m);
-  count_groups(m, g);
+  if constexpr (pass == Pass::write) {
+    count_groups(m, g);
+    if (p.bad_points > 0) s.report.leave_out(no_number_vertices, p.bad_points);
+  }
+  if (p.lwpolyline_bad) return leave_out_polyline<pass>(m, no_number_polylines);
+  if (g.paper) return leave_out_polyline<pass>(m, paper_polylines);
+  start_polyline(s, g.elevation, false, g.extrusion);
+  if constexpr (pass == Pass::survey) {
+    for (auto [x, y] : p.points) {
+      double z = g.elevation;
+      numeric::to_world(s.extrusion, x, y, z);
+      take_into_box(m, x, y, z);
+    }
+    return count_survey_polyline(m);
+  }
   open_polyline(m);
-  text::write_polyline(m.out, g.layer, g.flags & (1 | 128));
+  text::write_polyline(m.out, g.layer, (g.flags & (1 | 128)) | (s.made_3d ? 8 : 0));
   text::VertexRun& run = p.vertex_run;
-  run.prepare(g.layer, 0);
+  run.prepare(g.layer, s.made_3d ? 32 : 0);
+  const bool moves = numeric::moves_points(s.extrusion);
   for (auto [x, y] : p.points) {
     double z = g.elevation;
-    numeric::to_world(g.extrusion, x, y, z);
+    if (moves) numeric::to_world(s.extrusion, x, y, z);
     run.write(m.out, x, y, z);
   }
   close_polyline(m);
@@ -122,17 +193,17 @@ Took act(MergeFrame& m, TurnPlan& p) {
     const bool written = act_on_vertex<pass>(m, p);
     // A vertex alone, as a layout shortcut would take it.
     const bool alone = p.polyline == How::none && !p.seqend;
-    const bool as_read = pass == Pass::survey ? !s.in_mesh : written;
+    const bool as_read = pass == Pass::survey ? !s.leaving_out : written;
     if (alone && as_read && !numeric::moves_points(s.extrusion)) {
       if (p.vertex == How::layout)
         took = Took::vertex_in_layout;
-      else if (p.vertex == How::groups && p.place.after_zero && (p.vertex_groups.flags & 16) == 0)
+      else if (p.vertex == How::groups && p.place.after_zero && !p.vertex_bad && (p.vertex_groups.flags & 16) == 0)
         took = Took::vertex_by_groups;
     }
   }
   if (p.seqend) {
-    if (s.in_mesh) {
-      s.in_mesh = false;
+    if (s.leaving_out) {
+      s.leaving_out = false;
     } else if (pass == Pass::write) {
       // Only the end of a polyline written: a SEQEND also ends the attributes
       // of a block's insertion, which are not copied.
@@ -151,6 +222,12 @@ void close_polyline(MergeFrame& m) {
   if (!m.input.polyline_open) return;
   m.out.put(text::seqend);
   m.input.polyline_open = false;
+}
+
+void survey_vertex(MergeFrame& m, double x, double y, double z, bool has_z) {
+  if (!has_z) z = 0;
+  place_vertex(m.input, x, y, z);
+  take_into_box(m, x, y, z);
 }
 
 void took_vertices(MergeFrame& m, Pass pass, const Shortcut& run) {

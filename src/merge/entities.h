@@ -18,13 +18,18 @@ struct Shortcut {
 };
 
 // Whether a shortcut may take the next vertices: not in block definitions,
-// a mesh or a polyline whose extrusion moves its points, and not where a
-// section's name comes next.
+// a polyline left out or one whose extrusion moves its points, and not
+// where a section's name comes next.
 [[nodiscard]] inline bool shortcut_allowed(const MergeFrame& m) {
   const InputState& s = m.input;
-  return s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 && !s.in_mesh &&
+  return s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 && !s.leaving_out &&
          !numeric::moves_points(s.extrusion);
 }
+
+// Takes, in the survey, a vertex a shortcut took into the box of the
+// input's vertices: its coordinates as read (z when it has one), placed as
+// its polyline places its vertices.
+void survey_vertex(MergeFrame& m, double x, double y, double z, bool has_z);
 
 // Does to the state what the turns of the vertices a shortcut took would have done.
 void took_vertices(MergeFrame& m, Pass pass, const Shortcut& run);

@@ -97,8 +97,8 @@ struct ItemValues {
 
 // Reads item k of the entity at the read position into v; false when there
 // is no token or it is not what the item must be. Token items are kept in
-// copies where the source needs it; reals are converted only with `values`.
-template <const auto& items, std::size_t k, bool values, class Items>
+// copies where the source needs it.
+template <const auto& items, std::size_t k, class Items>
 bool read_item(Items& in, ItemValues& v, std::string* copies) {
   constexpr Item item = items[k];
   std::string_view t;
@@ -110,23 +110,21 @@ bool read_item(Items& in, ItemValues& v, std::string* copies) {
     constexpr int n = tokens_before(items, k);
     v.tokens[n] = in.keep(t, copies[n]);
     return true;
-  } else if constexpr (values) {
-    return in.real(t, v.reals[reals_before(items, k)]);
   } else {
-    return in.is_real(t);
+    return in.real(t, v.reals[reals_before(items, k)]);
   }
 }
 
-template <const auto& items, bool values, class Items, std::size_t... k>
+template <const auto& items, class Items, std::size_t... k>
 bool read_items(Items& in, ItemValues& v, std::string* copies, std::index_sequence<k...>) {
-  return (read_item<items, k, values>(in, v, copies) && ...);
+  return (read_item<items, k>(in, v, copies) && ...);
 }
 
 // Reads the entity after its keyword as the layout has it: each item a
 // whole token that holds what the layout has there.
-template <const auto& items, bool values, class Items>
+template <const auto& items, class Items>
 bool read_layout(Items& in, ItemValues& v, std::string* copies) {
-  return read_items<items, values>(in, v, copies, std::make_index_sequence<items.size()>());
+  return read_items<items>(in, v, copies, std::make_index_sequence<items.size()>());
 }
 
 // The position of the last token item, or items.size() when none.

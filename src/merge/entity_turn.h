@@ -49,6 +49,10 @@ struct TurnPlan {
   How vertex = How::none;     // a VERTEX met after it, or alone
   bool seqend = false;        // a SEQEND acted on
   bool lwpolyline = false;    // an LWPOLYLINE converted
+  bool polyline_bad = false;  // a coordinate, elevation or flag of it is no number
+  bool vertex_bad = false;
+  bool lwpolyline_bad = false;  // of the LWPOLYLINE itself; its points such are dropped
+  std::uint32_t bad_points = 0;
   grammar::ItemValues polyline_items, vertex_items;
   groups::Groups polyline_groups, vertex_groups, lwpolyline_groups;
   std::vector<std::pair<double, double>> points;  // the LWPOLYLINE's, held until its extrusion is read
@@ -98,14 +102,33 @@ void warn(Items& in, MergeFrame& m) {
     in.decline();
 }
 
+// Says, once per input, that a value read just now is no number and what is
+// left out for it; a source that does not warn declines the turn instead.
+template <class Items>
+void warn_value(Items& in, MergeFrame& m, std::string_view value, std::string_view left_out) {
+  if constexpr (Items::general)
+    warn_no_number(m, value, left_out);
+  else
+    in.decline();
+}
+
+// What is left out for a value that is no number.
+inline constexpr std::string_view its_vertex = "its vertex is left out";
+inline constexpr std::string_view its_polyline = "its polyline is left out, with its vertices";
+
 // Reads the groups of the entity after its keyword into g by the roles of
-// `kind`; warns about a value that is no number and about groups that do
-// not end at a group code 0. The layer is kept in `copy`.
-template <Pass pass, class Items>
-groups::End read_groups(Items& in, MergeFrame& m, groups::Kind kind, groups::Groups& g, std::string& copy) {
+// `kind`; a coordinate, elevation or flag that is no number makes it bad,
+// and is warned about; groups that do not end at a group code 0 are too.
+// The layer is kept in `copy`.
+template <class Items>
+groups::End read_groups(Items& in, MergeFrame& m, groups::Kind kind, groups::Groups& g, std::string& copy, bool& bad) {
+  bad = false;
   const groups::End end = groups::read_entity(in, [&](int code, std::string_view value) {
     const groups::Role role = groups::role_of(kind, code);
-    if (!groups::take_group<pass == Pass::write>(in, g, role, value)) warn(in, m);
+    if (!groups::take_group(in, g, role, value)) {
+      if (!bad) warn_value(in, m, value, kind == groups::Kind::vertex ? its_vertex : its_polyline);
+      bad = true;
+    }
     if (role == groups::Role::layer) g.layer = in.keep(value, copy);
   });
   if (end != groups::End::next_entity) warn(in, m);
@@ -118,9 +141,10 @@ groups::End read_groups(Items& in, MergeFrame& m, groups::Kind kind, groups::Gro
 // for the token items, then the layer read by group codes.
 template <Pass pass, const auto& items, class Items>
 TurnPlan::How read_entity(Items& in, MergeFrame& m, TurnPlan& p, bool entity_start, grammar::ItemValues& v,
-                          groups::Groups& g, groups::Kind kind, std::string* copies, std::string_view& texte) {
+                          groups::Groups& g, groups::Kind kind, std::string* copies, bool& bad,
+                          std::string_view& texte) {
   in.mark();
-  if (grammar::read_layout<items, pass == Pass::write>(in, v, copies)) {
+  if (grammar::read_layout<items>(in, v, copies)) {
     in.forget_mark();
     p.place.after_zero = true;
     if constexpr (pass == Pass::write) texte = v.tokens[grammar::last_token_number(items)];
@@ -131,49 +155,59 @@ TurnPlan::How read_entity(Items& in, MergeFrame& m, TurnPlan& p, bool entity_sta
   // text's value, not an entity.
   if (!entity_start) return TurnPlan::How::none;
   g = groups::Groups{};
-  const groups::End end = read_groups<pass>(in, m, kind, g, copies[2]);
+  const groups::End end = read_groups(in, m, kind, g, copies[2], bad);
   p.place.after_zero = end == groups::End::next_entity;
   return end == groups::End::cut_off ? TurnPlan::How::cut_off : TurnPlan::How::groups;
 }
 
 // An LWPOLYLINE after its keyword: the header's groups before the first
 // point are its own, a 70 or 38 after one is checked and not used, a 20
-// before the first 10 is no point's.
-template <Pass pass, class Items>
+// before the first 10 is no point's. A point whose coordinate is no number
+// is dropped; a header's value that is no number makes it bad.
+template <class Items>
 void read_lwpolyline(Items& in, MergeFrame& m, TurnPlan& p) {
-  constexpr bool write = pass == Pass::write;
   groups::Groups& g = p.lwpolyline_groups;
   g = groups::Groups{};
   groups::Groups later;  // the header's groups after the first point
   bool pointed = false;  // a point was read
   bool point = false;    // a point is pending: its 10 read
+  bool point_bad = false;
   double x = 0, y = 0;
   p.points.clear();
+  p.lwpolyline_bad = false;
+  p.bad_points = 0;
   auto end_point = [&] {
-    if (point && write) p.points.emplace_back(x, y);
+    if (point && point_bad) ++p.bad_points;
+    if (point && !point_bad) p.points.emplace_back(x, y);
     point = false;
+  };
+  auto coordinate = [&](std::string_view value, double& cell) {
+    if (in.real(value, cell)) return;
+    if (!point_bad && !p.lwpolyline_bad) warn_value(in, m, value, its_vertex);
+    point_bad = true;
   };
   const groups::End end = groups::read_entity(in, [&](int code, std::string_view value) {
     const groups::Role role = groups::role_of(groups::Kind::lwpolyline, code);
-    bool number = true;
     switch (role) {
       case groups::Role::layer:
         if (!pointed) g.layer = in.keep(value, p.lwpolyline_layer);
-        break;
-      case groups::Role::flags:
-      case groups::Role::elevation: number = groups::take_group<write>(in, pointed ? later : g, role, value); break;
+        return;
       case groups::Role::x:
         end_point();
         pointed = point = true;
+        point_bad = false;
         x = y = 0;
-        number = write ? in.real(value, x) : in.is_real(value);
-        break;
+        return coordinate(value, x);
       case groups::Role::y:
-        if (point) number = write ? in.real(value, y) : in.is_real(value);
-        break;
-      default: number = groups::take_group<write>(in, g, role, value); break;
+        if (point) coordinate(value, y);
+        return;
+      default: break;
     }
-    if (!number) warn(in, m);
+    // The header's groups (checked, not used, after the first point).
+    const bool header = role == groups::Role::flags || role == groups::Role::elevation;
+    if (groups::take_group(in, header && pointed ? later : g, role, value)) return;
+    if (!p.lwpolyline_bad) warn_value(in, m, value, its_polyline);
+    p.lwpolyline_bad = true;
   });
   if (end != groups::End::next_entity) warn(in, m);
   end_point();
@@ -199,35 +233,37 @@ void read_turn(Items& in, MergeFrame& m, TurnPlan& p, std::string_view texte) {
     } else if (p.place.section == Section::blocks) {
       // the polylines of block definitions are not drawing
     } else if (texte == "POLYLINE") {
-      p.polyline = read_entity<pass, grammar::polyline>(in, m, p, entity_start, p.polyline_items, p.polyline_groups,
-                                                        groups::Kind::polyline, p.polyline_copies, texte);
+      p.polyline =
+          read_entity<pass, grammar::polyline>(in, m, p, entity_start, p.polyline_items, p.polyline_groups,
+                                               groups::Kind::polyline, p.polyline_copies, p.polyline_bad, texte);
     } else if (texte == "VERTEX") {
       p.vertex = read_entity<pass, grammar::vertex>(in, m, p, entity_start, p.vertex_items, p.vertex_groups,
-                                                    groups::Kind::vertex, p.vertex_copies, texte);
+                                                    groups::Kind::vertex, p.vertex_copies, p.vertex_bad, texte);
     } else if (texte == "SEQEND") {
       p.seqend = true;
     } else if (texte == "LWPOLYLINE" && entity_start) {
-      read_lwpolyline<pass>(in, m, p);
+      read_lwpolyline(in, m, p);
     }
   } else {
     if (p.place.section == Section::blocks) return;  // block definitions are not drawing
     // LWPOLYLINE is an entity only as read after a group code 0, never as
     // the layer of an entity just copied.
     if (texte == "LWPOLYLINE") {
-      if (entity_start) read_lwpolyline<pass>(in, m, p);
+      if (entity_start) read_lwpolyline(in, m, p);
       return;
     }
     // The tests are made in turn on whatever texte holds by then: a POLYLINE
     // whose fourth item reads VERTEX is followed at once by a vertex.
     bool start = entity_start;
     if (texte == "POLYLINE") {
-      p.polyline = read_entity<pass, grammar::polyline>(in, m, p, start, p.polyline_items, p.polyline_groups,
-                                                        groups::Kind::polyline, p.polyline_copies, texte);
+      p.polyline =
+          read_entity<pass, grammar::polyline>(in, m, p, start, p.polyline_items, p.polyline_groups,
+                                               groups::Kind::polyline, p.polyline_copies, p.polyline_bad, texte);
       start = p.place.after_zero;
     }
     if (texte == "VERTEX") {
       p.vertex = read_entity<pass, grammar::vertex>(in, m, p, start, p.vertex_items, p.vertex_groups,
-                                                    groups::Kind::vertex, p.vertex_copies, texte);
+                                                    groups::Kind::vertex, p.vertex_copies, p.vertex_bad, texte);
     }
     if (texte == "SEQEND") p.seqend = true;
   }

@@ -42,18 +42,44 @@ struct Place {
   bool after_zero = false;     // the next token follows a group code 0: it starts an entity
 };
 
+// Smallest and largest x, y and z of what an input gives: its header's
+// "$EXTMIN" and "$EXTMAX", or the vertices copied from it, as written.
+struct InputBox {
+  double min[3] = {}, max[3] = {};
+  bool has_min[3] = {}, has_max[3] = {};
+  // Whether axis k has both ends, the smallest not above the largest.
+  [[nodiscard]] bool usable(int k) const { return has_min[k] && has_max[k] && min[k] <= max[k]; }
+  [[nodiscard]] bool usable() const { return usable(0) && usable(1) && usable(2); }
+  void take_min(int k, double v) {
+    if (!has_min[k] || min[k] > v) min[k] = v;
+    has_min[k] = true;
+  }
+  void take_max(int k, double v) {
+    if (!has_max[k] || max[k] < v) max[k] = v;
+    has_max[k] = true;
+  }
+};
+
 // What a pass knows of the input it reads. Put back at each input's start;
 // a turn of the loop either takes what it reads and changes it, or takes
 // nothing and leaves it as it was.
 struct InputState {
   Place place;
-  bool saw_section = false;      // the input holds a SECTION
-  int segm = 0;                  // POLYLINE entities met in it
-  double elevation = 0.0;        // the last polyline's elevation, for its vertices
-  numeric::Extrusion extrusion;  // and its extrusion, for those read by group codes
-  bool in_mesh = false;          // the vertices read belong to a mesh, left out
-  bool polyline_open = false;    // a POLYLINE was written and its SEQEND not yet
-  InputReport report;            // the writing pass's, for what is said of the input
+  bool saw_section = false;  // the input holds a SECTION
+  int segm = 0;              // POLYLINE entities met in it
+  // How the vertices of the last polyline lie: at its elevation (a 2D
+  // polyline with one) or where their own groups put them, in the system
+  // of its extrusion; whether it was written as a 3D polyline; whether they
+  // are left out (a mesh's, paper space's, or a polyline's left out).
+  double elevation = 0.0;
+  bool at_elevation = false;
+  numeric::Extrusion extrusion;
+  bool made_3d = false;
+  bool leaving_out = false;
+  bool polyline_open = false;  // a POLYLINE was written and its SEQEND not yet
+  InputBox header;             // the survey's: its header's extents
+  InputBox box;                // the survey's: its vertices', in world coordinates as read (not rounded)
+  InputReport report;          // the writing pass's, for what is said of the input
 };
 
 struct MergeFrame {

@@ -30,6 +30,7 @@ enum class Role : std::uint8_t {
   extrusion_x,
   extrusion_y,
   extrusion_z,
+  space,  // 67: 1 (not 0) for an entity of paper space, a layout's
 };
 
 constexpr Role role_of(Kind kind, int code) {
@@ -48,6 +49,7 @@ constexpr Role role_of(Kind kind, int code) {
     case 210: return vertex ? Role::none : Role::extrusion_x;
     case 220: return vertex ? Role::none : Role::extrusion_y;
     case 230: return vertex ? Role::none : Role::extrusion_z;
+    case 67: return vertex ? Role::none : Role::space;
     default: return Role::none;
   }
 }
@@ -60,6 +62,7 @@ struct Groups {
   bool has_z = false;
   double elevation = 0;
   numeric::Extrusion extrusion;
+  bool paper = false;        // of paper space
   std::uint32_t bulges = 0;  // bulges and widths that are not zero (a value that is no number counts)
   std::uint32_t widths = 0;
 };
@@ -118,30 +121,32 @@ End read_entity(Items& in, Take take) {
 }
 
 // Takes a group's value into g by its role; false, g unchanged, when the
-// role needs a number and the value is none. Without `values` (the survey,
-// which writes nothing), reals are only checked, and bulges and widths not
-// counted. The layer is kept only until the next read: the caller keeps it
-// longer where it must.
-template <bool values, class Items>
+// role needs a number and the value is none (a space that is no number is
+// model space). The layer is kept only until the next read: the caller
+// keeps it longer where it must.
+template <class Items>
 bool take_group(Items& in, Groups& g, Role role, std::string_view value) {
-  const auto real = [&](double& cell) { return values ? in.real(value, cell) : in.is_real(value); };
   switch (role) {
     case Role::none: return true;
     case Role::layer: g.layer = value; return true;
     case Role::flags: return in.integer(value, g.flags);
-    case Role::x: return real(g.x);
-    case Role::y: return real(g.y);
+    case Role::x: return in.real(value, g.x);
+    case Role::y: return in.real(value, g.y);
     case Role::z:
-      if (!real(g.z)) return false;
+      if (!in.real(value, g.z)) return false;
       g.has_z = true;
       return true;
-    case Role::elevation: return real(g.elevation);
-    case Role::extrusion_x: return real(g.extrusion.x);
-    case Role::extrusion_y: return real(g.extrusion.y);
-    case Role::extrusion_z: return real(g.extrusion.z);
+    case Role::elevation: return in.real(value, g.elevation);
+    case Role::extrusion_x: return in.real(value, g.extrusion.x);
+    case Role::extrusion_y: return in.real(value, g.extrusion.y);
+    case Role::extrusion_z: return in.real(value, g.extrusion.z);
+    case Role::space: {
+      int space = 0;
+      g.paper = in.integer(value, space) && space != 0;
+      return true;
+    }
     case Role::bulge:
     case Role::width: {
-      if (!values) return true;
       double v = 0;
       const bool counted = !in.real(value, v) || v != 0;
       (role == Role::bulge ? g.bulges : g.widths) += counted;

@@ -1,7 +1,10 @@
 // Per-input helpers of both passes.
 #include "merge/inputs.h"
 
+#include <algorithm>
 #include <string>
+
+#include "numeric/rounding.h"
 
 #include "state.h"
 
@@ -64,6 +67,43 @@ void warn_layout(MergeFrame& m) {
   m.warned[k] = true;
   console.complain("warning: " + m.current().name + ", line " + std::to_string(f1.line()) +
                    ": an item the layout expects is missing; copied as read");
+}
+
+void warn_no_number(MergeFrame& m, std::string_view value, std::string_view left_out) {
+  const auto k = static_cast<std::size_t>(m.i);
+  if (m.warned[k]) return;
+  m.warned[k] = true;
+  // The value's line: the one just read, whose line feed the read position follows.
+  const std::uint64_t line = f1.line() - (f1.last_line_ended() ? 1 : 0);
+  constexpr std::size_t shown = 40;
+  const std::string quoted = value.size() <= shown ? std::string(value) : std::string(value.substr(0, shown)) + "...";
+  console.complain("warning: " + m.current().name + ", line " + std::to_string(line) + ": \"" + quoted +
+                   "\" is not a number: " + std::string(left_out));
+}
+
+void fold_input_extents(MergeFrame& m) {
+  const InputBox& header = m.input.header;
+  const InputBox& box = m.input.box;
+  Extents& e = m.extents;
+  double* const minimum[3] = {&e.minx, &e.miny, &e.minalt};
+  double* const maximum[3] = {&e.maxx, &e.maxy, &e.maxalt};
+  for (int k = 0; k < 3; ++k) {
+    // The header's extents where it gives both ends in order, widened to
+    // hold every vertex copied that lies beyond them (as written); else the
+    // vertices' own.
+    const bool given = header.usable(k);
+    double low = header.min[k], high = header.max[k];
+    if (box.has_min[k]) {
+      if (!given || box.min[k] < low)
+        low = given ? std::min(low, numeric::as_written(box.min[k])) : numeric::as_written(box.min[k]);
+      if (!given || box.max[k] > high)
+        high = given ? std::max(high, numeric::as_written(box.max[k])) : numeric::as_written(box.max[k]);
+    } else if (!given) {
+      continue;
+    }
+    if (*minimum[k] > low) *minimum[k] = low;
+    if (*maximum[k] < high) *maximum[k] = high;
+  }
 }
 
 void start_input(MergeFrame& m) { m.input = InputState{}; }

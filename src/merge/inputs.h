@@ -18,6 +18,12 @@ void count_written_polyline(MergeFrame& m);
 void count_written_vertices(MergeFrame& m, std::uint64_t n = 1);
 // Says, once per input, that an item the layout expects is missing.
 void warn_layout(MergeFrame& m);
+// Says, once per input, that the value just read is no number, and what is
+// left out for it.
+void warn_no_number(MergeFrame& m, std::string_view value, std::string_view left_out);
+// Folds, after the survey of the input, its extents into the merge's: its
+// header's on each axis where they are usable, else its vertices'.
+void fold_input_extents(MergeFrame& m);
 // Puts the per-input state back for the frame's current input.
 void start_input(MergeFrame& m);
 // Checks, after the survey of the input, that it was a text DXF drawing;

@@ -18,6 +18,9 @@ std::string_view singular(std::string_view kind) {
   if (kind == polygon_meshes) return "polygon mesh";
   if (kind == polyface_meshes) return "polyface mesh";
   if (kind == frame_points) return "spline frame control point";
+  if (kind == paper_polylines) return "polyline of paper space";
+  if (kind == no_number_polylines) return "polyline with a value that is not a number";
+  if (kind == no_number_vertices) return "vertex with a value that is not a number";
   return kind;
 }
 

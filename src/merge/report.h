@@ -31,3 +31,6 @@ inline constexpr std::string_view block_polylines = "polylines of block definiti
 inline constexpr std::string_view polygon_meshes = "polygon meshes";
 inline constexpr std::string_view polyface_meshes = "polyface meshes";
 inline constexpr std::string_view frame_points = "spline frame control points";
+inline constexpr std::string_view paper_polylines = "polylines of paper space";
+inline constexpr std::string_view no_number_polylines = "polylines with a value that is not a number";
+inline constexpr std::string_view no_number_vertices = "vertices with a value that is not a number";

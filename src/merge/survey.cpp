@@ -12,22 +12,20 @@
 namespace turn_detail {
 
 void fold_extents(MergeFrame& m, bool minimum) {
-  Extents& e = m.extents;
+  InputBox& header = m.input.header;
   if (!f1.read_int(m.val)) return warn_layout(m);
   for (;;) {
+    int axis = 0;
     double* cell = nullptr;
-    double* extreme = nullptr;
     switch (m.val) {
-      case 10: std::tie(cell, extreme) = minimum ? std::pair(&min_x, &e.minx) : std::pair(&max_x, &e.maxx); break;
-      case 20: std::tie(cell, extreme) = minimum ? std::pair(&min_y, &e.miny) : std::pair(&max_y, &e.maxy); break;
-      case 30:
-        std::tie(cell, extreme) = minimum ? std::pair(&min_alt, &e.minalt) : std::pair(&max_alt, &e.maxalt);
-        break;
+      case 10: std::tie(axis, cell) = std::pair(0, minimum ? &min_x : &max_x); break;
+      case 20: std::tie(axis, cell) = std::pair(1, minimum ? &min_y : &max_y); break;
+      case 30: std::tie(axis, cell) = std::pair(2, minimum ? &min_alt : &max_alt); break;
       default: return;
     }
     if (!f1.read_real(*cell)) return warn_layout(m);
     bool next_code = f1.read_int(m.val);
-    if (minimum ? *extreme > *cell : *extreme < *cell) *extreme = *cell;
+    minimum ? header.take_min(axis, *cell) : header.take_max(axis, *cell);
     if (!next_code) return warn_layout(m);
   }
 }
@@ -47,6 +45,7 @@ bool survey_file(MergeFrame& m, Accelerator* fast) {
     if (turn<Pass::survey>(items, m, plan) == Turn::end) break;
   }
   const std::string raw_head(f1.raw_head());
+  fold_input_extents(m);
   return close_input(m) && check_drawing(m, raw_head);
 }
 

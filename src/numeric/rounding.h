@@ -18,6 +18,13 @@ constexpr long long plus_half_truncated(double x) {
   return whole + (frac >= 0.5 ? 1 : 0) + (x < -0.5 && frac != 0.5 ? 1 : 0);
 }
 
+// The coordinate the result holds for x, as a double: plus_half_truncated
+// of it (beyond 2^62 a double is a whole number already). It keeps the
+// order of coordinates: x <= y gives as_written(x) <= as_written(y).
+constexpr double as_written(double x) {
+  return x > -0x1p62 && x < 0x1p62 ? static_cast<double>(plus_half_truncated(x)) : x;
+}
+
 static_assert(plus_half_truncated(12.5) == 13 && plus_half_truncated(12.49) == 12);
 static_assert(plus_half_truncated(-12.2) == -11 && plus_half_truncated(-12.7) == -12);
 static_assert(plus_half_truncated(-12.5) == -12 && plus_half_truncated(0.49999999999999994) == 0);

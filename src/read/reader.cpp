@@ -306,6 +306,7 @@ bool Reader::scan_token(Token* out) {
 
 bool Reader::read_line(std::string_view& out) {
   if (eof) return false;
+  line_ended = true;
   const auto* feed = static_cast<const char*>(std::memchr(pos, '\n', static_cast<std::size_t>(end - pos)));
   if (feed != nullptr) {
     out = std::string_view(pos, static_cast<std::size_t>(feed - pos));
@@ -319,6 +320,7 @@ bool Reader::read_line(std::string_view& out) {
     pos = end;
     if (!refill()) {
       eof = true;
+      line_ended = false;
       out = line_text;
       return !line_text.empty();
     }

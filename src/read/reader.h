@@ -133,6 +133,8 @@ struct Reader {
   bool read_line(std::string& out);
   // The same as a view, valid until the next read or rewind.
   bool read_line(std::string_view& out);
+  // Whether the last line read ended with its line feed (else with the input).
+  [[nodiscard]] bool last_line_ended() const { return line_ended; }
   // Whether the read position is at whitespace or the end of the input: an
   // item just read was a whole token.
   [[nodiscard]] bool at_token_end();
@@ -203,4 +205,5 @@ struct Reader {
   Token real_text;                 // a real that straddles two blocks
   Token scratch;                   // tokens read for a std::string caller, or straddling two blocks as views
   std::string line_text;           // a line that straddles two blocks, read as a view
+  bool line_ended = false;         // the last line read ended with its line feed
 };

@@ -126,10 +126,12 @@ TEST_F(Executable, WarningsGoToStandardErrorAndTheRunSucceeds) {
   const support::ProcessEnd r = support::run_process("w 1 a out");
   EXPECT_EQ(r.exit_code, 0);
   EXPECT_EQ(r.err,
-            "talvero: warning: c:\\images\\w\\a.dxf, line 11: an item the layout expects is missing; copied as read\n"
-            "talvero: c:\\images\\w\\a.dxf: 1 polyline copied (1 entity read by its group codes)\n"
+            "talvero: warning: c:\\images\\w\\a.dxf, line 10: \"x\" is not a number: its polyline is left out, with "
+            "its vertices\n"
+            "talvero: c:\\images\\w\\a.dxf: nothing was copied from it: it holds no polylines; left out: 1 polyline "
+            "with a value that is not a number\n"
             "talvero: wrote c:\\images\\w\\out.dxf (" +
-                host("w/out.dxf") + "): 1 drawing, 1 polyline, 0 vertices\n");
+                host("w/out.dxf") + "): 1 drawing, 0 polylines, 0 vertices\n");
   EXPECT_TRUE(images.exists("w/out.dxf"));
 }
 

@@ -8,24 +8,27 @@ Each drawing of the corpus folder (every .dxf or .DXF file under it, read in
 place) is merged alone, then a few at a time, by running
 `EXE -o RESULT INPUT...` (or the command with those arguments appended). For
 each run the polylines of the inputs' ENTITIES sections are found with ezdxf's
-own reading of the input: POLYLINE entities that are not meshes (flags 16 and
-64) with the VERTEX entities up to their SEQEND, spline frame control points
-(vertex flag 16) left out, and LWPOLYLINE entities, in input order. The
-result must
+own reading of the input: model-space POLYLINE entities that are not meshes
+(flags 16 and 64) with the VERTEX entities up to their SEQEND, spline frame
+control points (vertex flag 16) left out, and LWPOLYLINE entities, in input
+order. The result must
 
   - open with ezdxf's strict reader (ezdxf.readfile), and its audit find no error;
   - hold exactly those polylines, in that order, each closed when its input is,
-    on the same layer, with the same vertices, every coordinate rounded the
-    merge's way (x + 0.5, the sum taken exactly, truncated toward zero); a
-    vertex's z is its 30 group, else its POLYLINE's elevation (for LWPOLYLINE:
-    its 38 group), else 0; the points of a 2D POLYLINE or an LWPOLYLINE are
-    taken to world coordinates by its extrusion (ezdxf's own transform);
+    on the same layer, with the same vertices in world coordinates, both taken
+    by the DXF rules (a 2D polyline's vertices at its elevation in its
+    extrusion's system, whatever their own 30; a 3D polyline's where they
+    are; an LWPOLYLINE's by ezdxf's vertices_in_wcs()), the input's rounded
+    the merge's way (x + 0.5, the sum taken exactly, truncated toward zero);
+  - hold header extents that contain every vertex as written (its 10, 20 and
+    30), allowing one unit for the truncation of extents taken from headers;
 
 and what standard error says an input's polylines and vertices copied must be
 those counts. With --dxflib-check (tests/interop/dxflib_check.cpp), dxflib must
-read every result too and find the same polylines, with the same flags. A
-drawing that is binary or holds no SECTION must make the run fail, with
-nothing written.
+read every result too and find the same polylines, with the flags and the
+coordinates the merge writes (a 2D polyline that does not lie at height 0
+becomes a 3D one, flag 8, its vertices flag 32). A drawing that is binary or
+holds no SECTION must make the run fail, with nothing written.
 
 Prints one line per drawing and per set; exits 1 when any check fails. When
 the corpus folder is absent it says so and exits 0 (nothing to check).
@@ -61,8 +64,10 @@ BINARY_SENTINEL_END = b"Binary DXF\r\n\x1a\x00"
 class Polyline:
     closed: bool
     layer: str
-    vertices: list = field(default_factory=list)  # (x, y, z) in world coordinates
+    vertices: list = field(default_factory=list)  # (x, y, z) in world coordinates, by the DXF rules
     flags: int = 0  # as the result's POLYLINE holds them
+    written: list = field(default_factory=list)  # (x, y, z) as the merge writes them, not yet rounded
+    vertex_flags: list = field(default_factory=list)  # as the result's VERTEX entities hold them
 
 
 @dataclass
@@ -121,6 +126,30 @@ def world(ocs: OCS | None, point: tuple) -> tuple:
     return tuple(ocs.to_wcs(point)) if ocs is not None else point
 
 
+def off_the_ground(e, ocs: OCS | None, elevation: float) -> bool:
+    """Whether a 2D polyline's vertices do not all lie at height 0 as the
+    merge writes them: a system tilted from the world's, or an elevation not
+    written as 0. The merge then writes it as a 3D polyline."""
+    if e.dxf.hasattr("extrusion"):
+        x, y, _ = e.dxf.extrusion
+        if x != 0 or y != 0:
+            return True
+    return rounded(world(ocs, (0.0, 0.0, elevation))[2]) != 0
+
+
+def in_paper_space(tags, loaded) -> bool:
+    """Whether an entity belongs to a layout (group 67 not 0)."""
+    if loaded is not None:
+        return bool(loaded.dxf.get("paperspace", 0))
+    for t in tags:
+        if t.code == 67:
+            try:
+                return int(str(t.value).strip()) != 0
+            except ValueError:
+                return False
+    return False
+
+
 def expected_of(path: Path) -> Expected:
     data = path.read_bytes()
     if len(data) >= 22 and data[8:22] == BINARY_SENTINEL_END:
@@ -133,6 +162,7 @@ def expected_of(path: Path) -> Expected:
     in_sequence = False  # between a POLYLINE and its SEQEND (a mesh's too)
     elevation = 0.0
     flat = False  # the polyline is 2D: its vertices lie at its elevation
+    made_3d = False  # it is written as a 3D polyline
     ocs = None  # the system its vertices are in, when an extrusion moves them
     after_attributes = False  # between an INSERT's ATTRIB entities and their SEQEND
     for kind, tags, loaded in found:
@@ -146,8 +176,9 @@ def expected_of(path: Path) -> Expected:
             flat = not flags & (8 | 16 | 64)
             current = None
             ocs = moving_ocs(e) if flat else None
-            if not flags & (16 | 64):
-                current = Polyline(bool(flags & 1), e.dxf.layer, flags=flags)
+            made_3d = flat and off_the_ground(e, ocs, elevation)
+            if not flags & (16 | 64) and not in_paper_space(tags, loaded):
+                current = Polyline(bool(flags & 1), e.dxf.layer, flags=flags | (8 if made_3d else 0))
                 out.polylines.append(current)
         elif kind == "VERTEX":
             if not in_sequence or current is None:
@@ -156,11 +187,15 @@ def expected_of(path: Path) -> Expected:
                 continue
             has_z = tags is None or any(t.code == 30 for t in tags)
             loc = e.dxf.location
-            z = loc.z if has_z else elevation
-            current.vertices.append(world(ocs, (loc.x, loc.y, z)))
-            if flat and rounded(z) != rounded(elevation):
-                out.notes.append("vertex of a 2D POLYLINE carrying a z of its own, other than the polyline's"
-                                 " elevation: copied at its own z")
+            own_z = loc.z if has_z else 0.0
+            current.vertices.append(world(ocs, (loc.x, loc.y, elevation)) if flat else (loc.x, loc.y, own_z))
+            # The merge writes a 2D polyline's vertices at its elevation when it
+            # has one, else at their own z, in world coordinates.
+            current.written.append(world(ocs, (loc.x, loc.y, elevation if flat and elevation != 0 else own_z)))
+            current.vertex_flags.append(e.dxf.flags | (32 if made_3d else 0))
+            if flat and elevation == 0 and rounded(own_z) != 0:
+                out.notes.append("vertex of a 2D POLYLINE without elevation carrying a z of its own: written at"
+                                 " it, which readers that follow DXF take as 0")
             if e.dxf.hasattr("bulge") and e.dxf.bulge != 0:
                 out.notes.append("POLYLINE vertex bulge (an arc), neither carried nor counted")
         elif kind == "SEQEND":
@@ -169,11 +204,14 @@ def expected_of(path: Path) -> Expected:
             current, in_sequence, after_attributes = None, False, False
         elif kind == "LWPOLYLINE":
             current, in_sequence, after_attributes = None, False, False
-            z = e.dxf.elevation
+            if in_paper_space(tags, loaded):
+                continue
             lw_ocs = moving_ocs(e)
-            out.polylines.append(Polyline(bool(e.closed), e.dxf.layer,
-                                          [world(lw_ocs, (x, y, z)) for x, y in e.get_points("xy")],
-                                          e.dxf.flags & (1 | 128)))
+            made_3d = off_the_ground(e, lw_ocs, e.dxf.elevation)
+            points = [tuple(v) for v in e.vertices_in_wcs()]
+            out.polylines.append(Polyline(bool(e.closed), e.dxf.layer, points,
+                                          (e.dxf.flags & (1 | 128)) | (8 if made_3d else 0), points,
+                                          [32 if made_3d else 0] * len(points)))
         else:
             current, in_sequence = None, False
             after_attributes = kind in ("INSERT", "ATTRIB")
@@ -181,7 +219,10 @@ def expected_of(path: Path) -> Expected:
 
 
 def result_polylines(path: Path) -> tuple:
-    """The result's polylines as ezdxf's strict reader sees them, and what is wrong with the file."""
+    """The result's polylines as ezdxf's strict reader sees them (their
+    vertices in world coordinates by the DXF rules), what is wrong with the
+    file, the entities besides them, and the vertices that lie outside the
+    header's extents as written."""
     problems = []
     try:
         doc = ezdxf.readfile(str(path))
@@ -191,14 +232,25 @@ def result_polylines(path: Path) -> tuple:
     if auditor.has_errors:
         problems.append("ezdxf's audit found %d errors: %s" % (len(auditor.errors),
                                                                "; ".join(str(m.message) for m in auditor.errors[:3])))
+    low, high = doc.header.get("$EXTMIN", (0, 0, 0)), doc.header.get("$EXTMAX", (0, 0, 0))
     found = []
     others = {}
+    outside = None
     for e in doc.modelspace():
         if e.dxftype() != "POLYLINE":
             others[e.dxftype()] = others.get(e.dxftype(), 0) + 1
             continue
-        found.append(Polyline(e.is_closed, e.dxf.layer,
-                              [(v.dxf.location.x, v.dxf.location.y, v.dxf.location.z) for v in e.vertices]))
+        three_d = e.is_3d_polyline
+        ocs = OCS(e.dxf.extrusion)
+        points = []
+        for v in e.vertices:
+            at = v.dxf.location
+            points.append(tuple(at) if three_d else tuple(ocs.to_wcs((at.x, at.y, e.dxf.elevation.z))))
+            if outside is None and not all(low[k] - 1 <= at[k] <= high[k] + 1 for k in range(3)):
+                outside = tuple(at)
+        found.append(Polyline(e.is_closed, e.dxf.layer, points))
+    if outside is not None:
+        problems.append("a vertex written at %s lies outside the header's extents %s to %s" % (outside, low, high))
     return found, problems, others
 
 
@@ -243,8 +295,8 @@ def dxflib_reads(check: str, result: Path, wanted: list) -> list:
 
     lines = []
     for p in wanted:
-        lines.append("polyline %s %d %d" % (word(p.layer), p.flags, len(p.vertices)))
-        lines += ["vertex * 0 %d %d %d" % tuple(rounded(c) for c in v) for v in p.vertices]
+        lines.append("polyline %s %d %d" % (word(p.layer), p.flags, len(p.written)))
+        lines += ["vertex * %d %d %d %d" % ((f,) + tuple(rounded(c) for c in v)) for f, v in zip(p.vertex_flags, p.written)]
     expected = result.with_suffix(".dxflib.txt")
     expected.write_text("\n".join(lines + ["end"]) + "\n", encoding="utf-8", errors="surrogateescape")
     run = dxflib_run(check, result, expected)

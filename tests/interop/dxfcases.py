@@ -161,14 +161,27 @@ class Drawing:
 
 
 def fold_extents(drawings: list[Drawing]) -> tuple[tuple[int, ...], tuple[int, ...]]:
-    """The header extents of a merge, as talvero's survey folds them."""
+    """The header extents of a merge, as talvero's survey folds them: each
+    input's header on each axis where it gives both ends in order, widened
+    to every vertex it copies that lies beyond them (as written); else its
+    vertices' own."""
     lo = list(EXTMIN_START)
     hi = list(EXTMAX_START)
     for d in drawings:
-        for k, t in enumerate(d.extmin or ()):
-            lo[k] = min(lo[k], float(t))
-        for k, t in enumerate(d.extmax or ()):
-            hi[k] = max(hi[k], float(t))
+        points = [tuple(float(t) for t in v.xyz) for p in d.polylines() for v in p.vertices]
+        for k in range(3):
+            low = float(d.extmin[k]) if d.extmin and len(d.extmin) > k else None
+            high = float(d.extmax[k]) if d.extmax and len(d.extmax) > k else None
+            given = low is not None and high is not None and low <= high
+            if not given and not points:
+                continue
+            values = [p[k] for p in points]
+            beyond_low = [rounded(v) for v in values if not given or v < low]
+            beyond_high = [rounded(v) for v in values if not given or v > high]
+            low = min([low] + beyond_low) if given else min(beyond_low)
+            high = max([high] + beyond_high) if given else max(beyond_high)
+            lo[k] = min(lo[k], low)
+            hi[k] = max(hi[k], high)
     return tuple(truncated(v) for v in lo), tuple(truncated(v) for v in hi)
 
 
@@ -264,8 +277,8 @@ def layouts_case() -> Case:
 
 
 def starts_case() -> Case:
-    """One input pasted twice whose extents never pass the survey's starting
-    values: the header keeps 4000000,4000000,100000 and 0,0,0."""
+    """One input pasted twice whose header's extents run backwards (each
+    minimum above its maximum): its vertices give the extents instead."""
     rng = random.Random(7)
     d = Drawing(extmin=("5000000.5", "4000000.0", "250000"), extmax=("-1.5", "-0.25", "-7"),
                 blocks=[], entities=[_contour(rng, "FAR", 10, 10, 5, 9, 1.5), _contour(rng, "FAR", 20, 10, 5, 6, 2.5)],

@@ -28,7 +28,7 @@ const std::string dbl_max_less_one = dbl_max.substr(0, dbl_max.size() - 1) + "7"
 // the cases replace. The first vertex leaves 7 in the coordinate cell, so a
 // failed coordinate read in the second one writes 7 again.
 constexpr std::string_view base_drawing =
-    "  0\nSECTION\n  2\nHEADER\n  9\n$EXTMIN\n 10\n{MINX}\n 20\n5.0\n 30\n1.0\n"
+    "  0\nSECTION\n  2\nHEADER\n  9\n$EXTMIN\n 10\n{MINX}\n 20\n-15.0\n 30\n-6.0\n"
     "  9\n$EXTMAX\n 10\n{MAXX}\n 20\n{MAXY}\n 30\n9.0\n  0\nENDSEC\n"
     "  0\nSECTION\n  2\nENTITIES\n"
     "  0\nPOLYLINE\n  8\n{LAYER}\n 66\n1\n 70\n{FLAG}\n 10\n0\n 20\n0\n"
@@ -98,7 +98,7 @@ std::string extents(const std::string& result) {
 }
 
 const std::string initial_extents = "4000000|4000000|100000|0|0|0";
-const std::string base_extents = "2|5|1|20|50|9";
+const std::string base_extents = "2|-15|-6|20|50|9";
 
 struct Merged {
   std::string result;
@@ -106,8 +106,11 @@ struct Merged {
   std::string report;              // what standard error says was read, when it says anything
 };
 
-// The report of an input whose second vertex alone was read by its group codes.
+// The report of an input whose second vertex alone was read by its group
+// codes, or left out for a value that is no number.
 const std::string second_vertex_by_codes = "1 polyline and 2 vertices copied (1 entity read by its group codes)";
+const std::string second_vertex_left_out =
+    "1 polyline and 1 vertex copied; left out: 1 vertex with a value that is not a number";
 
 // Merges `input` alone and checks what holds for every input.
 Merged merge_alone(std::string_view input) {
@@ -120,12 +123,13 @@ Merged merge_alone(std::string_view input) {
   Merged m{r.result, 0, {}};
   const std::string head = "talvero: warning: c:\\images\\h\\in.dxf, line ";
   const std::string tail = ": an item the layout expects is missing; copied as read";
+  const std::string no_number = " is not a number: its ";
   const std::string report = "talvero: c:\\images\\h\\in.dxf: ";
   std::string_view errors = r.errors;
   for (std::size_t n = 0; !errors.empty(); ++n) {
     const std::string_view line = errors.substr(0, errors.find('\n'));
     errors.remove_prefix(std::min(errors.size(), line.size() + 1));
-    if (n == 0 && line.starts_with(head) && line.ends_with(tail)) {
+    if (n == 0 && line.starts_with(head) && (line.ends_with(tail) || line.find(no_number) != std::string_view::npos)) {
       m.warning_line = std::stoull(std::string(line.substr(head.size())));
     } else if (m.report.empty() && line.starts_with(report) && errors.empty()) {
       m.report = line.substr(report.size());
@@ -144,7 +148,7 @@ class HostileInput : public ::testing::Test {};
 struct VertexCase {
   const char* label;
   std::vector<Item> items;
-  std::string expected;        // the second vertex's lines from its flags on, joined by "|"
+  std::string expected;        // the second vertex's lines from its flags on, joined by "|"; empty: left out
   std::string_view warned_at;  // the mark of the value warned about, or empty
   bool by_codes = false;       // the vertex departs from the layout: read by its group codes
 };
@@ -155,10 +159,10 @@ class OddVertexItem : public HostileInput, public ::testing::WithParamInterface<
 TEST_P(OddVertexItem, IsReadByTheDocumentedRules) {
   const VertexCase& c = GetParam();
   Merged m = merge_alone(drawing(c.items));
-  EXPECT_EQ(items_after(m.result, "VERTEX", 2), "  8|CONTOURS| 70|" + c.expected);
-  // A value that is not a number is warned about once its line is read: on the line after it.
-  EXPECT_EQ(m.warning_line, c.warned_at.empty() ? 0 : line_of(c.warned_at) + 1);
-  EXPECT_EQ(m.report, c.by_codes ? second_vertex_by_codes : "");
+  EXPECT_EQ(items_after(m.result, "VERTEX", 2), c.expected.empty() ? "" : "  8|CONTOURS| 70|" + c.expected);
+  // A value that is not a number is warned about on its line.
+  EXPECT_EQ(m.warning_line, c.warned_at.empty() ? 0 : line_of(c.warned_at));
+  EXPECT_EQ(m.report, c.expected.empty() ? second_vertex_left_out : c.by_codes ? second_vertex_by_codes : "");
   // Whatever the vertex did, the reading goes on to the SEQEND after it.
   EXPECT_EQ(count_lines(m.result, "SEQEND"), 1u);
 }
@@ -167,14 +171,13 @@ INSTANTIATE_TEST_SUITE_P(
     Coordinate, OddVertexItem,
     ::testing::Values(
         // Not a whole real literal: the vertex departs from the layout, and
-        // its x, not a number, is not taken.
-        VertexCase{"hex", {{"{X}", "0x10"}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
-        VertexCase{"nan", {{"{X}", "nan"}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
-        VertexCase{"inf", {{"{X}", "inf"}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
-        VertexCase{"sign", {{"{X}", "-"}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
-        VertexCase{"point", {{"{X}", "."}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
-        VertexCase{"sign_point", {{"{X}", "+."}}, "    0| 10|0| 20|4| 30|-5|  0", "{X}", true},
-        VertexCase{"two_numbers", {{"{Y}", "4 5"}}, "    0| 10|3| 20|0| 30|-5|  0", "{Y}", true},
+        // read by its group codes, with a coordinate that is no number, it is
+        // left out.
+        VertexCase{"hex", {{"{X}", "0x10"}}, "", "{X}", true}, VertexCase{"nan", {{"{X}", "nan"}}, "", "{X}", true},
+        VertexCase{"inf", {{"{X}", "inf"}}, "", "{X}", true}, VertexCase{"sign", {{"{X}", "-"}}, "", "{X}", true},
+        VertexCase{"point", {{"{X}", "."}}, "", "{X}", true},
+        VertexCase{"sign_point", {{"{X}", "+."}}, "", "{X}", true},
+        VertexCase{"two_numbers", {{"{Y}", "4 5"}}, "", "{Y}", true},
         // Beyond the double range: the largest finite double, written whole.
         VertexCase{"huge", {{"{X}", "1e999"}}, "    0| 10|" + dbl_max + "| 20|4| 30|-5|  0", ""},
         VertexCase{"huge_negative", {{"{Y}", "-1e999"}}, "    0| 10|3| 20|-" + dbl_max_less_one + "| 30|-5|  0", ""},
@@ -195,20 +198,18 @@ INSTANTIATE_TEST_SUITE_P(
 INSTANTIATE_TEST_SUITE_P(
     Integer, OddVertexItem,
     ::testing::Values(
-        // Not a whole integer: the vertex departs from the layout, and its
-        // flags, not a number, are not taken.
-        VertexCase{"hex", {{"{F}", "0x10"}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
-        VertexCase{"real", {{"{F}", "1e999"}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
-        VertexCase{"nan", {{"{F}", "nan"}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
+        // Not a whole integer: the vertex departs from the layout, and with
+        // flags that are no number, it is left out.
+        VertexCase{"hex", {{"{F}", "0x10"}}, "", "{F}", true}, VertexCase{"real", {{"{F}", "1e999"}}, "", "{F}", true},
+        VertexCase{"nan", {{"{F}", "nan"}}, "", "{F}", true},
         // Integers saturate to 32 bits.
         VertexCase{"digits_400", {{"{F}", std::string(400, '9')}}, "    2147483647| 10|3| 20|4| 30|-5|  0", ""},
         VertexCase{"negative_digits_400",
                    {{"{F}", "-" + std::string(400, '9')}},
                    "    -2147483648| 10|3| 20|4| 30|-5|  0",
                    ""},
-        VertexCase{"sign", {{"{F}", "-"}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
-        VertexCase{"point", {{"{F}", "."}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
-        VertexCase{"sign_point", {{"{F}", "+."}}, "    0| 10|3| 20|4| 30|-5|  0", "{F}", true},
+        VertexCase{"sign", {{"{F}", "-"}}, "", "{F}", true}, VertexCase{"point", {{"{F}", "."}}, "", "{F}", true},
+        VertexCase{"sign_point", {{"{F}", "+."}}, "", "{F}", true},
         // Read by group codes (a bulge of 0 before the group code 0), flags saturate too.
         VertexCase{"saturated_by_group_codes",
                    {{"{F}", "-" + std::string(400, '9')}, {"{END}", " 42\n0.0\n  0"}},
@@ -248,13 +249,15 @@ TEST_P(OddExtent, EndsTheGroupsAtTheFailedRead) {
 
 INSTANTIATE_TEST_SUITE_P(
     Header, OddExtent,
-    ::testing::Values(HeaderCase{"nan", {{"{MINX}", "nan"}}, "4000000|4000000|100000|20|50|9", "{MINX}"},
-                      HeaderCase{"sign", {{"{MINX}", "-"}}, "4000000|4000000|100000|20|50|9", "{MINX}"},
-                      HeaderCase{"hex", {{"{MINX}", "0x10"}}, "0|4000000|100000|20|50|9", "{MINX}"},
-                      HeaderCase{"huge_negative", {{"{MINX}", "-1e999"}}, "-" + dbl_max + "|5|1|20|50|9", ""},
-                      HeaderCase{"huge", {{"{MAXX}", "1e999"}}, "2|5|1|" + dbl_max + "|50|9", ""},
-                      HeaderCase{
-                          "digits_400", {{"{MAXY}", "1" + std::string(399, '0')}}, "2|5|1|20|" + dbl_max + "|9", ""}),
+    // A header without both ends of an axis gives none: the vertices
+    // give that axis, (13, -11, 7) and (3, 4, -5) as written.
+    ::testing::Values(
+        HeaderCase{"nan", {{"{MINX}", "nan"}}, "3|-11|-5|13|4|7", "{MINX}"},
+        HeaderCase{"sign", {{"{MINX}", "-"}}, "3|-11|-5|13|4|7", "{MINX}"},
+        HeaderCase{"hex", {{"{MINX}", "0x10"}}, "0|-11|-5|20|4|7", "{MINX}"},
+        HeaderCase{"huge_negative", {{"{MINX}", "-1e999"}}, "-" + dbl_max + "|-15|-6|20|50|9", ""},
+        HeaderCase{"huge", {{"{MAXX}", "1e999"}}, "2|-15|-6|" + dbl_max + "|50|9", ""},
+        HeaderCase{"digits_400", {{"{MAXY}", "1" + std::string(399, '0')}}, "2|-15|-6|20|" + dbl_max + "|9", ""}),
     [](const auto& info) { return std::string(info.param.label); });
 
 TEST_F(HostileInput, GroupCodesWithoutValuesTakeTheNextItems) {
@@ -266,7 +269,7 @@ TEST_F(HostileInput, GroupCodesWithoutValuesTakeTheNextItems) {
       "  9\n$EXTMIN\n 10\n 20\n 30\n  9\n$EXTMAX\n 10\n 20\n 30\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n"
       "  0\nPOLYLINE\n  8\n 66\n 70\n 10\n 20\n  0\nSEQEND\n  0\nEOF\n";
   Merged m = merge_alone(codes_only);
-  EXPECT_EQ(extents(m.result), "20|4000000|9|20|0|0");
+  EXPECT_EQ(extents(m.result), "20|4000000|100000|20|0|0");
   EXPECT_EQ(items_after(m.result, "POLYLINE", 1), "  8|66|  66|1| 70|     10| 10|     0| 20|0|  0");
   EXPECT_TRUE(m.result.ends_with("  0\r\nSEQEND\r\n0\r\nENDSEC\r\n0\r\nEOF\r\n"));
   EXPECT_EQ(count_lines(m.result, "SEQEND"), 1u);

@@ -2,6 +2,7 @@
 #include "reference_merge.h"
 
 #include <algorithm>
+#include <array>
 #include <cfloat>
 #include <charconv>
 #include <climits>
@@ -304,9 +305,16 @@ struct Place {
   std::string before_last;  // and the one before it
   bool after_zero = false;  // the next token the loop reads follows a group code 0
   bool saw_section = false;
-  double elevation = 0.0;  // the polyline's elevation, for the vertices after it
-  Direction extrusion;     // and its extrusion, for those read by group codes
-  bool in_mesh = false;    // the vertices read, and the next SEQEND, belong to a mesh: left out
+  // The last polyline: its elevation, whether its vertices lie at it (a 2D
+  // polyline with one, whatever their own z), its extrusion, whether it was
+  // written as a 3D polyline (flag 8, its vertices flag 32), and whether
+  // its vertices, and the next SEQEND, are left out (a mesh's, paper
+  // space's, or those of a polyline left out for a value that is no number).
+  double elevation = 0.0;
+  bool at_elevation = false;
+  Direction extrusion;
+  bool made_3d = false;
+  bool leaving_out = false;
 
   // Takes a token the loop has read; says whether it follows a group code 0:
   // the loop's previous token was "0", or the entity read before it ended
@@ -334,8 +342,8 @@ constexpr const char* vertex_items = "itiiiririri";
 // One group of an entity read by its group codes.
 struct Group {
   int code = 0;
-  std::string value;      // trimmed
-  std::size_t after = 0;  // the read position right after its value line
+  std::string value;     // trimmed
+  std::size_t line = 0;  // where its value line starts
 };
 
 // What one input's writing pass reports on standard error.
@@ -355,7 +363,34 @@ const std::map<std::string, std::string> singular = {
     {"polyface meshes", "polyface mesh"},
     {"spline frame control points", "spline frame control point"},
     {"polylines of block definitions", "polyline of block definitions"},
+    {"polylines of paper space", "polyline of paper space"},
+    {"polylines with a value that is not a number", "polyline with a value that is not a number"},
+    {"vertices with a value that is not a number", "vertex with a value that is not a number"},
 };
+
+// An input's smallest and largest x, y and z: its header's, or its vertices'.
+struct Box {
+  double min[3] = {}, max[3] = {};
+  bool has_min[3] = {}, has_max[3] = {};
+  bool usable(int k) const { return has_min[k] && has_max[k] && min[k] <= max[k]; }
+  bool usable() const { return usable(0) && usable(1) && usable(2); }
+  void lower(int k, double v) {
+    if (!has_min[k] || min[k] > v) min[k] = v;
+    has_min[k] = true;
+  }
+  void raise(int k, double v) {
+    if (!has_max[k] || max[k] < v) max[k] = v;
+    has_max[k] = true;
+  }
+};
+
+// A coordinate as the result holds it, as a number.
+double as_written(double x) {
+  const std::string text = rounded(x);
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
 
 class Merge {
  public:
@@ -409,6 +444,8 @@ class Merge {
     Text in(input.bytes);
     Place place;
     records_ = 0;
+    header_ = Box();
+    box_points_.clear();
     while (in.token(texte_)) {
       const bool follows_zero = place.enter(texte_);
       if (texte_ == "$EXTMIN") {
@@ -421,13 +458,38 @@ class Merge {
         polyline(in, place, follows_zero);
       } else if (texte_ == "VERTEX") {
         vertex(in, place, follows_zero);
+      } else if (texte_ == "SEQEND") {
+        place.leaving_out = false;
       } else if (texte_ == "LWPOLYLINE" && follows_zero) {
         lwpolyline(in, place);
       }
     }
+    // Each axis from the header where it gives both ends in order, widened
+    // to hold every vertex copied that lies beyond it, as written; else
+    // from the vertices alone.
+    double* minimum[3] = {&ext_.minx, &ext_.miny, &ext_.minz};
+    double* maximum[3] = {&ext_.maxx, &ext_.maxy, &ext_.maxz};
+    for (int k = 0; k < 3; ++k) {
+      Box both;
+      const bool given = header_.usable(k);
+      if (given) {
+        both.lower(k, header_.min[k]);
+        both.raise(k, header_.max[k]);
+      }
+      for (std::size_t v = 0; v < box_points_.size(); ++v) {
+        const double c = box_points_[v][static_cast<std::size_t>(k)];
+        if (!given || c < header_.min[k]) both.lower(k, as_written(c));
+        if (!given || c > header_.max[k]) both.raise(k, as_written(c));
+      }
+      if (both.has_min[k] && *minimum[k] > both.min[k]) *minimum[k] = both.min[k];
+      if (both.has_max[k] && *maximum[k] < both.max[k]) *maximum[k] = both.max[k];
+    }
     if (!place.saw_section) return fail("not a DXF drawing (it holds no SECTION); nothing was written");
     return true;
   }
+
+  // A vertex the survey finds copied, in world coordinates.
+  void into_box(double x, double y, double z) { box_points_.push_back({x, y, z}); }
 
   // Groups 10, 20 and 30 after $EXTMIN (lowering) or $EXTMAX (raising), up to
   // another code or a failed read.
@@ -436,10 +498,8 @@ class Merge {
     while (val_ == 10 || val_ == 20 || val_ == 30) {
       double value = 0;
       if (!check(in, in.real(value))) return;
-      double& x = val_ == 10   ? (minimum ? ext_.minx : ext_.maxx)
-                  : val_ == 20 ? (minimum ? ext_.miny : ext_.maxy)
-                               : (minimum ? ext_.minz : ext_.maxz);
-      if (minimum ? x > value : x < value) x = value;
+      const int axis = val_ == 10 ? 0 : val_ == 20 ? 1 : 2;
+      minimum ? header_.lower(axis, value) : header_.raise(axis, value);
       if (!check(in, in.integer(val_))) return;
     }
   }
@@ -483,8 +543,8 @@ class Merge {
       if (texte_ == "SEQEND") {
         // Only the end of a polyline written is copied (its groups pass by as
         // tokens): a SEQEND also ends the attributes of an insertion.
-        if (place.in_mesh) {
-          place.in_mesh = false;
+        if (place.leaving_out) {
+          place.leaving_out = false;
         } else {
           close_polyline();
         }
@@ -511,9 +571,7 @@ class Merge {
   void polyline(Text& in, Place& place, bool follows_zero) {
     std::size_t end = 0;
     if (in_layout(in, false, end)) {
-      place.elevation = 0.0;
-      place.extrusion = Direction();
-      place.in_mesh = false;
+      start_polyline(place, 0.0, false, Direction());
       place.after_zero = true;
       if (writing_) {
         copy_polyline(in);
@@ -528,31 +586,57 @@ class Merge {
     std::string layer = "0";
     int flags = 0;
     double elevation = 0.0;
+    bool paper = false;
     Direction extrusion;
+    bool bad = false;
     for (const Group& g : groups(in, place)) {
       if (g.code == 8) layer = g.value;
-      if (g.code == 70) take(in, g, flags);
-      if (g.code == 30) take(in, g, elevation);
-      if (g.code == 210) take(in, g, extrusion.x);
-      if (g.code == 220) take(in, g, extrusion.y);
-      if (g.code == 230) take(in, g, extrusion.z);
+      if (g.code == 67) paper = space(g.value);
+      if (g.code == 70) bad |= !take(in, g, flags, its_polyline);
+      if (g.code == 30) bad |= !take(in, g, elevation, its_polyline);
+      if (g.code == 210) bad |= !take(in, g, extrusion.x, its_polyline);
+      if (g.code == 220) bad |= !take(in, g, extrusion.y, its_polyline);
+      if (g.code == 230) bad |= !take(in, g, extrusion.z, its_polyline);
       count_not_carried(g);
     }
     cut(in);
     if (cut_off_) return;  // the input ended inside it: not taken
-    place.elevation = elevation;
-    // A 3D polyline's (flag 8) vertices are in world coordinates already.
-    place.extrusion = (flags & 8) != 0 ? Direction() : extrusion;
-    if ((flags & 16) != 0 || (flags & 64) != 0) {
-      place.in_mesh = true;
-      if (writing_) ++report_.left_out[(flags & 16) != 0 ? "polygon meshes" : "polyface meshes"];
+    const char* left_out = bad                 ? "polylines with a value that is not a number"
+                           : paper             ? "polylines of paper space"
+                           : (flags & 16) != 0 ? "polygon meshes"
+                           : (flags & 64) != 0 ? "polyface meshes"
+                                               : nullptr;
+    if (left_out != nullptr) {
+      place.leaving_out = true;
+      if (writing_) ++report_.left_out[left_out];
       return;
     }
-    place.in_mesh = false;
+    start_polyline(place, elevation, (flags & 8) != 0, extrusion);
     count_record();
     if (!writing_) return;
-    write_polyline_header(layer, flags);
+    write_polyline_header(layer, place.made_3d ? flags | 8 : flags);
     ++report_.by_codes;
+  }
+
+  // The state of the polyline whose vertices come. A 3D polyline's vertices
+  // are where their groups put them; a 2D polyline's lie at its elevation
+  // when it has one, whatever their own z, in its extrusion's system. One
+  // whose vertices do not all lie at height 0 as written (a tilted system,
+  // or an elevation not written as 0) is written as a 3D polyline.
+  static void start_polyline(Place& place, double elevation, bool three_d, const Direction& extrusion) {
+    place.leaving_out = false;
+    place.elevation = elevation;
+    place.at_elevation = !three_d && elevation != 0.0;
+    place.extrusion = three_d ? Direction() : extrusion;
+    double x = 0.0, y = 0.0, z = elevation;
+    if (place.extrusion.changes_points()) to_world(place.extrusion, x, y, z);
+    place.made_3d = !three_d && (place.extrusion.x != 0.0 || place.extrusion.y != 0.0 || rounded(z) != "0");
+  }
+
+  // A vertex of the polyline in world coordinates.
+  static void place_vertex(const Place& place, double& x, double& y, double& z) {
+    if (place.at_elevation) z = place.elevation;
+    if (place.extrusion.changes_points()) to_world(place.extrusion, x, y, z);
   }
 
   // A VERTEX keyword the loop dispatches, or that a POLYLINE's items leave in texte.
@@ -561,8 +645,14 @@ class Merge {
     if (in_layout(in, true, end)) {
       place.after_zero = true;
       if (writing_) {
-        copy_vertex(in, !place.in_mesh, place.extrusion);
+        copy_vertex(in, place);
       } else {
+        if (!place.leaving_out) {
+          double point[3] = {};
+          take_layout_point(in, point);
+          place_vertex(place, point[0], point[1], point[2]);
+          into_box(point[0], point[1], point[2]);
+        }
         in.go_to(end);
         val_ = 0;
       }
@@ -571,24 +661,30 @@ class Merge {
     if (!follows_zero) return;
     std::string layer = "0";
     int flags = 0;
-    double x = 0.0, y = 0.0, z = place.elevation;
+    double x = 0.0, y = 0.0, z = 0.0;
+    bool bad = false;
     for (const Group& g : groups(in, place)) {
       if (g.code == 8) layer = g.value;
-      if (g.code == 70) take(in, g, flags);
-      if (g.code == 10) take(in, g, x);
-      if (g.code == 20) take(in, g, y);
-      if (g.code == 30) take(in, g, z);
+      if (g.code == 70) bad |= !take(in, g, flags, its_vertex);
+      if (g.code == 10) bad |= !take(in, g, x, its_vertex);
+      if (g.code == 20) bad |= !take(in, g, y, its_vertex);
+      if (g.code == 30) bad |= !take(in, g, z, its_vertex);
       count_not_carried(g);
     }
     cut(in);
-    if (cut_off_ || !writing_) return;
-    if (place.extrusion.changes_points()) to_world(place.extrusion, x, y, z);
-    dval_ = z;
-    if (place.in_mesh) return;
-    if ((flags & 16) != 0) {
-      ++report_.left_out["spline frame control points"];
+    if (cut_off_ || place.leaving_out) return;
+    if (bad) {
+      if (writing_) ++report_.left_out["vertices with a value that is not a number"];
       return;
     }
+    if ((flags & 16) != 0) {
+      if (writing_) ++report_.left_out["spline frame control points"];
+      return;
+    }
+    place_vertex(place, x, y, z);
+    if (!writing_) return into_box(x, y, z);
+    dval_ = z;
+    if (place.made_3d) flags |= 32;
     for (const std::string& l : {std::string("VERTEX"), std::string("  8"), layer, std::string(" 70"),
                                  "    " + std::to_string(flags), std::string(" 10"), rounded(x), std::string(" 20"),
                                  rounded(y), std::string(" 30"), rounded(z), std::string("  0")})
@@ -597,27 +693,48 @@ class Merge {
     ++report_.by_codes;
   }
 
+  // The coordinates of a vertex in the layout, read from after its keyword.
+  static void take_layout_point(Text& in, double point[3]) {
+    const std::size_t start = in.at();
+    std::string token;
+    int integer = 0;
+    for (int k = 0; k < 4; ++k) in.token(token);
+    for (int k = 0; k < 3; ++k) {
+      in.integer(integer);
+      in.real(point[k]);
+    }
+    in.go_to(start);
+  }
+
   // An LWPOLYLINE after a group code 0 (outside block definitions): a
-  // POLYLINE with one VERTEX per point and a SEQEND.
+  // POLYLINE with one VERTEX per point and a SEQEND. A point with a
+  // coordinate that is no number is left out; the polyline is, with a
+  // flag, elevation or extrusion that is none.
   void lwpolyline(Text& in, Place& place) {
     std::string layer = "0";
     int flags = 0;
     double elevation = 0.0;
+    bool paper = false, bad = false;
     // What the header is written with: the groups before the first point.
     bool header = false;
     std::string header_layer;
     int header_flags = 0;
     double header_elevation = 0.0;
-    std::vector<std::pair<double, double>> points;
+    struct Point {
+      double x = 0.0, y = 0.0;
+      bool bad = false;
+    };
+    std::vector<Point> points;
     long long bulges = 0, widths = 0;
     Direction extrusion;  // it comes after the points, as a rule
     for (const Group& g : groups(in, place)) {
-      if (g.code == 210) take(in, g, extrusion.x);
-      if (g.code == 220) take(in, g, extrusion.y);
-      if (g.code == 230) take(in, g, extrusion.z);
+      if (g.code == 210) bad |= !take(in, g, extrusion.x, its_polyline);
+      if (g.code == 220) bad |= !take(in, g, extrusion.y, its_polyline);
+      if (g.code == 230) bad |= !take(in, g, extrusion.z, its_polyline);
+      if (g.code == 67) paper = space(g.value);
       if (g.code == 8) layer = g.value;
-      if (g.code == 70) take(in, g, flags);
-      if (g.code == 38) take(in, g, elevation);
+      if (g.code == 70) bad |= !take(in, g, flags, its_polyline);
+      if (g.code == 38) bad |= !take(in, g, elevation, its_polyline);
       if (g.code == 10) {
         if (!header) {
           header = true;
@@ -625,11 +742,10 @@ class Merge {
           header_flags = flags;
           header_elevation = elevation;
         }
-        double x = 0.0;
-        take(in, g, x);
-        points.emplace_back(x, 0.0);
+        points.emplace_back();
+        points.back().bad = !take(in, g, points.back().x, its_vertex);
       }
-      if (g.code == 20 && !points.empty()) take(in, g, points.back().second);
+      if (g.code == 20 && !points.empty()) points.back().bad |= !take(in, g, points.back().y, its_vertex);
       // Bulges and widths are only counted: any value but a number equal to 0.
       if (g.code == 40 || g.code == 41 || g.code == 42 || g.code == 43) {
         double value = 0.0;
@@ -642,25 +758,45 @@ class Merge {
       header_flags = flags;
       header_elevation = elevation;
     }
-    place.elevation = header_elevation;
-    place.extrusion = extrusion;
-    place.in_mesh = false;
-    count_record();
-    if (!writing_) return;
-    write_polyline_header(header_layer, header_flags & (1 | 128));
-    for (auto [x, y] : points) {
-      double z = header_elevation;
-      if (extrusion.changes_points()) to_world(extrusion, x, y, z);
-      for (const std::string& l : {std::string("VERTEX"), std::string("  8"), header_layer, std::string(" 70"),
-                                   std::string("    0"), std::string(" 10"), rounded(x), std::string(" 20"), rounded(y),
-                                   std::string(" 30"), rounded(z), std::string("  0")})
-        line(l);
+    if (writing_) {
+      report_.bulges += bulges;
+      report_.widths += widths;
+      for (const Point& p : points)
+        if (p.bad) ++report_.left_out["vertices with a value that is not a number"];
     }
+    if (bad || paper) {
+      place.leaving_out = true;
+      if (writing_)
+        ++report_.left_out[bad ? "polylines with a value that is not a number" : "polylines of paper space"];
+      return;
+    }
+    start_polyline(place, header_elevation, false, extrusion);
+    count_record();
+    if (writing_) write_polyline_header(header_layer, (header_flags & (1 | 128)) | (place.made_3d ? 8 : 0));
+    for (Point p : points) {
+      if (p.bad) continue;
+      double z = header_elevation;
+      if (extrusion.changes_points()) to_world(extrusion, p.x, p.y, z);
+      if (!writing_) {
+        into_box(p.x, p.y, z);
+        continue;
+      }
+      for (const std::string& l :
+           {std::string("VERTEX"), std::string("  8"), header_layer, std::string(" 70"),
+            std::string(place.made_3d ? "    32" : "    0"), std::string(" 10"), rounded(p.x), std::string(" 20"),
+            rounded(p.y), std::string(" 30"), rounded(z), std::string("  0")})
+        line(l);
+      ++report_.vertices;
+    }
+    if (!writing_) return;
     close_polyline();
     ++report_.converted;
-    report_.vertices += static_cast<long long>(points.size());
-    report_.bulges += bulges;
-    report_.widths += widths;
+  }
+
+  // Whether a 67 group's value puts the entity in paper space: a whole number other than 0.
+  static bool space(const std::string& value) {
+    int space = 0;
+    return whole_integer(value, space) && space != 0;
   }
 
   void close_polyline() {
@@ -734,12 +870,13 @@ class Merge {
         place.after_zero = true;
         break;
       }
+      const std::size_t value_at = in.at();
       if (!in.line(value_line)) {
         cut_at_ = in.at();
         cut_off_ = true;
         break;
       }
-      read.push_back({code, trimmed(value_line), in.at()});
+      read.push_back({code, trimmed(value_line), value_at});
     }
     val_ = 0;
     return read;
@@ -758,13 +895,20 @@ class Merge {
     if (cut_at_ != std::string::npos) warn(in, cut_at_);
   }
 
-  // A number value of a group; one that is not a number is not taken.
-  void take(const Text& in, const Group& g, int& out) {
-    if (!whole_integer(g.value, out)) warn(in, g.after);
+  // What is left out for a value that is no number, as the warning says it.
+  static constexpr const char* its_vertex = "its vertex is left out";
+  static constexpr const char* its_polyline = "its polyline is left out, with its vertices";
+
+  // A number value of a group; one that is not a number is not taken, and
+  // is warned about, with what is left out for it.
+  bool take(const Text& in, const Group& g, int& out, const char* left_out) {
+    if (whole_integer(g.value, out)) return true;
+    warn_value(in, g, left_out);
+    return false;
   }
-  bool take(const Text& in, const Group& g, double& out) {
+  bool take(const Text& in, const Group& g, double& out, const char* left_out) {
     if (whole_real(g.value, out)) return true;
-    warn(in, g.after);
+    warn_value(in, g, left_out);
     return false;
   }
 
@@ -790,29 +934,31 @@ class Merge {
     ++report_.polylines;
   }
 
-  // A vertex inside a mesh is read the same way, and not written. The
-  // coordinates are moved by the polyline's extrusion, when it has one.
-  void copy_vertex(Text& in, bool written, const Direction& extrusion) {
+  // A vertex of a polyline left out is read the same way, and not written.
+  // The coordinates are placed as the polyline places its vertices, and the
+  // flags of a vertex of a polyline written as a 3D one get 32.
+  void copy_vertex(Text& in, const Place& place) {
     const std::size_t before = result_.size();
     line("VERTEX");
     integer(in, "  ");
     token(in);
     integer(in, " ");
-    integer(in, "    ");
+    check(in, in.integer(val_));
+    line("    ", std::to_string(place.made_3d ? val_ | 32 : val_));
     int codes[3] = {};
     double point[3] = {};
     for (int k = 0; k < 3; ++k) {
       check(in, in.integer(codes[k]));
       check(in, in.real(point[k]));
     }
-    if (extrusion.changes_points()) to_world(extrusion, point[0], point[1], point[2]);
+    place_vertex(place, point[0], point[1], point[2]);
     for (int k = 0; k < 3; ++k) {
       line(" ", std::to_string(codes[k]));
       line(rounded(point[k]));
     }
     dval_ = point[2];
     integer(in, "  ");
-    if (written) {
+    if (!place.leaving_out) {
       ++report_.vertices;
     } else {
       result_.resize(before);
@@ -849,6 +995,14 @@ class Merge {
   bool check(const Text& in, bool read) {
     if (!read) warn(in, in.at());
     return read;
+  }
+  // A value that is no number: the warning, once per input, with its line.
+  void warn_value(const Text& in, const Group& g, const char* left_out) {
+    if (warned_[current_]) return;
+    warned_[current_] = true;
+    const std::string shown = g.value.size() <= 40 ? g.value : g.value.substr(0, 40) + "...";
+    errors_ += "talvero: warning: " + input_->name + ", line " + std::to_string(in.line_of(g.line)) + ": \"" + shown +
+               "\" is not a number: " + left_out + "\n";
   }
   void warn(const Text& in, std::size_t at) {
     if (warned_[current_]) return;
@@ -926,6 +1080,8 @@ class Merge {
   int val_ = 0;        // the last integer read, never reset
   double dval_ = 0.0;  // the last coordinate read by the writing pass
   Extents ext_;
+  Box header_;                                     // the survey's: the current input's header extents
+  std::vector<std::array<double, 3>> box_points_;  // and the vertices it copies
   std::string result_;
   std::string console_;
   std::string errors_;

@@ -415,7 +415,8 @@ TEST(VerticesOutOfLayout, AreMergedAsByTheGeneralReads) {
 
 // The general reads go on from where runs of vertices stop with what the
 // runs leave: the entity after them follows a group code 0, the elevation
-// is that of the polyline read before them, and their polyline is still open.
+// is that of the polyline read before them (a 2D one, written as 3D: its
+// vertices, in the layout too, lie at it), and their polyline is still open.
 TEST(VerticesOutOfLayout, AreReadWithWhatTheRunsLeft) {
   std::string text = entities + "POLYLINE\n  5\nA\n  8\nCONTOURS\n 30\n12.5\n 70\n     1\n  0\n" +
                      steady_vertex("7.5", "-1.5", "3.25");
@@ -425,7 +426,11 @@ TEST(VerticesOutOfLayout, AreReadWithWhatTheRunsLeft) {
       support::checked_merge(support::drawings({text, text}), {1000, 4096, support::default_block});
   EXPECT_EQ(m.disagreement, "");
   EXPECT_EQ(support::count_lines(m.merged.result, "SEQEND"), 2u);
-  const std::string last = "VERTEX\r\n  8\r\nCONTOURS\r\n 70\r\n    0\r\n 10\r\n2\r\n 20\r\n3\r\n 30\r\n13\r\n  0\r\n";
+  const std::string last = "VERTEX\r\n  8\r\nCONTOURS\r\n 70\r\n    32\r\n 10\r\n2\r\n 20\r\n3\r\n 30\r\n13\r\n  0\r\n";
+  // The first vertex in the layout, its 3.25 replaced by the elevation.
+  EXPECT_NE(
+      m.merged.result.find("VERTEX\r\n  8\r\nCONTOURS\r\n 70\r\n    32\r\n 10\r\n8\r\n 20\r\n-1\r\n 30\r\n13\r\n"),
+      std::string::npos);
   ASSERT_NE(m.merged.result.find(last), std::string::npos);
   EXPECT_EQ(m.merged.result.find(last + "SEQEND\r\n0\r\nPOLYLINE"), m.merged.result.find(last));
   const std::string copied = ": 1 polyline and 202 vertices copied (2 entities read by their group codes)\n";

@@ -29,6 +29,11 @@ std::string header(std::string_view minx, std::string_view miny, std::string_vie
 }
 
 const std::string no_extents = header("4000000", "4000000", "100000", "0", "0", "0");
+// A header section of extents -1000 to 1000, and the result's header for them.
+const std::string header_last =
+    "  0\nSECTION\n  2\nHEADER\n  9\n$EXTMIN\n 10\n-1000\n 20\n-1000\n 30\n-1000\n  9\n$EXTMAX\n 10\n1000\n 20\n"
+    "1000\n 30\n1000\n  0\nENDSEC\n";
+const std::string thousands = header("-1000", "-1000", "-1000", "1000", "1000", "1000");
 const std::string closing = "ENDSEC\r\n0\r\nEOF\r\n";
 
 // The merge of the drawings, checked against the reference merge.
@@ -43,6 +48,10 @@ support::MemoryMerge merged(std::initializer_list<std::string_view> bytes) {
 std::string said(char drawing, std::string_view what) {
   return "talvero: c:\\images\\t\\" + std::string(1, drawing) + ".dxf: " + std::string(what) + "\n";
 }
+std::string no_number(char drawing, int line, std::string_view value, std::string_view left_out) {
+  return "talvero: warning: c:\\images\\t\\" + std::string(1, drawing) + ".dxf, line " + std::to_string(line) + ": \"" +
+         std::string(value) + "\" is not a number: " + std::string(left_out) + "\n";
+}
 std::string warned(char drawing, int line) {
   return "talvero: warning: c:\\images\\t\\" + std::string(1, drawing) + ".dxf, line " + std::to_string(line) +
          ": an item the layout expects is missing; copied as read\n";
@@ -50,19 +59,20 @@ std::string warned(char drawing, int line) {
 const std::string holds_none = "nothing was copied from it: it holds no polylines";
 
 TEST(Merge, OnePolylineGivesTheHeaderItsEntitiesAndOneSectionEnd) {
-  // Header extents (10.2, 20.9, 0.0) to (110.7, 220.1, 35.5); a LINE that is left out.
+  // Header extents (10.2, 20.9, 0.0) to (110.7, 220.1, 35.5), which hold
+  // the vertices; a LINE that is left out.
   const support::MemoryMerge m =
       merged({"  0\nSECTION\n  2\nHEADER\n  9\n$EXTMIN\n 10\n10.2\n 20\n20.9\n 30\n0.0\n  9\n$EXTMAX\n 10\n110.7\n 20\n"
               "220.1\n 30\n35.5\n  0\nENDSEC\n  0\nSECTION\n  2\nENTITIES\n  0\nLINE\n  8\nL1\n 10\n1.0\n"
               "  0\nPOLYLINE\n  8\nL1\n 66\n1\n 70\n0\n 10\n0\n 20\n0\n"
-              "  0\nVERTEX\n  8\nL1\n 70\n32\n 10\n12.5\n 20\n-12.2\n 30\n0.49999999999999994\n"
-              "  0\nVERTEX\n  8\nL1\n 70\n32\n 10\n-12.7\n 20\n12.49\n 30\n7\n"
+              "  0\nVERTEX\n  8\nL1\n 70\n32\n 10\n12.5\n 20\n22.2\n 30\n0.49999999999999994\n"
+              "  0\nVERTEX\n  8\nL1\n 70\n32\n 10\n12.7\n 20\n212.49\n 30\n7\n"
               "  0\nSEQEND\n  8\nL1\n  0\nENDSEC\n  0\nEOF\n"});
   EXPECT_EQ(m.result, header("10", "20", "0", "110", "220", "35") +
                           crlf({"POLYLINE", "  8", "L1",     "  66", "1",      " 70", "     0", " 10", "     0", " 20",
                                 "0",        "  0", "VERTEX", "  8",  "L1",     " 70", "    32", " 10", "13",     " 20",
-                                "-11",      " 30", "0",      "  0",  "VERTEX", "  8", "L1",     " 70", "    32", " 10",
-                                "-12",      " 20", "12",     " 30",  "7",      "  0", "SEQEND", "0"}) +
+                                "22",       " 30", "0",      "  0",  "VERTEX", "  8", "L1",     " 70", "    32", " 10",
+                                "13",       " 20", "212",    " 30",  "7",      "  0", "SEQEND", "0"}) +
                           closing);
   const std::string file_line = "\n\n\tFile 1 Name : c:\\images\\t\\a.dxf ";
   EXPECT_EQ(m.console, "\n\n\tTreatment\n" + file_line + "\n\n\trecord 1            \r        " +
@@ -94,9 +104,11 @@ std::string entities_of(std::string_view x) {
 }
 
 TEST(Merge, TwoInputsFoldTheirExtentsAndShareOneSectionEnd) {
+  // Each header's extents, widened to its vertex (x, 1, 2) where it lies
+  // beyond them: the minima come from the vertices, -2.5 written as -2.
   const support::MemoryMerge m = merged(
       {drawing("10 5 20 7 30 2", "10 50 20 70 30 20", "1.5"), drawing("10 3 20 9 30 4", "10 30 20 90 30 40", "-2.5")});
-  EXPECT_EQ(m.result, header("3", "7", "2", "50", "90", "40") + entities_of("2") + entities_of("-2") + closing);
+  EXPECT_EQ(m.result, header("-2", "1", "2", "50", "90", "40") + entities_of("2") + entities_of("-2") + closing);
   EXPECT_EQ(m.errors, "");
 }
 
@@ -122,9 +134,29 @@ TEST(Merge, NinetyNineInputsArePastedInOrder) {
 }
 
 TEST(Merge, ExtentsGroupsInAnyOrderAndRepeated) {
-  // A repeated 10 is folded too; negative maxima leave the initial 0.
-  const support::MemoryMerge m = merged({drawing("20 7 10 5 30 2 10 4", "30 3 20 -8 10 12.9", "0")});
-  EXPECT_EQ(m.result, header("4", "7", "2", "12", "0", "3") + entities_of("0") + closing);
+  // A repeated 10 is folded too. The header's y runs from 7 down to -8,
+  // which is no extent: the input's vertex gives y (1 to 1).
+  const support::MemoryMerge m = merged({drawing("20 7 10 5 30 2 10 4", "30 3 20 -8 10 12.9", "5")});
+  EXPECT_EQ(m.result, header("4", "1", "2", "12", "1", "3") + entities_of("5") + closing);
+}
+
+TEST(Merge, InputsWithoutHeaderExtentsGiveTheirVerticesBox) {
+  // b has no header: its vertices as written (rounded, in world coordinates,
+  // a 2D polyline's at its elevation) give its extents; c's header gives
+  // its own, widened to its vertex beyond them; what is left out (a mesh's
+  // vertices, block definitions) gives nothing.
+  const std::string b =
+      "0\nSECTION\n2\nBLOCKS\n0\nPOLYLINE\n8\nB\n66\n1\n70\n0\n10\n0\n20\n0\n0\nVERTEX\n8\nB\n70\n0\n10\n-900\n"
+      "20\n0\n30\n0\n0\nSEQEND\n0\nENDSEC\n0\nSECTION\n2\nENTITIES\n0\nPOLYLINE\n8\nL\n66\n1\n70\n0\n10\n0\n20\n0\n"
+      "0\nVERTEX\n8\nL\n70\n0\n10\n-7.6\n20\n2.5\n30\n-1\n0\nVERTEX\n8\nL\n70\n0\n10\n3\n20\n4\n30\n5\n0\nSEQEND\n"
+      "0\nPOLYLINE\n8\nM\n70\n16\n0\nVERTEX\n8\nM\n10\n500\n20\n500\n0\nSEQEND\n0\nLWPOLYLINE\n8\nP\n38\n-30\n"
+      "10\n1\n20\n9\n210\n0\n220\n0\n230\n-1\n0\nENDSEC\n0\nEOF\n";
+  const support::MemoryMerge m = merged({drawing("10 10 20 10 30 10", "10 20 20 20 30 20", "0"), b,
+                                         drawing("10 -2 20 -2 30 -2", "10 2 20 2 30 2", "50")});
+  // x from -7 (b's -7.6, rounded) to 50 (c's vertex), y from -2 (c) to 20
+  // (a), z from -2 (c) to 30 (b's LWPOLYLINE, mirrored).
+  const std::string expected = header("-7", "-2", "-2", "50", "20", "30");
+  EXPECT_EQ(m.result.substr(0, expected.size()), expected);
 }
 
 TEST(Merge, InputWithoutExtentsStillCountsItsPolylines) {
@@ -135,12 +167,13 @@ TEST(Merge, InputWithoutExtentsStillCountsItsPolylines) {
 }
 
 TEST(Merge, ExtentsRepetitionEndsAtAFailedRead) {
-  // Input a ends right after a coordinate: its value is folded and the survey
+  // Input a ends right after a coordinate: its value is taken and the survey
   // goes on. In b a value that is no number ends the repetition without
-  // folding anything stale. Each failed read is warned about.
+  // taking anything stale. Each failed read is warned about. Neither gives
+  // both ends of an axis: no extents, and no vertices to give them.
   const support::MemoryMerge m =
       merged({"0 SECTION 2 HEADER 9 $EXTMIN 10 -5 20", "0 SECTION 2 HEADER\n9 $EXTMAX 10 77 20 abc 30 5"});
-  EXPECT_EQ(m.result, header("-5", "4000000", "100000", "77", "0", "0") + closing);
+  EXPECT_EQ(m.result, no_extents + closing);
   EXPECT_EQ(m.errors, warned('a', 1) + warned('b', 2) + said('a', holds_none) + said('b', holds_none));
 }
 
@@ -174,10 +207,13 @@ TEST(Merge, HeaderExtentsAreFoldedInBlockDefinitionsToo) {
 
 // A drawing of these ENTITIES, each line of the text separated by "|"; the
 // entities start on line 5.
+// An ENTITIES section of the lines ("|" for a line end), then a header
+// whose extents are the input's: -1000 to 1000 on each axis, wherever it
+// stands (the vertices lie within them).
 std::string entities(std::string_view lines) {
   std::string s = "  0\nSECTION\n  2\nENTITIES\n";
   for (char c : lines) s += c == '|' ? '\n' : c;
-  return s + "\n  0\nENDSEC\n  0\nEOF\n";
+  return s + "\n  0\nENDSEC\n" + header_last + "  0\nEOF\n";
 }
 
 // What the result holds: a POLYLINE and a VERTEX in the result's layout.
@@ -199,6 +235,7 @@ struct EntityCase {
   std::vector<std::string> inputs;
   std::string result;  // between the header and the section's end
   std::string errors;
+  std::string header = {};  // the result's header, when not that of entities()
 };
 void PrintTo(const EntityCase& c, std::ostream* os) { *os << c.label; }
 
@@ -213,7 +250,7 @@ TEST_P(Entities, AreCopiedReadConvertedOrLeftOutAsTheRulesSay) {
   const support::CheckedMerge m = support::checked_merge(inputs, {16, 61, support::default_block});
   EXPECT_EQ(m.disagreement, "");
   EXPECT_EQ(m.merged.end, MergeEnd::complete);
-  EXPECT_EQ(m.merged.result, no_extents + c.result + closing);
+  EXPECT_EQ(m.merged.result, (c.header.empty() ? thousands : c.header) + c.result + closing);
   EXPECT_EQ(m.merged.errors, c.errors);
 }
 
@@ -239,12 +276,13 @@ INSTANTIATE_TEST_SUITE_P(
                    polyline("L", "0") + vertex("L", "0", "2", "3", "4") + seqend,
                    ""},
         // A coordinate that is not a whole token departs; read by group
-        // codes, it is not a number: warned about (on the line after it) and
-        // not taken.
+        // codes, it is not a number: the vertex is left out, and the value
+        // warned about on its line.
         EntityCase{"coordinate_not_a_whole_token",
                    {entities(std::string(in_layout) + "|  0|VERTEX|  8|L| 70|0| 10|1.5x| 20|2.5| 30|3.5|  0|SEQEND")},
-                   polyline("L", "0") + vertex("L", "0", "0", "3", "4") + seqend,
-                   warned('a', 25) + said('a', "1 polyline and 1 vertex copied (1 entity read by its group codes)")},
+                   polyline("L", "0") + seqend,
+                   no_number('a', 24, "1.5x", "its vertex is left out") +
+                       said('a', "1 polyline copied; left out: 1 vertex with a value that is not a number")},
         // Integers of any length are items of the layout.
         EntityCase{
             "long_integers",
@@ -276,26 +314,51 @@ INSTANTIATE_TEST_SUITE_P(
     GroupCodes, Entities,
     ::testing::Values(
         // Handles, owner handles, subclass markers, the elevation in the
-        // polyline and the flags after the coordinates; values trimmed.
+        // polyline and the flags after the coordinates; values trimmed. A 2D
+        // polyline with an elevation has its vertices at it, whatever their
+        // own z, and is written as a 3D polyline (flag 8, its vertices 32).
         EntityCase{"as_other_programs_write_them",
                    {entities("  0|POLYLINE|  5|2F|100|EntityData|  8|  CONTOUR A\t |100|Polyline2d| 66|     1| 10|0.0| "
                              "20|0.0| 30|12.5| 70|     1|  0|VERTEX|  5|30|330|2F|100|EntityData|  8|CONTOUR A|100|"
                              "Vertex2d| 10|1.5| 20|-2.5| 70|     0|  0|VERTEX|  5|31|  8|CONTOUR A| 10|3.5| 20|4.5| "
                              "30|-7.5| 42|0.0| 40|0| 70|     0|  0|SEQEND|  5|32|100|EntityData|  8|CONTOUR A")},
-                   polyline("CONTOUR A", "1") + vertex("CONTOUR A", "0", "2", "-2", "13") +
-                       vertex("CONTOUR A", "0", "4", "5", "-7") + seqend,
+                   polyline("CONTOUR A", "9") + vertex("CONTOUR A", "32", "2", "-2", "13") +
+                       vertex("CONTOUR A", "32", "4", "5", "13") + seqend,
                    said('a', "1 polyline and 2 vertices copied (3 entities read by their group codes)")},
-        // A vertex without a 30, or with one that is not a number, takes the
-        // elevation of its polyline; a polyline in the layout has none.
-        EntityCase{"elevation_for_vertices_without_z",
-                   {entities("  0|POLYLINE|  8|L| 66|1| 30|5.5|  0|VERTEX|  8|L| 10|1| 20|2|  0|VERTEX|  8|L| 10|1| "
-                             "20|2| 30|high|  0|SEQEND|" +
-                             std::string(in_layout) + "|  0|VERTEX|  8|L| 10|1| 20|2|  0|SEQEND")},
-                   polyline("L", "0") + vertex("L", "0", "1", "2", "6") + vertex("L", "0", "1", "2", "6") + seqend +
-                       polyline("L", "0") + vertex("L", "0", "1", "2", "0") + seqend,
-                   warned('a', 31) + said('a',
-                                          "2 polylines and 3 vertices copied (4 entities read by their group "
-                                          "codes)")},
+        // A vertex without a 30 lies at its polyline's elevation too; one
+        // with a 30 that is no number is left out and warned about, on its
+        // line; a polyline in the layout has no elevation: its vertices lie
+        // where their own groups put them.
+        EntityCase{
+            "elevation_for_vertices_without_z",
+            {entities("  0|POLYLINE|  8|L| 66|1| 30|5.5|  0|VERTEX|  8|L| 10|1| 20|2|  0|VERTEX|  8|L| 10|1| "
+                      "20|2| 30|high|  0|SEQEND|" +
+                      std::string(in_layout) + "|  0|VERTEX|  8|L| 10|1| 20|2|  0|VERTEX|  8|L| 10|1| 20|2| 30|7")},
+            polyline("L", "8") + vertex("L", "32", "1", "2", "6") + seqend + polyline("L", "0") +
+                vertex("L", "0", "1", "2", "0") + vertex("L", "0", "1", "2", "7") + seqend,
+            no_number('a', 30, "high", "its vertex is left out") +
+                said('a',
+                     "2 polylines and 3 vertices copied (4 entities read by their group codes); left out: 1 "
+                     "vertex with a value that is not a number")},
+        // A 2D polyline whose elevation is written as 0 stays one, its
+        // vertices at that elevation all the same; a 3D polyline's vertices
+        // are where their groups put them (0 without a 30), whatever its
+        // elevation.
+        EntityCase{"heights_of_2d_and_3d_polylines",
+                   {entities("  0|POLYLINE|  8|L| 30|0.4| 70|1|  0|VERTEX|  8|L| 10|1| 20|2| 30|9|  0|SEQEND|  "
+                             "0|POLYLINE|  8|T| 30|50| 70|8|  0|VERTEX|  8|T| 10|1| 20|2|  0|VERTEX|  8|T| 10|1| "
+                             "20|2| 30|3| 70|32|  0|SEQEND")},
+                   polyline("L", "1") + vertex("L", "0", "1", "2", "0") + seqend + polyline("T", "8") +
+                       vertex("T", "0", "1", "2", "0") + vertex("T", "32", "1", "2", "3") + seqend,
+                   said('a', "2 polylines and 3 vertices copied (5 entities read by their group codes)")},
+        // Vertices in the layout after a polyline read by its group codes
+        // lie at its elevation too, their flags with 32 when it is written as 3D.
+        EntityCase{
+            "vertices_in_the_layout_at_an_elevation",
+            {entities("  0|POLYLINE|  8|L| 66|1| 30|-20| 70|0|  0|VERTEX|  8|L| 70|1| 10|1| 20|2| 30|3|  "
+                      "0|VERTEX|  8|L| 70|1| 10|4| 20|5| 30|6|  0|SEQEND")},
+            polyline("L", "8") + vertex("L", "33", "1", "2", "-19") + vertex("L", "33", "4", "5", "-19") + seqend,
+            said('a', "1 polyline and 2 vertices copied (1 entity read by its group codes)")},
         // Meshes are left out with their vertices (in the layout or not) and
         // their SEQEND; flags saturate to 32 bits.
         EntityCase{"meshes_left_out",
@@ -320,16 +383,16 @@ INSTANTIATE_TEST_SUITE_P(
                    {entities("  0|POLYLINE|  8|L| 10|x| 20|y| 70|1|  0|VERTEX|  8|L| 10|1| 20|2|  0|SEQEND")},
                    polyline("L", "1") + vertex("L", "0", "1", "2", "0") + seqend,
                    said('a', "1 polyline and 1 vertex copied (2 entities read by their group codes)")},
-        // A 2D polyline's extrusion puts its vertices in world coordinates
-        // (here mirrored: x and z change sign), those in the layout too; a
-        // 3D polyline's (flag 8) are there already.
+        // A 2D polyline's extrusion puts its vertices, at its elevation, in
+        // world coordinates (here mirrored: x and z change sign), those in
+        // the layout too; a 3D polyline's (flag 8) are there already.
         EntityCase{
             "extrusion",
             {entities("  0|POLYLINE|  8|L| 70|0| 30|2|210|0|220|0|230|-1|  0|VERTEX|  8|L| 10|1.5| 20|2| 30|2|  "
                       "0|VERTEX|  8|L| 10|-3| 20|4|  0|VERTEX|  8|L| 70|0| 10|5| 20|6| 30|7|  0|SEQEND|  "
                       "0|POLYLINE|  5|A|  8|T| 70|8|210|0|220|0|230|-1|  0|VERTEX|  8|T| 10|1| 20|2| 30|3|  0|SEQEND")},
-            polyline("L", "0") + vertex("L", "0", "-1", "2", "-1") + vertex("L", "0", "3", "4", "-1") +
-                vertex("L", "0", "-4", "6", "-6") + seqend + polyline("T", "8") + vertex("T", "0", "1", "2", "3") +
+            polyline("L", "8") + vertex("L", "32", "-1", "2", "-1") + vertex("L", "32", "3", "4", "-1") +
+                vertex("L", "32", "-4", "6", "-1") + seqend + polyline("T", "8") + vertex("T", "0", "1", "2", "3") +
                 seqend,
             said('a', "2 polylines and 4 vertices copied (5 entities read by their group codes)")},
         // The vertices part is left out when none was copied.
@@ -343,21 +406,23 @@ INSTANTIATE_TEST_SUITE_P(
     Lwpolyline, Entities,
     ::testing::Values(
         // The closed and linetype-generation flags kept, the elevation for
-        // every point, the groups before the first point for the header;
-        // bulges and widths other than 0 counted.
+        // every point (not 0: a 3D polyline, flag 8, its vertices 32), the
+        // groups before the first point for the header; bulges and widths
+        // other than 0 counted.
         EntityCase{"converted",
                    {entities("  0|LWPOLYLINE|  5|A|100|EntityData|  8|PLOT| 90|3| 70|131| 43|0.0| 38|2.5| 10|1.5| "
                              "20|2.5| 10|3| 20|4| 40|1| 41|1| 42|0.5| 10|5| 20|6| 42|0|  8|LATER")},
-                   polyline("PLOT", "129") + vertex("PLOT", "0", "2", "3", "3") + vertex("PLOT", "0", "3", "4", "3") +
-                       vertex("PLOT", "0", "5", "6", "3") + seqend,
+                   polyline("PLOT", "137") + vertex("PLOT", "32", "2", "3", "3") + vertex("PLOT", "32", "3", "4", "3") +
+                       vertex("PLOT", "32", "5", "6", "3") + seqend,
                    said('a',
                         "1 polyline and 3 vertices copied (1 LWPOLYLINE converted; 1 bulge and 2 widths not "
                         "carried)")},
         // Its extrusion, after the points, puts them in world coordinates:
-        // along x, a point (x, y) at elevation z lies at (z, x, y).
+        // along x, a point (x, y) at elevation z lies at (z, x, y), in a
+        // plane tilted from the world's: a 3D polyline.
         EntityCase{"extrusion",
                    {entities("  0|LWPOLYLINE|  8|P| 38|3| 10|1| 20|2| 10|-4| 20|5|210|2|220|0|230|0")},
-                   polyline("P", "0") + vertex("P", "0", "3", "1", "2") + vertex("P", "0", "3", "-3", "5") + seqend,
+                   polyline("P", "8") + vertex("P", "32", "3", "1", "2") + vertex("P", "32", "3", "-3", "5") + seqend,
                    said('a', "1 polyline and 2 vertices copied (1 LWPOLYLINE converted)")},
         // Without points: the header and its SEQEND; a point without its 20 lies at y 0.
         EntityCase{"without_points_or_y",
@@ -374,8 +439,8 @@ INSTANTIATE_TEST_SUITE_P(
         EntityCase{"after_an_open_polyline",
                    {entities(std::string(in_layout) + "|  0|LWPOLYLINE|  8|P| 38|-4.5| 10|1| 20|1|  0|VERTEX|  8|V| "
                                                       "10|1| 20|2|  0|SEQEND")},
-                   polyline("L", "0") + seqend + polyline("P", "0") + vertex("P", "0", "1", "1", "-4") + seqend +
-                       vertex("V", "0", "1", "2", "-4"),
+                   polyline("L", "0") + seqend + polyline("P", "8") + vertex("P", "32", "1", "1", "-4") + seqend +
+                       vertex("V", "32", "1", "2", "-4"),
                    said('a',
                         "2 polylines and 2 vertices copied (1 entity read by its group codes, 1 LWPOLYLINE "
                         "converted)")}),
@@ -442,30 +507,44 @@ INSTANTIATE_TEST_SUITE_P(
                    {"  0\nSECTION\n  2\nENTITIES\n  0\nPOLYLINE\n  8\nL\n 66\n1\n 70\n0\n 10\n0\n 20\n0\n  0\nVERTEX\n"
                     "  8\nL\n 10"},
                    polyline("L", "0") + seqend,
-                   warned('a', 21)},
+                   warned('a', 21),
+                   no_extents},
         EntityCase{"cut_off_polyline",
                    {"  0\nSECTION\n  2\nENTITIES\n  0\nPOLYLINE\n  8\nL\n 70\n"},
                    "",
-                   warned('a', 10) + said('a', holds_none)},
-        // An LWPOLYLINE cut off is converted with what was read.
+                   warned('a', 10) + said('a', holds_none),
+                   no_extents},
+        // An LWPOLYLINE cut off is converted with what was read (and its
+        // vertices give the extents of an input without them).
         EntityCase{"cut_off_lwpolyline",
                    {"  0\nSECTION\n  2\nENTITIES\n  0\nLWPOLYLINE\n  8\nP\n 10\n1\n 20\n2\n 10\n3"},
                    polyline("P", "0") + vertex("P", "0", "1", "2", "0") + vertex("P", "0", "3", "0", "0") + seqend,
-                   warned('a', 14) + said('a', "1 polyline and 2 vertices copied (1 LWPOLYLINE converted)")},
-        // Header groups after the first point are not used, but a value that
-        // is no number is warned about wherever it stands.
-        EntityCase{"lwpolyline_header_groups_after_points",
-                   {entities("  0|LWPOLYLINE|  8|P| 10|1| 20|2| 70|x| 38|-3|  0|SEQEND")},
-                   polyline("P", "0") + vertex("P", "0", "1", "2", "0") + seqend,
-                   warned('a', 15) + said('a', "1 polyline and 1 vertex copied (1 LWPOLYLINE converted)")},
-        // A code line that is no integer ends the entity, which is taken; what
-        // follows is read by the loop. One warning per input: the first.
+                   warned('a', 14) + said('a', "1 polyline and 2 vertices copied (1 LWPOLYLINE converted)"),
+                   header("1", "0", "0", "3", "2", "0")},
+        // A flag or elevation that is no number leaves out its polyline, even
+        // after the first point, where it is not used; a point's coordinate
+        // leaves out that point; the value is warned about on its line.
+        EntityCase{"lwpolyline_values_that_are_no_numbers",
+                   {entities("  0|LWPOLYLINE|  8|P| 10|1| 20|2| 70|x| 38|-3|  0|LWPOLYLINE|  8|Q| 10|1,5| 20|2| 10|3| "
+                             "20|4|  0|LWPOLYLINE|  8|R| 10|5| 20|6|230|z|  0|SEQEND")},
+                   polyline("Q", "0") + vertex("Q", "0", "3", "4", "0") + seqend,
+                   no_number('a', 14, "x", "its polyline is left out, with its vertices") +
+                       said('a',
+                            "1 polyline and 1 vertex copied (1 LWPOLYLINE converted); left out: 2 polylines with a "
+                            "value that is not a number, 1 vertex with a value that is not a number")},
+        // A polyline whose flags are no number is left out with its
+        // vertices, whatever they hold; a code line that is no integer ends
+        // the entity. One warning per input: the first.
         EntityCase{
             "bad_values_and_codes",
             {entities("  0|POLYLINE|  8|L| 70|x1|  0|VERTEX| 10|1|xyz|VERTEX|2|  0|VERTEX| 10|3| 20|4| 70|1e1|  "
-                      "0|SEQEND")},
-            polyline("L", "0") + vertex("0", "0", "1", "0", "0") + vertex("0", "0", "3", "4", "0") + seqend,
-            warned('a', 11) + said('a', "1 polyline and 2 vertices copied (3 entities read by their group codes)")}),
+                      "0|SEQEND|" +
+                      std::string(in_layout) + "|  0|VERTEX|  8|L| 10|one| 20|2|  0|VERTEX|  8|L| 10|3| 20|4")},
+            polyline("L", "0") + vertex("L", "0", "3", "4", "0") + seqend,
+            no_number('a', 10, "x1", "its polyline is left out, with its vertices") +
+                said('a',
+                     "1 polyline and 1 vertex copied (1 entity read by its group codes); left out: 1 polyline with a "
+                     "value that is not a number, 1 vertex with a value that is not a number")}),
     [](const auto& info) { return std::string(info.param.label); });
 
 // --- Inputs that are no text DXF drawing ---------------------------------------

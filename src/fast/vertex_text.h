@@ -1,0 +1,92 @@
+// The text a turn wrote for a vertex, kept by a layout shortcut to write
+// again around other coordinates: the parts before, between and after the
+// coordinates' own texts, and how the polyline placed its vertices when it
+// was written (that text holds flags and a height that follow from it).
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "fast/coordinate_text.h"
+#include "merge/entity_grammar.h"
+#include "merge/frame.h"
+
+namespace fast {
+
+struct VertexText {
+  static constexpr std::size_t part_room = 320;  // a part and the 64-byte copies past it
+
+  // Takes the text [text, end) the entities' writer wrote for a vertex; its
+  // z is written as it stands (the polyline's elevation) unless z_read. False
+  // when a part does not fit its room.
+  bool learn(const char* text, const char* end, bool z_read, const InputState& s) {
+    ready = false;
+    // One line an item after the keyword's: the real items' lines are the coordinates.
+    const char* line[grammar::vertex.size() + 2] = {text};
+    std::size_t lines = 0;
+    for (const char* p = text; p + 1 < end && lines <= grammar::vertex.size(); ++p)
+      if (p[0] == '\r' && p[1] == '\n') line[++lines] = p + 2;
+    if (lines != grammar::vertex.size() + 1 || line[lines] != end) return false;
+    holes = z_read ? 3 : 2;
+    const char* from = text;
+    int r = 0;
+    for (std::size_t k = 0; k < grammar::vertex.size() && r < holes; ++k) {
+      if (grammar::vertex[k].read != grammar::Read::real) continue;
+      if (!keep(r, from, line[k + 1])) return false;
+      from = line[k + 2] - 2;  // the coordinate's line end starts the next part
+      ++r;
+    }
+    if (!keep(holes, from, end)) return false;
+    made_3d = s.made_3d;
+    at_elevation = s.at_elevation;
+    elevation = s.elevation;
+    ready = true;
+    return true;
+  }
+
+  // Whether a vertex of the current polyline is written this way.
+  [[nodiscard]] bool fits(const InputState& s) const {
+    return ready && made_3d == s.made_3d && at_elevation == s.at_elevation &&
+           (!at_elevation || std::bit_cast<std::uint64_t>(elevation) == std::bit_cast<std::uint64_t>(s.elevation));
+  }
+
+  // Writes the text around the coordinate literals [start[k], end[k]),
+  // rounded; nullptr when one is not a whole literal. 4 * part_room + 3 *
+  // (max_number_text + 8) bytes must be writable at o.
+  TALVERO_ALWAYS_INLINE char* write(char* o, const char* const* start, const char* const* end) const {
+    put(o, 0);
+    for (int k = 0; k < holes; ++k) {
+      o = put_rounded_literal(o, start[k], end[k]);
+      if (o == nullptr) return nullptr;
+      put(o, k + 1);
+    }
+    return o;
+  }
+
+  bool ready = false;
+  int holes = 3;  // x, y and z; or x and y, z being in the parts
+
+ private:
+  bool keep(int k, const char* from, const char* to) {
+    const auto n = static_cast<std::size_t>(to - from);
+    if (n > part_room - 64) return false;
+    std::memcpy(part[k], from, n);
+    length[k] = static_cast<std::uint16_t>(n);
+    return true;
+  }
+  TALVERO_ALWAYS_INLINE void put(char*& o, int k) const {
+    std::memcpy(o, part[k], 64);  // mostly the whole part
+    if (length[k] > 64) std::memcpy(o + 64, part[k] + 64, length[k] - 64u);
+    o += length[k];
+  }
+
+  bool made_3d = false;
+  bool at_elevation = false;
+  double elevation = 0;
+  std::uint16_t length[4] = {};
+  alignas(16) char part[4][part_room] = {};
+};
+
+}  // namespace fast
