@@ -35,13 +35,15 @@ bool open_input(const MergeFrame& m) {
   }
   std::string why;
   if (f1.open_file(in.host_path, why)) return true;
-  console.complain("cannot open " + where(in) + ": " + why + "; nothing was written");
+  console.complain("cannot open " + where(in) + ": " + why + "; " + std::string(f2.failure_leaves()));
   return false;
 }
 
 bool close_input(const MergeFrame& m) {
   bool ok = !f1.failed();
-  if (!ok) console.complain("cannot read " + where(m.input()) + ": " + f1.error_text + "; nothing was written");
+  if (!ok)
+    console.complain("cannot read " + where(m.input()) + ": " + f1.error_text + "; " +
+                     std::string(f2.failure_leaves()));
   f1.close();
   return ok;
 }
@@ -60,7 +62,7 @@ void count_written_polyline(MergeFrame& m) {
 
 void warn_layout(MergeFrame& m) {
   const auto k = static_cast<std::size_t>(m.i);
-  if (m.warned[k]) return;
+  if (m.warned[k] || m.input().repeated) return;
   m.warned[k] = true;
   console.complain("warning: " + m.input().name + ", line " + std::to_string(f1.line()) +
                    ": an item the layout expects is missing; copied as read");
@@ -100,11 +102,12 @@ bool check_drawing(const MergeFrame& m, std::string_view raw_head) {
     why = "not a DXF drawing (it holds no SECTION)";
   else
     return true;
-  console.complain(where(m.input()) + ": " + why + "; nothing was written");
+  console.complain(where(m.input()) + ": " + why + "; " + std::string(f2.failure_leaves()));
   return false;
 }
 
 void report_input(MergeFrame& m) {
+  if (m.input().repeated) return;
   std::string line = m.report.line(m.input().name);
   if (!line.empty()) m.reports.push_back(std::move(line));
 }
