@@ -60,11 +60,17 @@ char pending_temp[4096];
 volatile std::sig_atomic_t pending_set = 0;
 
 #ifdef _WIN32
-// Runs on a thread of its own while the merge goes on. The temporary file is
-// open with FILE_SHARE_DELETE, so it can be removed while still open: it is
-// gone once the process ends, which it does at once, as a Ctrl-C would end it.
+HANDLE pending_handle = INVALID_HANDLE_VALUE;  // the temporary file's, as open
+
+// Runs on a thread of its own while the merge goes on, and ends the process
+// at once, as a Ctrl-C would end it. The temporary file is open with
+// FILE_SHARE_DELETE, so it can be removed while a write to it is still
+// going on; closed first, it is gone before the process ends.
 BOOL WINAPI on_console_stop(DWORD) {
-  if (pending_set) DeleteFileA(pending_temp);
+  if (pending_set) {
+    CloseHandle(pending_handle);
+    DeleteFileA(pending_temp);
+  }
   TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
   return TRUE;
 }
@@ -75,7 +81,9 @@ std::string error_text(DWORD error) {
     case ERROR_FILE_NOT_FOUND:
     case ERROR_PATH_NOT_FOUND: return std::strerror(ENOENT);
     case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
     case ERROR_WRITE_PROTECT: return std::strerror(EACCES);
+    case ERROR_INVALID_NAME: return std::strerror(EINVAL);
     case ERROR_DISK_FULL:
     case ERROR_HANDLE_DISK_FULL: return std::strerror(ENOSPC);
     default: return "error " + std::to_string(error);
@@ -106,10 +114,13 @@ std::optional<FileId> id_of(int status, const struct stat& st) {
 }
 #endif
 
-void remember_temp(const std::string& path) {
+void remember_temp(const std::string& path, [[maybe_unused]] int fd) {
   pending_set = 0;
   if (path.size() < sizeof pending_temp) {
     std::memcpy(pending_temp, path.c_str(), path.size() + 1);
+#ifdef _WIN32
+    pending_handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+#endif
     pending_set = 1;
   }
 }
@@ -344,7 +355,7 @@ int create_temp_beside(const std::string& final_path, std::string& temp_path, st
     bool taken = false;
     int fd = create_new(temp_path, why, taken);
     if (fd >= 0) {
-      remember_temp(temp_path);
+      remember_temp(temp_path, fd);
       return fd;
     }
     if (!taken) return -1;
