@@ -85,8 +85,8 @@ struct Refusal {
 };
 
 // At a terminal, a refused answer is shown refused and the question is asked
-// again: true. Piped answers would no longer match their questions (each
-// answer after it would answer the one before), so the run stops: false,
+// again: true. Piped answers would no longer match their questions (the next
+// one would answer the refused one's question), so the run stops: false,
 // after saying which answer and why.
 bool asked_again(std::string_view answer, const Refusal& r) {
   console.text(r.shown);
@@ -208,8 +208,9 @@ bool opening() {
   }
 
   // Piped answers must end with the last question: a word left over means
-  // they were not the answers to these questions (a name with a space in
-  // it, a count one too low), and the result would not be what was meant.
+  // they were not the answers to these questions (a count one too low, a
+  // name with a space in it whose halves both name drawings), and the
+  // result would not be what was meant.
   // At a terminal, what is typed ahead stays unread.
   if (!console.answers_from_terminal()) {
     std::string left_over;
