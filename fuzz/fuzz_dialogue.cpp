@@ -1,8 +1,8 @@
 // Fuzzes the dialogue: the fuzzer's bytes are the operator's answers, over an
 // images folder d holding two drawings, one in a subfolder and a link to one
-// of them. Whatever the answers, no input is ever replaced, a failed run
-// changes no file and leaves no temporary one, and a completed run leaves its
-// result where the dialogue said.
+// of them, answered at a terminal or piped. Whatever the answers, no input is
+// ever replaced, a failed run changes no file and leaves no temporary one,
+// and a completed run leaves its result where the dialogue said.
 #include <sanitizer/common_interface_defs.h>
 
 #include <cstdint>
@@ -85,11 +85,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   reset_state();
   std::string shown, errors;
-  console.attach_memory(answers, &shown, &errors);
+  // Typed at a terminal (refused answers asked again) or piped, by the first byte.
+  console.attach_memory(answers, &shown, &errors, size > 0 && (data[0] & 1) != 0);
   bool done = false;
   if (opening()) {
     require(f2.is_open() && fs::exists(f2.temp_path), "no temporary result after the dialogue");
-    require(f2.temp_path.starts_with(f2.host_path + ".tmp"), "the temporary result is not beside the result");
+    require(f2.temp_path.starts_with(f2.target + ".tmp"), "the temporary result is not beside the result");
     done = treatment();
     require(!done || fs::exists(f2.host_path), "no result after a complete merge");
   }

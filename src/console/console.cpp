@@ -12,18 +12,30 @@ void Console::attach_standard() {
   terminal = host::is_terminal(1);
   input_terminal = host::is_terminal(0);
   error_terminal = host::is_terminal(2);
+  shared = terminal && error_terminal;
   last_flush_ms = host::now_ms();
   errors = nullptr;
 }
 
-void Console::attach_memory(std::string_view answers, std::string* shown, std::string* errors_) {
+void Console::attach_memory(std::string_view answers, std::string* shown, std::string* errors_, bool typed) {
   out.attach(-1, shown);
   in.open_memory(answers);
   quiet = false;
   terminal = false;
-  input_terminal = false;
+  input_terminal = typed;
   error_terminal = false;
+  shared = false;
   errors = errors_;
+}
+
+void Console::texts_to_standard_error() {
+  out.flush();
+  if (errors != nullptr)
+    out.attach(-1, errors);
+  else
+    out.attach(2);
+  terminal = error_terminal;
+  shared = true;
 }
 
 void Console::paced_flush() {
@@ -43,7 +55,7 @@ void Console::note(std::string_view message) {
   if (quiet) return;
   flush();
   // The running count ends its line with a carriage return, not a line feed.
-  const bool below_count = terminal && error_terminal && !noted_last;
+  const bool below_count = shared && !noted_last;
   to_standard_error((below_count ? "\ntalvero: " : "talvero: ") + std::string(message) + "\n");
   noted_last = true;
 }

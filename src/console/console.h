@@ -15,8 +15,11 @@ struct Console {
   // Connects to the process's standard streams.
   void attach_standard();
   // Takes answers from memory (they must outlive the dialogue) and collects
-  // the texts in *shown (for tests); messages go to *errors when set.
-  void attach_memory(std::string_view answers, std::string* shown, std::string* errors = nullptr);
+  // the texts in *shown (for tests); messages go to *errors when set. The
+  // answers are taken as typed at a terminal when `typed`, else as piped.
+  void attach_memory(std::string_view answers, std::string* shown, std::string* errors = nullptr, bool typed = false);
+  // Texts go to standard error from now on (standard output carries the result).
+  void texts_to_standard_error();
 
   // Shows a text (buffered).
   void text(std::string_view s) {
@@ -31,14 +34,15 @@ struct Console {
     if (terminal) paced_flush();
   }
   // Whether the answers come from a terminal, where what is typed ahead
-  // may wait for later questions.
+  // may wait for later questions and a refused answer may be typed again.
   [[nodiscard]] bool answers_from_terminal() const { return input_terminal; }
 
   // Writes "talvero: " and a one-line message on standard error, after
   // showing what the console holds so the two streams read in order.
   void complain(std::string_view message);
-  // The same for what is not a failure (the line that closes a run): on a
-  // terminal it starts on a line of its own, below the running count.
+  // The same for what is not a failure (the line that closes a run): where
+  // the texts are shown too (a terminal, or standard error carrying them) it
+  // starts on a line of its own, below the running count.
   void note(std::string_view message);
   // Texts and notes from now on are dropped (quiet runs); complaints still go out.
   void silence() {
@@ -57,8 +61,9 @@ struct Console {
   bool terminal = false;        // standard output is a terminal
   bool error_terminal = false;  // standard error is a terminal
   bool input_terminal = false;  // standard input is a terminal
+  bool shared = false;          // texts and notes end up in one place
   bool quiet = false;
-  bool noted_last = false;  // the last thing on a shared terminal was a note, ended with a line feed
+  bool noted_last = false;  // the last thing in that shared place was a note, ended with a line feed
   long long last_flush_ms = 0;
   std::string* errors = nullptr;  // standard error when null
 };

@@ -20,21 +20,28 @@ const char* const usage_text =
     "With no arguments, the folder under c:\\images\\, the number of drawings,\n"
     "their names and the result's name are asked on the console. On this host\n"
     "c:\\images\\ stands for the folder named by TALVERO_IMAGES (default:\n"
-    "c:\\images\\ on Windows, ./images elsewhere).\n"
+    "c:\\images\\ on Windows, ./images elsewhere). Answers piped in must answer\n"
+    "the questions in turn: one that is refused, or left over, ends the run.\n"
     "\n"
     "With -o, the drawings named on the command line (paths on this host, any\n"
     "number of them) are pasted into RESULT without questions:\n"
-    "  -o, --output RESULT  the resulting drawing\n"
+    "  -o, --output RESULT  the resulting drawing; - for standard output (the\n"
+    "                       console texts then go to standard error)\n"
     "  -f, --force          replace RESULT if it exists (never one of the\n"
     "                       INPUTs, never a write-protected file)\n"
-    "  -q, --quiet          nothing on standard output, no closing line and no\n"
-    "                       line per drawing on what was copied (warnings\n"
-    "                       and failures are still said)\n"
-    "  -h, --help           show this text and exit\n"
+    "  -q, --quiet          no console texts, no closing line and no line per\n"
+    "                       drawing on what was copied (warnings and failures\n"
+    "                       are still said)\n"
+    "  -h, --help, /?       show this text and exit\n"
     "      --version        show the version and exit\n"
     "\n"
+    "A RESULT that is a device or a FIFO is never replaced: given -f, it is\n"
+    "written into as it stands. A RESULT that is a symbolic link is kept, and\n"
+    "the file it points to is replaced.\n"
+    "\n"
     "Exit status: 0 when the result is complete; 1 when the run failed, said on\n"
-    "standard error, and nothing was written; 2 for a usage error.\n";
+    "standard error, and nothing was written (a result written into standard\n"
+    "output, a device or a FIFO may be left incomplete); 2 for a usage error.\n";
 
 namespace {
 
@@ -53,6 +60,11 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
   bool options_end = false;
   for (std::size_t k = 0; k < args.size(); ++k) {
     const std::string& a = args[k];
+    // As Windows programs ask for their help.
+    if (!options_end && a == "/?") {
+      c.mode = CommandLine::Mode::help;
+      return c;
+    }
     if (options_end || a.size() < 2 || a[0] != '-') {
       c.inputs.push_back(a);
       continue;
@@ -119,34 +131,54 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
   return c;
 }
 
+namespace {
+
+// Why an existing result is kept (not replaced, nor written into), or empty.
+std::string kept_because(const std::string& result, bool force) {
+  const host::Existing existing = host::existing_file(result);
+  if (existing == host::Existing::write_protected) return result + " is write-protected: it is not replaced";
+  if (existing == host::Existing::none || force) return {};
+  switch (host::result_place(result).kind) {
+    case host::ResultPlace::Kind::folder: return {};  // never a result: refused when created
+    case host::ResultPlace::Kind::other: return result + " exists: give -f to write into it";
+    default: return result + " exists: give -f to replace it";
+  }
+}
+
+}  // namespace
+
 int run_script(const CommandLine& command) {
-  if (command.quiet) console.silence();
   const std::string& result = command.result;
+  const bool to_standard_output = result == "-";
+  if (command.quiet)
+    console.silence();
+  else if (to_standard_output)
+    console.texts_to_standard_error();
+  // Inputs are never written to, whatever the options: standard output may
+  // be appending to one.
+  const std::optional<host::FileId> output = to_standard_output ? host::standard_output_id() : std::nullopt;
   std::vector<MergeInput> inputs;
   for (const std::string& path : command.inputs) {
-    // Never written to, whatever the options.
-    if (path == result || host::same_file(path, result)) {
-      console.complain("the result " + result + " is also one of the drawings to paste; nothing was written");
+    if (to_standard_output ? output && output == host::file_id(path)
+                           : path == result || host::same_file(path, result)) {
+      console.complain("the result " + (to_standard_output ? std::string("standard output") : result) +
+                       " is also one of the drawings to paste; nothing was written");
       return 1;
     }
     inputs.push_back({path, path, std::nullopt});
   }
-  switch (host::existing_file(result)) {
-    case host::Existing::write_protected:
-      console.complain(result + " is write-protected: it is not replaced; nothing was written");
+  if (to_standard_output) {
+    f2.create_on_standard_output();
+  } else {
+    if (const std::string kept = kept_because(result, command.force); !kept.empty()) {
+      console.complain(kept + "; nothing was written");
       return 1;
-    case host::Existing::writable:
-      if (!command.force) {
-        console.complain(result + " exists: give -f to replace it; nothing was written");
-        return 1;
-      }
-      break;
-    case host::Existing::none: break;
-  }
-  std::string why;
-  if (!f2.create_at(result, why)) {
-    console.complain("cannot create the resulting file " + result + ": " + why);
-    return 1;
+    }
+    std::string why;
+    if (!f2.create_at(result, why)) {
+      console.complain("cannot create the resulting file " + result + ": " + why);
+      return 1;
+    }
   }
   return merge_into_result(inputs) ? 0 : 1;
 }

@@ -20,7 +20,9 @@ struct CommandLine {
 // The help text, for both ways of running.
 extern const char* const usage_text;
 
-// Runs a script's merge: the result and the inputs are host paths as given.
-// Returns the exit status: 0 when the result is complete, 1 when the run
-// failed (said in one line on standard error; nothing is written).
+// Runs a script's merge: the result and the inputs are host paths as given,
+// the result "-" standard output. Returns the exit status: 0 when the result
+// is complete, 1 when the run failed (said in one line on standard error;
+// nothing is written, or, into standard output, a device or a FIFO, the
+// result may be incomplete).
 [[nodiscard]] int run_script(const CommandLine& command);

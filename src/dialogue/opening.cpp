@@ -1,5 +1,6 @@
 // The dialogue: every question is shown in full before its answer is read,
-// and an answer out of bounds is refused and the question asked again.
+// and an answer out of bounds is refused: asked again at a terminal, the end
+// of the run when the answers are piped.
 #include "dialogue/opening.h"
 
 #include <cstring>
@@ -67,6 +68,35 @@ bool input_ended() {
   return false;
 }
 
+// An answer as a message quotes it: a megabyte-long one is cut short.
+std::string quoted(std::string_view answer) {
+  constexpr std::size_t longest = 127;
+  std::string q(1, '\'');
+  q.append(answer.substr(0, longest));
+  if (answer.size() > longest) q += "...";
+  q += '\'';
+  return q;
+}
+
+// Why an answer is refused: the console's text, and the same said in a line.
+struct Refusal {
+  std::string shown;
+  std::string why;
+};
+
+// At a terminal, a refused answer is shown refused and the question is asked
+// again: true. Piped answers would no longer match their questions (the next
+// one would answer the refused one's question), so the run stops: false,
+// after saying which answer and why.
+bool asked_again(std::string_view answer, const Refusal& r) {
+  console.text(r.shown);
+  if (console.answers_from_terminal()) return true;
+  console.complain("the answer " + quoted(answer) + " is refused: " + r.why + "; nothing was written");
+  return false;
+}
+
+Refusal too_long() { return {std::string(refuse_long), "that name makes the path longer than 127 characters"}; }
+
 bool same_text_ignoring_case(std::string_view a, std::string_view b) {
   return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
@@ -98,17 +128,19 @@ bool opening() {
   for (;;) {
     ask(ask_folder);
     if (!read_name(nomdir)) return input_ended();
+    Refusal refused;
     if (nomim1.size() + nomdir.size() + 1 + 1 + extension.size() > max_path) {
-      console.text(refuse_long);
-      continue;
+      refused = too_long();
+    } else {
+      const std::string folder = nomim1 + nomdir + '\\';
+      if (host::is_folder(host::map_path(folder))) break;
+      refused.why = "there is no folder " + both(folder);
+      refused.shown = std::string(refuse_folder) + both(folder) +
+                      (host::images_folder_set() ? std::string(".")
+                                                 : "; TALVERO_IMAGES can name the folder that stands for " +
+                                                       std::string(host::images_prefix) + ".");
     }
-    const std::string folder = nomim1 + nomdir + '\\';
-    if (host::is_folder(host::map_path(folder))) break;
-    console.text(refuse_folder);
-    console.text(both(folder));
-    console.text(host::images_folder_set() ? std::string(".")
-                                           : "; TALVERO_IMAGES can name the folder that stands for " +
-                                                 std::string(host::images_prefix) + ".");
+    if (!asked_again(nomdir, refused)) return false;
   }
   nomim1 += nomdir;
   nomim1 += '\\';
@@ -121,14 +153,16 @@ bool opening() {
     ask(ask_count);
     if (!console.in.read_token(count_answer)) return input_ended();
     int count = 0;
+    Refusal refused;
     if (!literal::whole_integer(count_answer, count)) {
-      console.text(refuse_count);
+      refused = {std::string(refuse_count), "it is not a whole number of files"};
     } else if (count > max_inputs) {
-      console.text(refuse_many);
+      refused = {std::string(refuse_many), "at most 99 files can be pasted at once"};
     } else {
       num_arch = count;
       break;
     }
+    if (!asked_again(count_answer, refused)) return false;
   }
 
   std::string nomfic;
@@ -138,18 +172,19 @@ bool opening() {
     ask(" (without extension .dxf) ? ");
     if (!read_name(nomfic)) return input_ended();
     std::string nomim2 = nomgen + nomfic + std::string(extension);
-    if (nomim2.size() > max_path) {
-      console.text(refuse_long);
-      continue;
-    }
     std::string why;
-    if (!host::can_read(host::map_path(nomim2), why)) {
-      console.text(refuse_drawing);
-      console.text(both(nomim2) + ": " + why + ".");
+    Refusal refused;
+    if (nomim2.size() > max_path) {
+      refused = too_long();
+    } else if (!host::can_read(host::map_path(nomim2), why)) {
+      refused = {std::string(refuse_drawing) + both(nomim2) + ": " + why + ".",
+                 "cannot open " + both(nomim2) + ": " + why};
+    } else {
+      store(capas[n].nombre, nomim2);
+      ++n;
       continue;
     }
-    store(capas[n].nombre, nomim2);
-    ++n;
+    if (!asked_again(nomfic, refused)) return false;
   }
 
   std::string nomfic1;
@@ -157,28 +192,31 @@ bool opening() {
     ask(ask_result);
     if (!read_name(nomfic1)) return input_ended();
     std::string output = nomgen + nomfic1 + std::string(extension);
+    Refusal refused;
     if (output.size() > max_path) {
-      console.text(refuse_long);
+      refused = too_long();
     } else if (names_an_input(output)) {
-      console.text(refuse_input);
+      refused = {std::string(refuse_input), "the resulting file cannot be one of the files to paste"};
     } else if (host::existing_file(host::map_path(output)) == host::Existing::write_protected) {
-      console.text(refuse_protected);
-      console.text(both(output) + ".");
+      refused = {std::string(refuse_protected) + both(output) + ".",
+                 both(output) + " is write-protected: it is not replaced"};
     } else {
       nomim1 = output;
       break;
     }
+    if (!asked_again(nomfic1, refused)) return false;
   }
 
   // Piped answers must end with the last question: a word left over means
-  // they were not the answers to these questions (a name with a space in
-  // it, a count one too low), and the result would not be what was meant.
+  // they were not the answers to these questions (a count one too low, a
+  // name with a space in it whose halves both name drawings), and the
+  // result would not be what was meant.
   // At a terminal, what is typed ahead stays unread.
   if (!console.answers_from_terminal()) {
     std::string left_over;
     if (console.in.read_token(left_over)) {
-      console.complain("the answers do not match the questions: '" + left_over +
-                       "' is left over after the last one; nothing was written");
+      console.complain("the answers do not match the questions: " + quoted(left_over) +
+                       " is left over after the last one; nothing was written");
       return false;
     }
   }

@@ -19,6 +19,7 @@ struct MergeInput {
   std::string name;                       // the composed path ("c:\images\m\a.dxf")
   std::string host_path;                  // the file read, when bytes is not set
   std::optional<std::string_view> bytes;  // the drawing held in memory instead
+  bool repeated = false;                  // an earlier input is the same drawing: merged again, said once
 };
 
 // The running extremes of the inputs' header extents.

@@ -38,13 +38,15 @@ bool open_input(const MergeFrame& m) {
   }
   std::string why;
   if (f1.open_file(in.host_path, why)) return true;
-  console.complain("cannot open " + where(in) + ": " + why + "; nothing was written");
+  console.complain("cannot open " + where(in) + ": " + why + "; " + std::string(f2.failure_leaves()));
   return false;
 }
 
 bool close_input(const MergeFrame& m) {
   bool ok = !f1.failed();
-  if (!ok) console.complain("cannot read " + where(m.current()) + ": " + f1.error_text + "; nothing was written");
+  if (!ok)
+    console.complain("cannot read " + where(m.current()) + ": " + f1.error_text + "; " +
+                     std::string(f2.failure_leaves()));
   f1.close();
   return ok;
 }
@@ -63,7 +65,7 @@ void count_written_polyline(MergeFrame& m) {
 
 void warn_layout(MergeFrame& m) {
   const auto k = static_cast<std::size_t>(m.i);
-  if (m.warned[k]) return;
+  if (m.warned[k] || m.current().repeated) return;
   m.warned[k] = true;
   console.complain("warning: " + m.current().name + ", line " + std::to_string(f1.line()) +
                    ": an item the layout expects is missing; copied as read");
@@ -71,7 +73,7 @@ void warn_layout(MergeFrame& m) {
 
 void warn_no_number(MergeFrame& m, std::string_view value, std::string_view left_out) {
   const auto k = static_cast<std::size_t>(m.i);
-  if (m.warned[k]) return;
+  if (m.warned[k] || m.current().repeated) return;
   m.warned[k] = true;
   // The value's line: the one just read, whose line feed the read position follows.
   const std::uint64_t line = f1.line() - (f1.last_line_ended() ? 1 : 0);
@@ -129,11 +131,12 @@ bool check_drawing(const MergeFrame& m, std::string_view raw_head) {
     why = "not a DXF drawing (it holds no SECTION)";
   else
     return true;
-  console.complain(where(m.current()) + ": " + why + "; nothing was written");
+  console.complain(where(m.current()) + ": " + why + "; " + std::string(f2.failure_leaves()));
   return false;
 }
 
 void report_input(MergeFrame& m) {
+  if (m.current().repeated) return;
   std::string line = m.input.report.line(m.current().name);
   if (!line.empty()) m.reports.push_back(std::move(line));
 }

@@ -1,6 +1,7 @@
 // The merge as one routine: survey, extents report, writing pass, completion.
 #include "merge/treatment.h"
 
+#include <set>
 #include <string>
 
 #include "merge/passes.h"
@@ -32,14 +33,29 @@ namespace {
 
 bool abandon(const char* doing, const std::string& why) {
   console.complain(std::string("cannot ") + doing + " the resulting file " + both_paths(f2.composed, f2.host_path) +
-                   ": " + why + "; nothing was written");
+                   ": " + why + "; " + std::string(f2.failure_leaves()));
   f2.discard();
   return false;
 }
 
+// A drawing given again, by its name or another name of the same file, is
+// merged each time it is given but said once, where it is first given.
+std::vector<MergeInput> marking_repeats(std::vector<MergeInput> inputs) {
+  std::set<std::string> names;
+  std::set<host::FileId> files;
+  for (MergeInput& in : inputs) {
+    const bool name_seen = !names.insert(in.name).second;
+    const std::optional<host::FileId> id = in.bytes ? std::nullopt : host::file_id(in.host_path);
+    const bool file_seen = id && !files.insert(*id).second;
+    in.repeated = name_seen || file_seen;
+  }
+  return inputs;
+}
+
 }  // namespace
 
-bool merge_into_result(const std::vector<MergeInput>& inputs, const MergeOptions& options) {
+bool merge_into_result(const std::vector<MergeInput>& given, const MergeOptions& options) {
+  const std::vector<MergeInput> inputs = marking_repeats(given);
   MergeTotals totals;
   const MergeEnd end = merge(inputs, f2.out, options, &totals);
   f1.close();

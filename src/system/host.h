@@ -3,8 +3,11 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace host {
 
@@ -18,7 +21,8 @@ inline constexpr std::string_view images_prefix = "c:\\images\\";
 [[nodiscard]] std::string map_path(std::string_view composed);
 
 // Opens a file for reading in binary mode. Returns a descriptor, or -1 with
-// the reason in `why` (a folder counts as a file that cannot be opened).
+// the reason in `why` (a folder counts as a file that cannot be opened, and
+// is said to be one).
 [[nodiscard]] int open_read(const std::string& host_path, std::string& why);
 
 // Reads up to n bytes; returns the count, 0 at the end, -1 on error (reason in why).
@@ -42,12 +46,32 @@ enum class Existing { none, writable, write_protected };
 // True when the environment names the folder that stands for "c:\images\".
 [[nodiscard]] bool images_folder_set();
 
+// What tells files apart on this host (device and file number), for a file
+// that is there; standard output's when it is a file.
+using FileId = std::pair<std::uint64_t, std::uint64_t>;
+[[nodiscard]] std::optional<FileId> file_id(const std::string& host_path);
+[[nodiscard]] std::optional<FileId> standard_output_id();
+
 // True when both paths exist and name the same file.
 [[nodiscard]] bool same_file(const std::string& a, const std::string& b);
 
+// What a result's path names. A device or a FIFO (`other`) is written into
+// as it stands; a file, or nothing yet, is replaced or made at `file`: the
+// path itself, or where its symbolic links lead, so that they are kept.
+struct ResultPlace {
+  enum class Kind { none, file, folder, other } kind = Kind::none;
+  std::string file;
+};
+[[nodiscard]] ResultPlace result_place(const std::string& host_path);
+
+// Opens an existing file for writing into it (a device, a FIFO): a
+// descriptor, or -1 with the reason in why.
+[[nodiscard]] int open_write(const std::string& host_path, std::string& why);
+
 // Creates a new, empty temporary file next to `final_path` (exclusively, so
 // nothing existing is touched) and registers it for removal if the process
-// is stopped by a signal. Returns a descriptor or -1 with the reason in why.
+// is stopped (a signal; on Windows Ctrl-C, Ctrl-Break or the console
+// closing). Returns a descriptor or -1 with the reason in why.
 [[nodiscard]] int create_temp_beside(const std::string& final_path, std::string& temp_path, std::string& why);
 
 // True for a name create_temp_beside gives: "<name>.tmp<pid>-<n>".
@@ -61,7 +85,9 @@ enum class Existing { none, writable, write_protected };
 void discard_temp(int fd, const std::string& temp_path);
 
 // Puts the standard streams in binary mode, and makes write errors and
-// hang-ups reach the program as errors it can clean up after.
+// hang-ups reach the program as errors it can clean up after. (On Windows,
+// wildcards in the arguments are expanded before main, as by the system's
+// own command-line tools.)
 void prepare_process();
 
 [[nodiscard]] bool is_terminal(int fd);

@@ -14,6 +14,7 @@ void Output::attach(int fd_, std::string* capture_) {
   fd = fd_;
   capture = capture_;
   used = 0;
+  sent = false;
   error_text.clear();
 }
 
@@ -33,6 +34,7 @@ bool Output::failed() {
 void Output::flush() {
   if (used == 0) return;
   ++flushes;
+  sent = true;
   if (sink != nullptr && to_descriptor() && !failed()) {
     sink->write(fd, buf, used);
   } else {
@@ -55,6 +57,7 @@ void Output::put_large(std::string_view s) {
     used = s.size();
   } else {
     if (sink != nullptr) sink->wait();  // in order after what was handed over
+    sent = true;
     send(s.data(), s.size());
   }
 }

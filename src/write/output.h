@@ -79,6 +79,9 @@ struct Output {
 
   // The first write error seen so far, if any; later output is dropped.
   [[nodiscard]] bool failed();
+  // Whether bytes were handed on since attach(): a failed result written
+  // into as it is made may then hold part of it.
+  [[nodiscard]] bool sent_any() const { return sent; }
   std::string error_text;
   int fd = -1;
 
@@ -89,6 +92,7 @@ struct Output {
   std::vector<char> buf;
   std::size_t used = 0;
   std::uint64_t flushes = 0;
+  bool sent = false;
   std::string* capture = nullptr;
   OutputSink* sink = nullptr;
 };

@@ -16,7 +16,15 @@ refused the same way on both and, with no answer left, write nothing.
 Then the Windows build runs as a script would, with drive-letter paths and a
 name with a space: its result must be the Linux build's dialogue result, its
 console texts the same with the paths as given, and an existing or
-write-protected result must be kept.
+write-protected result must be kept. The same result must come from a
+wildcard expanded as Windows tools expand it, on standard output (-o -), and
+into the NUL device without a temporary file; a folder given as a drawing is
+named as a folder, an input named in other letters is never the result, and
+/? shows the help.
+
+Last, a Ctrl-C (SIGINT to the wine process, which wine hands to the console
+control handlers) during a merge, in either way of running, must leave no
+temporary file and an earlier result as it was.
 """
 
 from __future__ import annotations
@@ -24,6 +32,7 @@ from __future__ import annotations
 import os
 import re
 import shutil
+import signal
 import subprocess
 import sys
 import tempfile
@@ -91,14 +100,26 @@ class Wine:
     def drive_c(self) -> Path:
         return self.prefix / "drive_c"
 
+    def start(self, exe: Path, answers: bytes, cwd: Path, args: list[str] | None = None) -> subprocess.Popen:
+        """The program started; its output goes to cwd/wine-stdout and cwd/wine-stderr.
+        Files, not pipes, take the output: wine's helper processes inherit
+        the handles and outlive the program, so a pipe would stay open. The
+        process is the program itself (wine's loaders exec one another)."""
+        (cwd / "wine-stdin").write_bytes(answers)
+        with open(cwd / "wine-stdin", "rb") as given, open(cwd / "wine-stdout", "wb") as out, \
+                open(cwd / "wine-stderr", "wb") as err:
+            return subprocess.Popen(["wine", str(exe)] + (args or []), stdin=given, stdout=out, stderr=err,
+                                    env=self.env, cwd=cwd)
+
+    @staticmethod
+    def ended(process: subprocess.Popen, cwd: Path) -> subprocess.CompletedProcess:
+        """Waits for a started program; its exit status and output."""
+        code = process.wait(timeout=300)
+        return subprocess.CompletedProcess(process.args, code, (cwd / "wine-stdout").read_bytes(),
+                                           (cwd / "wine-stderr").read_bytes())
+
     def run(self, exe: Path, answers: bytes, cwd: Path, args: list[str] | None = None) -> subprocess.CompletedProcess:
-        # Files, not pipes, take the output: wine's helper processes inherit
-        # the handles and outlive the program, so a pipe would stay open.
-        out_path, err_path = cwd / "wine-stdout", cwd / "wine-stderr"
-        with open(out_path, "wb") as out, open(err_path, "wb") as err:
-            run = subprocess.run(["wine", str(exe)] + (args or []), input=answers, stdout=out, stderr=err,
-                                 env=self.env, cwd=cwd, timeout=300)
-        return subprocess.CompletedProcess(run.args, run.returncode, out_path.read_bytes(), err_path.read_bytes())
+        return self.ended(self.start(exe, answers, cwd, args), cwd)
 
     def close(self) -> None:
         if self.prefix.exists():
@@ -225,6 +246,102 @@ def script_check(windows_exe: Path, wine: Wine, work: Path, drawings: dict[str, 
     return failures
 
 
+def windows_ways(windows_exe: Path, linux_exe: str, wine: Wine, work: Path, drawings: dict[str, bytes],
+                 merged: bytes) -> list[str]:
+    """What is Windows' own in a script run: wildcards, the NUL device, /?;
+    and standard output, folders and letter case seen through Windows."""
+    folder = work / "wild"
+    folder.mkdir()
+    (folder / "north.dxf").write_bytes(drawings["north"])
+    (folder / "south sheet.dxf").write_bytes(drawings["south"])
+    north = windows_path(folder / "north.dxf")
+    failures = []
+
+    def check(ok: bool, message: str) -> None:
+        if not ok:
+            failures.append("windows: " + message)
+
+    # Expanded in name order: north, then south sheet, as the dialogue had them.
+    run = wine.run(windows_exe, b"", work, ["-q", "-o", windows_path(work / "wild.dxf"), windows_path(folder / "*.dxf")])
+    wild = (work / "wild.dxf").read_bytes() if (work / "wild.dxf").is_file() else b""
+    check(run.returncode == 0 and wild == merged, "*.dxf: exit status %d, %r; the result differs from the dialogue's: %s"
+          % (run.returncode, run.stderr[-300:], first_difference(wild, merged)))
+    run = wine.run(windows_exe, b"", work, ["-q", "-o", "-", north, windows_path(folder / "south sheet.dxf")])
+    check(run.returncode == 0 and run.stdout == merged,
+          "-o -: exit status %d; standard output %s" % (run.returncode, first_difference(run.stdout, merged)))
+    run = wine.run(windows_exe, b"", work, ["-q", "-f", "-o", "NUL", north])
+    left = sorted(p.name for p in work.iterdir() if p.name.upper().startswith("NUL"))
+    check(run.returncode == 0 and not left, "-o NUL: exit status %d, %r, left %s" % (run.returncode, run.stderr, left))
+    log("windows: *.dxf expanded, -o - and -o NUL give the dialogue's result, nothing left beside NUL: %s"
+        % (not failures))
+
+    refusals = [(["-o", windows_path(work / "x.dxf"), windows_path(folder)],
+                 "cannot open %s: it is a folder; nothing was written" % windows_path(folder)),
+                (["-f", "-o", windows_path(folder / "NORTH.DXF"), north],
+                 "the result %s is also one of the drawings to paste; nothing was written"
+                 % windows_path(folder / "NORTH.DXF"))]
+    for args, error in refusals:
+        run = wine.run(windows_exe, b"", work, args)
+        check(run.returncode == 1 and run.stderr == ("talvero: %s\n" % error).encode(),
+              "%s: exit status %d, %r" % (" ".join(args), run.returncode, run.stderr[-300:]))
+    check((folder / "north.dxf").read_bytes() == drawings["north"], "a drawing was changed")
+    help_text = subprocess.run([linux_exe, "--help"], capture_output=True, timeout=60).stdout
+    # Written in text mode, as Windows writes text: CR LF line ends.
+    run = wine.run(windows_exe, b"", work, ["/?"])
+    check(run.returncode == 0 and run.stdout == help_text.replace(b"\n", b"\r\n"), "/?: exit status %d, %r" % (run.returncode, run.stdout[:200]))
+    log("windows: a folder named as one, NORTH.DXF kept as north.dxf's other name, /? the help: %s" % (not failures))
+    return failures
+
+
+def interrupt_check(windows_exe: Path, wine: Wine, work: Path, drawings: dict[str, bytes]) -> list[str]:
+    """A Ctrl-C in the middle of a merge, in the dialogue and in a script: the
+    first drawing is a FIFO that gives part of a drawing and then nothing, so
+    the survey waits in it while the temporary result exists."""
+    folder = wine.drive_c() / "images" / "ctrlc"
+    folder.mkdir(parents=True)
+    (folder / "north.dxf").write_bytes(drawings["north"])
+    earlier = b"an earlier result\r\n"
+    fifo = folder / "pipe.dxf"
+    os.mkfifo(fifo)
+    failures = []
+    runs = {"dialogue": (b"ctrlc\n2\npipe\nnorth\nmerged\n", None, b"c:\\images\\ctrlc\\pipe.dxf"),
+            "script": (b"", ["-f", "-o", windows_path(folder / "merged.dxf"), windows_path(fifo),
+                             windows_path(folder / "north.dxf")], windows_path(fifo).encode())}
+    for way, (answers, args, first) in runs.items():
+        (folder / "merged.dxf").write_bytes(earlier)
+        # Held open for writing here, the FIFO opens at once for the program.
+        holder = os.open(fifo, os.O_RDWR)
+        try:
+            os.write(holder, drawings["pipe"])
+            process = wine.start(windows_exe, answers, work, args)
+            started = time.monotonic()
+            reading = False
+            while not reading and time.monotonic() - started < 60 and process.poll() is None:
+                time.sleep(0.1)
+                temporaries = [p for p in folder.iterdir() if ".tmp" in p.name]
+                shown = (work / "wine-stdout").read_bytes()
+                reading = bool(temporaries) and b"\tFile 1 Name : " + first in shown
+            if reading:
+                time.sleep(0.5)  # well into the read that waits
+                process.send_signal(signal.SIGINT)
+            else:
+                process.kill()
+            end = wine.ended(process, work)
+        finally:
+            os.close(holder)
+        left = sorted(p.name for p in folder.iterdir() if ".tmp" in p.name)
+        kept = (folder / "merged.dxf").read_bytes() == earlier
+        if not reading:
+            failures.append("ctrl-c, %s: the merge never waited in the FIFO with its temporary file: %r"
+                            % (way, end.stdout[-300:] + end.stderr[-300:]))
+        elif end.returncode == 0 or left or not kept:
+            failures.append("ctrl-c, %s: exit status %d, temporary files %s, earlier result kept: %s"
+                            % (way, end.returncode, left, kept))
+        log("ctrl-c during the %s's merge: exit status %d, temporary files left: %s, earlier result kept: %s"
+            % (way, end.returncode, left, kept))
+    return failures
+
+
 def main() -> int:
     ap = harness.arguments(__doc__)
     ap.add_argument("--source", type=Path, required=True)
@@ -257,8 +374,10 @@ def main() -> int:
         for name, case in cases.items():
             found, runs[name] = compare(name, case, linux_exe, installed, wine, work)
             failures += found
-        failures += script_check(installed, wine, work, demo_inputs, work / "linux" / "images" / "demo" / "merged.dxf",
-                                 runs["demo"])
+        dialogue = work / "linux" / "images" / "demo" / "merged.dxf"
+        failures += script_check(installed, wine, work, demo_inputs, dialogue, runs["demo"])
+        failures += windows_ways(installed, linux_exe, wine, work, demo_inputs, dialogue.read_bytes())
+        failures += interrupt_check(installed, wine, work, dict(demo_inputs, pipe=demo_inputs["north"][:2000]))
     finally:
         wine.close()
     return harness.finish(work, failures)

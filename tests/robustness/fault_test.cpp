@@ -215,6 +215,31 @@ TEST_F(Faults, AResultThatCannotBeWrittenStopsTheRun) {
   if (!small_disk) GTEST_SKIP() << "cannot mount a small tmpfs on this host: the full disk was not tried";
 }
 
+// Written into as it is made (standard output, a device), a result that
+// fails may be incomplete there, and its line says so; an input found wrong
+// in the survey stops the run before anything is written.
+TEST_F(Faults, AResultWrittenIntoAsItIsMadeSaysWhatAFailureLeaves) {
+  if (!fs::is_character_file("/dev/full")) GTEST_SKIP() << "no /dev/full on this host";
+  const std::string big = images.write("demo/big.dxf", large_drawing(40000)).string();
+  const std::string words = images.write("demo/words.dxf", "no drawing here").string();
+  const struct {
+    std::vector<std::string> args;
+    std::string error;
+  } cases[] = {
+      {{"-qo", "-", big},
+       "cannot write the resulting file standard output: No space left on device; the result is incomplete"},
+      {{"-qfo", "/dev/full", big},
+       "cannot write the resulting file /dev/full: No space left on device; the result is incomplete"},
+      {{"-qo", "-", big, words}, words + ": not a DXF drawing (it holds no SECTION); nothing was written"},
+  };
+  for (const auto& c : cases) {
+    support::ProcessOptions o;
+    o.args = c.args;
+    o.shell_prefix = "exec >/dev/full";
+    expect_failure(support::run_process("", o), c.error);
+  }
+}
+
 TEST_F(Faults, HangUpWhileWaitingForAnAnswerEndsTheRun) {
   support::Process p;
   p.send("demo\n2\nnorth\n");

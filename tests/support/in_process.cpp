@@ -8,10 +8,11 @@ namespace support {
 
 namespace {
 
-ProgramRun run(std::string_view answers, const MergeOptions* options, const std::function<void()>& before_merge) {
+ProgramRun run(std::string_view answers, const MergeOptions* options, const std::function<void()>& before_merge,
+               bool typed = false) {
   ProgramRun r;
   reset_state();
-  console.attach_memory(answers, &r.shown, &r.errors);
+  console.attach_memory(answers, &r.shown, &r.errors, typed);
   r.opened = opening();
   if (r.opened && before_merge) before_merge();
   if (r.opened && options != nullptr) r.merged = treatment(*options);
@@ -27,7 +28,7 @@ ProgramRun run_program(std::string_view answers, const MergeOptions& options,
   return run(answers, &options, before_merge);
 }
 
-ProgramRun run_opening(std::string_view answers) { return run(answers, nullptr, {}); }
+ProgramRun run_opening(std::string_view answers, bool typed) { return run(answers, nullptr, {}, typed); }
 
 MemoryMerge merge_in_memory(const std::vector<reference::Input>& inputs, const MergeOptions& options,
                             std::size_t block) {

@@ -31,8 +31,9 @@ struct ProgramRun {
 ProgramRun run_program(std::string_view answers, const MergeOptions& options = {},
                        const std::function<void()>& before_merge = {});
 // opening() alone: f2 stays open for the caller to look at until
-// reset_state() (Restore::state()) discards it.
-ProgramRun run_opening(std::string_view answers);
+// reset_state() (Restore::state()) discards it. The answers are piped, or
+// typed at a terminal when `typed`.
+ProgramRun run_opening(std::string_view answers, bool typed = false);
 
 // What a merge of drawings in memory wrote, showed and said.
 struct MemoryMerge {

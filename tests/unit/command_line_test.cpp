@@ -73,6 +73,9 @@ INSTANTIATE_TEST_SUITE_P(
                       // Help wherever it is asked for, joined to other options too.
                       Arguments{{"-h"}, help}, Arguments{{"--help"}, help}, Arguments{{"-o", "r", "a", "--help"}, help},
                       Arguments{{"-qh"}, help}, Arguments{{"--help", "more"}, help},
+                      // As Windows programs ask for it, but for a drawing's name after "--".
+                      Arguments{{"/?"}, help}, Arguments{{"-o", "r", "a", "/?"}, help},
+                      Arguments{{"-o", "r", "--", "/?"}, script("r", {"/?"})},
                       Arguments{{"--version"}, run(Mode::version)},
                       // Usage errors.
                       Arguments{{"a.dxf"}, refused("no result given (-o RESULT)")},

@@ -1,6 +1,7 @@
 // The console dialogue, in-process: texts, composed paths, answers taken or
-// refused and asked again, answers that do not fit the questions, where paths
-// land, and what a whole run leaves: its closing line and the result's mode.
+// refused and asked again at a terminal, piped answers that do not fit the
+// questions, where paths land, and what a whole run leaves: its closing line
+// and the result's mode.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -102,8 +103,8 @@ TEST_F(Dialogue, ComposesPathsAndCreatesTheResultUnderATemporaryName) {
   EXPECT_EQ(images.entries("maps"), maps);
 }
 
-// Answers, the questions and refusals they bring after the banner, and the
-// paths they compose.
+// Answers typed at a terminal, the questions and refusals they bring after
+// the banner, and the paths they compose.
 struct Exchange {
   const char* label;
   std::string answers;
@@ -117,7 +118,7 @@ class Answers : public Dialogue, public ::testing::WithParamInterface<Exchange> 
 
 TEST_P(Answers, AreTakenOrRefusedAndAskedAgain) {
   const Exchange& e = GetParam();
-  const support::ProgramRun r = support::run_opening(e.answers);
+  const support::ProgramRun r = support::run_opening(e.answers, true);
   ASSERT_TRUE(r.opened) << r.errors;
   EXPECT_EQ(r.shown, banner + on_this_host(e.shown));
   std::vector<std::string> inputs;
@@ -226,20 +227,20 @@ std::vector<Exchange> exchanges() {
 INSTANTIATE_TEST_SUITE_P(Dialogue, Answers, ::testing::ValuesIn(exchanges()),
                          [](const auto& info) { return std::string(info.param.label); });
 
-// Answers that end before the last question, or go on after it (answers
-// from memory are not typed at a terminal).
+// Piped answers that end before the last question, go on after it, or are
+// refused: each answer after a refused one would answer the question before.
 struct Misfit {
-  const char* answers;
-  std::string error;
+  std::string answers;
+  std::string error;  // "{images}" standing for the images folder's path
 };
-void PrintTo(const Misfit& m, std::ostream* os) { *os << ::testing::PrintToString(std::string(m.answers)); }
+void PrintTo(const Misfit& m, std::ostream* os) { *os << ::testing::PrintToString(m.answers.substr(0, 200)); }
 
 class AnswersThatDoNotFit : public Dialogue, public ::testing::WithParamInterface<Misfit> {};
 
 TEST_P(AnswersThatDoNotFit, CreateNothingAndSayWhy) {
   const support::ProgramRun r = support::run_opening(GetParam().answers);
   EXPECT_FALSE(r.opened);
-  EXPECT_EQ(r.errors, "talvero: " + GetParam().error + "; nothing was written\n");
+  EXPECT_EQ(r.errors, on_this_host("talvero: " + GetParam().error + "; nothing was written\n"));
   EXPECT_FALSE(f2.is_open());
   EXPECT_EQ(images.entries("maps"), maps);
   EXPECT_EQ(images.read("maps/b.dxf"), "");
@@ -249,16 +250,36 @@ const std::string ended = "standard input ended before every answer was given";
 std::string left_over(const std::string& word) {
   return "the answers do not match the questions: '" + word + "' is left over after the last one";
 }
+std::string refused(const std::string& answer, const std::string& why) {
+  return "the answer '" + answer + "' is refused: " + why;
+}
 
-INSTANTIATE_TEST_SUITE_P(Dialogue, AnswersThatDoNotFit,
-                         ::testing::Values(Misfit{"", ended}, Misfit{"maps", ended}, Misfit{"maps 2 a", ended},
-                                           Misfit{"maps 2 a b", ended}, Misfit{"maps 2 a b ", ended},
-                                           Misfit{"maps -", ended}, Misfit{"maps abc", ended},
-                                           // A byte 26 ends the answers as it ends a drawing.
-                                           Misfit{"maps 1 a\x1a out", ended},
-                                           Misfit{"maps 1 a out extra", left_over("extra")},
-                                           // A count one too low: b would have been replaced.
-                                           Misfit{"maps 1 a b out\n", left_over("out")}));
+INSTANTIATE_TEST_SUITE_P(
+    Dialogue, AnswersThatDoNotFit,
+    ::testing::Values(
+        Misfit{"", ended}, Misfit{"maps", ended}, Misfit{"maps 2 a", ended}, Misfit{"maps 2 a b", ended},
+        Misfit{"maps 2 a b ", ended}, Misfit{"maps -", refused("-", "it is not a whole number of files")},
+        Misfit{"maps abc 1 a out", refused("abc", "it is not a whole number of files")},
+        // A byte 26 ends the answers as it ends a drawing.
+        Misfit{"maps 1 a\x1a out", ended}, Misfit{"maps 1 a out extra", left_over("extra")},
+        // A count one too low: b would have been replaced.
+        Misfit{"maps 1 a b out\n", left_over("out")},
+        // A name with a space in it: "a" and "b" would have been merged into "out".
+        Misfit{"maps\n2\na gone\nb\nout\n",
+               refused("gone", "cannot open " + composed("maps/gone.dxf") +
+                                   " ({images}/maps/gone.dxf): No such file or directory")},
+        Misfit{"maps 1 sub out",
+               refused("sub", "cannot open " + composed("maps/sub.dxf") + " ({images}/maps/sub.dxf): it is a folder")},
+        Misfit{"nowhere maps 1 a out",
+               refused("nowhere", "there is no folder " + composed("nowhere/") + " ({images}/nowhere/)")},
+        Misfit{"maps 100 a out", refused("100", "at most 99 files can be pasted at once")},
+        Misfit{"maps 1 a A out", refused("A", "the resulting file cannot be one of the files to paste")},
+        Misfit{"maps 1 a locked out",
+               refused("locked", composed("maps/locked.dxf") +
+                                     " ({images}/maps/locked.dxf) is write-protected: it is not replaced")},
+        // A megabyte-long answer is quoted cut short.
+        Misfit{megabyte + " maps 1 a out",
+               refused(std::string(127, 'm') + "...", "that name makes the path longer than 127 characters")}));
 
 TEST(ImagesFolder, ComposedPathsLandInTheFolderThatStandsForIt) {
   support::Restore restore;
@@ -277,7 +298,7 @@ TEST(ImagesFolder, WhenNotSetAFolderRefusalSaysWhatCanSetIt) {
   support::Restore restore;
   restore.state();
   restore.env("TALVERO_IMAGES", std::nullopt);
-  const support::ProgramRun r = support::run_opening("nowhere");
+  const support::ProgramRun r = support::run_opening("nowhere", true);
   EXPECT_FALSE(r.opened);
   EXPECT_EQ(r.shown, banner + ask_folder +
                          "\n\tThere is no folder c:\\images\\nowhere\\ (images/nowhere/); TALVERO_IMAGES can name the "
