@@ -30,8 +30,16 @@ coordinates the merge writes (a 2D polyline that does not lie at height 0
 becomes a 3D one, flag 8, its vertices flag 32). A drawing that is binary or
 holds no SECTION must make the run fail, with nothing written.
 
+With --written-by-ezdxf, drawings that ezdxf writes (2D polylines with an
+elevation whose vertices carry 30 0.0, an LWPOLYLINE with an elevation, both
+in a system mirrored by the extrusion (0, 0, -1), a 3D polyline, a layout's
+frame in paper space, and headers without usable extents) are checked the
+same way, with or without the corpus folder. With --ogrinfo, GDAL's ogrinfo
+must read every result's polylines at the same world coordinates too.
+
 Prints one line per drawing and per set; exits 1 when any check fails. When
-the corpus folder is absent it says so and exits 0 (nothing to check).
+the corpus folder is absent it says so (and checks the ezdxf-written
+drawings alone).
 """
 
 from __future__ import annotations
@@ -40,6 +48,7 @@ import argparse
 import io
 import re
 import shlex
+import subprocess
 import sys
 from dataclasses import dataclass, field
 from fractions import Fraction
@@ -271,6 +280,54 @@ def compare(expected: list, found: list) -> list:
     return []
 
 
+def write_with_ezdxf(folder: Path) -> list:
+    """Drawings as ezdxf writes them, for the DXF rules of heights and sheets."""
+    folder.mkdir(parents=True, exist_ok=True)
+    made = []
+
+    doc = ezdxf.new("R12")
+    msp = doc.modelspace()
+    # ezdxf writes a 2D polyline's elevation in the POLYLINE and 30 0.0 in each vertex.
+    msp.add_polyline2d([(0, 0), (10.4, 0), (10.4, 7.6)], dxfattribs={"elevation": (0, 0, 100.5), "layer": "L1"})
+    msp.add_polyline2d([(1, 1), (2.5, 3)], dxfattribs={"elevation": (0, 0, 7), "extrusion": (0, 0, -1)})
+    msp.add_polyline2d([(5, 5), (6, 6)], dxfattribs={"flags": 1})
+    msp.add_polyline3d([(1, 2, 3.7), (4, 5, -6.2), (7, 8, 9)])
+    doc.layout("Layout1").add_polyline2d([(0, 0), (200, 0), (200, 100), (0, 100)], close=True)
+    doc.saveas(folder / "r12_elevations.dxf")
+    made.append(folder / "r12_elevations.dxf")
+
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    msp.add_lwpolyline([(0, 0), (3.5, 4.5), (9, 1)], dxfattribs={"elevation": 38.25, "layer": "CONTOURS"})
+    msp.add_lwpolyline([(1, 2), (3, 4)], close=True, dxfattribs={"elevation": 7, "extrusion": (0, 0, -1)})
+    msp.add_lwpolyline([(2, 2), (4, 4)], dxfattribs={"elevation": 1.5, "extrusion": (1, 0, 0)})
+    doc.layout("Layout1").add_lwpolyline([(0, 0), (200, 0), (200, 100), (0, 100)], close=True)
+    doc.saveas(folder / "r2000_lwpolylines.dxf")
+    made.append(folder / "r2000_lwpolylines.dxf")
+    return made
+
+
+def ogrinfo_reads(result: Path, found: list) -> list:
+    """What is wrong with GDAL's ogrinfo's reading of the result: the same
+    polylines, at the same world coordinates, as ezdxf reads by the DXF rules."""
+    try:
+        run = subprocess.run(["ogrinfo", "-ro", "-al", "-q", str(result)], capture_output=True, timeout=600)
+    except FileNotFoundError:
+        return ["ogrinfo is not installed (Debian package gdal-bin)"]
+    # A polyline of one vertex is a POINT to it.
+    shapes = re.findall(r"^\s+(?:LINESTRING|POLYGON|POINT)[^(]*\(+([^)]*)\)", run.stdout.decode(errors="replace"), re.M)
+    if len(shapes) != len(found):
+        return ["ogrinfo read %d polylines, ezdxf %d" % (len(shapes), len(found))]
+    for k, (shape, want) in enumerate(zip(shapes, found), 1):
+        points = [tuple(float(c) for c in p.split()) for p in shape.split(",")]
+        want_points = [tuple(float(c) for c in v) for v in want.vertices]
+        if want.closed and points[:-1] == want_points and points[-1] == want_points[0]:
+            continue  # a closed one, its first point again at its end
+        if [p + (0.0,) * (3 - len(p)) for p in points] != want_points:
+            return ["ogrinfo: polyline %d at %s, ezdxf's at %s" % (k, points[:3], want_points[:3])]
+    return []
+
+
 def told_counts(errors: str, name: str) -> tuple | None:
     """The polylines and vertices standard error says were copied from an
     input, (0, 0) when it says nothing was, None when it says nothing of it."""
@@ -316,7 +373,7 @@ class Tally:
 
 
 def check_run(command: list, inputs: list, expected: dict, result: Path, dxflib: str | None = None,
-              tally: Tally | None = None) -> list:
+              tally: Tally | None = None, ogrinfo: bool = False) -> list:
     """What is wrong with one merge of the inputs."""
     tally = tally if tally is not None else Tally()
     run = run_merge(command, inputs, result)
@@ -354,6 +411,8 @@ def check_run(command: list, inputs: list, expected: dict, result: Path, dxflib:
         problems.append("%d %s entities besides the polylines%s" % (n, kind, why))
     wanted = [p for path in inputs for p in expected[path].polylines]
     problems += compare(wanted, found)
+    if ogrinfo and not read_problems:
+        problems += ogrinfo_reads(result, found)
     if dxflib:
         read = dxflib_reads(dxflib, result, wanted)
         problems += read
@@ -376,22 +435,30 @@ def main() -> int:
     parser.add_argument("--scratch", required=True, type=Path, help="a folder for the results")
     parser.add_argument("--dxflib-check", help="the dxflib_check executable, to read every result with dxflib too")
     parser.add_argument("--notes", action="store_true", help="also say what the merge's rules lose from each drawing")
+    parser.add_argument("--written-by-ezdxf", action="store_true", help="also check drawings ezdxf writes here")
+    parser.add_argument("--ogrinfo", action="store_true", help="read every result with GDAL's ogrinfo too")
     args = parser.parse_args()
 
-    if not args.corpus.is_dir():
-        print("no drawings at %s (they are kept outside the repository); nothing to check" % args.corpus)
-        return 0
     command = [args.talvero] if args.talvero else shlex.split(args.command)
     args.scratch.mkdir(parents=True, exist_ok=True)
     result = args.scratch / "corpus_check_result.dxf"
 
-    drawings = sorted(p for p in args.corpus.rglob("*") if p.is_file() and p.suffix.lower() == ".dxf")
+    drawings = []
+    if args.corpus.is_dir():
+        drawings = sorted(p for p in args.corpus.rglob("*") if p.is_file() and p.suffix.lower() == ".dxf")
+    else:
+        print("no drawings at %s (they are kept outside the repository)" % args.corpus)
+    if args.written_by_ezdxf:
+        drawings += write_with_ezdxf(args.scratch / "written_by_ezdxf")
+    if not drawings:
+        print("nothing to check")
+        return 0
     expected = {}
     failures = 0
     totals = [0, 0, 0]  # drawings, polylines, vertices expected
     tally, sets_tally = Tally(), Tally()
     for path in drawings:
-        name = path.relative_to(args.corpus)
+        name = path.relative_to(args.corpus) if path.is_relative_to(args.corpus) else path.relative_to(args.scratch)
         try:
             expected[path] = expected_of(path)
         except Exception as e:  # noqa: BLE001
@@ -399,7 +466,7 @@ def main() -> int:
             failures += 1
             continue
         want = expected[path]
-        problems = check_run(command, [path], expected, result, args.dxflib_check, tally)
+        problems = check_run(command, [path], expected, result, args.dxflib_check, tally, args.ogrinfo)
         polylines = len(want.polylines)
         vertices = sum(len(p.vertices) for p in want.polylines)
         what = ("must fail: %s" % want.failure) if want.failure else "%d polylines, %d vertices" % (polylines, vertices)
@@ -427,9 +494,8 @@ def main() -> int:
     for members in sets:
         if not members:
             continue
-        problems = check_run(command, members, expected, result, args.dxflib_check, sets_tally)
-        label = "set of %d (%s ... %s)" % (len(members), members[0].relative_to(args.corpus),
-                                          members[-1].relative_to(args.corpus))
+        problems = check_run(command, members, expected, result, args.dxflib_check, sets_tally, args.ogrinfo)
+        label = "set of %d (%s ... %s)" % (len(members), members[0].name, members[-1].name)
         if problems:
             failures += 1
             print("FAIL %s: %s" % (label, "; ".join(problems)))
