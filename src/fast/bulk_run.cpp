@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "fast/group_layout.h"
+#include "fast/numbers.h"
 #include "fast/swar.h"
 #include "fast/vertex_layout.h"
 #include "merge/entity_grammar.h"
@@ -182,87 +183,16 @@ struct OutputCursor {
     o += length;
     line_end();
   }
-  // The k whole digits at d (at most 7, 8 bytes readable), with a minus sign
-  // when negative and the last digit moved by change (no carry or borrow).
-  HOT void whole(const char* d, int k, bool negative, int change) {
-    *o = '-';
-    o += negative;
-    std::uint64_t w;
-    std::memcpy(&w, d, 8);
-    if constexpr (std::endian::native == std::endian::little) {
-      // The digit moves within its byte, in a register: no store is read back.
-      w += static_cast<std::uint64_t>(static_cast<std::int64_t>(change)) << (8 * (k - 1));
-      std::memcpy(o, &w, 8);
-    } else {
-      std::memcpy(o, &w, 8);
-      o[k - 1] = static_cast<char>(o[k - 1] + change);
-    }
-    o += k;
-  }
-  HOT void rounded(int r) { o = put_int_swar(o, r); }
   HOT void rounded(double x) { o = put_rounded_swar(o, x); }
+  // The coordinate literal [s, e) rounded, without a line end; false when it
+  // is not one real literal.
+  HOT bool rounded_literal(const char* s, const char* e) {
+    char* end = put_rounded_literal(o, s, e);
+    if (end == nullptr) return false;
+    o = end;
+    return true;
+  }
 };
-
-// The rounded value of a plain literal whose whole part is `whole`, minus
-// it when negative; up: its first fraction digit is 5 or more. x >= 0 gives
-// its whole part, plus one when up; x < 0 gives minus its whole part, plus
-// one unless up (and never minus zero).
-HOT int rounded_whole(std::uint64_t whole, bool up, bool negative) {
-  const auto r = static_cast<int>(whole);
-  if (!negative) return r + up;
-  return r == 0 ? 0 : up ? -r : 1 - r;
-}
-
-// The coordinates the common case leaves, out of line so that the common
-// case stays small where it is inlined: a plain literal (digits at d, its
-// end at `end`) with a carry or borrow in the last whole digit or a leading
-// zero, and anything else (long digit runs, an exponent) through its double.
-COLD const char* put_coordinate_other(const char* s, const char* d, const char* end, bool plain, bool negative, bool up,
-                                      OutputCursor& out) {
-  if (plain) {
-    std::uint64_t whole;
-    leading_digits(d, &whole);
-    out.rounded(rounded_whole(whole, up, negative));
-    return end;
-  }
-  double x = 0;
-  const char* q = real_at<true>(s, &x);
-  if (q != nullptr) out.rounded(x);
-  return q;
-}
-
-// Writes the coordinate literal at s rounded (x + 0.5 truncated toward
-// zero), without a line end; returns the literal's end, or nullptr when it
-// has no digit. A plain literal has at most 7 digits before and after the
-// point and no exponent: the double nearest it lies within 2^-29 of it,
-// while one that is not itself a whole or half number lies at least 10^-7
-// from every one, so both round alike and the first fraction digit decides.
-HOT const char* put_coordinate(const char* s, OutputCursor& out) {
-  // Signs and digit counts vary from one coordinate to the next: they are
-  // worked out without branches, and one test, seldom failed, picks the way.
-  const bool negative = *s == '-';
-  const char* digits = s + (negative || *s == '+');
-  const int k = leading_digit_count(digits);
-  const char* p = digits + k;
-  const bool point = *p == '.';
-  p += point;
-  const int fraction = point ? leading_digit_count(p) : 0;
-  const int first = fraction > 0 ? *p - '0' : 0;  // the first fraction digit
-  p += fraction;
-  const bool plain = (k + fraction > 0) & (k < 8) & (fraction < 8) & space_at(p);
-  const bool up = first >= 5;
-  const int change = static_cast<int>(up) - static_cast<int>(negative);
-  const char last = digits[k > 0 ? k - 1 : 0];
-  const int moved = last + change;
-  // Mostly the digits as written, the last one moved by one at most: not
-  // when that carries or borrows, starts with a zero or gives minus zero.
-  if (plain & (k > 0) & (digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
-      !((k == 1) & (moved == '0') & negative)) {
-    out.whole(digits, k, negative, change);
-    return p;
-  }
-  return put_coordinate_other(s, digits, p, plain, negative, up, out);
-}
 
 // The items of the entities taken so far whose values the merge keeps.
 struct Taken {
@@ -351,8 +281,8 @@ HOT bool copy_int(ItemStream& in, OutputCursor& out, int spaces) {
 HOT bool copy_coordinate(ItemStream& in, OutputCursor& out, VertexLayout::Marks& m, int k) {
   if (!in.next()) return false;
   m.out_start[k] = out.o;
-  const char* q = put_coordinate(in.s, out);
-  if (q == nullptr || !space_at(q)) return false;
+  const char* q = in.token_end();
+  if (q == in.base + in.n || !out.rounded_literal(in.s, q)) return false;  // may go on in the next block
   m.start[k] = in.s;
   m.end[k] = q;
   m.out_end[k] = out.o;
@@ -495,18 +425,10 @@ HOT Sweep sweep_vertices(const VertexLayout& layout, const ItemStream& in, const
   return sweep;
 }
 
-// Whether the token [c, q) is one real literal.
-HOT bool is_real_literal(const char* c, const char* q) {
-  const auto n = static_cast<std::size_t>(q - c);
-  if (n <= 16 && plain_real(c, n)) return true;
-  double unused = 0;
-  return real_at<false>(c, &unused) == q;  // an exponent, long digit runs, or not a literal
-}
-
 // The survey's vertices by their layout: the coordinates are only checked.
 struct SkipByLayout {
   HOT void begin() {}
-  HOT bool coordinate(int, const char* c, const char* q) { return is_real_literal(c, q); }
+  HOT bool coordinate(int, const char* c, const char* q) { return is_whole_real(c, q); }
   HOT void keep() {}
   HOT bool goes_on(Sweep&) { return true; }
 };
@@ -531,7 +453,7 @@ struct WriteByLayout {
     out.o += layout.out_length[0];
   }
   HOT bool coordinate(int k, const char* c, const char* q) {
-    const bool whole = put_coordinate(c, out) == q;
+    const bool whole = out.rounded_literal(c, q);
     out.put_short(layout.gaps_out[k], layout.out_length[k + 1]);
     return whole;
   }
@@ -626,23 +548,10 @@ HOT bool read_line_at(const ItemStream& in, const char*& p, std::string_view* te
   return true;
 }
 
-// A whole value of an optional sign and at most 8 digits.
-HOT bool plain_integer(std::string_view t, int& v) {
-  if (t.empty()) return false;
-  const bool negative = t[0] == '-';
-  const std::size_t sign = negative || t[0] == '+';
-  const int k = leading_digit_count(t.data() + sign);
-  if (k == 0 || k == 8 || sign + static_cast<std::size_t>(k) != t.size()) return false;
-  std::uint64_t m;
-  leading_digits(t.data() + sign, &m);
-  v = negative ? -static_cast<int>(m) : static_cast<int>(m);
-  return true;
-}
-
-// A whole value that is a real literal.
-HOT bool plain_number(std::string_view t, double& v) {
-  return !t.empty() && real_at<true>(t.data(), &v) == t.data() + t.size();
-}
+// A whole value that is an integer, and one that is a real literal (a line
+// trimmed: whitespace follows it).
+HOT bool plain_integer(std::string_view t, int& v) { return whole_integer(t.data(), t.data() + t.size(), v); }
+HOT bool plain_number(std::string_view t, double& v) { return whole_real(t.data(), t.data() + t.size(), v); }
 
 HOT bool is_zero_value(std::string_view t) {
   double v = 0;
@@ -941,7 +850,7 @@ HOT Sweep sweep_groups(GroupLayouts& layouts, const ItemStream& in, const char* 
 struct SkipByGroups {
   HOT bool vertex(const GroupLayout& layout, const GroupMatch& m) {
     for (int k = 0; k < 2 + layout.has_z; ++k)
-      if (!is_real_literal(m.start[k], m.end[k])) return false;
+      if (!is_whole_real(m.start[k], m.end[k])) return false;
     return true;
   }
   HOT bool goes_on(Sweep&) { return true; }
@@ -966,15 +875,15 @@ struct WriteByGroups {
     OutputCursor out = text;
     std::memcpy(out.o, layout.head_out, layout.head_out_length);
     out.o += layout.head_out_length;
-    if (put_coordinate(m.start[0], out) != m.end[0]) return false;
+    if (!out.rounded_literal(m.start[0], m.end[0])) return false;
     out.line_end();
     out.text(" 20\r\n");
-    if (put_coordinate(m.start[1], out) != m.end[1]) return false;
+    if (!out.rounded_literal(m.start[1], m.end[1])) return false;
     out.line_end();
     out.text(" 30\r\n");
     if (!layout.has_z)
       out.rounded(runs.elevation);
-    else if (put_coordinate(m.start[2], out) != m.end[2])
+    else if (!out.rounded_literal(m.start[2], m.end[2]))
       return false;
     out.line_end();
     out.text("  0\r\n");
