@@ -3,9 +3,12 @@
 // into one 64-bit number where they fit.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 
+#include "fast/decimal_double.h"
 #include "fast/swar.h"
 #include "system/inlining.h"
 
@@ -34,6 +37,43 @@ TALVERO_ALWAYS_INLINE std::uint64_t digits_value(const char* p, std::int64_t k) 
   if (k > 0)
     v = v * powers_of_ten_int[static_cast<std::size_t>(k)] + first_digits_value(load_le64(p), static_cast<int>(k));
   return v;
+}
+
+// For k from 1 to 19, a multiplier and shift that divide any n below 2^63
+// by 5^k: floor(n / 5^k) = floor(n * multiplier / 2^(64 + shift)). With
+// shift = floor(log2 5^k) and multiplier = ceil(2^(64 + shift) / 5^k) < 2^64,
+// the multiplier exceeds 2^(64 + shift) / 5^k by r / 5^k with r < 5^k <
+// 2^(shift + 1), which adds less than n * 2^(shift + 1) / (5^k * 2^(64 +
+// shift)) < 1 / 5^k to n / 5^k: not enough to reach the next whole number.
+struct Reciprocal {
+  std::uint64_t multiplier;
+  int shift;
+};
+inline constexpr auto reciprocals_of_five = [] {
+  std::array<Reciprocal, 20> r{};
+  std::uint64_t five = 1;
+  for (std::size_t k = 1; k < r.size(); ++k) {
+    five *= 5;
+    const int shift = std::bit_width(five) - 1;
+    // floor(2^shift * 2^64 / five) a bit at a time: the remainder stays below five < 2^45.
+    std::uint64_t remainder = std::uint64_t{1} << shift, quotient = 0;
+    for (int bit = 0; bit < 64; ++bit) {
+      remainder <<= 1;
+      quotient <<= 1;
+      if (remainder >= five) {
+        remainder -= five;
+        quotient |= 1;
+      }
+    }
+    r[k] = {quotient + 1, shift};  // five is odd: the quotient is never exact
+  }
+  return r;
+}();
+
+// floor(m / 10^k) for k from 1 to 19: floor(floor(m / 2^k) / 5^k).
+TALVERO_ALWAYS_INLINE std::uint64_t power_of_ten_quotient(std::uint64_t m, std::size_t k) {
+  const Reciprocal r = reciprocals_of_five[k];
+  return wide_product(m >> k, r.multiplier).high >> r.shift;
 }
 
 // Reads the token [s, e) as one whole real literal: false when it is not

@@ -21,9 +21,20 @@
 
 namespace fast {
 
+// What put_rounded_literal finds of a literal before it picks its way.
+struct LiteralForm {
+  const char* digits;    // the whole digits, after the sign
+  const char* fraction;  // the fraction digits, after the point if there is one
+  const char* end;       // their end
+  std::uint64_t head;    // the 8 bytes from fraction (load_le64)
+  int whole;             // whole digits: 0 to 7, or 8 for 8 and more
+  bool plain;            // no exponent, at most 7 whole digits, and they round it
+  bool up;               // the first fraction digit is 5 or more
+};
+
 // What the forms below leave to code out of line.
 bool whole_integer_general(const char* s, const char* e, int& v);
-char* put_rounded_other(char* o, const char* s, const char* e, bool plain, bool up);
+char* put_rounded_other(char* o, const char* s, const char* e, const LiteralForm& form);
 
 // [s, e) as an integer item: an optional sign and decimal digits, the value
 // saturated to the int range. Up to 8 digits in one word.
@@ -65,12 +76,14 @@ constexpr std::uint64_t text_word(const char (&t)[9]) {
 
 // x + 0.5 truncated toward zero for x = whole + f, or -(whole + f) when
 // negative, where up tells f >= 0.5 (0 <= f < 1): whole + up, or for a
-// negative x 1 - whole, one less when up, and 0 (never minus zero) for a
-// whole part of 0.
+// negative x -(whole + up - 1), and 0 (never minus zero) where that is
+// below 0.
+// Without a branch on up or the sign, which vary from one literal to the next.
 TALVERO_ALWAYS_INLINE int rounded_whole(std::uint64_t whole, bool up, bool negative) {
-  const auto r = static_cast<int>(whole);
-  if (!negative) return r + up;
-  return r == 0 ? 0 : up ? -r : 1 - r;
+  const int magnitude = static_cast<int>(whole) + up - negative;
+  const int clamped = magnitude & ~(magnitude >> 31);  // 0 where it is below 0
+  const int sign = -static_cast<int>(negative);        // -1 or 0
+  return (clamped ^ sign) - sign;
 }
 
 // Writes the k whole digits at d (1 to 7, 8 bytes readable), after a minus
@@ -130,7 +143,7 @@ TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const ch
   if (plain & (k > 0) & (digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
       !((k == 1) & (moved == '0') & negative))
     return put_moved_digits(o, digits, k, negative, change);
-  return put_rounded_other(o, s, e, plain, up);
+  return put_rounded_other(o, s, e, {digits, p, end, head, k, plain, up});
 }
 
 }  // namespace fast

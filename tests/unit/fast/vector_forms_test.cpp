@@ -390,24 +390,36 @@ TEST(Numbers, FastFormsAgreeWithTheGeneralReads) {
                                     "000000000000000000001.5",
                                     "0.0000000000000000000000000000000000000000012345678901234567",
                                     "1234567890123456789012345",
+                                    "99999999.99999999999e-8",
+                                    "5000000000000000000e-19",
                                     "0." + std::string(2000000, '0') + "1e2000300",
                                     "-1" + std::string(300000, '0') + ".5e-300000"};
-  // Exactly and nearly at the double just below n + 1/2 that the window
-  // must hold (half an ulp below it), for whole parts on either side of the
-  // binade limits; in fixed form, cut short and one digit on, and in
-  // exponent form.
-  for (const int n : {0, 1, 7, 4194303, 4194304, 8388607, 8388608, 9999999}) {
+  // Exactly and nearly at the number halfway between n + 1/2 and the double
+  // below it, which the window must hold, for whole parts on either side of
+  // the binade limits and of the digits' reach: in fixed and exponent form,
+  // that number, cut short, cut short and one unit up, and one digit on.
+  for (const int n : {0, 1, 7, 4194303, 4194304, 8388607, 8388608, 9999999, 16777215, 33554432, 67108863, 134217728}) {
     const double below_half = std::nextafter(n + 0.5, 0.0);
     const double h = (n + 0.5 - below_half) / 2;
     char b[80];
-    const std::string tie(b, std::to_chars(b, b + sizeof b, 0.5 - h, std::chars_format::fixed, 60).ptr);
+    // 0.5 - h takes 55 bits for n = 0: long double has them where the tests run.
+    const std::string tie(b, std::to_chars(b, b + sizeof b, 0.5L - h, std::chars_format::fixed, 60).ptr);
     const std::string fraction = tie.substr(2, tie.find_last_not_of('0') - 1);
-    for (std::size_t cut = 8; cut <= fraction.size() + 1; ++cut) {
-      const std::string digits = fraction.substr(0, cut) + (cut > fraction.size() ? "1" : "");
+    std::vector<std::string> fractions = {fraction + "1"};
+    for (std::size_t cut = 8; cut <= fraction.size(); ++cut) {
+      fractions.push_back(fraction.substr(0, cut));
+      std::string above = fractions.back();
+      std::size_t i = cut;
+      while (above[--i] == '9') above[i] = '0';
+      ++above[i];
+      fractions.push_back(above);
+    }
+    for (const std::string& digits : fractions) {
       for (const char* sign : {"", "-"}) {
         cases.push_back(sign + std::to_string(n) + "." + digits);
         cases.push_back(sign + std::string("0.") + std::to_string(n) + digits + "e" +
                         std::to_string(std::to_string(n).size()));
+        if (n == 0) cases.push_back(sign + digits.substr(0, 1) + "." + digits.substr(1) + "e-1");
       }
     }
   }
@@ -489,6 +501,20 @@ TEST(Numbers, DecimalsUpTo64BitsConvertWithoutTheGeneralConversion) {
     ASSERT_TRUE(fast::decimal_to_double(m, q, k % 2 == 0, v)) << text;
     const double plain = literal::real_value(text.data(), text.data() + text.size());
     ASSERT_EQ(std::bit_cast<std::uint64_t>(v), std::bit_cast<std::uint64_t>(k % 2 == 0 ? -plain : plain)) << text;
+  }
+}
+
+// Division by a power of ten through a multiplication, for any 64-bit
+// number: right at multiples of it and one below, and any.
+TEST(Numbers, PowerOfTenQuotientIsTheQuotient) {
+  std::mt19937_64 g(21);
+  for (std::size_t k = 1; k <= 19; ++k) {
+    const std::uint64_t ten = fast::powers_of_ten_int[k];
+    for (int n = 0; n < 20000; ++n) {
+      const std::uint64_t multiple = n < 2 ? ~std::uint64_t{0} / ten * ten : (g() >> (g() % 64)) / ten * ten;
+      for (const std::uint64_t m : {multiple, multiple - (multiple != 0), multiple + 1, g()})
+        ASSERT_EQ(fast::power_of_ten_quotient(m, k), m / ten) << m << " / 10^" << k;
+    }
   }
 }
 
