@@ -54,7 +54,7 @@ inline constexpr auto reciprocals_of_five = [] {
   std::uint64_t five = 1;
   for (std::size_t k = 1; k < r.size(); ++k) {
     five *= 5;
-    const int shift = std::bit_width(five) - 1;
+    const int shift = static_cast<int>(std::bit_width(five)) - 1;
     // floor(2^shift * 2^64 / five) a bit at a time: the remainder stays below five < 2^45.
     std::uint64_t remainder = std::uint64_t{1} << shift, quotient = 0;
     for (int bit = 0; bit < 64; ++bit) {

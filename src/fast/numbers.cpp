@@ -11,21 +11,6 @@ namespace {
 
 constexpr std::uint64_t two26 = std::uint64_t{1} << 26;
 
-}  // namespace
-
-bool whole_integer_general(const char* s, const char* e, int& v) {
-  const bool negative = *s == '-';
-  const char* p = s + (negative || *s == '+');
-  if (p == e) return false;
-  std::int64_t magnitude = 0;
-  for (; p != e; ++p) {
-    if (!is_digit(*p)) return false;
-    magnitude = std::min<std::int64_t>(magnitude * 10 + (*p - '0'), std::int64_t{1} << 40);
-  }
-  v = static_cast<int>(std::clamp<std::int64_t>(negative ? -magnitude : magnitude, INT_MIN, INT_MAX));
-  return true;
-}
-
 // A literal [s, e) in exponent form, d.ddde+X, where its digits round it.
 // Where X moves the point to leave at most 8 whole digits (in the fraction,
 // past it, or right before the first digit), they are the whole part and
@@ -64,6 +49,21 @@ char* put_rounded_exponent(char* o, const char* s, const char* e, const LiteralF
   if (head == text_word("49999999")) return nullptr;
   const bool up = is_digit(static_cast<int>(head & 0xFF)) & ((head & 0xFF) >= '5');
   return put_int_swar(o, rounded_whole(whole, up, *s == '-'));
+}
+
+}  // namespace
+
+bool whole_integer_general(const char* s, const char* e, int& v) {
+  const bool negative = *s == '-';
+  const char* p = s + (negative || *s == '+');
+  if (p == e) return false;
+  std::int64_t magnitude = 0;
+  for (; p != e; ++p) {
+    if (!is_digit(*p)) return false;
+    magnitude = std::min<std::int64_t>(magnitude * 10 + (*p - '0'), std::int64_t{1} << 40);
+  }
+  v = static_cast<int>(std::clamp<std::int64_t>(negative ? -magnitude : magnitude, INT_MIN, INT_MAX));
+  return true;
 }
 
 // The literals put_rounded_literal does not write as their digits: those

@@ -227,9 +227,10 @@ TALVERO_ALWAYS_INLINE char* put_below_1e8(char* p, int v) {
   std::uint64_t d = ((z * 103) >> 10) & 0x000F000F000F000Full;
   d |= (z - d * 10) << 8;
   // The first bytes are leading zeros; one digit stays. The length comes
-  // from comparisons, so the next write's place need not wait for the digits.
-  const int length =
-      1 + (x >= 10) + (x >= 100) + (x >= 1000) + (x >= 10000) + (x >= 100000) + (x >= 1000000) + (x >= 10000000);
+  // from x alone (its bit length gives it, or one more), so the next write's
+  // place need not wait for the digits.
+  const int guess = (static_cast<int>(std::bit_width(x | 1u)) * 1233) >> 12;  // floor(log10(2) * bit length)
+  const int length = guess + 1 - ((x | 1u) < powers_of_ten_int[static_cast<std::size_t>(guess)]);
   const std::uint64_t text = (d + 0x3030303030303030ull) >> (8 * (8 - length));
   std::memcpy(p, &text, 8);
   return p + length;

@@ -190,6 +190,8 @@ TEST(IntegerText, WordAtATimeFormsAgreeWithThePlainOnes) {
   std::mt19937 g(17);
   std::vector<int> ints = {0,   1,    -1,       9,         -9,        10,         -10,     99,     -99,
                            100, -100, 99999999, -99999999, 100000000, -100000000, INT_MAX, INT_MIN};
+  for (int ten = 10; ten <= 100000000; ten *= 10)  // every length's ends
+    for (const int x : {ten - 1, ten, 1 - ten, -ten}) ints.push_back(x);
   for (int k = 0; k < 100000; ++k) ints.push_back(static_cast<int>(g()) >> (g() % 32));
   for (int x : ints) {
     char a[16], b[16];
