@@ -1,15 +1,20 @@
 // Micro-benchmarks of the reading machinery and the number conversions.
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+#include <cstdio>
 #include <random>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "merge/treatment.h"
 #include "read/reader.h"
+#include "read/real_literal.h"
 #include "state.h"
 #include "write/number_text.h"
 #ifdef TALVERO_FAST
+#include "fast/numbers.h"
 #include "fast/swar.h"
 #endif
 
@@ -160,6 +165,84 @@ std::vector<double> coordinates() {
   for (double& x : v) x = d(gen);
   return v;
 }
+
+// Real literals one per line, each a token [s, e) with 64 readable bytes
+// after the text; argument 0: coordinates as %.15g prints them
+// (847972.228840356), 1: 17 significant digits, 2: 1 to 6 fraction digits,
+// 3: exponent forms of every size.
+struct Literals {
+  std::string text;
+  std::vector<std::pair<const char*, const char*>> tokens;
+};
+const Literals& literals(std::int64_t shape) {
+  static Literals sets[4];
+  Literals& l = sets[shape];
+  if (!l.tokens.empty()) return l;
+  std::mt19937_64 g(static_cast<std::uint64_t>(shape));
+  std::uniform_real_distribution<double> coordinate(-1e6, 1e6);
+  std::vector<std::size_t> ends;
+  char b[64];
+  for (int k = 0; k < 4096; ++k) {
+    const double x = coordinate(g);
+    switch (shape) {
+      case 0: std::snprintf(b, sizeof b, "%.15g", x); break;
+      case 1: std::snprintf(b, sizeof b, "%.17g", x); break;
+      case 2: std::snprintf(b, sizeof b, "%.*f", 1 + k % 6, x); break;
+      default: std::snprintf(b, sizeof b, "%.*e", 3 + k % 14, x * std::pow(10.0, k % 13 - 9)); break;
+    }
+    l.text += b;
+    ends.push_back(l.text.size());
+    l.text += '\n';
+  }
+  l.text.append(64, '\0');
+  std::size_t start = 0;
+  for (std::size_t end : ends) {
+    l.tokens.emplace_back(l.text.data() + start, l.text.data() + end);
+    start = end + 1;
+  }
+  return l;
+}
+
+void literal_loop(benchmark::State& state, auto convert) {
+  const Literals& l = literals(state.range(0));
+  for (auto _ : state)
+    for (const auto& [s, e] : l.tokens) benchmark::DoNotOptimize(convert(s, e));
+  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * l.tokens.size()));
+}
+
+// The general conversion and rounding, which the accelerator's forms below stand for.
+void BM_RoundedLiteralPlain(benchmark::State& state) {
+  char text[max_number_text + 8];
+  literal_loop(state, [&](const char* s, const char* e) { return put_rounded(text, literal::real_value(s, e)); });
+}
+BENCHMARK(BM_RoundedLiteralPlain)->DenseRange(0, 3);
+
+void BM_RealValuePlain(benchmark::State& state) {
+  literal_loop(state, [](const char* s, const char* e) { return literal::real_value(s, e); });
+}
+BENCHMARK(BM_RealValuePlain)->DenseRange(0, 3);
+
+#ifdef TALVERO_FAST
+void BM_RoundedLiteral(benchmark::State& state) {
+  char text[max_number_text + 8];
+  literal_loop(state, [&](const char* s, const char* e) { return fast::put_rounded_literal(text, s, e); });
+}
+BENCHMARK(BM_RoundedLiteral)->DenseRange(0, 3);
+
+void BM_WholeReal(benchmark::State& state) {
+  literal_loop(state, [](const char* s, const char* e) {
+    double v = 0;
+    fast::whole_real(s, e, v);
+    return v;
+  });
+}
+BENCHMARK(BM_WholeReal)->DenseRange(0, 3);
+
+void BM_IsWholeReal(benchmark::State& state) {
+  literal_loop(state, [](const char* s, const char* e) { return fast::is_whole_real(s, e); });
+}
+BENCHMARK(BM_IsWholeReal)->DenseRange(0, 3);
+#endif
 
 void BM_Rounding(benchmark::State& state) {
   const auto values = coordinates();

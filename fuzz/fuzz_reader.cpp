@@ -2,7 +2,9 @@
 // on three readers: one with a small block (so items straddle blocks) through
 // the plain calls, one holding everything in a single block through the fast
 // calls (Token, skip_token), and one that skips what it can instead of
-// converting it. All three must agree on every outcome.
+// converting it. All three must agree on every outcome. With the
+// accelerator, its numbers (integers, reals, rounded coordinates) must also
+// agree with the general reads on every token and every line of the content.
 //
 // Input layout: byte 0 picks the small block size, byte 1 the number k of
 // operation bytes taken from the end; the bytes between are the content.
@@ -17,6 +19,14 @@
 #include <string_view>
 
 #include "read/reader.h"
+#ifdef TALVERO_FAST
+#include <bit>
+
+#include "fast/numbers.h"
+#include "read/integer_literal.h"
+#include "read/real_literal.h"
+#include "write/number_text.h"
+#endif
 
 namespace {
 
@@ -88,6 +98,48 @@ Outcome apply(Reader& r, unsigned op, Role role) {
   return o;
 }
 
+#ifdef TALVERO_FAST
+// The accelerator's numbers against the general reads on the token [s, e)
+// (the byte at e is whitespace or a NUL, 64 bytes readable from it); step,
+// said when they differ, is where the token starts in the content.
+void check_numbers(const char* s, const char* e, std::size_t step) {
+  const std::string_view t(s, static_cast<std::size_t>(e - s));
+  int i = 0, fast_i = 0;
+  const bool integer = literal::whole_integer(t, i);
+  REQUIRE(fast::whole_integer(s, e, fast_i) == integer && (!integer || fast_i == i));
+  double x = 0, fast_x = 0;
+  const bool real = literal::whole_real(t, x);
+  REQUIRE(fast::is_whole_real(s, e) == real);
+  REQUIRE(fast::whole_real(s, e, fast_x) == real);
+  REQUIRE(!real || std::bit_cast<std::uint64_t>(fast_x) == std::bit_cast<std::uint64_t>(x));
+  char out[max_number_text + 8];
+  char* end = fast::put_rounded_literal(out, s, e);
+  REQUIRE((end != nullptr) == real &&
+          (!real || std::string_view(out, static_cast<std::size_t>(end - out)) == rounded_text(x)));
+}
+
+// Every whitespace-separated token of the content, and every line of it
+// with its blanks (ended by its line feed, or the NUL after the content).
+void check_numbers_in(std::string_view content) {
+  std::string bytes(content);
+  bytes.append(64, '\0');
+  const char* const first = bytes.data();
+  const char* const last = first + content.size();
+  const char* token = nullptr;
+  const char* line = first;
+  for (const char* p = first; p <= last; ++p) {
+    const bool space = p == last || whitespace(*p);
+    if (space && token != nullptr) check_numbers(token, p, static_cast<std::size_t>(token - first));
+    if (!space && token == nullptr) token = p;
+    if (space) token = nullptr;
+    if (p == last || *p == '\n') {
+      check_numbers(line, p, static_cast<std::size_t>(line - first));
+      line = p + 1;
+    }
+  }
+}
+#endif
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -96,6 +148,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t op_bytes = std::min<std::size_t>(data[1], size - 2);
   const std::string_view content(reinterpret_cast<const char*>(data) + 2, size - 2 - op_bytes);
   const std::uint8_t* ops = data + size - op_bytes;
+#ifdef TALVERO_FAST
+  check_numbers_in(content);
+#endif
 
   // What the text-mode rules leave of the content: nothing after a byte 26, no CR.
   std::string_view visible = content.substr(0, std::min(content.find('\x1a'), content.size()));

@@ -14,10 +14,9 @@
 #include <string_view>
 
 #include "fast/bitmap.h"
+#include "fast/numbers.h"
 #include "fast/swar.h"
 #include "merge/group_rules.h"
-#include "read/integer_literal.h"
-#include "read/real_literal.h"
 
 namespace fast {
 
@@ -101,32 +100,14 @@ struct BlockItems {
     return groups::Group::value;
   }
 
-  // Numbers: the common forms a word at a time, the rest by the literals' grammars.
+  // Numbers: the common forms a word at a time, exact (fast/numbers.h).
   TALVERO_ALWAYS_INLINE static bool integer(std::string_view t, int& v) {
-    const char* s = t.data();
-    const bool sign = !t.empty() && (*s == '-' || *s == '+');
-    if (t.size() - sign <= 8 && t.size() > sign) {
-      std::uint64_t m;
-      if (static_cast<std::size_t>(leading_digits(s + sign, &m)) + sign != t.size()) return false;
-      v = *s == '-' ? -static_cast<int>(m) : static_cast<int>(m);
-      return true;
-    }
-    return literal::whole_integer(t, v);
+    return whole_integer(t.data(), t.data() + t.size(), v);
   }
   TALVERO_ALWAYS_INLINE static bool real(std::string_view t, double& v) {
-    if (t.empty()) return false;
-    double x = 0;
-    bool digits = false;
-    const char* q = real_literal<true>(t.data(), &x, &digits);
-    if (q == nullptr) return literal::whole_real(t, v);
-    if (!digits || q != t.data() + t.size()) return false;
-    v = x;
-    return true;
+    return whole_real(t.data(), t.data() + t.size(), v);
   }
-  TALVERO_ALWAYS_INLINE static bool is_real(std::string_view t) {
-    if (!t.empty() && t.size() <= 16 && plain_real(t.data(), t.size())) return true;
-    return literal::is_whole_real(t);
-  }
+  TALVERO_ALWAYS_INLINE static bool is_real(std::string_view t) { return is_whole_real(t.data(), t.data() + t.size()); }
 
   void mark() { marked = pos; }
   void rewind() { pos = marked; }

@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "fast/coordinate_text.h"
+#include "fast/numbers.h"
 #include "merge/entities.h"
 
 namespace fast {

@@ -5,6 +5,7 @@
 // those (read/real_literal.h, write/number_text.h).
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +21,19 @@ namespace fast {
 
 TALVERO_ALWAYS_INLINE constexpr bool is_digit(int c) { return static_cast<unsigned>(c - '0') < 10; }
 
+// The 8 bytes at p as a word whose lowest byte is p[0], on hosts of either
+// byte order: the word-at-a-time forms below count bytes from the low end.
+TALVERO_ALWAYS_INLINE std::uint64_t load_le64(const char* p) {
+  std::uint64_t w;
+  std::memcpy(&w, p, 8);
+  if constexpr (std::endian::native == std::endian::big) {
+    w = ((w & 0x00FF00FF00FF00FFull) << 8) | ((w >> 8) & 0x00FF00FF00FF00FFull);
+    w = ((w & 0x0000FFFF0000FFFFull) << 16) | ((w >> 16) & 0x0000FFFF0000FFFFull);
+    w = (w << 32) | (w >> 32);
+  }
+  return w;
+}
+
 // Bits set in the bytes of w that are not decimal digits.
 TALVERO_ALWAYS_INLINE std::uint64_t non_digit_bits(std::uint64_t w) {
   std::uint64_t x = w ^ 0x3030303030303030ull;  // digits become 0..9, nothing else does
@@ -28,33 +42,58 @@ TALVERO_ALWAYS_INLINE std::uint64_t non_digit_bits(std::uint64_t w) {
 
 // The number of decimal digits that start the 8 bytes at p (0 to 8).
 TALVERO_ALWAYS_INLINE int leading_digit_count(const char* p) {
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
-  std::uint64_t stop = non_digit_bits(w);
+  std::uint64_t stop = non_digit_bits(load_le64(p));
   return stop == 0 ? 8 : std::countr_zero(stop) / 8;
+}
+
+// The number that 8 digit values (0 to 9, one a byte, the first the most
+// significant) spell: pairs, quads and the two halves folded.
+TALVERO_ALWAYS_INLINE std::uint64_t eight_digit_value(std::uint64_t v) {
+  v = v * 10 + (v >> 8);
+  return (((v & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
+          (((v >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
+         32;
+}
+
+// The number that the first k (1 to 8) digits of w spell (w as load_le64
+// gives it): they are moved to the low end of an 8-digit number.
+TALVERO_ALWAYS_INLINE std::uint64_t first_digits_value(std::uint64_t w, int k) {
+  return eight_digit_value((w ^ 0x3030303030303030ull) << (8 * (8 - k)));
 }
 
 // The same, and in *value the number those digits spell.
 TALVERO_ALWAYS_INLINE int leading_digits(const char* p, std::uint64_t* value) {
-  std::uint64_t w;
-  std::memcpy(&w, p, 8);
+  const std::uint64_t w = load_le64(p);
   std::uint64_t stop = non_digit_bits(w);
   int k = stop == 0 ? 8 : std::countr_zero(stop) / 8;
-  // Keep the first k digits as the low end of an 8-digit number, then fold
-  // pairs, quads and the two halves.
-  std::uint64_t v = k == 0 ? 0 : (w ^ 0x3030303030303030ull) << (8 * (8 - k));
-  v = v * 10 + (v >> 8);
-  v = (((v & 0x000000FF000000FFull) * (100 + (1000000ull << 32))) +
-       (((v >> 16) & 0x000000FF000000FFull) * (1 + (10000ull << 32)))) >>
-      32;
-  *value = v;
+  *value = k == 0 ? 0 : first_digits_value(w, k);
   return k;
+}
+
+// The end of the run of digits at p, 8 bytes at a time (8 bytes must be
+// readable past the run).
+TALVERO_ALWAYS_INLINE const char* digit_run_end(const char* p) {
+  for (;; p += 8)
+    if (const std::uint64_t stop = non_digit_bits(load_le64(p)); stop != 0) return p + std::countr_zero(stop) / 8;
+}
+
+// The first byte from p on that is not the digit 0 (8 bytes readable past it).
+TALVERO_ALWAYS_INLINE const char* past_zeros(const char* p) {
+  for (;; p += 8)
+    if (const std::uint64_t other = load_le64(p) ^ 0x3030303030303030ull; other != 0)
+      return p + std::countr_zero(other) / 8;
 }
 
 // Exact powers of ten for real conversion.
 inline constexpr double powers_of_ten[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
                                              1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-inline constexpr std::uint64_t powers_of_ten_int[9] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
+// 10^0 to 10^19, every power of ten below 2^64.
+inline constexpr auto powers_of_ten_int = [] {
+  std::array<std::uint64_t, 20> p{};
+  p[0] = 1;
+  for (std::size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+  return p;
+}();
 
 // The real literal at p in its common forms: up to seven digits before and
 // after the point, taken in one step each. Returns its end and sets *digits
@@ -188,9 +227,10 @@ TALVERO_ALWAYS_INLINE char* put_below_1e8(char* p, int v) {
   std::uint64_t d = ((z * 103) >> 10) & 0x000F000F000F000Full;
   d |= (z - d * 10) << 8;
   // The first bytes are leading zeros; one digit stays. The length comes
-  // from comparisons, so the next write's place need not wait for the digits.
-  const int length =
-      1 + (x >= 10) + (x >= 100) + (x >= 1000) + (x >= 10000) + (x >= 100000) + (x >= 1000000) + (x >= 10000000);
+  // from x alone (its bit length gives it, or one more), so the next write's
+  // place need not wait for the digits.
+  const int guess = (static_cast<int>(std::bit_width(x | 1u)) * 1233) >> 12;  // floor(log10(2) * bit length)
+  const int length = guess + 1 - ((x | 1u) < powers_of_ten_int[static_cast<std::size_t>(guess)]);
   const std::uint64_t text = (d + 0x3030303030303030ull) >> (8 * (8 - length));
   std::memcpy(p, &text, 8);
   return p + length;

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "fast/coordinate_text.h"
+#include "fast/numbers.h"
 #include "merge/entity_grammar.h"
 #include "merge/frame.h"
 

@@ -1,0 +1,149 @@
+// Numbers read straight from a loaded block, each giving what the general
+// reads give for the same bytes: an integer item (literal::whole_integer), a
+// real literal and its value (literal::whole_real: literal::real_value), and
+// a coordinate's rounded text (put_rounded of that value), this last decided
+// from the literal's digits wherever they tell it.
+//
+// Each takes a token [s, e) of any bytes, where the byte at e is whitespace
+// or the NUL after the loaded bytes and 64 bytes are readable from e on.
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "fast/decimal_double.h"
+#include "fast/decimal_literal.h"
+#include "fast/swar.h"
+#include "read/real_literal.h"
+#include "system/inlining.h"
+
+namespace fast {
+
+// What put_rounded_literal finds of a literal before it picks its way.
+struct LiteralForm {
+  const char* digits;    // the whole digits, after the sign
+  const char* fraction;  // the fraction digits, after the point if there is one
+  const char* end;       // their end
+  std::uint64_t head;    // the 8 bytes from fraction (load_le64)
+  int whole;             // whole digits: 0 to 7, or 8 for 8 and more
+  bool plain;            // no exponent, at most 7 whole digits, and they round it
+  bool up;               // the first fraction digit is 5 or more
+};
+
+// What the forms below leave to code out of line.
+bool whole_integer_general(const char* s, const char* e, int& v);
+char* put_rounded_other(char* o, const char* s, const char* e, const LiteralForm& form);
+
+// [s, e) as an integer item: an optional sign and decimal digits, the value
+// saturated to the int range. Up to 8 digits in one word.
+TALVERO_ALWAYS_INLINE bool whole_integer(const char* s, const char* e, int& v) {
+  const bool negative = *s == '-';
+  const char* const digits = s + (negative || *s == '+');
+  const std::ptrdiff_t n = e - digits;
+  std::uint64_t m;
+  if (n > 0 && n <= 8 && leading_digits(digits, &m) == n) {
+    v = negative ? -static_cast<int>(m) : static_cast<int>(m);
+    return true;
+  }
+  return whole_integer_general(s, e, v);
+}
+
+// Whether [s, e) is one real literal (read/real_literal.h): a short one
+// without exponent a vector at a time.
+TALVERO_ALWAYS_INLINE bool is_whole_real(const char* s, const char* e) {
+  const auto n = static_cast<std::size_t>(e - s);
+  if (n <= 16 && plain_real(s, n)) return true;
+  DecimalLiteral d;
+  return read_decimal<false>(s, e, d);
+}
+
+// [s, e) as one real literal, and its value in v.
+TALVERO_ALWAYS_INLINE bool whole_real(const char* s, const char* e, double& v) {
+  DecimalLiteral d;
+  if (!read_decimal<true>(s, e, d)) return false;
+  if (!d.fits || !decimal_to_double(d.mantissa, d.exponent, d.negative, v)) v = literal::real_value(s, d.value_end);
+  return true;
+}
+
+// The word load_le64 gives for 8 bytes of text.
+constexpr std::uint64_t text_word(const char (&t)[9]) {
+  std::uint64_t w = 0;
+  for (int k = 7; k >= 0; --k) w = (w << 8) | static_cast<unsigned char>(t[k]);
+  return w;
+}
+
+// x + 0.5 truncated toward zero for x = whole + f, or -(whole + f) when
+// negative, where up tells f >= 0.5 (0 <= f < 1): whole + up, or for a
+// negative x -(whole + up - 1), and 0 (never minus zero) where that is
+// below 0.
+// Without a branch on up or the sign, which vary from one literal to the next.
+TALVERO_ALWAYS_INLINE int rounded_whole(std::uint64_t whole, bool up, bool negative) {
+  const int magnitude = static_cast<int>(whole) + up - negative;
+  const int clamped = magnitude & ~(magnitude >> 31);  // 0 where it is below 0
+  const int sign = -static_cast<int>(negative);        // -1 or 0
+  return (clamped ^ sign) - sign;
+}
+
+// Writes the k whole digits at d (1 to 7, 8 bytes readable), after a minus
+// sign when negative, with the last one moved by change (no carry or
+// borrow); returns the end. 9 bytes must be writable at o.
+TALVERO_ALWAYS_INLINE char* put_moved_digits(char* o, const char* d, int k, bool negative, int change) {
+  *o = '-';
+  o += negative;
+  std::uint64_t w;
+  std::memcpy(&w, d, 8);
+  if constexpr (std::endian::native == std::endian::little) {
+    // The digit moves within its byte, in a register: no store is read back.
+    w += static_cast<std::uint64_t>(static_cast<std::int64_t>(change)) << (8 * (k - 1));
+    std::memcpy(o, &w, 8);
+  } else {
+    std::memcpy(o, &w, 8);
+    o[k - 1] = static_cast<char>(o[k - 1] + change);
+  }
+  return o + k;
+}
+
+// Writes the text put_rounded (write/number_text.h) writes for the value of
+// the real literal [s, e), and returns its end; nullptr, having written
+// nothing that matters, when [s, e) is not one real literal. Room for
+// max_number_text + 8 bytes is needed at o.
+//
+// A literal without exponent, with at most 7 whole digits and a fraction of
+// any length, is rounded from its digits. Its value L has |L| < 10^7 < 2^24,
+// so the double x nearest it lies within h = 2^-30 < 10^-8 of it (half an
+// ulp). The text depends only on the sign and floor(|x| + 1/2), which moves
+// only where |x| reaches some n + 1/2. Those, and the whole numbers, are
+// doubles here, and rounding keeps order: |L| in [n, n + 1/2) gives |x| in
+// [n, n + 1/2], and |L| in [n + 1/2, n + 1) gives |x| in [n + 1/2, n + 1].
+// So x rounds as L does unless |x| = n + 1/2 while |L| is below it, which
+// needs n + 1/2 - |L| <= h: a fraction in [0.5 - h, 0.5), whose first 8
+// digits are 49999999. Those literals go through their double; for all
+// others the first fraction digit decides.
+TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const char* e) {
+  // Signs and digit counts vary from one coordinate to the next: they are
+  // worked out without branches, and one test, seldom failed, picks the way.
+  const bool negative = *s == '-';
+  const char* const digits = s + (negative || *s == '+');
+  const int k = leading_digit_count(digits);
+  const char* p = digits + k;
+  p += *p == '.';
+  const std::uint64_t head = load_le64(p);  // the first 8 fraction bytes
+  const std::uint64_t stop = non_digit_bits(head);
+  const int fraction = stop == 0 ? 8 : std::countr_zero(stop) / 8;
+  const bool up = (fraction > 0) & ((head & 0xFF) >= '5');
+  const char* end = p + fraction;
+  if (fraction == 8) end = digit_run_end(end);  // the rest of a long fraction is only checked
+  const bool plain = (k + fraction > 0) & (k < 8) & (end == e) & (head != text_word("49999999"));
+  const int change = static_cast<int>(up) - static_cast<int>(negative);
+  const int moved = digits[k > 0 ? k - 1 : 0] + change;
+  // Mostly the digits as written, the last one moved by one at most: not
+  // when that carries or borrows, starts with a zero or gives minus zero.
+  if (plain & (k > 0) & (digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
+      !((k == 1) & (moved == '0') & negative))
+    return put_moved_digits(o, digits, k, negative, change);
+  return put_rounded_other(o, s, e, {digits, p, end, head, k, plain, up});
+}
+
+}  // namespace fast
