@@ -34,13 +34,16 @@ bool LayoutShortcuts::take(BlockItems& in, MergeFrame& m) {
 }
 
 // In the survey, the n coordinates [start[k], end[k]) of a vertex (x, y,
-// and z when n is 3), taken into the box of the input's vertices; false,
-// nothing taken, when one is not a whole literal.
-static bool survey_point(MergeFrame& m, const char* const* start, const char* const* end, int n) {
+// and z when n is 3), taken into the box of a sweep's vertices as written;
+// false, nothing taken, when one is not a whole literal.
+TALVERO_ALWAYS_INLINE bool survey_point(InputBox& box, const char* const* start, const char* const* end, int n) {
   double c[3] = {};
   for (int k = 0; k < n; ++k)
-    if (!BlockItems::real({start[k], static_cast<std::size_t>(end[k] - start[k])}, c[k])) return false;
-  survey_vertex(m, c[0], c[1], c[2], n == 3);
+    if (!written_value(start[k], end[k], c[k])) return false;
+  for (int k = 0; k < n; ++k) {
+    box.take_min(k, c[k]);
+    box.take_max(k, c[k]);
+  }
   return true;
 }
 
@@ -51,6 +54,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   const bool write = pass == Pass::write;
   if (write && !in_layout_text.fits(m.input)) return false;
   Shortcut run;
+  InputBox surveyed;
   const char* t = in.token_start(in.pos);
   while (in.end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
     // Each coordinate's end comes from the whitespace bitmap and the bytes
@@ -75,7 +79,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
       char* const o = in_layout_text.write(m.out.room(vertex_room), start, end);
       if (o == nullptr) break;
       m.out.advance(o);
-    } else if (!survey_point(m, start, end, 3)) {
+    } else if (!survey_point(surveyed, start, end, 3)) {
       break;
     }
     ++run.vertices;
@@ -84,6 +88,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   if (run.vertices == 0) return false;
   in.pos = t;
   took_vertices(m, pass, run);
+  if (!write) survey_vertices(m, surveyed, true);
   return true;
 }
 
@@ -146,6 +151,8 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   const bool write = pass == Pass::write;
   Shortcut run;
   run.by_group_codes = true;
+  InputBox surveyed;
+  bool has_z = true;  // every vertex taken has a z
   const char* t = in.token_start(in.pos);
   const auto fits = [&](const GroupLayout& l) { return l.ready && (!write || l.text.fits(m.input)); };
   for (;;) {
@@ -158,6 +165,8 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
     }
     const GroupLayout& layout = layouts.slot[k];
     const int read = 2 + layout.has_z;
+    if (!write && run.vertices > 0 && layout.has_z != has_z) break;  // the box's z is of one kind
+    has_z = layout.has_z;
     if (write) {
       // Each coordinate read is a whole literal, written or not.
       bool reals = true;
@@ -167,7 +176,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
       char* const o = layout.text.write(m.out.room(vertex_room), g.start, g.end);
       if (o == nullptr) break;
       m.out.advance(o);
-    } else if (!survey_point(m, g.start, g.end, read)) {
+    } else if (!survey_point(surveyed, g.start, g.end, read)) {
       break;
     }
     layouts.matched(k);
@@ -179,6 +188,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   if (run.vertices == 0) return false;
   in.pos = t;
   took_vertices(m, pass, run);
+  if (!write) survey_vertices(m, surveyed, has_z);
   return true;
 }
 

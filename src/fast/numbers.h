@@ -146,4 +146,32 @@ TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const ch
   return put_rounded_other(o, s, e, {digits, p, end, head, k, plain, up});
 }
 
+// The coordinate the result holds for the real literal [s, e), as a double
+// (numeric::as_written of its value; the exact integer put_rounded_literal
+// writes, where that is below 2^53): decided from its digits as
+// put_rounded_literal decides. False, w unchanged, when [s, e) is not one
+// real literal.
+TALVERO_ALWAYS_INLINE bool written_value(const char* s, const char* e, double& w) {
+  const bool negative = *s == '-';
+  const char* const digits = s + (negative || *s == '+');
+  const int k = leading_digit_count(digits);
+  const char* p = digits + k;
+  p += *p == '.';
+  const std::uint64_t head = load_le64(p);
+  const std::uint64_t stop = non_digit_bits(head);
+  const int fraction = stop == 0 ? 8 : std::countr_zero(stop) / 8;
+  const char* end = p + fraction;
+  if (fraction == 8) end = digit_run_end(end);
+  if ((k + fraction > 0) & (k < 8) & (end == e) & (head != text_word("49999999"))) {
+    std::uint64_t whole;
+    leading_digits(digits, &whole);
+    w = rounded_whole(whole, (fraction > 0) & ((head & 0xFF) >= '5'), negative);
+    return true;
+  }
+  double x;
+  if (!whole_real(s, e, x)) return false;
+  w = numeric::as_written(x);
+  return true;
+}
+
 }  // namespace fast

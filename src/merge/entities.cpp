@@ -44,10 +44,9 @@ void place_vertex(const InputState& s, double& x, double& y, double& z) {
 }
 
 // The survey takes the box of the vertices an input's writing pass copies,
-// in world coordinates; rounding keeps their order, so their box is
-// rounded as a whole once the input is read.
+// in world coordinates, as written.
 void take_into_box(MergeFrame& m, double x, double y, double z) {
-  const double point[3] = {x, y, z};
+  const double point[3] = {numeric::as_written(x), numeric::as_written(y), numeric::as_written(z)};
   for (int k = 0; k < 3; ++k) {
     m.input.box.take_min(k, point[k]);
     m.input.box.take_max(k, point[k]);
@@ -224,10 +223,17 @@ void close_polyline(MergeFrame& m) {
   m.input.polyline_open = false;
 }
 
-void survey_vertex(MergeFrame& m, double x, double y, double z, bool has_z) {
-  if (!has_z) z = 0;
-  place_vertex(m.input, x, y, z);
-  take_into_box(m, x, y, z);
+void survey_vertices(MergeFrame& m, const InputBox& written, bool has_z) {
+  // Shortcuts take vertices whose points their system does not move.
+  InputBox& box = m.input.box;
+  for (int k = 0; k < 2; ++k) {
+    box.take_min(k, written.min[k]);
+    box.take_max(k, written.max[k]);
+  }
+  const InputState& s = m.input;
+  const double z = numeric::as_written(s.at_elevation ? s.elevation : 0.0);
+  box.take_min(2, s.at_elevation || !has_z ? z : written.min[2]);
+  box.take_max(2, s.at_elevation || !has_z ? z : written.max[2]);
 }
 
 void took_vertices(MergeFrame& m, Pass pass, const Shortcut& run) {

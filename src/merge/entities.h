@@ -26,10 +26,10 @@ struct Shortcut {
          !numeric::moves_points(s.extrusion);
 }
 
-// Takes, in the survey, a vertex a shortcut took into the box of the
-// input's vertices: its coordinates as read (z when it has one), placed as
-// its polyline places its vertices.
-void survey_vertex(MergeFrame& m, double x, double y, double z, bool has_z);
+// Takes, in the survey, the vertices a shortcut took into the box of the
+// input's vertices: the box of their coordinates as written, as read (z when
+// they have one), placed as their polyline places its vertices.
+void survey_vertices(MergeFrame& m, const InputBox& written, bool has_z);
 
 // Does to the state what the turns of the vertices a shortcut took would have done.
 void took_vertices(MergeFrame& m, Pass pass, const Shortcut& run);

@@ -79,7 +79,7 @@ struct InputState {
   bool leaving_out = false;
   bool polyline_open = false;  // a POLYLINE was written and its SEQEND not yet
   InputBox header;             // the survey's: its header's extents
-  InputBox box;                // the survey's: its vertices', in world coordinates as read (not rounded)
+  InputBox box;                // the survey's: its vertices', in world coordinates as written
   InputReport report;          // the writing pass's, for what is said of the input
 };
 

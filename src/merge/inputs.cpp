@@ -2,6 +2,7 @@
 #include "merge/inputs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "numeric/rounding.h"
@@ -91,15 +92,13 @@ void fold_input_extents(MergeFrame& m) {
   double* const maximum[3] = {&e.maxx, &e.maxy, &e.maxalt};
   for (int k = 0; k < 3; ++k) {
     // The header's extents where it gives both ends in order, widened to
-    // hold every vertex copied that lies beyond them (as written); else the
-    // vertices' own.
+    // every vertex copied that is written beyond them as they are written
+    // (truncated); else the vertices' own.
     const bool given = header.usable(k);
     double low = header.min[k], high = header.max[k];
     if (box.has_min[k]) {
-      if (!given || box.min[k] < low)
-        low = given ? std::min(low, numeric::as_written(box.min[k])) : numeric::as_written(box.min[k]);
-      if (!given || box.max[k] > high)
-        high = given ? std::max(high, numeric::as_written(box.max[k])) : numeric::as_written(box.max[k]);
+      if (!given || box.min[k] < std::trunc(low)) low = box.min[k];
+      if (!given || box.max[k] > std::trunc(high)) high = box.max[k];
     } else if (!given) {
       continue;
     }

@@ -163,8 +163,8 @@ class Drawing:
 def fold_extents(drawings: list[Drawing]) -> tuple[tuple[int, ...], tuple[int, ...]]:
     """The header extents of a merge, as talvero's survey folds them: each
     input's header on each axis where it gives both ends in order, widened
-    to every vertex it copies that lies beyond them (as written); else its
-    vertices' own."""
+    to every vertex it copies written beyond them as they are written
+    (truncated); else its vertices' own, as written."""
     lo = list(EXTMIN_START)
     hi = list(EXTMAX_START)
     for d in drawings:
@@ -175,9 +175,9 @@ def fold_extents(drawings: list[Drawing]) -> tuple[tuple[int, ...], tuple[int, .
             given = low is not None and high is not None and low <= high
             if not given and not points:
                 continue
-            values = [p[k] for p in points]
-            beyond_low = [rounded(v) for v in values if not given or v < low]
-            beyond_high = [rounded(v) for v in values if not given or v > high]
+            written = [rounded(p[k]) for p in points]
+            beyond_low = [w for w in written if not given or w < truncated(low)]
+            beyond_high = [w for w in written if not given or w > truncated(high)]
             low = min([low] + beyond_low) if given else min(beyond_low)
             high = max([high] + beyond_high) if given else max(beyond_high)
             lo[k] = min(lo[k], low)

@@ -465,8 +465,7 @@ class Merge {
       }
     }
     // Each axis from the header where it gives both ends in order, widened
-    // to hold every vertex copied that lies beyond it, as written; else
-    // from the vertices alone.
+    // to every vertex copied written beyond it; else from the vertices alone.
     double* minimum[3] = {&ext_.minx, &ext_.miny, &ext_.minz};
     double* maximum[3] = {&ext_.maxx, &ext_.maxy, &ext_.maxz};
     for (int k = 0; k < 3; ++k) {
@@ -476,10 +475,12 @@ class Merge {
         both.lower(k, header_.min[k]);
         both.raise(k, header_.max[k]);
       }
+      // A vertex is beyond them when it is written beyond them as they are
+      // written (truncated toward zero).
       for (std::size_t v = 0; v < box_points_.size(); ++v) {
-        const double c = box_points_[v][static_cast<std::size_t>(k)];
-        if (!given || c < header_.min[k]) both.lower(k, as_written(c));
-        if (!given || c > header_.max[k]) both.raise(k, as_written(c));
+        const double c = as_written(box_points_[v][static_cast<std::size_t>(k)]);
+        if (!given || c < std::trunc(header_.min[k])) both.lower(k, c);
+        if (!given || c > std::trunc(header_.max[k])) both.raise(k, c);
       }
       if (both.has_min[k] && *minimum[k] > both.min[k]) *minimum[k] = both.min[k];
       if (both.has_max[k] && *maximum[k] < both.max[k]) *maximum[k] = both.max[k];

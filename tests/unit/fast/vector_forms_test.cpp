@@ -212,7 +212,7 @@ TEST(IntegerText, WordAtATimeFormsAgreeWithThePlainOnes) {
 // How the fast forms differ from the general reads on the token t, followed
 // by `after` and then digits that must not be taken for part of it; empty
 // when they agree in everything: integer or not and its value, real literal
-// or not, its value bit for bit and its rounded text.
+// or not, its value bit for bit, its rounded text and the value of that text.
 std::string differs(const std::string& t, char after = ' ') {
   const std::string text = t + after + std::string(64, '7');
   const std::string shown = t.size() <= 80 ? t : t.substr(0, 40) + "..." + t.substr(t.size() - 40);
@@ -229,6 +229,10 @@ std::string differs(const std::string& t, char after = ' ') {
   char out[max_number_text + 8];
   char* end = fast::put_rounded_literal(out, s, e);
   if ((end != nullptr) != real || (real && std::string(out, end) != rounded_text(x))) return "rounded " + shown;
+  double written = 0.25;
+  if (fast::written_value(s, e, written) != real || (real && written != numeric::as_written(x)) ||
+      (!real && written != 0.25))
+    return "written " + shown;
   return {};
 }
 
