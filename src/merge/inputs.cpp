@@ -2,7 +2,6 @@
 #include "merge/inputs.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 #include "numeric/rounding.h"
@@ -92,13 +91,14 @@ void fold_input_extents(MergeFrame& m) {
   double* const maximum[3] = {&e.maxx, &e.maxy, &e.maxalt};
   for (int k = 0; k < 3; ++k) {
     // The header's extents where it gives both ends in order, widened to
-    // every vertex copied that is written beyond them as they are written
-    // (truncated); else the vertices' own.
+    // every vertex copied that is written beyond where a vertex at them
+    // would be (so that vertices within them leave them as they are); else
+    // the vertices' own.
     const bool given = header.usable(k);
     double low = header.min[k], high = header.max[k];
     if (box.has_min[k]) {
-      if (!given || box.min[k] < std::trunc(low)) low = box.min[k];
-      if (!given || box.max[k] > std::trunc(high)) high = box.max[k];
+      if (!given || box.min[k] < numeric::as_written(low)) low = box.min[k];
+      if (!given || box.max[k] > numeric::as_written(high)) high = box.max[k];
     } else if (!given) {
       continue;
     }

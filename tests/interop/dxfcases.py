@@ -163,8 +163,8 @@ class Drawing:
 def fold_extents(drawings: list[Drawing]) -> tuple[tuple[int, ...], tuple[int, ...]]:
     """The header extents of a merge, as talvero's survey folds them: each
     input's header on each axis where it gives both ends in order, widened
-    to every vertex it copies written beyond them as they are written
-    (truncated); else its vertices' own, as written."""
+    to every vertex it copies written beyond where a vertex at them would
+    be; else its vertices' own, as written."""
     lo = list(EXTMIN_START)
     hi = list(EXTMAX_START)
     for d in drawings:
@@ -176,8 +176,8 @@ def fold_extents(drawings: list[Drawing]) -> tuple[tuple[int, ...], tuple[int, .
             if not given and not points:
                 continue
             written = [rounded(p[k]) for p in points]
-            beyond_low = [w for w in written if not given or w < truncated(low)]
-            beyond_high = [w for w in written if not given or w > truncated(high)]
+            beyond_low = [w for w in written if not given or w < rounded(low)]
+            beyond_high = [w for w in written if not given or w > rounded(high)]
             low = min([low] + beyond_low) if given else min(beyond_low)
             high = max([high] + beyond_high) if given else max(beyond_high)
             lo[k] = min(lo[k], low)

@@ -475,12 +475,12 @@ class Merge {
         both.lower(k, header_.min[k]);
         both.raise(k, header_.max[k]);
       }
-      // A vertex is beyond them when it is written beyond them as they are
-      // written (truncated toward zero).
+      // A vertex is beyond them when it is written beyond where a vertex at
+      // them would be.
       for (std::size_t v = 0; v < box_points_.size(); ++v) {
         const double c = as_written(box_points_[v][static_cast<std::size_t>(k)]);
-        if (!given || c < std::trunc(header_.min[k])) both.lower(k, c);
-        if (!given || c > std::trunc(header_.max[k])) both.raise(k, c);
+        if (!given || c < as_written(header_.min[k])) both.lower(k, c);
+        if (!given || c > as_written(header_.max[k])) both.raise(k, c);
       }
       if (both.has_min[k] && *minimum[k] > both.min[k]) *minimum[k] = both.min[k];
       if (both.has_max[k] && *maximum[k] < both.max[k]) *maximum[k] = both.max[k];
