@@ -154,19 +154,20 @@ TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const ch
 TALVERO_ALWAYS_INLINE bool written_value(const char* s, const char* e, double& w) {
   const bool negative = *s == '-';
   const char* const digits = s + (negative || *s == '+');
-  const int k = leading_digit_count(digits);
-  const char* p = digits + k;
-  p += *p == '.';
-  const std::uint64_t head = load_le64(p);
-  const std::uint64_t stop = non_digit_bits(head);
-  const int fraction = stop == 0 ? 8 : std::countr_zero(stop) / 8;
-  const char* end = p + fraction;
-  if (fraction == 8) end = digit_run_end(end);
-  if ((k + fraction > 0) & (k < 8) & (end == e) & (head != text_word("49999999"))) {
-    std::uint64_t whole;
-    leading_digits(digits, &whole);
-    w = rounded_whole(whole, (fraction > 0) & ((head & 0xFF) >= '5'), negative);
-    return true;
+  const auto n = static_cast<std::size_t>(e - s);
+  // Mostly a short literal without exponent, checked a vector at a time;
+  // with at most 7 whole digits, the first fraction digit decides (as in
+  // put_rounded_literal), unless the fraction starts with 49999999.
+  if (n <= 16 && plain_real(s, n)) {
+    const int k = leading_digit_count(digits);
+    const char* const fraction = digits + k + (digits[k] == '.');
+    const int first = static_cast<unsigned char>(*fraction);
+    if (k < 8 && load_le64(fraction) != text_word("49999999")) {
+      std::uint64_t whole;
+      leading_digits(digits, &whole);
+      w = rounded_whole(whole, fraction < e && first >= '5', negative);
+      return true;
+    }
   }
   double x;
   if (!whole_real(s, e, x)) return false;
