@@ -1,6 +1,8 @@
 // Options, the help text, and the merge a script asks for.
 #include "dialogue/command_line.h"
 
+#include <charconv>
+#include <cmath>
 #include <string_view>
 
 #include "merge/treatment.h"
@@ -9,7 +11,7 @@
 
 const char* const usage_text =
     "usage: talvero\n"
-    "       talvero [-q] [-f] -o RESULT INPUT...\n"
+    "       talvero [-q] [-f] [OPTION...] -o RESULT INPUT...\n"
     "\n"
     "Pastes ASCII DXF drawings into one: their POLYLINE entities with their\n"
     "VERTEX points and SEQEND ends, every vertex coordinate rounded to an\n"
@@ -32,6 +34,16 @@ const char* const usage_text =
     "  -q, --quiet          no console texts, no closing line and no line per\n"
     "                       drawing on what was copied (warnings and failures\n"
     "                       are still said)\n"
+    "      --inserts        block references placed as the drawing places them:\n"
+    "                       their blocks' polylines in world coordinates\n"
+    "      --curves[=TOL]   arcs, circles, ellipses, splines and bulges as\n"
+    "                       polylines whose chords stay within TOL of the curve\n"
+    "                       (default 0.5, the rounding's own error)\n"
+    "      --lines          LINE entities as polylines, consecutive lines of one\n"
+    "                       layer whose ends meet joined into one\n"
+    "      --scale=F        every coordinate multiplied by F before rounding\n"
+    "      --layer-per-input  each drawing's polylines on a layer named after\n"
+    "                       its file\n"
     "  -h, --help, /?       show this text and exit\n"
     "      --version        show the version and exit\n"
     "\n"
@@ -49,6 +61,14 @@ CommandLine refuse(CommandLine c, std::string why) {
   c.mode = CommandLine::Mode::usage_error;
   c.error = std::move(why);
   return c;
+}
+
+// The number an option's value holds, whole: false when it holds none or
+// one that is not finite.
+bool option_number(std::string_view text, double& value) {
+  const char* const end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, value);
+  return !text.empty() && error == std::errc() && stop == end && std::isfinite(value);
 }
 
 }  // namespace
@@ -89,6 +109,28 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
       c.quiet = true;
     } else if (a == "--force") {
       c.force = true;
+    } else if (a == "--inserts") {
+      c.drawing.inserts = true;
+    } else if (a == "--lines") {
+      c.drawing.lines = true;
+    } else if (a == "--layer-per-input") {
+      c.drawing.layer_per_input = true;
+    } else if (a == "--curves" || a.starts_with("--curves=")) {
+      c.drawing.curves = true;
+      if (a.size() > 8 && !(option_number(std::string_view(a).substr(9), c.drawing.tolerance) && c.drawing.tolerance > 0))
+        return refuse(c, "option '--curves' needs a tolerance above 0, not '" + a.substr(9) + "'");
+    } else if (a == "--scale" || a.starts_with("--scale=")) {
+      std::string value;
+      if (a.size() > 7) {
+        value = a.substr(8);
+      } else if (k + 1 < args.size()) {
+        value = args[++k];
+      } else {
+        return refuse(c, "option '--scale' needs a factor");
+      }
+      if (!option_number(value, c.drawing.scale) || c.drawing.scale == 0)
+        return refuse(c, "option '--scale' needs a factor other than 0, not '" + value + "'");
+      c.drawing.scaled = true;
     } else if (a == "--output" || a.starts_with("--output=")) {
       std::string value;
       if (a.size() > 8) {
@@ -180,5 +222,7 @@ int run_script(const CommandLine& command) {
       return 1;
     }
   }
-  return merge_into_result(inputs) ? 0 : 1;
+  MergeOptions options;
+  options.drawing = command.drawing;
+  return merge_into_result(inputs, options) ? 0 : 1;
 }

@@ -5,12 +5,15 @@
 #include <string>
 #include <vector>
 
+#include "merge/drawing_options.h"
+
 struct CommandLine {
   enum class Mode { dialogue, script, help, version, usage_error } mode = Mode::dialogue;
   bool quiet = false;               // -q: nothing on standard output, no closing line
   bool force = false;               // -f: an existing result may be replaced
   std::string result;               // -o RESULT
   std::vector<std::string> inputs;  // the drawings, host paths as given
+  DrawingOptions drawing;           // what is taken beyond polylines, and how
   std::string error;                // why the arguments were refused
 };
 

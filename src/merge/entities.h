@@ -18,11 +18,12 @@ struct Shortcut {
 };
 
 // Whether a shortcut may take the next vertices: not in block definitions,
-// a polyline left out or one whose extrusion moves its points, and not
-// where a section's name comes next.
+// a polyline left out or one whose extrusion moves its points, not where a
+// section's name comes next, and not when an option changes what is read
+// or written.
 [[nodiscard]] inline bool shortcut_allowed(const MergeFrame& m) {
   const InputState& s = m.input;
-  return s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 && !s.leaving_out &&
+  return !m.drawing.any() && s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 && !s.leaving_out &&
          !numeric::moves_points(s.extrusion);
 }
 

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "merge/drawing_options.h"
 #include "merge/report.h"
 #include "numeric/extrusion.h"
 #include "write/output.h"
@@ -90,6 +91,7 @@ struct MergeFrame {
   Extents extents;
   std::uint64_t polylines_written = 0;  // over every input: what the result holds
   std::uint64_t vertices_written = 0;
+  DrawingOptions drawing;  // what the script asked beyond copying polylines
   int i = 0;    // the current input's number, from 1
   Output& out;  // the resulting file's bytes
   const std::vector<MergeInput>& inputs;

@@ -11,6 +11,7 @@
 
 MergeEnd merge(const std::vector<MergeInput>& inputs, Output& out, const MergeOptions& options, MergeTotals* totals) {
   MergeFrame m(out, inputs);
+  m.drawing = options.drawing;
   const std::unique_ptr<Accelerator> fast = make_accelerator(options.fast, f1, out);
   const int count = static_cast<int>(inputs.size());
   console.text("\n\n\tTreatment\n");

@@ -6,10 +6,12 @@
 #include <vector>
 
 #include "merge/accelerator.h"
+#include "merge/drawing_options.h"
 #include "merge/frame.h"
 
 struct MergeOptions {
   Acceleration fast = default_acceleration();
+  DrawingOptions drawing;
 };
 
 enum class MergeEnd {

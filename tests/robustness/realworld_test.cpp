@@ -181,7 +181,7 @@ TEST_F(RealWorld, AllDrawingsArePastedTogether) {
     if (inputs.size() == 99 || !fs::is_regular_file(corpus_dir / name)) continue;
     inputs.push_back(
         {"c:\\images\\rw\\f" + std::to_string(inputs.size() + 1) + ".dxf", support::read_file(corpus_dir / name)});
-    const support::MemoryMerge alone = support::merge_in_memory({inputs.back()}, {{false, false}});
+    const support::MemoryMerge alone = support::merge_in_memory({inputs.back()}, {{false, false}, {}});
     entities += entities_of(alone.result);
     std::stringstream lines(alone.errors);
     for (std::string line; std::getline(lines, line);)

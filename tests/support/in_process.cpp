@@ -87,7 +87,7 @@ CheckedMerge checked_merge(const std::vector<reference::Input>& inputs, const st
   };
   for (std::size_t block : blocks) {
     for (const NamedAcceleration& a : accelerations()) {
-      MemoryMerge m = merge_in_memory(inputs, {a.fast}, block);
+      MemoryMerge m = merge_in_memory(inputs, {a.fast, {}}, block);
       const std::string difference = compare(m);
       if (first) checked.merged = std::move(m);
       first = false;

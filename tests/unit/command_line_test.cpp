@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "dialogue/command_line.h"
@@ -46,9 +47,20 @@ TEST_P(CommandLineArguments, AreReadAsTheRunTheyAskFor) {
   EXPECT_EQ(got.force, want.force);
   EXPECT_EQ(got.result, want.result);
   EXPECT_EQ(got.inputs, want.inputs);
+  const DrawingOptions &g = got.drawing, &w = want.drawing;
+  EXPECT_EQ(std::tie(g.inserts, g.curves, g.tolerance, g.lines, g.scaled, g.scale, g.layer_per_input),
+            std::tie(w.inserts, w.curves, w.tolerance, w.lines, w.scaled, w.scale, w.layer_per_input));
 }
 
 const CommandLine help = run(Mode::help);
+
+// A script's merge of r from a with the drawing options set by `set`.
+template <class Set>
+CommandLine drawing(Set set) {
+  CommandLine c = script("r", {"a"});
+  set(c.drawing);
+  return c;
+}
 
 INSTANTIATE_TEST_SUITE_P(
     CommandLine, CommandLineArguments,
@@ -77,6 +89,27 @@ INSTANTIATE_TEST_SUITE_P(
                       Arguments{{"/?"}, help}, Arguments{{"-o", "r", "a", "/?"}, help},
                       Arguments{{"-o", "r", "--", "/?"}, script("r", {"/?"})},
                       Arguments{{"--version"}, run(Mode::version)},
+                      // What is taken beyond polylines, and how.
+                      Arguments{{"--inserts", "--lines", "--layer-per-input", "-o", "r", "a"},
+                                drawing([](DrawingOptions& d) { d.inserts = d.lines = d.layer_per_input = true; })},
+                      Arguments{{"--curves", "-o", "r", "a"}, drawing([](DrawingOptions& d) { d.curves = true; })},
+                      Arguments{{"--curves=0.01", "-o", "r", "a"},
+                                drawing([](DrawingOptions& d) { d.curves = true, d.tolerance = 0.01; })},
+                      Arguments{{"--scale=100", "-o", "r", "a"},
+                                drawing([](DrawingOptions& d) { d.scaled = true, d.scale = 100; })},
+                      Arguments{{"--scale", "-1e-3", "-o", "r", "a"},
+                                drawing([](DrawingOptions& d) { d.scaled = true, d.scale = -1e-3; })},
+                      Arguments{{"--scale=0", "-o", "r", "a"},
+                                refused("option '--scale' needs a factor other than 0, not '0'")},
+                      Arguments{{"--scale=2x", "-o", "r", "a"},
+                                refused("option '--scale' needs a factor other than 0, not '2x'")},
+                      Arguments{{"--scale=inf", "-o", "r", "a"},
+                                refused("option '--scale' needs a factor other than 0, not 'inf'")},
+                      Arguments{{"-o", "r", "a", "--scale"}, refused("option '--scale' needs a factor")},
+                      Arguments{{"--curves=0", "-o", "r", "a"},
+                                refused("option '--curves' needs a tolerance above 0, not '0'")},
+                      Arguments{{"--curves=", "-o", "r", "a"},
+                                refused("option '--curves' needs a tolerance above 0, not ''")},
                       // Usage errors.
                       Arguments{{"a.dxf"}, refused("no result given (-o RESULT)")},
                       Arguments{{"-qf", "a.dxf"}, refused("no result given (-o RESULT)")},

@@ -325,7 +325,7 @@ TEST_F(Dialogue, ACompleteRunEndsWithALineSayingWhereTheResultIsAndWhatItHolds) 
   for (const auto& run : runs) {
     for (const support::NamedAcceleration& a : support::accelerations()) {
       SCOPED_TRACE(std::string(run.answers) + ", " + a.name);
-      const support::ProgramRun r = support::run_program(run.answers, {a.fast});
+      const support::ProgramRun r = support::run_program(run.answers, {a.fast, {}});
       EXPECT_TRUE(r.merged);
       // After what was said of each input (the sample drawings' texts are left out).
       EXPECT_TRUE(r.errors.ends_with("talvero: wrote " + composed(run.result) + " (" +

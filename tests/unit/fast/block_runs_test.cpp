@@ -156,7 +156,7 @@ TEST(LayoutShortcuts, LongestVerticesFitTheRoomAsked) {
       out.attach(-1, &result);
       Acceleration settings;
       ASSERT_TRUE(acceleration_named(capacity == std::size_t{1} << 20 ? "off" : "runs", settings));
-      ASSERT_EQ(merge(inputs, out, {settings}), MergeEnd::complete);
+      ASSERT_EQ(merge(inputs, out, {settings, {}}), MergeEnd::complete);
       out.finish();
     }
     f1.close();
