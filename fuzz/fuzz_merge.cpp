@@ -3,7 +3,10 @@
 // alone, they must give the reference merge's result and console texts byte
 // for byte; merged with every other setting of the accelerator the build has
 // (runs over each block, and for some inputs with the worker thread) over
-// small blocks, the same bytes and messages.
+// small blocks, the same bytes and messages. One input in four is merged
+// again with a set of the drawing options, with the plain reads and with the
+// accelerator: both must give the same bytes and messages, a result that
+// opens and closes as a drawing does.
 #include <sanitizer/common_interface_defs.h>
 
 #include <cstdint>
@@ -74,6 +77,24 @@ Run run(const std::vector<MergeInput>& inputs, const MergeOptions& options) {
   return r;
 }
 
+bool whole_drawing(std::string_view text) {
+  return text.starts_with("  0\r\nSECTION\r\n  2\r\nHEADER\r\n") && text.ends_with("EOF\r\n");
+}
+
+// Two sets of the drawing options, picked by an input's hash: everything a
+// drawing may hold taken as polylines, or a scale with a layer per input.
+DrawingOptions drawing_options(std::size_t set, std::size_t hash) {
+  DrawingOptions d;
+  if (set == 0) {
+    d.inserts = d.curves = d.lines = true;
+    d.tolerance = hash >> 8 & 1 ? 0.5 : 0.01;
+  } else {
+    d.scaled = d.layer_per_input = true;
+    d.scale = hash >> 8 & 1 ? 100.0 : -0.001;
+  }
+  return d;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
@@ -98,7 +119,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const reference::Merged expected = reference::merge(plain);
   Acceleration off;
   require(acceleration_named("off", off), "no setting named off");
-  const Run general = run(inputs, {off});
+  const Run general = run(inputs, {off, {}});
   require_same(general.result, expected.result, "the plain reads' result differs from the reference:");
   require_same(general.shown, expected.console, "the plain reads' console differs from the reference:");
   require_same(general.errors, expected.errors, "the plain reads' messages differ from the reference:");
@@ -106,10 +127,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // A merge with the worker costs milliseconds: each hand-over that finds the
   // other thread asleep waits for a processor to wake. One input in 32, picked
   // by its bytes so that a failure repeats, has it.
-  const bool worker = std::hash<std::string_view>{}(all) % 32 == 0;
+  const std::size_t hash = std::hash<std::string_view>{}(all);
+  const bool worker = hash % 32 == 0;
   Acceleration fast;
   if (acceleration_named(worker ? "all" : "runs", fast)) {
-    const Run accelerated = run(inputs, {fast});
+    const Run accelerated = run(inputs, {fast, {}});
     require_same(accelerated.result, general.result, "the accelerator changed the result:");
     require_same(accelerated.shown, general.shown, "the accelerator changed the console texts:");
     require_same(accelerated.errors, general.errors, "the accelerator changed the warnings:");
@@ -118,8 +140,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (general.failed) return 0;  // nothing is written
 
   const std::string& text = general.result;
-  require(text.starts_with("  0\r\nSECTION\r\n  2\r\nHEADER\r\n") && text.ends_with("EOF\r\n"),
-          "the result does not begin with the header or end with EOF");
+  require(whole_drawing(text), "the result does not begin with the header or end with EOF");
+  if (const std::size_t set = hash >> 5 & 7; set < 2) {
+    // The options' results are checked against each other, not the reference merge.
+    MergeOptions with{off, drawing_options(set, hash)};
+    const Run plain_reads = run(inputs, with);
+    require(!plain_reads.failed && whole_drawing(plain_reads.result), "a merge with options is no drawing");
+    if (acceleration_named("runs", with.fast)) {
+      const Run accelerated = run(inputs, with);
+      require_same(accelerated.result, plain_reads.result, "the accelerator changed the result with options:");
+      require_same(accelerated.errors, plain_reads.errors, "the accelerator changed the warnings with options:");
+    }
+  }
   std::size_t keywords = 0;
   for (std::string_view part : parts) keywords += entity_keywords(part);
   require(text.size() <= header_bound + 3 * size + (entity_bound + size) * (keywords + 2 * parts.size()),

@@ -97,8 +97,8 @@ void fold_input_extents(MergeFrame& m) {
     const bool given = header.usable(k);
     double low = header.min[k], high = header.max[k];
     if (box.has_min[k]) {
-      if (!given || box.min[k] < numeric::as_written(low)) low = box.min[k];
-      if (!given || box.max[k] > numeric::as_written(high)) high = box.max[k];
+      if (!given || box.min[k] < numeric::as_written(low)) low = given ? std::min(low, box.min[k]) : box.min[k];
+      if (!given || box.max[k] > numeric::as_written(high)) high = given ? std::max(high, box.max[k]) : box.max[k];
     } else if (!given) {
       continue;
     }

@@ -51,11 +51,14 @@ std::string InputReport::line(std::string_view name) const {
     if (!how.empty()) text += " (" + how + ")";
   }
   if (!left_out.empty()) {
-    std::vector<std::pair<std::string, std::uint64_t>> kinds(left_out.begin(), left_out.end());
-    std::stable_sort(kinds.begin(), kinds.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+    // Most frequent first, then in the order of their words as said.
+    std::vector<std::pair<std::uint64_t, std::string>> kinds;
+    for (const auto& [kind, n] : left_out) kinds.emplace_back(n, counted(n, singular(kind), kind));
+    std::sort(kinds.begin(), kinds.end(), [](const auto& a, const auto& b) {
+      return a.first != b.first ? a.first > b.first : a.second < b.second;
+    });
     text += "; left out:";
-    for (std::size_t k = 0; k < kinds.size(); ++k)
-      text += (k == 0 ? " " : ", ") + counted(kinds[k].second, singular(kinds[k].first), kinds[k].first);
+    for (std::size_t k = 0; k < kinds.size(); ++k) text += (k == 0 ? " " : ", ") + kinds[k].second;
   }
   return text;
 }

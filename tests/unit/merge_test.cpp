@@ -112,6 +112,12 @@ TEST(Merge, TwoInputsFoldTheirExtentsAndShareOneSectionEnd) {
   EXPECT_EQ(m.errors, "");
 }
 
+TEST(Merge, AVertexBeyondWhereTheHeaderIsWrittenNeverNarrowsIt) {
+  // -6.6 is written -6, beyond -6.05 written as -5: the extent stays -6.05.
+  const support::MemoryMerge m = merged({drawing("10 -6.05 20 0 30 0", "10 10 20 10 30 10", "-6.6")});
+  EXPECT_NE(m.console.find("min x = -6.050000 "), std::string::npos) << m.console;
+}
+
 TEST(Merge, NinetyNineInputsArePastedInOrder) {
   // Input k has extents (k, k, k) to (10k, 20k, 30k) and one vertex at x = k + 0.5;
   // the last input is the first one again.
@@ -283,6 +289,13 @@ INSTANTIATE_TEST_SUITE_P(
                    polyline("L", "0") + seqend,
                    no_number('a', 24, "1.5x", "its vertex is left out") +
                        said('a', "1 polyline copied; left out: 1 vertex with a value that is not a number")},
+        // Kinds left out as often are said in the order of their words.
+        EntityCase{"left_out_kinds_in_the_order_said",
+                   {entities(std::string(in_layout) +
+                             "|  0|VERTEX|  8|L| 70|0| 10|1.5x| 20|2.5| 30|3.5|  0|verticeV|  0|SEQEND")},
+                   polyline("L", "0") + seqend,
+                   no_number('a', 24, "1.5x", "its vertex is left out") +
+                       said('a', "1 polyline copied; left out: 1 vertex with a value that is not a number, 1 verticeV")},
         // Integers of any length are items of the layout.
         EntityCase{
             "long_integers",
