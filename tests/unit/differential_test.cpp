@@ -111,7 +111,7 @@ class Drawing {
            pick_of({".5", ".0", ".49999999", ".50000001", ".4999999999999999999", ".", ""});
   }
   std::string layer() {
-    if (keyword_layers >= 100) return "VERTEX";  // every speculative run may start at one
+    if (keyword_layers >= 100) return "VERTEX";  // a layer that reads as a keyword, in every vertex
     if (chance(steady)) return "CONTOURS";
     if (!chance(keyword_layers)) return pick_of({"L", "CONTOURS", "CONTOURS_INDEX"});
     std::string t = pick_of({"VERTEX", "VERTEX", "VERTEX", "SEQEND", "POLYLINE", "$EXTMIN", "0"});
