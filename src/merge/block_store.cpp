@@ -116,6 +116,10 @@ void Store::place_block(const Reference& r, const Map& outer, std::string_view l
     if (said.looping.empty()) said.looping = r.block;
     return;
   }
+  if (path.size() >= max_depth) {
+    if (said.too_deep.empty()) said.too_deep = r.block;
+    return;
+  }
   path.push_back(block);
   std::vector<Point> placed;
   const groups::Placing& g = r.placing;

@@ -85,12 +85,17 @@ struct Map {
 struct Placing {
   std::uint64_t missing = 0;      // references to a block not defined (nested ones included)
   std::string looping;            // a block that inserts itself, directly or not (its name; empty: none)
+  std::string too_deep;           // a block met deeper than max_depth (its name; empty: none)
   LeftOut left_out;               // of the blocks placed, once for each copy
 };
 
 // A polyline placed: its layer (a block's layer "0" is the reference's),
 // flags as read, and its points where the reference puts them.
 using Put = std::function<void(std::string_view layer, const Shape& shape, const std::vector<Point>& placed)>;
+
+// How deep references are followed: one block inside this many others is not
+// placed (the depth of a drawing's own nesting is bounded by the stack).
+inline constexpr std::size_t max_depth = 1000;
 
 class Store {
  public:

@@ -147,3 +147,24 @@ TEST(Inserts, PlacedVerticesMakeTheExtentsAndARecursionIsSaidOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+// A chain of blocks deeper than references are followed: placed down to the
+// limit, said once, and no overflow of the stack.
+TEST(Inserts, AChainOfBlocksDeeperThanTheLimitIsPlacedDownToItAndSaid) {
+  MergeOptions options;
+  options.drawing.inserts = true;
+  std::string chain = "0 SECTION 2 BLOCKS ";
+  const int blocks_in_chain = 100000;
+  for (int k = 0; k < blocks_in_chain; ++k)
+    chain += "0 BLOCK 2 B" + std::to_string(k) + " 10 0 20 0 0 LWPOLYLINE 10 0 20 0 0 INSERT 2 B" +
+             std::to_string(k + 1) + " 10 0 20 1 0 ENDBLK ";
+  chain += "0 ENDSEC 0 SECTION 2 ENTITIES 0 INSERT 2 B0 0 ENDSEC 0 EOF";
+  const support::MemoryMerge m = support::merge_in_memory(support::drawings({lines(chain)}), options);
+  ASSERT_EQ(m.end, MergeEnd::complete);
+  EXPECT_EQ(m.totals.polylines, blocks::max_depth);
+  EXPECT_NE(m.errors.find("block \"B1000\" lies within 1000 others"), std::string::npos) << m.errors;
+}
+
+}  // namespace
