@@ -508,6 +508,8 @@ def inserts_expected(path: Path, own: list) -> tuple:
     """The polylines a merge with --inserts writes, in order (the drawing's
     own, as `own` holds them, and the placed ones flagged), and how many block
     references model space holds."""
+    if b"INSERT" not in path.read_bytes():  # no reference: not even one ezdxf cannot load needs reading
+        return [(False, p) for p in own], 0
     from ezdxf import recover
 
     doc, _ = recover.readfile(str(path))
