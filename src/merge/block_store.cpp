@@ -86,8 +86,11 @@ Map placement(const Reference& r, const double base[3], int column, int row) {
 }
 
 void Store::open(std::string_view name, const double base[3]) {
-  Block& b = blocks_[capitals(name)];
+  const auto [it, added] = blocks_.try_emplace(capitals(name));
+  const std::size_t number = added ? blocks_.size() - 1 : it->second.number;
+  Block& b = it->second;
   b = Block{};
+  b.number = number;
   std::copy(base, base + 3, b.base);
   open_ = &b;
   reading = Reading{};
@@ -98,52 +101,73 @@ const Block* Store::find(std::string_view name) const {
   return it == blocks_.end() ? nullptr : &it->second;
 }
 
+namespace {
+
+// A block being placed: which copy of its reference's grid, and how far
+// through its entities that copy is.
+struct Level {
+  const Block* block;
+  const Reference* reference;
+  std::string_view layer;  // what its entities on layer "0" are on
+  Map outer;               // from the enclosing block's coordinates to the world's
+  Map map;                 // from its own, for this copy
+  int row = 0, column = 0, rows = 1, columns = 1;
+  std::size_t entry = 0, shape = 0, inner = 0;  // the next of its entities, shapes and references
+};
+
+}  // namespace
+
 Placing Store::place(const Reference& r, const Put& put) const {
   Placing said;
-  std::vector<const Block*> path;
-  place_block(r, Map{}, r.layer, path, put, said);
-  return said;
-}
-
-void Store::place_block(const Reference& r, const Map& outer, std::string_view layer, std::vector<const Block*>& path,
-                        const Put& put, Placing& said) const {
-  const Block* block = find(r.block);
-  if (block == nullptr) {
-    ++said.missing;
-    return;
-  }
-  if (std::find(path.begin(), path.end(), block) != path.end()) {
-    if (said.looping.empty()) said.looping = r.block;
-    return;
-  }
-  if (path.size() >= max_depth) {
-    if (said.too_deep.empty()) said.too_deep = r.block;
-    return;
-  }
-  path.push_back(block);
+  std::vector<Level> levels;
+  std::vector<char> placing(blocks_.size(), 0);  // by block number: on the way down to the level placed
   std::vector<Point> placed;
-  const groups::Placing& g = r.placing;
-  const int columns = copies(g.columns, g.column_spacing), rows = copies(g.rows, g.row_spacing);
-  for (int row = 0; row < rows; ++row) {
-    for (int column = 0; column < columns; ++column) {
-      const Map map = outer.after(placement(r, block->base, column, row));
-      // In the order the definition holds them; a layer "0" is the reference's.
-      std::size_t shape = 0, reference = 0;
-      for (const bool is_reference : block->order) {
-        if (is_reference) {
-          const Reference& inner = block->references[reference++];
-          place_block(inner, map, inner.layer == "0" ? layer : std::string_view(inner.layer), path, put, said);
-          continue;
-        }
-        const Shape& s = block->shapes[shape++];
-        placed.clear();
-        for (const Point& p : s.points) placed.push_back(map.apply(p));
-        put(s.layer == "0" ? layer : std::string_view(s.layer), s, placed);
-      }
-      for (const auto& [kind, n] : block->left_out) said.left_out[kind] += n;
+  // Goes down into reference r, unless its block is missing or being placed already.
+  auto enter = [&](const Reference& reference, const Map& outer, std::string_view layer) {
+    const Block* block = find(reference.block);
+    if (block == nullptr) return void(++said.missing);
+    if (placing[block->number] != 0) {
+      if (said.looping.empty()) said.looping = reference.block;
+      return;
     }
+    placing[block->number] = 1;
+    const groups::Placing& g = reference.placing;
+    Level level{block, &reference, layer, outer, outer.after(placement(reference, block->base, 0, 0))};
+    level.rows = copies(g.rows, g.row_spacing);
+    level.columns = copies(g.columns, g.column_spacing);
+    levels.push_back(level);
+  };
+  enter(r, Map{}, r.layer);
+  while (!levels.empty()) {
+    Level& l = levels.back();
+    if (l.entry == l.block->order.size()) {  // this copy is placed: the next, or back up
+      for (const auto& [kind, n] : l.block->left_out) said.left_out[kind] += n;
+      if (++l.column == l.columns) {
+        l.column = 0;
+        ++l.row;
+      }
+      if (l.row == l.rows) {
+        placing[l.block->number] = 0;
+        levels.pop_back();
+        continue;
+      }
+      l.map = l.outer.after(placement(*l.reference, l.block->base, l.column, l.row));
+      l.entry = l.shape = l.inner = 0;
+      continue;
+    }
+    // In the order the definition holds them; a layer "0" is the reference's.
+    if (l.block->order[l.entry++]) {
+      const Reference& inner = l.block->references[l.inner++];
+      const Map map = l.map;  // l is not to be used once a level is added
+      enter(inner, map, inner.layer == "0" ? l.layer : std::string_view(inner.layer));
+      continue;
+    }
+    const Shape& s = l.block->shapes[l.shape++];
+    placed.clear();
+    for (const Point& p : s.points) placed.push_back(l.map.apply(p));
+    put(s.layer == "0" ? l.layer : std::string_view(s.layer), s, placed);
   }
-  path.pop_back();
+  return said;
 }
 
 }  // namespace blocks

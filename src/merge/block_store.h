@@ -47,6 +47,7 @@ struct Reference {
 using LeftOut = std::map<std::string, std::uint64_t, std::less<>>;
 
 struct Block {
+  std::size_t number = 0;  // in the order first defined, from 0
   double base[3] = {};
   LeftOut left_out;
   std::vector<Shape> shapes;
@@ -85,17 +86,12 @@ struct Map {
 struct Placing {
   std::uint64_t missing = 0;      // references to a block not defined (nested ones included)
   std::string looping;            // a block that inserts itself, directly or not (its name; empty: none)
-  std::string too_deep;           // a block met deeper than max_depth (its name; empty: none)
   LeftOut left_out;               // of the blocks placed, once for each copy
 };
 
 // A polyline placed: its layer (a block's layer "0" is the reference's),
 // flags as read, and its points where the reference puts them.
 using Put = std::function<void(std::string_view layer, const Shape& shape, const std::vector<Point>& placed)>;
-
-// How deep references are followed: one block inside this many others is not
-// placed (the depth of a drawing's own nesting is bounded by the stack).
-inline constexpr std::size_t max_depth = 1000;
 
 class Store {
  public:
@@ -113,7 +109,8 @@ class Store {
 
   // Places reference r in world coordinates: put() for each polyline of its
   // block and, to any depth, of the blocks it references. A block met again
-  // inside its own placing is not placed there.
+  // inside its own placing is not placed there. The references are followed
+  // on a stack of their own: no depth of nesting overflows the program's.
   Placing place(const Reference& r, const Put& put) const;
 
   // The state of the polyline being read in a definition (as InputState's for the entities).
@@ -125,8 +122,6 @@ class Store {
   } reading;
 
  private:
-  void place_block(const Reference& r, const Map& outer, std::string_view layer, std::vector<const Block*>& path,
-                   const Put& put, Placing& said) const;
   [[nodiscard]] const Block* find(std::string_view name) const;
 
   std::map<std::string, Block, std::less<>> blocks_;  // by name in capitals: names match whatever their case

@@ -157,7 +157,7 @@ template void act_on_reference<Pass::write>(MergeFrame&, TurnPlan&);
 
 void survey_references(MergeFrame& m) {
   const blocks::Store& store = store_of(m);
-  std::string looping, too_deep;
+  std::string looping;
   for (const blocks::Reference& r : store.model_references()) {
     const blocks::Placing said =
         store.place(r, [&](std::string_view, const blocks::Shape&, const std::vector<blocks::Point>& placed) {
@@ -165,15 +165,10 @@ void survey_references(MergeFrame& m) {
           count_survey_polyline(m);
         });
     if (looping.empty()) looping = said.looping;
-    if (too_deep.empty()) too_deep = said.too_deep;
   }
-  if (m.current().repeated) return;
-  if (!looping.empty())
-    console.complain("warning: " + m.current().name + ": block \"" + looping +
-                     "\" inserts itself; it is not placed again within itself");
-  if (!too_deep.empty())
-    console.complain("warning: " + m.current().name + ": block \"" + too_deep + "\" lies within " +
-                     std::to_string(blocks::max_depth) + " others; it is not placed there");
+  if (looping.empty() || m.current().repeated) return;
+  console.complain("warning: " + m.current().name + ": block \"" + looping +
+                   "\" inserts itself; it is not placed again within itself");
 }
 
 void release_blocks(MergeFrame& m) { store_of(m) = blocks::Store{}; }
