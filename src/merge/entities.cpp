@@ -6,20 +6,27 @@
 #include <cmath>
 
 #include "merge/entity_turn.h"
+#include "merge/placing.h"
 #include "numeric/rounding.h"
 #include "state.h"
 
-namespace {
-
-using How = TurnPlan::How;
-
-// Starts a polyline in the result: one left open before it is closed first,
-// so that the result's polylines never nest.
 void open_polyline(MergeFrame& m) {
   if (m.input.polyline_open) m.out.put(text::seqend);
   m.input.polyline_open = true;
   count_written_polyline(m);
 }
+
+void take_into_box(MergeFrame& m, double x, double y, double z) {
+  const double point[3] = {numeric::as_written(x), numeric::as_written(y), numeric::as_written(z)};
+  for (int k = 0; k < 3; ++k) {
+    m.input.box.take_min(k, point[k]);
+    m.input.box.take_max(k, point[k]);
+  }
+}
+
+namespace {
+
+using How = TurnPlan::How;
 
 void count_groups(MergeFrame& m, const groups::Groups& g) {
   m.input.report.bulges += g.bulges;
@@ -41,16 +48,6 @@ bool off_the_ground(const numeric::Extrusion& e, double elevation) {
 void place_vertex(const InputState& s, double& x, double& y, double& z) {
   if (s.at_elevation) z = s.elevation;
   numeric::to_world(s.extrusion, x, y, z);
-}
-
-// The survey takes the box of the vertices an input's writing pass copies,
-// in world coordinates, as written.
-void take_into_box(MergeFrame& m, double x, double y, double z) {
-  const double point[3] = {numeric::as_written(x), numeric::as_written(y), numeric::as_written(z)};
-  for (int k = 0; k < 3; ++k) {
-    m.input.box.take_min(k, point[k]);
-    m.input.box.take_max(k, point[k]);
-  }
 }
 
 // The state of a polyline read from now on: its vertices at `elevation`
@@ -182,6 +179,17 @@ Took act(MergeFrame& m, TurnPlan& p) {
   s.place = p.place;
   if (p.place.was_section) s.saw_section = true;
   if (!p.left_out.empty()) s.report.leave_out(p.left_out);
+  if (m.drawing.inserts) {
+    // What lies in block definitions is held for the references that place it.
+    if (pass == Pass::survey && p.place.section == Section::blocks) {
+      hold_in_block(m, p);
+      return Took::other;
+    }
+    if (p.insert) {
+      act_on_reference<pass>(m, p);
+      return Took::other;
+    }
+  }
   if (p.lwpolyline) {
     act_on_lwpolyline<pass>(m, p);
     return Took::other;

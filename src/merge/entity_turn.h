@@ -11,7 +11,9 @@
 // POLYLINE and VERTEX are read as they stand when they are in the expected
 // layout (then copied exactly as written there), and by their group codes
 // otherwise; LWPOLYLINE is converted to a POLYLINE with its vertices; what
-// lies in block definitions is left out.
+// lies in block definitions is left out, unless block references are placed
+// (--inserts): then the survey holds the definitions' polylines and
+// references, and an INSERT of model space places its block's.
 #pragma once
 
 #include <string>
@@ -61,6 +63,11 @@ struct TurnPlan {
   // token, a POLYLINE's two token items and layer, a VERTEX's, and an
   // LWPOLYLINE's layer.
   std::string texte, polyline_copies[3], vertex_copies[3], lwpolyline_layer;
+  // A BLOCK, ENDBLK or INSERT met, when block references are placed.
+  bool block = false, block_end = false, insert = false;
+  bool placing_bad = false;  // a value of the BLOCK or INSERT is no number
+  groups::Groups placing_groups;
+  std::string placing_copies[2];  // its name and layer
 };
 
 // The rest of the turn's helpers; turn() below is the door.
@@ -69,7 +76,7 @@ namespace turn_detail {
 // Follows the token the loop just read: sections entered and left, whether
 // the next token starts an entity, and (writing pass) what is left out.
 template <Pass pass>
-void note_token(TurnPlan& p, std::string_view t) {
+void note_token(TurnPlan& p, std::string_view t, bool inserts) {
   Place& w = p.place;
   const bool starts_entity = w.after_zero;
   w.after_zero = t == "0";
@@ -84,9 +91,10 @@ void note_token(TurnPlan& p, std::string_view t) {
   }
   if constexpr (pass != Pass::write) return;
   if (w.section == Section::blocks) {
-    if (t == "POLYLINE" || t == "LWPOLYLINE") p.left_out = block_polylines;
+    // Placed through their references when those are placed.
+    if ((t == "POLYLINE" || t == "LWPOLYLINE") && !inserts) p.left_out = block_polylines;
   } else if (w.section == Section::entities && starts_entity && t != "POLYLINE" && t != "VERTEX" && t != "SEQEND" &&
-             t != "LWPOLYLINE") {
+             t != "LWPOLYLINE" && !(inserts && t == "INSERT")) {
     int unused = 0;
     if (!literal::whole_integer(t, unused)) p.left_out = t;
   }
@@ -215,6 +223,32 @@ void read_lwpolyline(Items& in, MergeFrame& m, TurnPlan& p) {
   p.lwpolyline = true;
 }
 
+// What is left out for a BLOCK's or an INSERT's value that is no number.
+inline constexpr std::string_view its_block = "its block's polylines are left out";
+inline constexpr std::string_view its_reference = "its block reference is left out";
+
+// A BLOCK or an INSERT after its keyword, when block references are placed:
+// its groups into p.placing_groups, its name and layer kept.
+template <class Items>
+void read_placing(Items& in, MergeFrame& m, TurnPlan& p, groups::Kind kind) {
+  groups::Groups& g = p.placing_groups;
+  g = groups::Groups{};
+  p.placing_bad = false;
+  const groups::End end = groups::read_entity(in, [&](int code, std::string_view value) {
+    const groups::Role role = groups::role_of(kind, code);
+    if (!groups::take_group(in, g, role, value)) {
+      if (!p.placing_bad) warn_value(in, m, value, kind == groups::Kind::block ? its_block : its_reference);
+      p.placing_bad = true;
+    }
+    if (role == groups::Role::name) g.name = in.keep(value, p.placing_copies[0]);
+    if (role == groups::Role::layer) g.layer = in.keep(value, p.placing_copies[1]);
+  });
+  if (end != groups::End::next_entity) warn(in, m);
+  p.place.after_zero = end == groups::End::next_entity;
+  // An entity cut off by the end of the input is not taken.
+  (kind == groups::Kind::block ? p.block : p.insert) = end != groups::End::cut_off;
+}
+
 // Folds the groups 10 x, 20 y, 30 z that follow "$EXTMIN" or "$EXTMAX", until
 // a group code other than 10, 20 and 30, or a read that fails.
 void fold_extents(MergeFrame& m, bool minimum);
@@ -223,14 +257,25 @@ void fold_extents(MergeFrame& m, bool minimum);
 template <Pass pass, class Items>
 void read_turn(Items& in, MergeFrame& m, TurnPlan& p, std::string_view texte) {
   const bool entity_start = p.place.after_zero;
-  note_token<pass>(p, texte);
+  const bool inserts = m.drawing.inserts;
+  note_token<pass>(p, texte, inserts);
+  // Block references, and the definitions they place, when they are placed.
+  if (inserts && entity_start && p.place.section != Section::other && p.place.section != Section::none) {
+    const bool defining = p.place.section == Section::blocks;
+    if (texte == "INSERT" && (pass == Pass::survey || !defining)) return read_placing(in, m, p, groups::Kind::insert);
+    if (pass == Pass::survey && defining && texte == "BLOCK") return read_placing(in, m, p, groups::Kind::block);
+    if (pass == Pass::survey && defining && texte == "ENDBLK") {
+      p.block_end = true;
+      return;
+    }
+  }
   if constexpr (pass == Pass::survey) {
     if (texte == "$EXTMIN" || texte == "$EXTMAX") {
       if constexpr (Items::general)
         fold_extents(m, texte == "$EXTMIN");
       else
         in.decline();
-    } else if (p.place.section == Section::blocks) {
+    } else if (p.place.section == Section::blocks && !inserts) {
       // the polylines of block definitions are not drawing
     } else if (texte == "POLYLINE") {
       p.polyline =
@@ -285,6 +330,7 @@ Turn turn(Items& in, MergeFrame& m, TurnPlan& p, Took* took = nullptr) {
   p.left_out = {};
   p.polyline = p.vertex = TurnPlan::How::none;
   p.seqend = p.lwpolyline = false;
+  p.block = p.block_end = p.insert = false;
   turn_detail::read_turn<pass>(in, m, p, texte);
   if (!in.sure()) return Turn::refused;
   const Took what = turn_detail::act<pass>(m, p);

@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "merge/block_store.h"
 #include "merge/drawing_options.h"
 #include "merge/report.h"
 #include "numeric/extrusion.h"
@@ -85,7 +86,8 @@ struct InputState {
 };
 
 struct MergeFrame {
-  MergeFrame(Output& result, const std::vector<MergeInput>& all) : out(result), inputs(all), warned(all.size() + 1) {}
+  MergeFrame(Output& result, const std::vector<MergeInput>& all)
+      : out(result), inputs(all), warned(all.size() + 1), blocks(all.size() + 1) {}
 
   int val = 0;  // the group-code cell: the integers read after "$EXTMIN" and "$EXTMAX"
   Extents extents;
@@ -98,6 +100,7 @@ struct MergeFrame {
   std::vector<bool> warned;          // inputs already warned about
   std::vector<std::string> reports;  // the lines said of the inputs so far
   InputState input;                  // the current input's
+  std::vector<blocks::Store> blocks;  // by input, with --inserts: its block definitions, from its survey to its writing pass
 
   [[nodiscard]] const MergeInput& current() const { return inputs[static_cast<std::size_t>(i - 1)]; }
 };

@@ -13,8 +13,9 @@
 
 namespace groups {
 
-// The entities read by their group codes.
-enum class Kind : std::uint8_t { polyline, vertex, lwpolyline };
+// The entities read by their group codes: BLOCK opens a block definition,
+// INSERT places one (a block reference).
+enum class Kind : std::uint8_t { polyline, vertex, lwpolyline, block, insert };
 
 // What a group's value is to the merge.
 enum class Role : std::uint8_t {
@@ -31,9 +32,44 @@ enum class Role : std::uint8_t {
   extrusion_y,
   extrusion_z,
   space,  // 67: 1 (not 0) for an entity of paper space, a layout's
+  name,   // 2: a BLOCK's name, or the block an INSERT places
+  scale_x,  // an INSERT's 41, 42, 43
+  scale_y,
+  scale_z,
+  rotation,        // 50, degrees
+  columns,         // an INSERT's 70 and 71: a grid of copies
+  rows,
+  column_spacing,  // 44 and 45
+  row_spacing,
 };
 
+// The roles of a BLOCK's and an INSERT's group codes.
+constexpr Role placing_role_of(Kind kind, int code) {
+  const bool insert = kind == Kind::insert;
+  switch (code) {
+    case 2: return Role::name;
+    case 10: return Role::x;  // the block's base point, or where the INSERT puts it
+    case 20: return Role::y;
+    case 30: return Role::z;
+    case 8: return insert ? Role::layer : Role::none;
+    case 41: return insert ? Role::scale_x : Role::none;
+    case 42: return insert ? Role::scale_y : Role::none;
+    case 43: return insert ? Role::scale_z : Role::none;
+    case 50: return insert ? Role::rotation : Role::none;
+    case 70: return insert ? Role::columns : Role::none;
+    case 71: return insert ? Role::rows : Role::none;
+    case 44: return insert ? Role::column_spacing : Role::none;
+    case 45: return insert ? Role::row_spacing : Role::none;
+    case 210: return insert ? Role::extrusion_x : Role::none;
+    case 220: return insert ? Role::extrusion_y : Role::none;
+    case 230: return insert ? Role::extrusion_z : Role::none;
+    case 67: return insert ? Role::space : Role::none;
+    default: return Role::none;
+  }
+}
+
 constexpr Role role_of(Kind kind, int code) {
+  if (kind == Kind::block || kind == Kind::insert) return placing_role_of(kind, code);
   const bool vertex = kind == Kind::vertex, polyline = kind == Kind::polyline, lw = kind == Kind::lwpolyline;
   switch (code) {
     case 8: return Role::layer;
@@ -54,7 +90,16 @@ constexpr Role role_of(Kind kind, int code) {
   }
 }
 
-// What the groups of a POLYLINE, VERTEX or LWPOLYLINE hold that the result keeps.
+// What an INSERT holds beyond a point, a layer, an extrusion and a space.
+struct Placing {
+  double scale[3] = {1, 1, 1};
+  double rotation = 0;
+  int columns = 1, rows = 1;
+  double column_spacing = 0, row_spacing = 0;
+};
+
+// What the groups of a POLYLINE, VERTEX, LWPOLYLINE, BLOCK or INSERT hold
+// that the result keeps.
 struct Groups {
   std::string_view layer = "0";
   int flags = 0;
@@ -65,6 +110,8 @@ struct Groups {
   bool paper = false;        // of paper space
   std::uint32_t bulges = 0;  // bulges and widths that are not zero (a value that is no number counts)
   std::uint32_t widths = 0;
+  std::string_view name;  // kept only until the next read, as the layer is
+  Placing placing;
 };
 
 // How an entity's groups ended.
@@ -145,6 +192,15 @@ bool take_group(Items& in, Groups& g, Role role, std::string_view value) {
       g.paper = in.integer(value, space) && space != 0;
       return true;
     }
+    case Role::name: g.name = value; return true;
+    case Role::scale_x: return in.real(value, g.placing.scale[0]);
+    case Role::scale_y: return in.real(value, g.placing.scale[1]);
+    case Role::scale_z: return in.real(value, g.placing.scale[2]);
+    case Role::rotation: return in.real(value, g.placing.rotation);
+    case Role::columns: return in.integer(value, g.placing.columns);
+    case Role::rows: return in.integer(value, g.placing.rows);
+    case Role::column_spacing: return in.real(value, g.placing.column_spacing);
+    case Role::row_spacing: return in.real(value, g.placing.row_spacing);
     case Role::bulge:
     case Role::width: {
       double v = 0;

@@ -21,6 +21,9 @@ std::string_view singular(std::string_view kind) {
   if (kind == paper_polylines) return "polyline of paper space";
   if (kind == no_number_polylines) return "polyline with a value that is not a number";
   if (kind == no_number_vertices) return "vertex with a value that is not a number";
+  if (kind == paper_references) return "block reference of paper space";
+  if (kind == missing_blocks) return "block reference to a block not defined";
+  if (kind == no_number_references) return "block reference with a value that is not a number";
   return kind;
 }
 
@@ -31,7 +34,7 @@ std::string counted(std::uint64_t n, std::string_view one, std::string_view many
 }
 
 std::string InputReport::line(std::string_view name) const {
-  if (by_group_codes == 0 && converted == 0 && left_out.empty() && polylines > 0) return {};
+  if (by_group_codes == 0 && converted == 0 && placed == 0 && left_out.empty() && polylines > 0) return {};
   std::string text(name);
   if (polylines == 0 && vertices == 0) {
     text += ": nothing was copied from it: it holds no polylines";
@@ -44,6 +47,7 @@ std::string InputReport::line(std::string_view name) const {
       how = counted(by_group_codes, "entity", "entities") + (by_group_codes == 1 ? " read by its" : " read by their") +
             " group codes";
     if (converted > 0) how += (how.empty() ? "" : ", ") + std::to_string(converted) + " LWPOLYLINE converted";
+    if (placed > 0) how += (how.empty() ? "" : ", ") + counted(placed, "block reference", "block references") + " placed";
     std::string lost;
     if (bulges > 0) lost = counted(bulges, "bulge", "bulges");
     if (widths > 0) lost += (lost.empty() ? "" : " and ") + counted(widths, "width", "widths");

@@ -15,6 +15,7 @@ struct InputReport {
   std::uint64_t converted = 0;                                 // LWPOLYLINE entities
   std::uint64_t bulges = 0;                                    // not carried: the result's segments are straight
   std::uint64_t widths = 0;                                    // not carried
+  std::uint64_t placed = 0;                                    // block references placed (--inserts)
   std::map<std::string, std::uint64_t, std::less<>> left_out;  // by kind
 
   void leave_out(std::string_view kind, std::uint64_t n = 1);
@@ -34,3 +35,6 @@ inline constexpr std::string_view frame_points = "spline frame control points";
 inline constexpr std::string_view paper_polylines = "polylines of paper space";
 inline constexpr std::string_view no_number_polylines = "polylines with a value that is not a number";
 inline constexpr std::string_view no_number_vertices = "vertices with a value that is not a number";
+inline constexpr std::string_view paper_references = "block references of paper space";
+inline constexpr std::string_view missing_blocks = "block references to blocks not defined";
+inline constexpr std::string_view no_number_references = "block references with a value that is not a number";

@@ -7,6 +7,7 @@
 #include "merge/inputs.h"
 #include "merge/item_source.h"
 #include "merge/passes.h"
+#include "merge/placing.h"
 #include "state.h"
 
 namespace turn_detail {
@@ -44,6 +45,7 @@ bool survey_file(MergeFrame& m, Accelerator* fast) {
     if (fast != nullptr) fast->survey(m);
     if (turn<Pass::survey>(items, m, plan) == Turn::end) break;
   }
+  if (m.drawing.inserts) survey_references(m);
   const std::string raw_head(f1.raw_head());
   fold_input_extents(m);
   return close_input(m) && check_drawing(m, raw_head);

@@ -7,6 +7,7 @@
 #include "merge/inputs.h"
 #include "merge/item_source.h"
 #include "merge/passes.h"
+#include "merge/placing.h"
 #include "state.h"
 
 void write_header(Output& o, const Extents& e) {
@@ -37,6 +38,7 @@ bool write_file(MergeFrame& m, Accelerator* fast) {
     if (turn<Pass::write>(items, m, plan) == Turn::end) break;
   }
   close_polyline(m);
+  release_blocks(m);
   if (!close_input(m)) return false;
   report_input(m);
   return true;

@@ -37,6 +37,17 @@ frame in paper space, and headers without usable extents) are checked the
 same way, with or without the corpus folder. With --ogrinfo, GDAL's ogrinfo
 must read every result's polylines at the same world coordinates too.
 
+With --inserts, each drawing is merged again with --inserts: the polylines
+the block references of model space place (ezdxf's virtual_entities() of each
+INSERT, to any depth, each copy of a grid by multi_insert(), a block's layer
+"0" taken as the reference's; where ezdxf cannot copy a block's entities,
+its entities taken through the reference's matrix44()) must stand at each INSERT's place among the
+drawing's own polylines, each vertex within one unit of ezdxf's rounded the
+merge's way (the two transforms' floating errors may fall on either side of
+a half), the header's extents must hold them, and standard error must leave
+out no INSERT; a drawing with no block reference in model space must give
+the same bytes as without the option.
+
 Prints one line per drawing and per set; exits 1 when any check fails. When
 the corpus folder is absent it says so (and checks the ezdxf-written
 drawings alone).
@@ -55,7 +66,7 @@ from fractions import Fraction
 from pathlib import Path
 
 import ezdxf
-from ezdxf.math import OCS
+from ezdxf.math import OCS, Matrix44, Vec3
 from ezdxf.entities import factory
 from ezdxf.lldxf.extendedtags import ExtendedTags
 from ezdxf.lldxf.loader import load_dxf_structure
@@ -426,6 +437,146 @@ def check_run(command: list, inputs: list, expected: dict, result: Path, dxflib:
     return problems
 
 
+def block_polylines(insert, layer: str, matrix) -> list:
+    """The polylines a block reference places, its block's entities taken by
+    the reference's matrix44() (for the drawings whose entities ezdxf cannot
+    copy into virtual ones)."""
+    out = []
+    block = insert.doc.blocks.get(insert.dxf.name)
+    d = insert.dxf
+    ocs = insert.ocs()
+    rows = d.row_count if d.row_spacing else 1
+    columns = d.column_count if d.column_spacing else 1
+    for row in range(max(rows, 1)):
+        for column in range(max(columns, 1)):
+            shift = ocs.to_wcs(Vec3(column * d.column_spacing, row * d.row_spacing).rotate_deg(d.rotation))
+            m = insert.matrix44() @ Matrix44.translate(*shift)
+            out += grid_copy_polylines(block, layer, m @ matrix if matrix is not None else m)
+    return out
+
+
+def grid_copy_polylines(block, layer: str, m) -> list:
+    """The polylines of one copy of a block, placed by the matrix m."""
+    out = []
+    for e in block or []:
+        own = layer if e.dxf.layer == "0" else e.dxf.layer
+        if e.dxftype() == "INSERT":
+            out += block_polylines(e, own, m)
+            continue
+        for p in placed_entity(e, own):
+            out.append(Polyline(p.closed, own, [tuple(m.transform(v)) for v in p.vertices]))
+    return out
+
+
+def placed_entity(e, layer: str) -> list:
+    """A polyline entity's polyline, its vertices in world coordinates."""
+    kind = e.dxftype()
+    if kind == "LWPOLYLINE":
+        return [Polyline(e.closed, layer, [tuple(v) for v in e.vertices_in_wcs()])]
+    if kind != "POLYLINE" or e.dxf.flags & (16 | 64):
+        return []
+    ocs = OCS(e.dxf.extrusion)
+    points = []
+    for v in e.vertices:
+        if v.dxf.flags & 16:
+            continue
+        at = v.dxf.location
+        points.append(tuple(at) if e.is_3d_polyline else tuple(ocs.to_wcs((at.x, at.y, e.dxf.elevation.z))))
+    return [Polyline(e.is_closed, layer, points)]
+
+
+def placed_polylines(insert, layer: str) -> list:
+    """The polylines a block reference places, in world coordinates, by ezdxf."""
+    try:
+        return virtual_polylines(insert, layer)
+    except ezdxf.DXFError:
+        return block_polylines(insert, layer, None)
+
+
+def virtual_polylines(insert, layer: str) -> list:
+    """The polylines a block reference places, by ezdxf's virtual_entities()."""
+    out = []
+    for copy in insert.multi_insert():
+        for e in copy.virtual_entities():
+            own = layer if e.dxf.layer == "0" else e.dxf.layer
+            kind = e.dxftype()
+            out += virtual_polylines(e, own) if kind == "INSERT" else placed_entity(e, own)
+    return out
+
+
+def inserts_expected(path: Path, own: list) -> tuple:
+    """The polylines a merge with --inserts writes, in order (the drawing's
+    own, as `own` holds them, and the placed ones flagged), and how many block
+    references model space holds."""
+    if b"INSERT" not in path.read_bytes():  # no reference: not even one ezdxf cannot load needs reading
+        return [(False, p) for p in own], 0
+    from ezdxf import recover
+
+    doc, _ = recover.readfile(str(path))
+    wanted, references, k = [], 0, 0
+    for e in doc.modelspace():
+        kind = e.dxftype()
+        if kind == "INSERT":
+            references += 1
+            wanted += [(True, p) for p in placed_polylines(e, e.dxf.layer)]
+        elif kind == "LWPOLYLINE" or (kind == "POLYLINE" and not e.dxf.flags & (16 | 64)):
+            if k < len(own):
+                wanted.append((False, own[k]))
+            k += 1
+    if k != len(own):
+        raise ValueError("%d polylines in model space, %d expected of the plain merge" % (k, len(own)))
+    return wanted, references
+
+
+def check_inserts(command: list, drawings: list, expected: dict, scratch: Path) -> int:
+    """Merges each readable drawing with --inserts and checks it; the failures."""
+    failures, placed, vertices = 0, 0, 0
+    plain, result = scratch / "inserts_plain.dxf", scratch / "inserts_result.dxf"
+    for path in drawings:
+        if path not in expected or expected[path].failure:
+            continue
+        try:
+            wanted, references = inserts_expected(path, expected[path].polylines)
+        except Exception as e:  # noqa: BLE001
+            print("FAIL --inserts %s: ezdxf cannot place its references: %s: %s" % (path.name, type(e).__name__, e))
+            failures += 1
+            continue
+        run = run_merge(command + ["--inserts"], [path], result)
+        errors = run.stderr.decode("utf-8", errors="replace")
+        problems = [] if run.returncode == 0 else ["exit status %d: %s" % (run.returncode, errors.strip())]
+        if not problems and references == 0:
+            run_merge(command, [path], plain)
+            if plain.read_bytes() != result.read_bytes():
+                problems.append("no block reference in model space, yet the result differs from the plain merge's")
+        elif not problems:
+            found, read_problems, _ = result_polylines(result)
+            problems += read_problems
+            if len(found) != len(wanted):
+                problems.append("%d polylines expected, %d in the result" % (len(wanted), len(found)))
+            for k, ((is_placed, want), got) in enumerate(zip(wanted, found), 1):
+                slack = 1 if is_placed else 0
+                near = len(want.vertices) == len(got.vertices) and all(
+                    abs(Fraction(g) - rounded(c)) <= slack for a, b in zip(want.vertices, got.vertices)
+                    for c, g in zip(a, b))
+                if want.layer != got.layer or want.closed != got.closed or not near:
+                    problems.append("polyline %d: %s %s %s, expected %s %s %s" % (
+                        k, got.layer, got.closed, got.vertices[:3], want.layer, want.closed,
+                        [tuple(rounded(c) for c in v) for v in want.vertices[:3]]))
+                    break
+            if re.search(r"left out:.*\bINSERT\b", errors):
+                problems.append("standard error still leaves out INSERT: %s" % errors.strip())
+            placed += sum(1 for p, _ in wanted if p)
+            vertices += sum(len(w.vertices) for p, w in wanted if p)
+        if problems:
+            failures += 1
+            print("FAIL --inserts %s: %s" % (path.name, "; ".join(problems)))
+        else:
+            print("ok   --inserts %s (%d block references)" % (path.name, references))
+    print("--inserts: %d polylines with %d vertices placed from block references; %d failures"
+          % (placed, vertices, failures))
+    return failures
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     how = parser.add_mutually_exclusive_group(required=True)
@@ -437,6 +588,7 @@ def main() -> int:
     parser.add_argument("--notes", action="store_true", help="also say what the merge's rules lose from each drawing")
     parser.add_argument("--written-by-ezdxf", action="store_true", help="also check drawings ezdxf writes here")
     parser.add_argument("--ogrinfo", action="store_true", help="read every result with GDAL's ogrinfo too")
+    parser.add_argument("--inserts", action="store_true", help="also check each drawing merged with --inserts")
     args = parser.parse_args()
 
     command = [args.talvero] if args.talvero else shlex.split(args.command)
@@ -501,6 +653,9 @@ def main() -> int:
             print("FAIL %s: %s" % (label, "; ".join(problems)))
         else:
             print("ok   %s" % label)
+
+    if args.inserts:
+        failures += check_inserts(command, drawings, expected, args.scratch)
 
     def readers(t: Tally) -> str:
         return "ezdxf read %d of %d results, %s" % (t.ezdxf, t.results,

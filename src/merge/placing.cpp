@@ -1,0 +1,174 @@
+// Block references placed: definitions held as shapes, references placed
+// through the store (merge/block_store.h).
+#include "merge/placing.h"
+
+#include <string>
+
+#include "merge/entities.h"
+#include "merge/inputs.h"
+#include "numeric/rounding.h"
+#include "state.h"
+
+namespace {
+
+using How = TurnPlan::How;
+
+blocks::Store& store_of(MergeFrame& m) { return m.blocks[static_cast<std::size_t>(m.i)]; }
+
+// A point of the polyline being read, in the block's coordinates, as a
+// polyline of the entities places its vertices.
+void hold_vertex(blocks::Store::Reading& r, double x, double y, double z, int flags) {
+  if (r.at_elevation) z = r.elevation;
+  numeric::to_world(r.extrusion, x, y, z);
+  r.shape->points.push_back({x, y, z, flags});
+}
+
+// A shape opened for a polyline of the definition, read by the same rules as
+// one of the entities.
+blocks::Shape* open_shape(blocks::Block& b, blocks::Store::Reading& r, std::string_view layer, int flags,
+                          double elevation, bool three_d, const numeric::Extrusion& extrusion) {
+  r.elevation = elevation;
+  r.at_elevation = !three_d && elevation != 0;
+  r.extrusion = three_d ? numeric::Extrusion{} : extrusion;
+  b.add(blocks::Shape{std::string(layer), flags, {}, 0, 0});
+  return r.shape = &b.shapes.back();
+}
+
+void hold_polyline(blocks::Block& b, blocks::Store::Reading& r, TurnPlan& p) {
+  r.shape = nullptr;
+  if (p.polyline == How::layout) {
+    open_shape(b, r, p.polyline_items.tokens[0], p.polyline_items.ints[5], 0, false, {});
+    return;
+  }
+  const groups::Groups& g = p.polyline_groups;
+  if (p.polyline == How::cut_off) return;
+  if (p.polyline_bad) return void(++b.left_out[std::string(no_number_polylines)]);
+  if (g.paper) return void(++b.left_out[std::string(paper_polylines)]);
+  if ((g.flags & (16 | 64)) != 0) return void(++b.left_out[std::string((g.flags & 16) != 0 ? polygon_meshes : polyface_meshes)]);
+  blocks::Shape* s = open_shape(b, r, g.layer, g.flags, g.has_z ? g.z : 0.0, (g.flags & 8) != 0, g.extrusion);
+  s->bulges += g.bulges;
+  s->widths += g.widths;
+}
+
+void hold_vertex(blocks::Block& b, blocks::Store::Reading& r, TurnPlan& p) {
+  if (r.shape == nullptr) return;
+  if (p.vertex == How::layout) {
+    const grammar::ItemValues& v = p.vertex_items;
+    return hold_vertex(r, v.reals[0], v.reals[1], v.reals[2], v.ints[3]);
+  }
+  const groups::Groups& g = p.vertex_groups;
+  r.shape->bulges += g.bulges;
+  r.shape->widths += g.widths;
+  if (p.vertex == How::cut_off) return;
+  if (p.vertex_bad) return void(++b.left_out[std::string(no_number_vertices)]);
+  if ((g.flags & 16) != 0) return void(++b.left_out[std::string(frame_points)]);
+  hold_vertex(r, g.x, g.y, g.has_z ? g.z : 0.0, g.flags);
+}
+
+void hold_lwpolyline(blocks::Block& b, blocks::Store::Reading& r, TurnPlan& p) {
+  r.shape = nullptr;
+  const groups::Groups& g = p.lwpolyline_groups;
+  if (p.bad_points > 0) b.left_out[std::string(no_number_vertices)] += p.bad_points;
+  if (p.lwpolyline_bad) return void(++b.left_out[std::string(no_number_polylines)]);
+  if (g.paper) return void(++b.left_out[std::string(paper_polylines)]);
+  blocks::Shape* s = open_shape(b, r, g.layer, g.flags & (1 | 128), g.elevation, false, g.extrusion);
+  s->bulges = g.bulges;
+  s->widths = g.widths;
+  for (auto [x, y] : p.points) hold_vertex(r, x, y, g.elevation, 0);
+  r.shape = nullptr;
+}
+
+blocks::Reference reference_of(const TurnPlan& p) {
+  const groups::Groups& g = p.placing_groups;
+  blocks::Reference r;
+  r.block = g.name;
+  r.layer = g.layer;
+  r.at[0] = g.x;
+  r.at[1] = g.y;
+  r.at[2] = g.has_z ? g.z : 0.0;
+  r.extrusion = g.extrusion;
+  r.placing = g.placing;
+  return r;
+}
+
+// Writes a placed polyline: a 3D one when its vertices do not all lie at height 0 as written.
+void write_placed(MergeFrame& m, std::string_view layer, const blocks::Shape& shape,
+                  const std::vector<blocks::Point>& placed) {
+  bool off_the_ground = false;
+  for (const blocks::Point& p : placed) off_the_ground = off_the_ground || numeric::as_written(p.z) != 0;
+  const int flags = shape.flags | (off_the_ground ? 8 : 0);
+  open_polyline(m);
+  text::write_polyline(m.out, layer, flags);
+  for (const blocks::Point& p : placed) text::write_vertex(m.out, layer, p.flags | ((flags & 8) != 0 ? 32 : 0), p.x, p.y, p.z);
+  close_polyline(m);
+  count_written_vertices(m, placed.size());
+  m.input.report.bulges += shape.bulges;
+  m.input.report.widths += shape.widths;
+}
+
+}  // namespace
+
+void hold_in_block(MergeFrame& m, TurnPlan& p) {
+  blocks::Store& store = store_of(m);
+  if (p.block) {
+    const groups::Groups& g = p.placing_groups;
+    const double base[3] = {g.x, g.y, g.has_z ? g.z : 0.0};
+    // A definition whose base is no number is not held: its references place nothing.
+    return p.placing_bad ? store.close() : store.open(g.name, base);
+  }
+  if (p.block_end) return store.close();
+  blocks::Block* b = store.open_block();
+  if (b == nullptr) return;  // outside a definition
+  blocks::Store::Reading& r = store.reading;
+  if (p.insert) {
+    if (p.placing_bad) return void(++b->left_out[std::string(no_number_references)]);
+    if (p.placing_groups.paper) return void(++b->left_out[std::string(paper_references)]);
+    return b->add(reference_of(p));
+  }
+  if (p.lwpolyline) return hold_lwpolyline(*b, r, p);
+  if (p.polyline != How::none) hold_polyline(*b, r, p);
+  if (p.vertex != How::none) hold_vertex(*b, r, p);
+  if (p.seqend) r.shape = nullptr;
+}
+
+template <Pass pass>
+void act_on_reference(MergeFrame& m, TurnPlan& p) {
+  InputReport& report = m.input.report;
+  if (p.placing_bad || p.placing_groups.paper) {
+    if constexpr (pass == Pass::write) report.leave_out(p.placing_bad ? no_number_references : paper_references);
+    return;
+  }
+  blocks::Store& store = store_of(m);
+  if constexpr (pass == Pass::survey) {
+    store.keep_model_reference(reference_of(p));
+  } else {
+    const blocks::Placing said = store.place(reference_of(p), [&](std::string_view layer, const blocks::Shape& shape,
+                                                                  const std::vector<blocks::Point>& placed) {
+      write_placed(m, layer, shape, placed);
+    });
+    if (said.missing > 0) report.leave_out(missing_blocks, said.missing);
+    for (const auto& [kind, n] : said.left_out) report.leave_out(kind, n);
+    ++report.placed;
+  }
+}
+
+template void act_on_reference<Pass::survey>(MergeFrame&, TurnPlan&);
+template void act_on_reference<Pass::write>(MergeFrame&, TurnPlan&);
+
+void survey_references(MergeFrame& m) {
+  const blocks::Store& store = store_of(m);
+  std::string looping;
+  for (const blocks::Reference& r : store.model_references()) {
+    const blocks::Placing said =
+        store.place(r, [&](std::string_view, const blocks::Shape&, const std::vector<blocks::Point>& placed) {
+          for (const blocks::Point& p : placed) take_into_box(m, p.x, p.y, p.z);
+          count_survey_polyline(m);
+        });
+    if (looping.empty()) looping = said.looping;
+  }
+  if (looping.empty() || m.current().repeated) return;
+  console.complain("warning: " + m.current().name + ": block \"" + looping +
+                   "\" inserts itself; it is not placed again within itself");
+}
+
+void release_blocks(MergeFrame& m) { store_of(m) = blocks::Store{}; }
