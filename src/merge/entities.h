@@ -35,5 +35,11 @@ void survey_vertices(MergeFrame& m, const InputBox& written, bool has_z);
 // Does to the state what the turns of the vertices a shortcut took would have done.
 void took_vertices(MergeFrame& m, Pass pass, const Shortcut& run);
 
+// Starts a polyline in the result, closing one left open first.
+void open_polyline(MergeFrame& m);
+
+// Takes a point in world coordinates into the survey's box, as written.
+void take_into_box(MergeFrame& m, double x, double y, double z);
+
 // Ends, at the end of an input, a polyline written and left open there.
 void close_polyline(MergeFrame& m);

@@ -21,6 +21,8 @@ std::string_view singular(std::string_view kind) {
   if (kind == paper_polylines) return "polyline of paper space";
   if (kind == no_number_polylines) return "polyline with a value that is not a number";
   if (kind == no_number_vertices) return "vertex with a value that is not a number";
+  if (kind == paper_shapes) return "line or curve of paper space";
+  if (kind == fit_splines) return "spline given by fit points alone";
   return kind;
 }
 

@@ -34,3 +34,5 @@ inline constexpr std::string_view frame_points = "spline frame control points";
 inline constexpr std::string_view paper_polylines = "polylines of paper space";
 inline constexpr std::string_view no_number_polylines = "polylines with a value that is not a number";
 inline constexpr std::string_view no_number_vertices = "vertices with a value that is not a number";
+inline constexpr std::string_view paper_shapes = "lines and curves of paper space";
+inline constexpr std::string_view fit_splines = "splines given by fit points alone";
