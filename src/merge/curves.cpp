@@ -83,6 +83,16 @@ bool ellipse_points(const Ellipse& e, double tolerance, std::vector<Point>& out)
   return whole;
 }
 
+std::vector<double> clamped_knots(std::size_t count, int degree) {
+  std::vector<double> knots;
+  if (degree < 1 || count < static_cast<std::size_t>(degree) + 1) return knots;
+  const std::size_t inner = count - static_cast<std::size_t>(degree) - 1;
+  for (int k = 0; k <= degree; ++k) knots.push_back(0);
+  for (std::size_t k = 1; k <= inner; ++k) knots.push_back(static_cast<double>(k));
+  for (int k = 0; k <= degree; ++k) knots.push_back(static_cast<double>(inner + 1));
+  return knots;
+}
+
 bool well_formed(const Spline& s) {
   const std::size_t count = s.controls.size();
   if (s.degree < 1 || count < static_cast<std::size_t>(s.degree) + 1) return false;

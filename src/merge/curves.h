@@ -54,6 +54,10 @@ struct Spline {
   std::vector<Point> controls;
 };
 
+// The knots of a spline that gives none: clamped at both ends (degree + 1
+// equal knots), evenly spaced between.
+[[nodiscard]] std::vector<double> clamped_knots(std::size_t count, int degree);
+
 // Whether the spline can be evaluated: a degree from 1, at least degree + 1
 // control points, one knot more than control points and degree together,
 // knots that do not decrease and span something, weights none or one per

@@ -58,8 +58,8 @@ bool ellipse_points(const groups::Shape& g, double tolerance, std::vector<curves
 bool spline_points(const groups::Shape& g, double tolerance, std::vector<curves::Point>& out, bool& closed) {
   curves::Spline s;
   s.degree = g.degree;
-  s.knots = g.knots;
   s.controls = g.controls;
+  s.knots = g.knots.empty() ? curves::clamped_knots(s.controls.size(), s.degree) : g.knots;
   // Weights of 1 throughout are a plain spline's, as some programs write them.
   s.weights = g.weights;
   if (!curves::well_formed(s)) return false;

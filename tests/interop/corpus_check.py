@@ -485,12 +485,13 @@ def curve_references(path: Path, tolerance: float) -> list:
         wanted.append((e.dxf.layer, drawn))
 
     for kind, tags, loaded in found:
-        if kind in ("VERTEX", "SEQEND") and polyline is not None:
+        if kind == "SEQEND" and polyline is not None:
+            end_polyline()
+            polyline = None
+            continue
+        if kind == "VERTEX" and polyline is not None:
             v = loaded if loaded is not None else entity(tags)
-            if kind == "SEQEND":
-                end_polyline()
-                polyline = None
-            elif not v.dxf.flags & 16:
+            if not v.dxf.flags & 16:
                 polyline[1].append((v.dxf.location, v.dxf.get("bulge", 0)))
             continue
         if kind not in ("LINE", "POLYLINE", "LWPOLYLINE") + CURVE_KINDS:

@@ -175,6 +175,12 @@ TEST(Curves, SplineChordsWithinTheTolerance) {
   EXPECT_EQ(chords[4].y, 0);
 }
 
+TEST(Curves, ClampedKnotsWhereNoneAreGiven) {
+  EXPECT_EQ(curves::clamped_knots(5, 3), (std::vector<double>{0, 0, 0, 0, 1, 2, 2, 2, 2}));
+  EXPECT_EQ(curves::clamped_knots(2, 1), (std::vector<double>{0, 0, 1, 1}));
+  EXPECT_TRUE(curves::clamped_knots(2, 3).empty());  // too few control points
+}
+
 TEST(Curves, MalformedSplinesAreRefused) {
   curves::Spline good;
   good.degree = 2;
