@@ -51,6 +51,8 @@ void bulge_points(const Point& a, const Point& b, double bulge, double tolerance
   const double off = chord / 2 * (1 - bulge * bulge) / (2 * bulge);
   const double radius = chord / 2 * (1 + bulge * bulge) / (2 * std::fabs(bulge));
   const double cx = (a.x + b.x) / 2 - dy / chord * off, cy = (a.y + b.y) / 2 + dx / chord * off;
+  // A bulge so small that its center lies beyond the doubles: a straight segment.
+  if (!std::isfinite(radius) || !std::isfinite(cx) || !std::isfinite(cy)) return;
   const double start = std::atan2(a.y - cy, a.x - cx);
   const int n = chords_for(radius, angle, tolerance);
   std::vector<Point> arc;
@@ -95,7 +97,7 @@ std::vector<double> clamped_knots(std::size_t count, int degree) {
 
 bool well_formed(const Spline& s) {
   const std::size_t count = s.controls.size();
-  if (s.degree < 1 || count < static_cast<std::size_t>(s.degree) + 1) return false;
+  if (s.degree < 1 || s.degree > highest_degree || count < static_cast<std::size_t>(s.degree) + 1) return false;
   if (s.knots.size() != count + static_cast<std::size_t>(s.degree) + 1) return false;
   if (!s.weights.empty() && s.weights.size() != count) return false;
   for (std::size_t k = 0; k < s.knots.size(); ++k)

@@ -46,6 +46,10 @@ struct Ellipse {
 // goes all round, which is returned.
 bool ellipse_points(const Ellipse& e, double tolerance, std::vector<Point>& out);
 
+// The highest degree of a spline drawn: a point costs the square of the
+// degree, and drawings use degrees up to a dozen or so.
+inline constexpr int highest_degree = 64;
+
 // A B-spline in world coordinates: its degree, knots, control points and
 // their weights (empty: all 1; rational otherwise).
 struct Spline {
@@ -58,7 +62,7 @@ struct Spline {
 // equal knots), evenly spaced between.
 [[nodiscard]] std::vector<double> clamped_knots(std::size_t count, int degree);
 
-// Whether the spline can be evaluated: a degree from 1, at least degree + 1
+// Whether the spline can be evaluated: a degree from 1 to highest_degree, at least degree + 1
 // control points, one knot more than control points and degree together,
 // knots that do not decrease and span something, weights none or one per
 // control point and above 0, every value finite.

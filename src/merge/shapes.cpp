@@ -1,6 +1,7 @@
 // Drawing LINEs, arcs, circles, ellipses, splines and bulges as polylines.
 #include "merge/shapes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <numbers>
 
@@ -170,6 +171,8 @@ void act_on_shape(MergeFrame& m, TurnPlan& p) {
     }
     if (!drawn) left_out = shape_name(kind);
   }
+  // Points beyond the doubles (a curve as wide as they go) cannot be written.
+  if (drawn && !std::all_of(points.begin(), points.end(), [](const curves::Point& q) { return finite(q); })) left_out = shape_name(kind);
   if (!left_out.empty()) {
     if constexpr (pass == Pass::write) m.input.report.leave_out(left_out);
     return;

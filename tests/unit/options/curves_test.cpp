@@ -197,6 +197,11 @@ TEST(Curves, MalformedSplinesAreRefused) {
       [](curves::Spline& s) { s.weights = {1, 0, 1}; },
       [](curves::Spline& s) { s.controls[1].y = NAN; },
       [](curves::Spline& s) { s.knots[3] = INFINITY; },
+      [](curves::Spline& s) {  // a degree whose points would cost too much
+        s.degree = curves::highest_degree + 1;
+        s.controls.resize(static_cast<std::size_t>(s.degree) + 1);
+        s.knots = curves::clamped_knots(s.controls.size(), s.degree);
+      },
   };
   for (std::size_t k = 0; k < faults.size(); ++k) {
     curves::Spline s = good;
@@ -385,6 +390,14 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_NE(errors.find("1 ELLIPSE"), std::string::npos) << errors;
                     EXPECT_NE(errors.find("1 line or curve of paper space"), std::string::npos) << errors;
                     EXPECT_NE(errors.find("1 spline given by fit points alone"), std::string::npos) << errors;
+                  }},
+        // A circle as wide as the doubles go, and a spline of too high a degree.
+        MergeCase{"beyond_what_can_be_drawn",
+                  "  0\nCIRCLE\n 10\n1e308\n 20\n0\n 40\n1.7e308\n"
+                  "  0\nSPLINE\n 71\n65\n 10\n0\n 20\n0\n 10\n5\n 20\n5\n",
+                  curves_on(), 0,
+                  [](const Result&, const std::string& errors) {
+                    EXPECT_NE(errors.find("left out: 1 CIRCLE, 1 SPLINE"), std::string::npos) << errors;
                   }},
         MergeCase{"closed_spline_ends_once",
                   "  0\nSPLINE\n  8\nS\n 70\n11\n 71\n1\n 40\n0\n 40\n0\n 40\n1\n 40\n2\n 40\n3\n 40\n3\n"
