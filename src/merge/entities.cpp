@@ -7,29 +7,17 @@
 
 #include "merge/entity_turn.h"
 #include "merge/placing.h"
+#include "merge/shapes.h"
 #include "numeric/rounding.h"
 #include "state.h"
-
-void open_polyline(MergeFrame& m) {
-  if (m.input.polyline_open) m.out.put(text::seqend);
-  m.input.polyline_open = true;
-  count_written_polyline(m);
-}
-
-void take_into_box(MergeFrame& m, double x, double y, double z) {
-  const double point[3] = {numeric::as_written(x), numeric::as_written(y), numeric::as_written(z)};
-  for (int k = 0; k < 3; ++k) {
-    m.input.box.take_min(k, point[k]);
-    m.input.box.take_max(k, point[k]);
-  }
-}
 
 namespace {
 
 using How = TurnPlan::How;
 
-void count_groups(MergeFrame& m, const groups::Groups& g) {
-  m.input.report.bulges += g.bulges;
+// Counts what the result does not carry; bulges drawn as arcs are carried.
+void count_groups(MergeFrame& m, const groups::Groups& g, bool bulges_drawn = false) {
+  if (!bulges_drawn) m.input.report.bulges += g.bulges;
   m.input.report.widths += g.widths;
 }
 
@@ -73,6 +61,7 @@ void act_on_polyline(MergeFrame& m, TurnPlan& p) {
   InputState& s = m.input;
   if (p.polyline == How::layout) {
     start_polyline(s, 0, false, {});
+    start_bulges(m, p.polyline_items.ints[5], (p.polyline_items.ints[5] & 8) != 0);
     if constexpr (pass == Pass::survey) return count_survey_polyline(m);
     open_polyline(m);
     text::write_polyline(m.out, p.polyline_items);
@@ -86,10 +75,25 @@ void act_on_polyline(MergeFrame& m, TurnPlan& p) {
   if ((g.flags & (16 | 64)) != 0)
     return leave_out_polyline<pass>(m, (g.flags & 16) != 0 ? polygon_meshes : polyface_meshes);
   start_polyline(s, g.has_z ? g.z : 0.0, (g.flags & 8) != 0, g.extrusion);
+  start_bulges(m, g.flags, (g.flags & 8) != 0);
   if constexpr (pass == Pass::survey) return count_survey_polyline(m);
   open_polyline(m);
   ++s.report.by_group_codes;
   text::write_polyline(m.out, g.layer, g.flags | (s.made_3d ? 8 : 0));
+}
+
+// Puts the points of a bulge's arc, in world coordinates, as vertices.
+template <Pass pass>
+void put_arc(MergeFrame& m, const std::vector<curves::Point>& arc) {
+  const InputState& s = m.input;
+  for (const curves::Point& q : arc) {
+    if constexpr (pass == Pass::survey) {
+      take_into_box(m, q.x, q.y, q.z);
+    } else {
+      text::write_vertex(m.out, s.bulge_layer, s.made_3d ? 32 : 0, q.x, q.y, q.z);
+      count_written_vertices(m);
+    }
+  }
 }
 
 // Acts on a vertex; true when it is written as read, in a polyline whose
@@ -100,6 +104,11 @@ bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
   if (p.vertex == How::layout) {
     if (s.leaving_out) return false;
     grammar::ItemValues& v = p.vertex_items;
+    if (s.bulging) {
+      const curves::Point q{v.reals[0], v.reals[1], s.at_elevation ? s.elevation : v.reals[2]};
+      bulge_before(m, q, 0, v.tokens[0], p.shape_points);
+      put_arc<pass>(m, p.shape_points);
+    }
     if (pass == Pass::survey) {
       place_vertex(s, v.reals[0], v.reals[1], v.reals[2]);
       take_into_box(m, v.reals[0], v.reals[1], v.reals[2]);
@@ -112,7 +121,7 @@ bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
     return true;
   }
   const groups::Groups& g = p.vertex_groups;
-  if constexpr (pass == Pass::write) count_groups(m, g);
+  if constexpr (pass == Pass::write) count_groups(m, g, s.bulging && !s.leaving_out);
   if (p.vertex == How::cut_off || s.leaving_out) return false;
   if (p.vertex_bad) {
     if constexpr (pass == Pass::write) s.report.leave_out(no_number_vertices);
@@ -123,6 +132,10 @@ bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
     return false;
   }
   double x = g.x, y = g.y, z = g.has_z ? g.z : 0.0;
+  if (s.bulging) {
+    bulge_before(m, {x, y, s.at_elevation ? s.elevation : z}, g.bulge, g.layer, p.shape_points);
+    put_arc<pass>(m, p.shape_points);
+  }
   if constexpr (pass == Pass::survey) {
     place_vertex(s, x, y, z);
     take_into_box(m, x, y, z);
@@ -139,13 +152,18 @@ template <Pass pass>
 void act_on_lwpolyline(MergeFrame& m, TurnPlan& p) {
   InputState& s = m.input;
   const groups::Groups& g = p.lwpolyline_groups;
+  const bool arcs = m.drawing.curves;
   if constexpr (pass == Pass::write) {
-    count_groups(m, g);
+    count_groups(m, g, arcs);
     if (p.bad_points > 0) s.report.leave_out(no_number_vertices, p.bad_points);
   }
   if (p.lwpolyline_bad) return leave_out_polyline<pass>(m, no_number_polylines);
   if (g.paper) return leave_out_polyline<pass>(m, paper_polylines);
   start_polyline(s, g.elevation, false, g.extrusion);
+  if (arcs) {
+    lwpolyline_arcs(p.points, p.point_bulges, (g.flags & 1) != 0, m.drawing.tolerance, p.bulged_points);
+    p.points.swap(p.bulged_points);
+  }
   if constexpr (pass == Pass::survey) {
     for (auto [x, y] : p.points) {
       double z = g.elevation;
@@ -179,6 +197,11 @@ Took act(MergeFrame& m, TurnPlan& p) {
   s.place = p.place;
   if (p.place.was_section) s.saw_section = true;
   if (!p.left_out.empty()) s.report.leave_out(p.left_out);
+  if (p.shape) {
+    act_on_shape<pass>(m, p);
+    return Took::other;
+  }
+  end_line_run<pass>(m);
   if (m.drawing.inserts) {
     // What lies in block definitions is held for the references that place it.
     if (pass == Pass::survey && p.place.section == Section::blocks) {
@@ -209,6 +232,11 @@ Took act(MergeFrame& m, TurnPlan& p) {
     }
   }
   if (p.seqend) {
+    if (s.bulging && !s.leaving_out) {
+      bulge_closing(m, p.shape_points);
+      put_arc<pass>(m, p.shape_points);
+    }
+    s.bulging = false;  // a vertex after it belongs to no polyline
     if (s.leaving_out) {
       s.leaving_out = false;
     } else if (pass == Pass::write) {
@@ -224,6 +252,24 @@ template Took act<Pass::survey>(MergeFrame&, TurnPlan&);
 template Took act<Pass::write>(MergeFrame&, TurnPlan&);
 
 }  // namespace turn_detail
+
+// Starts a polyline in the result: one left open before it is closed first,
+// so that the result's polylines never nest.
+void open_polyline(MergeFrame& m) {
+  if (m.input.polyline_open) m.out.put(text::seqend);
+  m.input.polyline_open = true;
+  count_written_polyline(m);
+}
+
+// The survey takes the box of the vertices an input's writing pass copies,
+// in world coordinates, as written.
+void take_into_box(MergeFrame& m, double x, double y, double z) {
+  const double point[3] = {numeric::as_written(x), numeric::as_written(y), numeric::as_written(z)};
+  for (int k = 0; k < 3; ++k) {
+    m.input.box.take_min(k, point[k]);
+    m.input.box.take_max(k, point[k]);
+  }
+}
 
 void close_polyline(MergeFrame& m) {
   if (!m.input.polyline_open) return;

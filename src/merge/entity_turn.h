@@ -13,7 +13,10 @@
 // otherwise; LWPOLYLINE is converted to a POLYLINE with its vertices; what
 // lies in block definitions is left out, unless block references are placed
 // (--inserts): then the survey holds the definitions' polylines and
-// references, and an INSERT of model space places its block's.
+// references, and an INSERT of model space places its block's. With
+// --lines and --curves, the shapes of the ENTITIES section (LINE; ARC,
+// CIRCLE, ELLIPSE, SPLINE) are read by their group codes and drawn as
+// polylines.
 #pragma once
 
 #include <string>
@@ -51,6 +54,11 @@ struct TurnPlan {
   How vertex = How::none;     // a VERTEX met after it, or alone
   bool seqend = false;        // a SEQEND acted on
   bool lwpolyline = false;    // an LWPOLYLINE converted
+  bool shape = false;         // a shape read (shape_kind): a LINE, ARC, CIRCLE, ELLIPSE or SPLINE
+  bool shape_bad = false;     // a value of it is no number
+  groups::Kind shape_kind = groups::Kind::line;
+  groups::Shape shape_groups;
+  std::vector<curves::Point> shape_points;  // its points as drawn, held until written
   bool polyline_bad = false;  // a coordinate, elevation or flag of it is no number
   bool vertex_bad = false;
   bool lwpolyline_bad = false;  // of the LWPOLYLINE itself; its points such are dropped
@@ -58,11 +66,13 @@ struct TurnPlan {
   grammar::ItemValues polyline_items, vertex_items;
   groups::Groups polyline_groups, vertex_groups, lwpolyline_groups;
   std::vector<std::pair<double, double>> points;  // the LWPOLYLINE's, held until its extrusion is read
+  std::vector<double> point_bulges;               // and each point's bulge
+  std::vector<std::pair<double, double>> bulged_points;  // with --curves: its points and its arcs' between
   text::VertexRun vertex_run;                     // the text of its vertices
   // Tokens and layers kept past the reads that gave them: the turn's
   // token, a POLYLINE's two token items and layer, a VERTEX's, and an
   // LWPOLYLINE's layer.
-  std::string texte, polyline_copies[3], vertex_copies[3], lwpolyline_layer;
+  std::string texte, polyline_copies[3], vertex_copies[3], lwpolyline_layer, shape_layer;
   // A BLOCK, ENDBLK or INSERT met, when block references are placed.
   bool block = false, block_end = false, insert = false;
   bool placing_bad = false;  // a value of the BLOCK or INSERT is no number
@@ -73,10 +83,31 @@ struct TurnPlan {
 // The rest of the turn's helpers; turn() below is the door.
 namespace turn_detail {
 
+// The kind of shape an entity named t is, when an option draws it.
+inline bool drawn_shape(const DrawingOptions& o, std::string_view t, groups::Kind& kind) {
+  if (o.lines && t == "LINE") {
+    kind = groups::Kind::line;
+    return true;
+  }
+  if (!o.curves) return false;
+  const std::pair<std::string_view, groups::Kind> curves[] = {{"ARC", groups::Kind::arc},
+                                                              {"CIRCLE", groups::Kind::circle},
+                                                              {"ELLIPSE", groups::Kind::ellipse},
+                                                              {"SPLINE", groups::Kind::spline}};
+  for (const auto& [name, k] : curves)
+    if (t == name) {
+      kind = k;
+      return true;
+    }
+  return false;
+}
+
 // Follows the token the loop just read: sections entered and left, whether
-// the next token starts an entity, and (writing pass) what is left out.
+// the next token starts an entity, a shape an option draws, and (writing
+// pass) what is left out.
 template <Pass pass>
-void note_token(TurnPlan& p, std::string_view t, bool inserts) {
+void note_token(TurnPlan& p, std::string_view t, const DrawingOptions& drawing) {
+  const bool inserts = drawing.inserts;
   Place& w = p.place;
   const bool starts_entity = w.after_zero;
   w.after_zero = t == "0";
@@ -87,6 +118,10 @@ void note_token(TurnPlan& p, std::string_view t, bool inserts) {
     w.section = t == "ENTITIES" ? Section::entities : t == "BLOCKS" ? Section::blocks : Section::other;
   } else if (t == "ENDSEC") {
     w.section = Section::none;
+    return;
+  }
+  if (w.section == Section::entities && starts_entity && drawn_shape(drawing, t, p.shape_kind)) {
+    p.shape = true;
     return;
   }
   if constexpr (pass != Pass::write) return;
@@ -123,6 +158,7 @@ void warn_value(Items& in, MergeFrame& m, std::string_view value, std::string_vi
 // What is left out for a value that is no number.
 inline constexpr std::string_view its_vertex = "its vertex is left out";
 inline constexpr std::string_view its_polyline = "its polyline is left out, with its vertices";
+inline constexpr std::string_view its_shape = "it is left out";
 
 // Reads the groups of the entity after its keyword into g by the roles of
 // `kind`; a coordinate, elevation or flag that is no number makes it bad,
@@ -180,13 +216,17 @@ void read_lwpolyline(Items& in, MergeFrame& m, TurnPlan& p) {
   bool pointed = false;  // a point was read
   bool point = false;    // a point is pending: its 10 read
   bool point_bad = false;
-  double x = 0, y = 0;
+  double x = 0, y = 0, bulge = 0;
   p.points.clear();
+  p.point_bulges.clear();
   p.lwpolyline_bad = false;
   p.bad_points = 0;
   auto end_point = [&] {
     if (point && point_bad) ++p.bad_points;
-    if (point && !point_bad) p.points.emplace_back(x, y);
+    if (point && !point_bad) {
+      p.points.emplace_back(x, y);
+      p.point_bulges.push_back(bulge);
+    }
     point = false;
   };
   auto coordinate = [&](std::string_view value, double& cell) {
@@ -204,11 +244,14 @@ void read_lwpolyline(Items& in, MergeFrame& m, TurnPlan& p) {
         end_point();
         pointed = point = true;
         point_bad = false;
-        x = y = 0;
+        x = y = bulge = 0;
         return coordinate(value, x);
       case groups::Role::y:
         if (point) coordinate(value, y);
         return;
+      case groups::Role::bulge:
+        if (point) in.real(value, bulge);  // one that is no number is counted below, not drawn
+        break;
       default: break;
     }
     // The header's groups (checked, not used, after the first point).
@@ -249,6 +292,26 @@ void read_placing(Items& in, MergeFrame& m, TurnPlan& p, groups::Kind kind) {
   (kind == groups::Kind::block ? p.block : p.insert) = end != groups::End::cut_off;
 }
 
+// A shape after its keyword, by its group codes. A value that is no number
+// makes it bad and is warned about.
+template <class Items>
+void read_shape(Items& in, MergeFrame& m, TurnPlan& p) {
+  groups::Shape& s = p.shape_groups;
+  s.clear();
+  p.shape_bad = false;
+  const groups::End end = groups::read_entity(in, [&](int code, std::string_view value) {
+    const groups::Role role = groups::role_of(p.shape_kind, code);
+    if (!groups::take_shape_group(in, s, p.shape_kind, role, value)) {
+      if (!p.shape_bad) warn_value(in, m, value, its_shape);
+      p.shape_bad = true;
+    }
+    if (role == groups::Role::layer) s.layer = in.keep(value, p.shape_layer);
+  });
+  if (end != groups::End::next_entity) warn(in, m);
+  p.place.after_zero = end == groups::End::next_entity;
+  if (end == groups::End::cut_off) p.shape_bad = true;  // not drawn: its groups may be cut short
+}
+
 // Folds the groups 10 x, 20 y, 30 z that follow "$EXTMIN" or "$EXTMAX", until
 // a group code other than 10, 20 and 30, or a read that fails.
 void fold_extents(MergeFrame& m, bool minimum);
@@ -257,8 +320,9 @@ void fold_extents(MergeFrame& m, bool minimum);
 template <Pass pass, class Items>
 void read_turn(Items& in, MergeFrame& m, TurnPlan& p, std::string_view texte) {
   const bool entity_start = p.place.after_zero;
+  note_token<pass>(p, texte, m.drawing);
+  if (p.shape) return read_shape(in, m, p);
   const bool inserts = m.drawing.inserts;
-  note_token<pass>(p, texte, inserts);
   // Block references, and the definitions they place, when they are placed.
   if (inserts && entity_start && p.place.section != Section::other && p.place.section != Section::none) {
     const bool defining = p.place.section == Section::blocks;
@@ -329,7 +393,7 @@ Turn turn(Items& in, MergeFrame& m, TurnPlan& p, Took* took = nullptr) {
   p.place = m.input.place;
   p.left_out = {};
   p.polyline = p.vertex = TurnPlan::How::none;
-  p.seqend = p.lwpolyline = false;
+  p.seqend = p.lwpolyline = p.shape = false;
   p.block = p.block_end = p.insert = false;
   turn_detail::read_turn<pass>(in, m, p, texte);
   if (!in.sure()) return Turn::refused;

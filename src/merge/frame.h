@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "merge/block_store.h"
+#include "merge/curves.h"
 #include "merge/drawing_options.h"
 #include "merge/report.h"
 #include "numeric/extrusion.h"
@@ -80,6 +81,18 @@ struct InputState {
   bool made_3d = false;
   bool leaving_out = false;
   bool polyline_open = false;  // a POLYLINE was written and its SEQEND not yet
+  // --curves: the bulges of the last polyline drawn as arcs (a 2D one), its
+  // first and last vertex so far in its own system, the last one's bulge
+  // and layer, and whether it is closed.
+  bool bulging = false, closed = false, has_last = false;
+  curves::Point first, last;
+  double last_bulge = 0;
+  std::string bulge_layer;
+  // --lines: a polyline of LINEs still open, to be joined by the next LINE
+  // of its layer and 3D-ness that starts where it ends (as read).
+  bool line_run = false, line_3d = false;
+  curves::Point line_end;
+  std::string line_layer;
   InputBox header;             // the survey's: its header's extents
   InputBox box;                // the survey's: its vertices', in world coordinates as written
   InputReport report;          // the writing pass's, for what is said of the input

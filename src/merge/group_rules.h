@@ -7,6 +7,9 @@
 
 #include <cstdint>
 #include <string_view>
+#include <vector>
+
+#include "merge/curves.h"
 
 #include "numeric/extrusion.h"
 #include "read/characters.h"
@@ -14,8 +17,9 @@
 namespace groups {
 
 // The entities read by their group codes: BLOCK opens a block definition,
-// INSERT places one (a block reference).
-enum class Kind : std::uint8_t { polyline, vertex, lwpolyline, block, insert };
+// INSERT places one (a block reference); from `line` on, the ones drawn
+// as polylines by an option (shapes).
+enum class Kind : std::uint8_t { polyline, vertex, lwpolyline, block, insert, line, arc, circle, ellipse, spline };
 
 // What a group's value is to the merge.
 enum class Role : std::uint8_t {
@@ -41,6 +45,16 @@ enum class Role : std::uint8_t {
   rows,
   column_spacing,  // 44 and 45
   row_spacing,
+  // Of the shapes:
+  x2,       // 11: a LINE's end, an ELLIPSE's major axis; a SPLINE's fit point starts with it
+  y2,       // 21
+  z2,       // 31
+  size,     // 40: an ARC's or CIRCLE's radius, an ELLIPSE's ratio
+  knot,     // 40 of a SPLINE
+  weight,   // 41 of a SPLINE
+  start,    // an ARC's 50 (degrees), an ELLIPSE's 41 (radians)
+  end,      // an ARC's 51, an ELLIPSE's 42
+  degree,   // 71 of a SPLINE
 };
 
 // The roles of a BLOCK's and an INSERT's group codes.
@@ -68,8 +82,38 @@ constexpr Role placing_role_of(Kind kind, int code) {
   }
 }
 
+
+// The roles of a shape's groups.
+constexpr Role shape_role(Kind kind, int code) {
+  const bool spline = kind == Kind::spline, ellipse = kind == Kind::ellipse;
+  const bool round = kind == Kind::arc || kind == Kind::circle;
+  switch (code) {
+    case 8: return Role::layer;
+    case 67: return Role::space;
+    case 10: return Role::x;
+    case 20: return Role::y;
+    case 30: return Role::z;
+    case 11: return round ? Role::none : Role::x2;
+    case 21: return round ? Role::none : Role::y2;
+    case 31: return round ? Role::none : Role::z2;
+    case 40: return spline ? Role::knot : kind == Kind::line ? Role::none : Role::size;
+    case 41: return spline ? Role::weight : ellipse ? Role::start : Role::none;
+    case 42: return ellipse ? Role::end : Role::none;
+    case 50: return kind == Kind::arc ? Role::start : Role::none;
+    case 51: return kind == Kind::arc ? Role::end : Role::none;
+    case 70: return spline ? Role::flags : Role::none;
+    case 71: return spline ? Role::degree : Role::none;
+    // A LINE's extrusion gives its thickness a direction and moves no point.
+    case 210: return round || ellipse ? Role::extrusion_x : Role::none;
+    case 220: return round || ellipse ? Role::extrusion_y : Role::none;
+    case 230: return round || ellipse ? Role::extrusion_z : Role::none;
+    default: return Role::none;
+  }
+}
+
 constexpr Role role_of(Kind kind, int code) {
   if (kind == Kind::block || kind == Kind::insert) return placing_role_of(kind, code);
+  if (kind >= Kind::line) return shape_role(kind, code);
   const bool vertex = kind == Kind::vertex, polyline = kind == Kind::polyline, lw = kind == Kind::lwpolyline;
   switch (code) {
     case 8: return Role::layer;
@@ -108,6 +152,7 @@ struct Groups {
   double elevation = 0;
   numeric::Extrusion extrusion;
   bool paper = false;        // of paper space
+  double bulge = 0;          // the last bulge that is a number
   std::uint32_t bulges = 0;  // bulges and widths that are not zero (a value that is no number counts)
   std::uint32_t widths = 0;
   std::string_view name;  // kept only until the next read, as the layer is
@@ -204,12 +249,90 @@ bool take_group(Items& in, Groups& g, Role role, std::string_view value) {
     case Role::bulge:
     case Role::width: {
       double v = 0;
-      const bool counted = !in.real(value, v) || v != 0;
-      (role == Role::bulge ? g.bulges : g.widths) += counted;
+      const bool number = in.real(value, v);
+      (role == Role::bulge ? g.bulges : g.widths) += !number || v != 0;
+      if (role == Role::bulge && number) g.bulge = v;
       return true;
     }
+    default: return true;  // the shapes' own roles (take_shape_group)
   }
   return true;
+}
+
+// What the groups of a shape (LINE, ARC, CIRCLE, ELLIPSE, SPLINE) hold that
+// its drawing needs. A SPLINE's 10 and 11 each start a point of their own.
+struct Shape {
+  std::string_view layer = "0";
+  bool paper = false;
+  curves::Point first, second;  // 10/20/30, 11/21/31
+  double size = 1;              // radius or ratio
+  double start = 0, end = 0;    // angles or parameters
+  bool has_end = false;
+  int degree = 3, flags = 0;
+  numeric::Extrusion extrusion;
+  std::vector<double> knots, weights;
+  std::vector<curves::Point> controls, fits;
+
+  // Back to no groups read, its lists' storage kept.
+  void clear() {
+    layer = "0";
+    paper = false;
+    first = second = {};
+    size = 1;
+    start = end = 0;
+    has_end = false;
+    degree = 3;
+    flags = 0;
+    extrusion = {};
+    knots.clear(), weights.clear(), controls.clear(), fits.clear();
+  }
+};
+
+// Takes a shape's group into s by its role; false, s unchanged, when the
+// role needs a number and the value is none.
+template <class Items>
+bool take_shape_group(Items& in, Shape& s, Kind kind, Role role, std::string_view value) {
+  const bool spline = kind == Kind::spline;
+  double v = 0;
+  auto coordinate = [&](std::vector<curves::Point>& points, curves::Point& alone, double curves::Point::*axis,
+                        bool starts) {
+    if (!in.real(value, v)) return false;
+    if (!spline) {
+      alone.*axis = v;
+    } else {
+      if (starts || points.empty()) points.emplace_back();
+      points.back().*axis = v;
+    }
+    return true;
+  };
+  switch (role) {
+    case Role::x: return coordinate(s.controls, s.first, &curves::Point::x, true);
+    case Role::y: return coordinate(s.controls, s.first, &curves::Point::y, false);
+    case Role::z: return coordinate(s.controls, s.first, &curves::Point::z, false);
+    case Role::x2: return coordinate(s.fits, s.second, &curves::Point::x, true);
+    case Role::y2: return coordinate(s.fits, s.second, &curves::Point::y, false);
+    case Role::z2: return coordinate(s.fits, s.second, &curves::Point::z, false);
+    case Role::size: return in.real(value, s.size);
+    case Role::start: return in.real(value, s.start);
+    case Role::end: return (s.has_end = in.real(value, s.end));
+    case Role::knot:
+    case Role::weight:
+      if (!in.real(value, v)) return false;
+      (role == Role::knot ? s.knots : s.weights).push_back(v);
+      return true;
+    case Role::degree: return in.integer(value, s.degree);
+    case Role::flags: return in.integer(value, s.flags);
+    case Role::extrusion_x: return in.real(value, s.extrusion.x);
+    case Role::extrusion_y: return in.real(value, s.extrusion.y);
+    case Role::extrusion_z: return in.real(value, s.extrusion.z);
+    case Role::layer: s.layer = value; return true;
+    case Role::space: {
+      int space = 0;
+      s.paper = in.integer(value, space) && space != 0;
+      return true;
+    }
+    default: return true;
+  }
 }
 
 }  // namespace groups

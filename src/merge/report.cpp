@@ -24,6 +24,8 @@ std::string_view singular(std::string_view kind) {
   if (kind == paper_references) return "block reference of paper space";
   if (kind == missing_blocks) return "block reference to a block not defined";
   if (kind == no_number_references) return "block reference with a value that is not a number";
+  if (kind == paper_shapes) return "line or curve of paper space";
+  if (kind == fit_splines) return "spline given by fit points alone";
   return kind;
 }
 

@@ -38,3 +38,5 @@ inline constexpr std::string_view no_number_vertices = "vertices with a value th
 inline constexpr std::string_view paper_references = "block references of paper space";
 inline constexpr std::string_view missing_blocks = "block references to blocks not defined";
 inline constexpr std::string_view no_number_references = "block references with a value that is not a number";
+inline constexpr std::string_view paper_shapes = "lines and curves of paper space";
+inline constexpr std::string_view fit_splines = "splines given by fit points alone";

@@ -48,6 +48,18 @@ a half), the header's extents must hold them, and standard error must leave
 out no INSERT; a drawing with no block reference in model space must give
 the same bytes as without the option.
 
+With --curves, each drawing is merged alone with `--curves=TOL --lines`
+instead (TOL from --tolerance, default 0.5), and the result checked against
+ezdxf as the reference: its polylines, in order, must be the input's
+model-space polylines (bulges as arcs), LINEs (those of one layer and
+3D-ness each starting where the one before ends exactly joined into one)
+and ARC, CIRCLE, ELLIPSE and SPLINE entities, on their layers; every vertex
+must lie within TOL plus the rounding (half a unit per axis) of ezdxf's
+flattening of its entity, and every point of that flattening within as much
+of the polyline; the header extents must contain every vertex; and what
+standard error says must leave out none of these kinds and carry every
+bulge.
+
 Prints one line per drawing and per set; exits 1 when any check fails. When
 the corpus folder is absent it says so (and checks the ezdxf-written
 drawings alone).
@@ -57,6 +69,7 @@ from __future__ import annotations
 
 import argparse
 import io
+import math
 import re
 import shlex
 import subprocess
@@ -577,6 +590,208 @@ def check_inserts(command: list, drawings: list, expected: dict, scratch: Path) 
     return failures
 
 
+# --- --curves and --lines ----------------------------------------------------
+
+CURVE_KINDS = ("ARC", "CIRCLE", "ELLIPSE", "SPLINE")
+
+
+def arc_reference(e, fine: float) -> list:
+    """Points along an ARC or CIRCLE, about `fine` apart, in world coordinates."""
+    import numpy as np
+    start, end = (e.dxf.start_angle, e.dxf.end_angle) if e.dxftype() == "ARC" else (0.0, 360.0)
+    span = (end - start) % 360 or 360
+    n = int(min(max(16, math.ceil(math.radians(span) * e.dxf.radius / fine)), 200000))
+    return list(e.vertices(np.linspace(start, start + span, n + 1)))
+
+
+def polyline_reference(points: list, closed: bool, extrusion, elevation: float, fine: float) -> list:
+    """Points along a 2D polyline of (x, y, bulge) in its system, as ezdxf's path draws it."""
+    from ezdxf import path as ezpath
+    drawn = ezpath.Path()
+    ezpath.add_2d_polyline(drawn, points, closed, OCS(extrusion), elevation)
+    flat = list(drawn.flattening(distance=fine))
+    return flat or [OCS(extrusion).to_wcs((x, y, elevation)) for x, y, _ in points[:1]]
+
+
+def curve_references(path: Path, tolerance: float) -> list:
+    """What the result of --curves --lines must hold, in order, as (layer,
+    points in world coordinates along the entity, closely flattened): each
+    entity of the ENTITIES section as ezdxf loads it on its own."""
+    import numpy as np
+    fine = tolerance / 20
+    wanted = []
+    last_line = None  # the end, layer and 3D-ness of the LINE before, as read
+    polyline = None  # the POLYLINE whose vertices come: (entity, its (x, y, bulge) or 3D points)
+    found, _ = entities_in_order(path.read_bytes())
+
+    def end_polyline():
+        if polyline is None:
+            return
+        e, points = polyline
+        if e.dxf.flags & 8:
+            drawn = [tuple(p) for p, _ in points] + ([tuple(points[0][0])] if e.dxf.flags & 1 and points else [])
+        else:
+            drawn = polyline_reference([(p.x, p.y, b) for p, b in points], bool(e.dxf.flags & 1),
+                                       e.dxf.get("extrusion", (0, 0, 1)), e.dxf.elevation.z, fine)
+        wanted.append((e.dxf.layer, drawn))
+
+    for kind, tags, loaded in found:
+        if kind == "SEQEND" and polyline is not None:
+            end_polyline()
+            polyline = None
+            continue
+        if kind == "VERTEX" and polyline is not None:
+            v = loaded if loaded is not None else entity(tags)
+            if not v.dxf.flags & 16:
+                polyline[1].append((v.dxf.location, v.dxf.get("bulge", 0)))
+            continue
+        if kind not in ("LINE", "POLYLINE", "LWPOLYLINE") + CURVE_KINDS:
+            last_line = None
+            continue
+        e = loaded if loaded is not None else entity(tags)
+        if in_paper_space(tags, loaded):
+            last_line = None
+            continue
+        if kind == "LINE":
+            a, b = tuple(e.dxf.start), tuple(e.dxf.end)
+            three_d = rounded(a[2]) != 0 or rounded(b[2]) != 0
+            if last_line is not None and last_line == (a, e.dxf.layer, three_d):
+                wanted[-1][1].append(b)
+            else:
+                wanted.append((e.dxf.layer, [a, b]))
+            last_line = (b, e.dxf.layer, three_d)
+            continue
+        last_line = None
+        if kind in ("ARC", "CIRCLE"):
+            points = arc_reference(e, fine)
+        elif kind in ("ELLIPSE", "SPLINE"):
+            points = list(e.flattening(distance=fine))
+        elif kind == "LWPOLYLINE":
+            points = polyline_reference(list(e.get_points("xyb")), e.closed, e.dxf.get("extrusion", (0, 0, 1)),
+                                        e.dxf.elevation, fine)
+        else:
+            end_polyline()  # one without its SEQEND
+            polyline = None
+            if not e.dxf.flags & (16 | 64):
+                polyline = (e, [])
+                for v in getattr(e, "vertices", []):  # recover mode: the vertices come with their polyline
+                    if not v.dxf.flags & 16:
+                        polyline[1].append((v.dxf.location, v.dxf.get("bulge", 0)))
+            continue
+        wanted.append((e.dxf.layer, [tuple(p) for p in points]))
+    end_polyline()
+    return [(layer, np.array(points, dtype=float).reshape(-1, 3)) for layer, points in wanted]
+
+
+def distances_to_polyline(points, line, near: float):
+    """Each point's distance to the polyline through `line`'s points, where it
+    is within `near` (beyond it: some distance above `near`). Taken a slice
+    of points at a time, against the segments near the slice, to bound the
+    memory."""
+    import numpy as np
+    if len(line) == 1:
+        line = np.vstack([line, line])
+    a, b = line[:-1], line[1:]
+    lows, highs = np.minimum(a, b), np.maximum(a, b)
+    best = np.full(len(points), np.inf)
+    step = 256
+    for first in range(0, len(points), step):
+        chunk = points[first:first + step]
+        low, high = chunk.min(axis=0) - near, chunk.max(axis=0) + near
+        close = np.nonzero(((highs >= low) & (lows <= high)).all(axis=1))[0]
+        for start in range(0, len(close), step):
+            pick = close[start:start + step]
+            sa, ab = a[pick], b[pick] - a[pick]
+            length2 = np.maximum((ab * ab).sum(axis=1), 1e-300)
+            ap = chunk[:, None, :] - sa[None, :, :]
+            t = np.clip((ap * ab[None]).sum(axis=2) / length2[None], 0.0, 1.0)
+            gap = np.linalg.norm(ap - t[..., None] * ab[None], axis=2).min(axis=1)
+            best[first:first + step] = np.minimum(best[first:first + step], gap)
+    return best
+
+
+def check_curves_run(command: list, path: Path, result: Path, tolerance: float) -> tuple:
+    """Problems of the --curves --lines result of one drawing, and the counts
+    of polylines and vertices checked."""
+    import numpy as np
+    run = run_merge(command, [path], result, "--curves=%r" % tolerance, "--lines")
+    errors = run.stderr.decode(errors="replace")
+    if run.returncode != 0:
+        return ["talvero exited with %d: %s" % (run.returncode, errors)], 0, 0
+    problems = []
+    said = " ".join(line.split(path.name + ":", 1)[1] for line in errors.splitlines() if path.name + ":" in line)
+    left_out = said.split("left out:", 1)[1] if "left out:" in said else ""
+    for kind in CURVE_KINDS + ("LINE",):
+        if re.search(r"\b\d+ %s\b" % kind, left_out):
+            problems.append("%s left out: %s" % (kind, said))
+    if "bulge" in said:
+        problems.append("bulges not carried: %s" % said)
+    wanted = curve_references(path, tolerance)
+    try:
+        doc = ezdxf.readfile(result)
+    except ezdxf.DXFValueError as e:
+        # A layer name ezdxf refuses, carried as the input has it.
+        raise ezdxf.DXFError("the result: %s" % e) from e
+    found = [e for e in doc.modelspace() if e.dxftype() == "POLYLINE"]
+    if len(found) != len(wanted):
+        return problems + ["%d polylines where ezdxf gives %d" % (len(found), len(wanted))], len(found), 0
+    low = np.array(doc.header.get("$EXTMIN", (0, 0, 0)), dtype=float) - 1
+    high = np.array(doc.header.get("$EXTMAX", (0, 0, 0)), dtype=float) + 1
+    vertices = 0
+    for k, (e, (layer, reference)) in enumerate(zip(found, wanted)):
+        written = np.array([tuple(v.dxf.location) for v in e.vertices], dtype=float).reshape(-1, 3)
+        vertices += len(written)
+        # Where a vertex lay before the rounding: within half a unit of the
+        # middle of the values written as it is (one unit either side of -0.5
+        # for 0, which -1.5 to 0.5 are written as).
+        points = np.where(written >= 1, written, np.where(written == 0, -0.5, written - 1))
+        spread = np.where(written == 0, 1.0, 0.5)
+        if e.dxf.layer.strip() != layer.strip():
+            problems.append("polyline %d on layer %r, not %r" % (k + 1, e.dxf.layer, layer))
+        if len(points) == 0 or len(reference) == 0:
+            if len(points) != len(reference):
+                problems.append("polyline %d: %d vertices for %d points" % (k + 1, len(points), len(reference)))
+            continue
+        if ((written < low) | (written > high)).any():
+            problems.append("polyline %d: a vertex outside the header extents" % (k + 1))
+        drawn = np.vstack([points, points[:1]]) if e.is_closed else points
+        # Each vertex's own allowance; the polyline's is the widest.
+        allowed = tolerance + np.linalg.norm(spread, axis=1) + tolerance / 20 + 1e-6
+        off = (distances_to_polyline(points, reference, allowed.max()) - allowed).max()
+        missed = (distances_to_polyline(reference, drawn, allowed.max()) - allowed.max()).max()
+        if off > 0 or missed > 0:
+            problems.append("polyline %d (layer %r): a vertex %.3f further from the curve than allowed, a curve"
+                            " point %.3f further from the polyline" % (k + 1, layer, off, missed))
+        if len(problems) > 5:
+            break
+    return problems, len(found), vertices
+
+
+def check_curves(command: list, drawings: list, corpus: Path, scratch: Path, tolerance: float) -> int:
+    """The --curves check over the drawings; the count of failures."""
+    result = scratch / "corpus_check_curves.dxf"
+    failures = checked = polylines = vertices = 0
+    for path in drawings:
+        name = path.relative_to(corpus) if path.is_relative_to(corpus) else path.name
+        data = path.read_bytes()
+        if (len(data) >= 22 and data[8:22] == BINARY_SENTINEL_END) or b"SECTION" not in content_tokens(data):
+            continue  # a drawing that must fail, checked without the options
+        try:
+            problems, p, v = check_curves_run(command, path, result, tolerance)
+        except ezdxf.DXFError as e:
+            print("skip %s: ezdxf cannot load an entity of it, or of its result, on its own: %s" % (name, e))
+            continue
+        if problems:
+            failures += 1
+            print("FAIL %s: %s" % (name, "; ".join(problems)))
+        else:
+            checked, polylines, vertices = checked + 1, polylines + p, vertices + v
+            print("ok   %s (%d polylines, %d vertices)" % (name, p, v))
+    print("--curves=%r --lines: %d drawings checked, %d polylines and %d vertices within the tolerance of ezdxf's"
+          " curves; %d failures" % (tolerance, checked, polylines, vertices, failures))
+    return failures
+
+
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     how = parser.add_mutually_exclusive_group(required=True)
@@ -589,6 +804,8 @@ def main() -> int:
     parser.add_argument("--written-by-ezdxf", action="store_true", help="also check drawings ezdxf writes here")
     parser.add_argument("--ogrinfo", action="store_true", help="read every result with GDAL's ogrinfo too")
     parser.add_argument("--inserts", action="store_true", help="also check each drawing merged with --inserts")
+    parser.add_argument("--curves", action="store_true", help="check --curves and --lines against ezdxf instead")
+    parser.add_argument("--tolerance", type=float, default=0.5, help="the tolerance --curves is given")
     args = parser.parse_args()
 
     command = [args.talvero] if args.talvero else shlex.split(args.command)
@@ -605,6 +822,8 @@ def main() -> int:
     if not drawings:
         print("nothing to check")
         return 0
+    if args.curves:
+        return 1 if check_curves(command, drawings, args.corpus, args.scratch, args.tolerance) else 0
     expected = {}
     failures = 0
     totals = [0, 0, 0]  # drawings, polylines, vertices expected

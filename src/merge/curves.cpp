@@ -1,0 +1,191 @@
+// Curves as chords: the counts from the sagitta, de Boor's evaluation.
+#include "merge/curves.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+namespace curves {
+
+namespace {
+
+constexpr double two_pi = 2 * std::numbers::pi;
+
+// Halvings of one piece of a knot span at most: far below a rounded unit
+// for any drawing's coordinates.
+constexpr int deepest = 30;
+
+bool finite(const Point& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+double sagitta(double radius, double span, int n) { return radius * (1 - std::cos(span / (2.0 * n))); }
+
+}  // namespace
+
+int chords_for(double radius, double span, double tolerance, int least) {
+  span = std::fabs(span);
+  radius = std::fabs(radius);
+  if (!(radius > tolerance) || !std::isfinite(span) || !std::isfinite(radius)) return least;
+  const double per_chord = 2 * std::acos(1 - tolerance / radius);
+  double n = per_chord > 0 ? std::ceil(span / per_chord) : most_chords;
+  int chords = static_cast<int>(std::clamp(n, static_cast<double>(least), static_cast<double>(most_chords)));
+  // The cosine's rounding may leave the sagitta a hair above the tolerance.
+  while (chords < most_chords && sagitta(radius, span, chords) > tolerance) ++chords;
+  return chords;
+}
+
+void arc_points(double cx, double cy, double z, double radius, double start, double span, int n,
+                std::vector<Point>& out) {
+  for (int k = 0; k <= n; ++k) {
+    const double a = start + span * k / n;
+    out.push_back({cx + radius * std::cos(a), cy + radius * std::sin(a), z});
+  }
+}
+
+void bulge_points(const Point& a, const Point& b, double bulge, double tolerance, std::vector<Point>& out) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double chord = std::hypot(dx, dy);
+  if (bulge == 0 || !std::isfinite(bulge) || chord == 0 || !std::isfinite(chord)) return;
+  const double angle = 4 * std::atan(bulge);  // included, signed
+  // The center lies off the chord's middle by (1 - b^2) / (2 b) half chords,
+  // to the left of a to b for a positive bulge of less than a half circle.
+  const double off = chord / 2 * (1 - bulge * bulge) / (2 * bulge);
+  const double radius = chord / 2 * (1 + bulge * bulge) / (2 * std::fabs(bulge));
+  const double cx = (a.x + b.x) / 2 - dy / chord * off, cy = (a.y + b.y) / 2 + dx / chord * off;
+  // A bulge so small that its center lies beyond the doubles: a straight segment.
+  if (!std::isfinite(radius) || !std::isfinite(cx) || !std::isfinite(cy)) return;
+  const double start = std::atan2(a.y - cy, a.x - cx);
+  const int n = chords_for(radius, angle, tolerance);
+  std::vector<Point> arc;
+  arc_points(cx, cy, a.z, radius, start, angle, n, arc);
+  for (int k = 1; k < n; ++k) out.push_back(arc[static_cast<std::size_t>(k)]);
+}
+
+bool ellipse_points(const Ellipse& e, double tolerance, std::vector<Point>& out) {
+  double span = std::fmod(e.end - e.start, two_pi);
+  if (span <= 0) span += two_pi;
+  const bool whole = span >= two_pi * (1 - 1e-12) || e.end == e.start;
+  if (whole) span = two_pi;
+  // The minor axis: the normal across the major one, at the ratio's length.
+  const Point& a = e.major;
+  const numeric::Extrusion& n = e.normal;
+  double mx = n.y * a.z - n.z * a.y, my = n.z * a.x - n.x * a.z, mz = n.x * a.y - n.y * a.x;
+  const double length = std::hypot(mx, my, mz), major = std::hypot(a.x, a.y, a.z);
+  if (length > 0) {
+    const double scale = major * e.ratio / length;
+    mx *= scale, my *= scale, mz *= scale;
+  }
+  // An affine image of the unit circle strays from its chords at most its
+  // largest stretch times the circle's sagitta.
+  const int chords = chords_for(std::max(major, major * std::fabs(e.ratio)), span, tolerance, whole ? 3 : 1);
+  const int last = whole ? chords - 1 : chords;
+  for (int k = 0; k <= last; ++k) {
+    const double t = e.start + span * k / chords, c = std::cos(t), s = std::sin(t);
+    out.push_back({e.center.x + c * a.x + s * mx, e.center.y + c * a.y + s * my, e.center.z + c * a.z + s * mz});
+  }
+  return whole;
+}
+
+std::vector<double> clamped_knots(std::size_t count, int degree) {
+  std::vector<double> knots;
+  if (degree < 1 || count < static_cast<std::size_t>(degree) + 1) return knots;
+  const std::size_t inner = count - static_cast<std::size_t>(degree) - 1;
+  for (int k = 0; k <= degree; ++k) knots.push_back(0);
+  for (std::size_t k = 1; k <= inner; ++k) knots.push_back(static_cast<double>(k));
+  for (int k = 0; k <= degree; ++k) knots.push_back(static_cast<double>(inner + 1));
+  return knots;
+}
+
+bool well_formed(const Spline& s) {
+  const std::size_t count = s.controls.size();
+  if (s.degree < 1 || s.degree > highest_degree || count < static_cast<std::size_t>(s.degree) + 1) return false;
+  if (s.knots.size() != count + static_cast<std::size_t>(s.degree) + 1) return false;
+  if (!s.weights.empty() && s.weights.size() != count) return false;
+  for (std::size_t k = 0; k < s.knots.size(); ++k)
+    if (!std::isfinite(s.knots[k]) || (k > 0 && s.knots[k] < s.knots[k - 1])) return false;
+  for (double w : s.weights)
+    if (!(w > 0) || !std::isfinite(w)) return false;
+  if (!std::all_of(s.controls.begin(), s.controls.end(), finite)) return false;
+  return s.knots[static_cast<std::size_t>(s.degree)] < s.knots[count];
+}
+
+Point spline_at(const Spline& s, double u) {
+  const std::size_t p = static_cast<std::size_t>(s.degree), last = s.controls.size() - 1;
+  const std::vector<double>& U = s.knots;
+  // The span: U[k] <= u < U[k + 1], the last one that is not empty at the domain's end.
+  std::size_t k = p;
+  while (k < last && U[k + 1] <= u) ++k;
+  struct Homogeneous {
+    double x, y, z, w;
+  };
+  Homogeneous d[32];
+  std::vector<Homogeneous> room;
+  Homogeneous* h = d;
+  if (p + 1 > std::size(d)) {
+    room.resize(p + 1);
+    h = room.data();
+  }
+  for (std::size_t j = 0; j <= p; ++j) {
+    const Point& c = s.controls[k - p + j];
+    const double w = s.weights.empty() ? 1.0 : s.weights[k - p + j];
+    h[j] = {c.x * w, c.y * w, c.z * w, w};
+  }
+  for (std::size_t r = 1; r <= p; ++r) {
+    for (std::size_t j = p; j >= r; --j) {
+      const std::size_t i = k - p + j;
+      const double alpha = (u - U[i]) / (U[i + p - r + 1] - U[i]);
+      h[j] = {(1 - alpha) * h[j - 1].x + alpha * h[j].x, (1 - alpha) * h[j - 1].y + alpha * h[j].y,
+              (1 - alpha) * h[j - 1].z + alpha * h[j].z, (1 - alpha) * h[j - 1].w + alpha * h[j].w};
+    }
+  }
+  return {h[p].x / h[p].w, h[p].y / h[p].w, h[p].z / h[p].w};
+}
+
+double distance_to_segment(const Point& p, const Point& a, const Point& b) {
+  const double ux = b.x - a.x, uy = b.y - a.y, uz = b.z - a.z;
+  const double vx = p.x - a.x, vy = p.y - a.y, vz = p.z - a.z;
+  const double length2 = ux * ux + uy * uy + uz * uz;
+  double t = length2 > 0 ? (ux * vx + uy * vy + uz * vz) / length2 : 0;
+  t = std::clamp(t, 0.0, 1.0);
+  return std::hypot(vx - t * ux, vy - t * uy, vz - t * uz);
+}
+
+namespace {
+
+// Appends the points after pa of the piece [a, b] of the spline.
+void flatten_piece(const Spline& s, double a, double b, const Point& pa, const Point& pb, double tolerance,
+                   int depth, std::vector<Point>& out) {
+  const double mid = (a + b) / 2;
+  const Point pm = spline_at(s, mid);
+  bool near = true;
+  if (depth < deepest && out.size() < static_cast<std::size_t>(most_chords)) {
+    for (double f : {0.25, 0.75}) near = near && distance_to_segment(spline_at(s, a + (b - a) * f), pa, pb) <= tolerance;
+    near = near && distance_to_segment(pm, pa, pb) <= tolerance;
+  }
+  if (near) {
+    out.push_back(pb);
+    return;
+  }
+  flatten_piece(s, a, mid, pa, pm, tolerance, depth + 1, out);
+  flatten_piece(s, mid, b, pm, pb, tolerance, depth + 1, out);
+}
+
+}  // namespace
+
+void spline_points(const Spline& s, double tolerance, std::vector<Point>& out) {
+  const std::size_t p = static_cast<std::size_t>(s.degree), end = s.controls.size();
+  out.push_back(spline_at(s, s.knots[p]));
+  for (std::size_t k = p; k < end; ++k) {
+    const double a = s.knots[k], b = s.knots[k + 1];
+    if (!(a < b)) continue;
+    // A span in quarters first, so that a wave within it is not missed by
+    // samples that happen to lie on its chord.
+    constexpr int quarters = 4;
+    for (int q = 0; q < quarters; ++q) {
+      const double from = a + (b - a) * q / quarters, to = q + 1 == quarters ? b : a + (b - a) * (q + 1) / quarters;
+      const Point before = out.back();  // a copy: out grows
+      flatten_piece(s, from, to, before, spline_at(s, to), tolerance, 0, out);
+    }
+  }
+}
+
+}  // namespace curves

@@ -1,0 +1,243 @@
+// Drawing LINEs, arcs, circles, ellipses, splines and bulges as polylines.
+#include "merge/shapes.h"
+
+#include <algorithm>
+#include <cmath>
+#include <numbers>
+
+#include "merge/entities.h"
+#include "numeric/rounding.h"
+
+namespace {
+
+constexpr double two_pi = 2 * std::numbers::pi;
+constexpr double degree = std::numbers::pi / 180;
+
+bool on_the_ground(const curves::Point& p) { return numeric::as_written(p.z) == 0; }
+
+bool same_as_written(const curves::Point& a, const curves::Point& b) {
+  return numeric::as_written(a.x) == numeric::as_written(b.x) && numeric::as_written(a.y) == numeric::as_written(b.y) &&
+         numeric::as_written(a.z) == numeric::as_written(b.z);
+}
+
+bool finite(const curves::Point& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// An ARC's or CIRCLE's points, in world coordinates; false when its radius
+// draws nothing (none above 0, or a value beyond the doubles).
+bool round_points(const groups::Shape& g, bool circle, double tolerance, std::vector<curves::Point>& out,
+                  bool& closed) {
+  const double r = g.size;
+  if (!(r > 0) || !std::isfinite(r) || !finite(g.first) || !std::isfinite(g.start) || !std::isfinite(g.end))
+    return false;
+  double start = 0, span = two_pi;
+  closed = circle;
+  if (!circle) {
+    // Counter-clockwise from start to end; equal angles go all round.
+    double degrees = std::fmod(g.end - g.start, 360.0);
+    if (degrees <= 0) degrees += 360;
+    start = g.start * degree;
+    span = degrees * degree;
+    closed = degrees == 360;
+  }
+  const int n = curves::chords_for(r, span, tolerance, closed ? 3 : 1);
+  curves::arc_points(g.first.x, g.first.y, g.first.z, r, start, span, n, out);
+  if (closed) out.pop_back();  // the first point again
+  for (curves::Point& q : out) numeric::to_world(g.extrusion, q.x, q.y, q.z);
+  return true;
+}
+
+bool ellipse_points(const groups::Shape& g, double tolerance, std::vector<curves::Point>& out, bool& closed) {
+  const curves::Ellipse e{g.first, g.second, g.extrusion, g.size, g.start, g.has_end ? g.end : two_pi};
+  const double sizes[] = {e.ratio, e.start, e.end, e.normal.x, e.normal.y, e.normal.z};
+  for (double v : sizes)
+    if (!std::isfinite(v)) return false;
+  if (!finite(e.center) || !finite(e.major) || (e.major.x == 0 && e.major.y == 0 && e.major.z == 0)) return false;
+  closed = curves::ellipse_points(e, tolerance, out);
+  return true;
+}
+
+bool spline_points(const groups::Shape& g, double tolerance, std::vector<curves::Point>& out, bool& closed) {
+  curves::Spline s;
+  s.degree = g.degree;
+  s.controls = g.controls;
+  s.knots = g.knots.empty() ? curves::clamped_knots(s.controls.size(), s.degree) : g.knots;
+  // Weights of 1 throughout are a plain spline's, as some programs write them.
+  s.weights = g.weights;
+  if (!curves::well_formed(s)) return false;
+  curves::spline_points(s, tolerance, out);
+  // Closed where it ends where it starts, as written.
+  closed = out.size() > 2 && same_as_written(out.front(), out.back());
+  if (closed) out.pop_back();
+  return true;
+}
+
+// Writes, or boxes, one polyline of the given points.
+template <Pass pass>
+void draw(MergeFrame& m, TurnPlan& p, std::string_view layer, bool closed) {
+  const std::vector<curves::Point>& points = p.shape_points;
+  bool three_d = false;
+  for (const curves::Point& q : points) three_d = three_d || !on_the_ground(q);
+  if constexpr (pass == Pass::survey) {
+    for (const curves::Point& q : points) take_into_box(m, q.x, q.y, q.z);
+    return count_survey_polyline(m);
+  }
+  open_polyline(m);
+  text::write_polyline(m.out, layer, (closed ? 1 : 0) | (three_d ? 8 : 0));
+  p.vertex_run.prepare(layer, three_d ? 32 : 0);
+  for (const curves::Point& q : points) p.vertex_run.write(m.out, q.x, q.y, q.z);
+  close_polyline(m);
+  count_written_vertices(m, points.size());
+}
+
+template <Pass pass>
+void act_on_line(MergeFrame& m, TurnPlan& p) {
+  InputState& s = m.input;
+  const groups::Shape& g = p.shape_groups;
+  // One polyline holds only lines of one 3D-ness, so that its flags hold for
+  // every vertex it is given.
+  const bool three_d = !on_the_ground(g.first) || !on_the_ground(g.second);
+  const bool joins = s.line_run && g.layer == s.line_layer && three_d == s.line_3d && g.first.x == s.line_end.x &&
+                     g.first.y == s.line_end.y && g.first.z == s.line_end.z;
+  if (!joins) {
+    end_line_run<pass>(m);
+    if constexpr (pass == Pass::survey) {
+      count_survey_polyline(m);
+      take_into_box(m, g.first.x, g.first.y, g.first.z);
+    } else {
+      open_polyline(m);
+      text::write_polyline(m.out, g.layer, three_d ? 8 : 0);
+      p.vertex_run.prepare(g.layer, three_d ? 32 : 0);
+      p.vertex_run.write(m.out, g.first.x, g.first.y, g.first.z);
+      count_written_vertices(m);
+    }
+    s.line_run = true;
+    s.line_3d = three_d;
+    s.line_layer = g.layer;
+  }
+  if constexpr (pass == Pass::survey) {
+    take_into_box(m, g.second.x, g.second.y, g.second.z);
+  } else {
+    p.vertex_run.prepare(g.layer, three_d ? 32 : 0);
+    p.vertex_run.write(m.out, g.second.x, g.second.y, g.second.z);
+    count_written_vertices(m);
+  }
+  s.line_end = g.second;
+}
+
+}  // namespace
+
+std::string_view shape_name(groups::Kind kind) {
+  switch (kind) {
+    case groups::Kind::arc: return "ARC";
+    case groups::Kind::circle: return "CIRCLE";
+    case groups::Kind::ellipse: return "ELLIPSE";
+    case groups::Kind::spline: return "SPLINE";
+    default: return "LINE";
+  }
+}
+
+template <Pass pass>
+void end_line_run(MergeFrame& m) {
+  if (!m.input.line_run) return;
+  m.input.line_run = false;
+  if constexpr (pass == Pass::write) close_polyline(m);
+}
+
+template <Pass pass>
+void act_on_shape(MergeFrame& m, TurnPlan& p) {
+  const groups::Shape& g = p.shape_groups;
+  const groups::Kind kind = p.shape_kind;
+  std::string_view left_out;
+  if (p.shape_bad) left_out = shape_name(kind);
+  else if (g.paper) left_out = paper_shapes;
+  else if (kind == groups::Kind::spline && g.controls.empty() && !g.fits.empty()) left_out = fit_splines;
+  if (left_out.empty() && kind == groups::Kind::line) {
+    if (finite(g.first) && finite(g.second)) return act_on_line<pass>(m, p);
+    left_out = shape_name(kind);
+  }
+  end_line_run<pass>(m);
+  bool closed = false, drawn = false;
+  std::vector<curves::Point>& points = p.shape_points;
+  points.clear();
+  const double tolerance = m.drawing.tolerance;
+  if (left_out.empty()) {
+    switch (kind) {
+      case groups::Kind::arc:
+      case groups::Kind::circle:
+        drawn = round_points(g, kind == groups::Kind::circle, tolerance, points, closed);
+        break;
+      case groups::Kind::ellipse: drawn = ellipse_points(g, tolerance, points, closed); break;
+      default: drawn = spline_points(g, tolerance, points, closed); break;
+    }
+    if (!drawn) left_out = shape_name(kind);
+  }
+  // Points beyond the doubles (a curve as wide as they go) cannot be written.
+  if (drawn && !std::all_of(points.begin(), points.end(), [](const curves::Point& q) { return finite(q); })) left_out = shape_name(kind);
+  if (!left_out.empty()) {
+    if constexpr (pass == Pass::write) m.input.report.leave_out(left_out);
+    return;
+  }
+  draw<pass>(m, p, g.layer, closed);
+}
+
+void start_bulges(MergeFrame& m, int flags, bool three_d) {
+  InputState& s = m.input;
+  s.bulging = m.drawing.curves && !three_d;
+  s.closed = (flags & 1) != 0;
+  s.has_last = false;
+  s.last_bulge = 0;
+}
+
+namespace {
+
+void to_world(const InputState& s, std::vector<curves::Point>& arc, std::size_t from) {
+  for (std::size_t k = from; k < arc.size(); ++k) numeric::to_world(s.extrusion, arc[k].x, arc[k].y, arc[k].z);
+}
+
+}  // namespace
+
+void bulge_before(MergeFrame& m, const curves::Point& q, double bulge, std::string_view layer,
+                  std::vector<curves::Point>& arc) {
+  InputState& s = m.input;
+  arc.clear();
+  if (!s.bulging) return;
+  if (s.has_last && s.last_bulge != 0) {
+    curves::bulge_points(s.last, q, s.last_bulge, m.drawing.tolerance, arc);
+    to_world(s, arc, 0);
+  }
+  if (!s.has_last) s.first = q;
+  s.has_last = true;
+  s.last = q;
+  s.last_bulge = bulge;
+  if (bulge != 0) s.bulge_layer = layer;
+}
+
+void bulge_closing(MergeFrame& m, std::vector<curves::Point>& arc) {
+  InputState& s = m.input;
+  arc.clear();
+  if (!s.bulging || !s.closed || !s.has_last || s.last_bulge == 0) return;
+  curves::bulge_points(s.last, s.first, s.last_bulge, m.drawing.tolerance, arc);
+  to_world(s, arc, 0);
+  s.last_bulge = 0;
+}
+
+void lwpolyline_arcs(const std::vector<std::pair<double, double>>& points, const std::vector<double>& bulges,
+                     bool closed, double tolerance, std::vector<std::pair<double, double>>& out) {
+  out.clear();
+  std::vector<curves::Point> arc;
+  const std::size_t n = points.size();
+  for (std::size_t k = 0; k < n; ++k) {
+    out.push_back(points[k]);
+    if (k + 1 == n && !closed) break;
+    const auto& [x, y] = points[k];
+    const auto& [nx, ny] = points[(k + 1) % n];
+    arc.clear();
+    curves::bulge_points({x, y, 0}, {nx, ny, 0}, bulges[k], tolerance, arc);
+    for (const curves::Point& q : arc) out.emplace_back(q.x, q.y);
+  }
+}
+
+template void act_on_shape<Pass::survey>(MergeFrame&, TurnPlan&);
+template void act_on_shape<Pass::write>(MergeFrame&, TurnPlan&);
+template void end_line_run<Pass::survey>(MergeFrame&);
+template void end_line_run<Pass::write>(MergeFrame&);

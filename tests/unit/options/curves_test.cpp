@@ -1,0 +1,470 @@
+// --curves and --lines: the flattening of arcs, bulges, ellipses and splines
+// held to the true curves, and whole merges of drawings with them, equal
+// under every acceleration.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <functional>
+#include <numbers>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "in_process.h"
+#include "merge/curves.h"
+
+namespace {
+
+using curves::Point;
+constexpr double pi = std::numbers::pi;
+
+double distance_to_polyline(const Point& p, const std::vector<Point>& line) {
+  double best = INFINITY;
+  for (std::size_t k = 0; k + 1 < line.size(); ++k) best = std::min(best, curves::distance_to_segment(p, line[k], line[k + 1]));
+  if (line.size() == 1) best = curves::distance_to_segment(p, line[0], line[0]);
+  return best;
+}
+
+// The largest distance from the true curve (a dense sample of it) to the
+// chords, and from the chords' points back to the curve.
+void expect_within(const std::function<Point(double)>& curve, const std::vector<Point>& chords, double tolerance) {
+  constexpr int samples = 4000;
+  std::vector<Point> dense;
+  for (int k = 0; k <= samples; ++k) dense.push_back(curve(static_cast<double>(k) / samples));
+  double away = 0, off = 0;
+  for (const Point& p : dense) away = std::max(away, distance_to_polyline(p, chords));
+  for (const Point& p : chords) off = std::max(off, distance_to_polyline(p, dense));
+  EXPECT_LE(away, tolerance + 1e-9);
+  EXPECT_LE(off, 1e-3);  // on the curve, up to the sample's own chords
+}
+
+// chords_for: the sagitta within the tolerance, and one chord fewer not.
+struct ChordCase {
+  double radius, span, tolerance;
+  int least, expected;  // expected: -1 when only the bounds are checked
+};
+class ChordCount : public testing::TestWithParam<ChordCase> {};
+TEST_P(ChordCount, FewestWithinTheTolerance) {
+  const ChordCase c = GetParam();
+  const int n = curves::chords_for(c.radius, c.span, c.tolerance, c.least);
+  if (c.expected >= 0) {
+    EXPECT_EQ(n, c.expected);
+  }
+  EXPECT_GE(n, c.least);
+  if (n < curves::most_chords) {
+    EXPECT_LE(c.radius * (1 - std::cos(c.span / (2.0 * n))), c.tolerance);
+  }
+  if (n > c.least) {
+    EXPECT_GT(c.radius * (1 - std::cos(c.span / (2.0 * (n - 1)))), c.tolerance);
+  }
+}
+INSTANTIATE_TEST_SUITE_P(Curves, ChordCount,
+                         testing::Values(ChordCase{100, 2 * pi, 0.5, 3, -1}, ChordCase{1e6, 2 * pi, 0.5, 3, -1},
+                                         ChordCase{10, pi / 2, 0.01, 1, -1}, ChordCase{0.4, 2 * pi, 0.5, 3, 3},
+                                         ChordCase{5, 1e-9, 0.5, 1, 1}, ChordCase{50, -pi, 0.5, 1, -1},
+                                         // a radius that would need more chords than allowed
+                                         ChordCase{1e300, 2 * pi, 1e-6, 3, curves::most_chords}));
+
+// Bulges: the arc through both ends, to the left of the chord for a positive one.
+struct BulgeCase {
+  Point a, b;
+  double bulge, tolerance;
+};
+class Bulges : public testing::TestWithParam<BulgeCase> {};
+TEST_P(Bulges, ArcWithinTheTolerance) {
+  const BulgeCase c = GetParam();
+  std::vector<Point> chords{c.a};
+  curves::bulge_points(c.a, c.b, c.bulge, c.tolerance, chords);
+  chords.push_back(c.b);
+  const double theta = 4 * std::atan(c.bulge), chord = std::hypot(c.b.x - c.a.x, c.b.y - c.a.y);
+  const double r = chord / (2 * std::sin(std::fabs(theta) / 2));
+  // The center: cot(theta / 2) half chords along the chord's left normal.
+  const double nx = -(c.b.y - c.a.y) / chord, ny = (c.b.x - c.a.x) / chord;
+  const double d = chord / 2 / std::tan(theta / 2);
+  const double cx = (c.a.x + c.b.x) / 2 + nx * d, cy = (c.a.y + c.b.y) / 2 + ny * d;
+  const double start = std::atan2(c.a.y - cy, c.a.x - cx);
+  expect_within([&](double t) { return Point{cx + r * std::cos(start + theta * t), cy + r * std::sin(start + theta * t), c.a.z}; },
+                chords, c.tolerance);
+  EXPECT_GT(chords.size(), 2u);
+}
+INSTANTIATE_TEST_SUITE_P(Curves, Bulges,
+                         testing::Values(BulgeCase{{0, 0, 0}, {100, 0, 0}, 1, 0.5},        // half circle, counter-clockwise
+                                         BulgeCase{{0, 0, 3}, {100, 0, 3}, -1, 0.5},       // clockwise, at a height
+                                         BulgeCase{{10, 10, 0}, {40, 50, 0}, 0.2, 0.05},  // a flat arc
+                                         BulgeCase{{0, 0, 0}, {0, 80, 0}, 3, 0.5},         // more than half a circle
+                                         BulgeCase{{0, 0, 0}, {0, 80, 0}, -3, 0.1}));
+
+TEST(Curves, BulgeOfZeroOrOnOnePointAddsNothing) {
+  std::vector<Point> out;
+  curves::bulge_points({0, 0, 0}, {10, 0, 0}, 0, 0.5, out);
+  curves::bulge_points({5, 5, 0}, {5, 5, 0}, 1, 0.5, out);
+  EXPECT_TRUE(out.empty());
+}
+
+struct EllipseCase {
+  curves::Ellipse e;
+  double tolerance;
+  bool whole;
+};
+class Ellipses : public testing::TestWithParam<EllipseCase> {};
+TEST_P(Ellipses, ChordsWithinTheTolerance) {
+  const EllipseCase c = GetParam();
+  std::vector<Point> chords;
+  EXPECT_EQ(curves::ellipse_points(c.e, c.tolerance, chords), c.whole);
+  if (c.whole) chords.push_back(chords.front());  // the closing chord
+  const curves::Ellipse& e = c.e;
+  const Point& a = e.major;
+  const numeric::Extrusion& n = e.normal;
+  Point minor{n.y * a.z - n.z * a.y, n.z * a.x - n.x * a.z, n.x * a.y - n.y * a.x};
+  const double scale = e.ratio * std::hypot(a.x, a.y, a.z) / std::hypot(minor.x, minor.y, minor.z);
+  double span = c.whole ? 2 * pi : std::fmod(e.end - e.start + 4 * pi, 2 * pi);
+  expect_within(
+      [&](double t) {
+        const double u = e.start + span * t;
+        return Point{e.center.x + std::cos(u) * a.x + std::sin(u) * minor.x * scale,
+                     e.center.y + std::cos(u) * a.y + std::sin(u) * minor.y * scale,
+                     e.center.z + std::cos(u) * a.z + std::sin(u) * minor.z * scale};
+      },
+      chords, c.tolerance);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Curves, Ellipses,
+    testing::Values(EllipseCase{{{0, 0, 0}, {100, 0, 0}, {0, 0, 1}, 0.5, 0, 2 * pi}, 0.5, true},
+                    EllipseCase{{{10, 20, 5}, {30, 40, 0}, {0, 0, 1}, 0.05, 1, 4}, 0.1, false},  // thin, part of it
+                    EllipseCase{{{0, 0, 0}, {0, 60, 0}, {1, 0, 0}, 0.3, 5, 1}, 0.5, false},     // tilted; past 2 pi
+                    EllipseCase{{{0, 0, 0}, {80, 0, 0}, {0, 0, -1}, 1, 0, 0}, 0.25, true}));      // equal ends: all round
+
+// A quarter circle as a rational spline of degree 2: every point at radius 1.
+TEST(Curves, RationalSplineIsExact) {
+  curves::Spline s;
+  s.degree = 2;
+  s.knots = {0, 0, 0, 1, 1, 1};
+  s.controls = {{1, 0, 0}, {1, 1, 0}, {0, 1, 0}};
+  s.weights = {1, std::sqrt(0.5), 1};
+  ASSERT_TRUE(curves::well_formed(s));
+  for (double u : {0.0, 0.1, 0.5, 0.77, 1.0}) {
+    const Point p = curves::spline_at(s, u);
+    EXPECT_NEAR(std::hypot(p.x, p.y), 1.0, 1e-12) << u;
+  }
+  std::vector<Point> chords;
+  s.controls = {{100, 0, 0}, {100, 100, 0}, {0, 100, 0}};
+  curves::spline_points(s, 0.1, chords);
+  expect_within([](double t) { return Point{100 * std::cos(t * pi / 2), 100 * std::sin(t * pi / 2), 0}; }, chords, 0.1);
+  EXPECT_NEAR(chords.back().x, 0, 1e-9);
+}
+
+// A clamped cubic with a wave in one knot span, and a straight spline of degree 1.
+TEST(Curves, SplineChordsWithinTheTolerance) {
+  curves::Spline s;
+  s.knots = {0, 0, 0, 0, 1, 2, 2, 2, 2};
+  s.controls = {{0, 0, 0}, {10, 60, 0}, {30, -60, 10}, {50, 60, 0}, {70, 0, 0}};
+  ASSERT_TRUE(curves::well_formed(s));
+  for (double tolerance : {0.5, 0.01}) {
+    std::vector<Point> chords;
+    curves::spline_points(s, tolerance, chords);
+    expect_within([&](double t) { return curves::spline_at(s, 2 * t); }, chords, tolerance);
+  }
+  curves::Spline straight;
+  straight.degree = 1;
+  straight.knots = {0, 0, 1, 2, 2};
+  straight.controls = {{0, 0, 0}, {10, 0, 0}, {10, 10, 0}};
+  std::vector<Point> chords;
+  curves::spline_points(straight, 0.5, chords);
+  ASSERT_EQ(chords.size(), 9u);  // four pieces a span
+  EXPECT_EQ(chords[4].x, 10);
+  EXPECT_EQ(chords[4].y, 0);
+}
+
+TEST(Curves, ClampedKnotsWhereNoneAreGiven) {
+  EXPECT_EQ(curves::clamped_knots(5, 3), (std::vector<double>{0, 0, 0, 0, 1, 2, 2, 2, 2}));
+  EXPECT_EQ(curves::clamped_knots(2, 1), (std::vector<double>{0, 0, 1, 1}));
+  EXPECT_TRUE(curves::clamped_knots(2, 3).empty());  // too few control points
+}
+
+TEST(Curves, MalformedSplinesAreRefused) {
+  curves::Spline good;
+  good.degree = 2;
+  good.knots = {0, 0, 0, 1, 1, 1};
+  good.controls = {{0, 0, 0}, {1, 1, 0}, {2, 0, 0}};
+  ASSERT_TRUE(curves::well_formed(good));
+  std::vector<std::function<void(curves::Spline&)>> faults = {
+      [](curves::Spline& s) { s.degree = 0; },
+      [](curves::Spline& s) { s.degree = 3; },  // too few control points
+      [](curves::Spline& s) { s.knots.pop_back(); },
+      [](curves::Spline& s) { s.knots = {0, 0, 0, 0, 0, 0}; },  // an empty domain
+      [](curves::Spline& s) { s.knots = {0, 0, 1, 0.5, 1, 1}; },
+      [](curves::Spline& s) { s.weights = {1, 1}; },
+      [](curves::Spline& s) { s.weights = {1, 0, 1}; },
+      [](curves::Spline& s) { s.controls[1].y = NAN; },
+      [](curves::Spline& s) { s.knots[3] = INFINITY; },
+      [](curves::Spline& s) {  // a degree whose points would cost too much
+        s.degree = curves::highest_degree + 1;
+        s.controls.resize(static_cast<std::size_t>(s.degree) + 1);
+        s.knots = curves::clamped_knots(s.controls.size(), s.degree);
+      },
+  };
+  for (std::size_t k = 0; k < faults.size(); ++k) {
+    curves::Spline s = good;
+    faults[k](s);
+    EXPECT_FALSE(curves::well_formed(s)) << k;
+  }
+}
+
+// ---- whole merges ---------------------------------------------------------
+
+// A drawing of the given entities (LF lines), without header extents.
+std::string drawing(std::string_view entities) {
+  return "  0\nSECTION\n  2\nENTITIES\n" + std::string(entities) + "  0\nENDSEC\n  0\nEOF\n";
+}
+
+struct Written {
+  std::string layer;
+  int flags = 0;
+  std::vector<Point> vertices;
+  std::vector<int> vertex_flags;
+};
+
+// The result's polylines, and its header's extents.
+struct Result {
+  std::vector<Written> polylines;
+  double min[3] = {}, max[3] = {};
+};
+
+Result read_result(const std::string& bytes) {
+  Result r;
+  std::istringstream in(bytes);
+  std::vector<std::string> lines;
+  for (std::string line; std::getline(in, line);) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    lines.push_back(line.substr(line.find_first_not_of(' ') == std::string::npos ? 0 : line.find_first_not_of(' ')));
+  }
+  Written* vertex_of = nullptr;
+  for (std::size_t k = 0; k + 1 < lines.size(); ++k) {
+    if (lines[k] == "$EXTMIN" || lines[k] == "$EXTMAX")
+      for (int a = 0; a < 3; ++a) (lines[k] == "$EXTMIN" ? r.min : r.max)[a] = std::stod(lines[k + 2 + 2 * a]);
+    const bool polyline = lines[k] == "POLYLINE", vertex = lines[k] == "VERTEX";
+    if (!polyline && !vertex) continue;
+    if (polyline) r.polylines.emplace_back();
+    vertex_of = &r.polylines.back();
+    Point p;
+    int flags = 0;
+    for (std::size_t j = k + 1; j + 1 < lines.size() && lines[j] != "0"; j += 2) {
+      const int code = std::stoi(lines[j]);
+      if (code == 8 && polyline) vertex_of->layer = lines[j + 1];
+      if (code == 70) flags = std::stoi(lines[j + 1]);
+      if (vertex && code == 10) p.x = std::stod(lines[j + 1]);
+      if (vertex && code == 20) p.y = std::stod(lines[j + 1]);
+      if (vertex && code == 30) p.z = std::stod(lines[j + 1]);
+    }
+    if (polyline) vertex_of->flags = flags;
+    if (vertex) {
+      vertex_of->vertices.push_back(p);
+      vertex_of->vertex_flags.push_back(flags);
+    }
+  }
+  return r;
+}
+
+// The merge with the options, equal under every acceleration.
+support::MemoryMerge merge_with(const std::string& bytes, const DrawingOptions& drawing) {
+  MergeOptions options;
+  options.drawing = drawing;
+  support::MemoryMerge first;
+  bool have = false;
+  for (const support::NamedAcceleration& a : support::accelerations()) {
+    options.fast = a.fast;
+    for (std::size_t block : {std::size_t{64}, support::default_block}) {
+      support::MemoryMerge m = support::merge_in_memory(support::drawings({bytes}), options, block);
+      EXPECT_EQ(m.end, MergeEnd::complete) << a.name;
+      if (!have) {
+        first = m;
+        have = true;
+        continue;
+      }
+      EXPECT_EQ(m.result, first.result) << a.name << " " << block;
+      EXPECT_EQ(m.errors, first.errors) << a.name << " " << block;
+      EXPECT_EQ(m.console, first.console) << a.name << " " << block;
+    }
+  }
+  return first;
+}
+
+DrawingOptions curves_on(double tolerance = 0.5) {
+  DrawingOptions o;
+  o.curves = true;
+  o.tolerance = tolerance;
+  return o;
+}
+DrawingOptions lines_on() {
+  DrawingOptions o;
+  o.lines = true;
+  return o;
+}
+
+void expect_box_holds(const Result& r) {
+  for (const Written& w : r.polylines)
+    for (const Point& p : w.vertices) {
+      const double c[3] = {p.x, p.y, p.z};
+      for (int a = 0; a < 3; ++a) {
+        EXPECT_LE(r.min[a], c[a]);
+        EXPECT_GE(r.max[a], c[a]);
+      }
+    }
+}
+
+// Every written vertex within the tolerance and the rounding of a circle.
+void expect_on_circle(const Written& w, double cx, double cy, double r, double tolerance) {
+  for (const Point& p : w.vertices) {
+    const double d = std::hypot(p.x - cx, p.y - cy) - r;
+    EXPECT_LE(d, 1.5 * std::sqrt(2.0)) << p.x << " " << p.y;
+    EXPECT_GE(d, -tolerance - 1.5 * std::sqrt(2.0)) << p.x << " " << p.y;
+  }
+}
+
+struct MergeCase {
+  std::string name, entities;
+  DrawingOptions options;
+  std::size_t polylines;
+  std::function<void(const Result&, const std::string& errors)> check;
+};
+
+class OptionMerges : public testing::TestWithParam<MergeCase> {};
+TEST_P(OptionMerges, AsDrawn) {
+  const MergeCase& c = GetParam();
+  const support::MemoryMerge m = merge_with(drawing(c.entities), c.options);
+  const Result r = read_result(m.result);
+  ASSERT_EQ(r.polylines.size(), c.polylines) << m.result;
+  EXPECT_EQ(m.totals.polylines, c.polylines);
+  std::size_t vertices = 0;
+  for (const Written& w : r.polylines) vertices += w.vertices.size();
+  EXPECT_EQ(m.totals.vertices, vertices);
+  expect_box_holds(r);
+  c.check(r, m.errors);
+}
+
+const std::string circle = "  0\nCIRCLE\n  8\nC\n 10\n100\n 20\n-50\n 30\n0\n 40\n200\n";
+const std::string line_ab = "  0\nLINE\n  8\nL\n 10\n0.25\n 20\n0\n 30\n0\n 11\n10.5\n 21\n0\n 31\n0\n";
+const std::string line_bc = "  0\nLINE\n  8\nL\n 10\n10.5\n 20\n0\n 30\n0\n 11\n10.5\n 21\n10\n 31\n0\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, OptionMerges,
+    testing::Values(
+        MergeCase{"circle_closed", circle, curves_on(), 1,
+                  [](const Result& r, const std::string& errors) {
+                    EXPECT_EQ(r.polylines[0].flags, 1);
+                    EXPECT_EQ(r.polylines[0].layer, "C");
+                    EXPECT_GE(r.polylines[0].vertices.size(), 3u);
+                    expect_on_circle(r.polylines[0], 100, -50, 200, 0.5);
+                    EXPECT_EQ(errors.find("left out"), std::string::npos) << errors;
+                  }},
+        MergeCase{"finer_tolerance_more_chords", circle + circle, curves_on(0.01), 2,
+                  [](const Result& r, const std::string&) {
+                    EXPECT_GT(r.polylines[0].vertices.size(), 300u);  // 2 pi / (2 acos(1 - 0.01 / 200))
+                    expect_on_circle(r.polylines[1], 100, -50, 200, 0.01);
+                  }},
+        MergeCase{"curves_left_out_without_option", circle, lines_on(), 0,
+                  [](const Result&, const std::string& errors) {
+                    EXPECT_NE(errors.find("left out: 1 CIRCLE"), std::string::npos) << errors;
+                  }},
+        // An arc in a mirrored system: its points at x negated, at height -5
+        // (3D), written as the merge rounds (-150 as -149).
+        MergeCase{"arc_in_its_system",
+                  "  0\nARC\n  8\nA\n 10\n100\n 20\n0\n 30\n5\n 40\n50\n 50\n0\n 51\n90\n210\n0\n220\n0\n230\n-1\n",
+                  curves_on(), 1,
+                  [](const Result& r, const std::string&) {
+                    const Written& w = r.polylines[0];
+                    EXPECT_EQ(w.flags, 8);
+                    EXPECT_EQ(w.vertex_flags[0], 32);
+                    EXPECT_EQ(w.vertices.front().x, -149);
+                    EXPECT_EQ(w.vertices.front().z, -4);
+                    EXPECT_EQ(w.vertices.back().x, -99);
+                    EXPECT_EQ(w.vertices.back().y, 50);
+                    expect_on_circle(w, -100, 0, 50, 0.5);
+                  }},
+        MergeCase{"paper_space_and_bad_values_left_out",
+                  "  0\nCIRCLE\n 67\n1\n 10\n0\n 20\n0\n 40\n5\n  0\nELLIPSE\n 10\nx\n 20\n0\n 11\n5\n 40\n0.5\n"
+                  "  0\nSPLINE\n 71\n3\n 11\n0\n 21\n0\n 11\n5\n 21\n5\n",
+                  curves_on(), 0,
+                  [](const Result&, const std::string& errors) {
+                    EXPECT_NE(errors.find("\"x\" is not a number: it is left out"), std::string::npos) << errors;
+                    EXPECT_NE(errors.find("1 ELLIPSE"), std::string::npos) << errors;
+                    EXPECT_NE(errors.find("1 line or curve of paper space"), std::string::npos) << errors;
+                    EXPECT_NE(errors.find("1 spline given by fit points alone"), std::string::npos) << errors;
+                  }},
+        // A circle as wide as the doubles go, and a spline of too high a degree.
+        MergeCase{"beyond_what_can_be_drawn",
+                  "  0\nCIRCLE\n 10\n1e308\n 20\n0\n 40\n1.7e308\n"
+                  "  0\nSPLINE\n 71\n65\n 10\n0\n 20\n0\n 10\n5\n 20\n5\n",
+                  curves_on(), 0,
+                  [](const Result&, const std::string& errors) {
+                    EXPECT_NE(errors.find("left out: 1 CIRCLE, 1 SPLINE"), std::string::npos) << errors;
+                  }},
+        MergeCase{"closed_spline_ends_once",
+                  "  0\nSPLINE\n  8\nS\n 70\n11\n 71\n1\n 40\n0\n 40\n0\n 40\n1\n 40\n2\n 40\n3\n 40\n3\n"
+                  " 10\n0\n 20\n0\n 30\n0\n 10\n100\n 20\n0\n 30\n0\n 10\n100\n 20\n100\n 30\n0\n 10\n0\n 20\n0\n 30\n0\n",
+                  curves_on(), 1,
+                  [](const Result& r, const std::string&) {
+                    const Written& w = r.polylines[0];
+                    EXPECT_EQ(w.flags, 1);
+                    ASSERT_EQ(w.vertices.size(), 12u);  // four pieces a span, the start not repeated
+                    EXPECT_EQ(w.vertices[4].x, 100);
+                    EXPECT_EQ(w.vertices[8].y, 100);
+                  }},
+        // An LWPOLYLINE: a half circle from (0,0) to (100,0) below it (counter-clockwise), then straight.
+        MergeCase{"lwpolyline_bulge",
+                  "  0\nLWPOLYLINE\n  8\nP\n 90\n3\n 70\n0\n 10\n0\n 20\n0\n 42\n1\n 10\n100\n 20\n0\n 10\n100\n 20\n50\n",
+                  curves_on(), 1,
+                  [](const Result& r, const std::string& errors) {
+                    const Written& w = r.polylines[0];
+                    EXPECT_GT(w.vertices.size(), 10u);
+                    EXPECT_EQ(w.vertices.back().y, 50);
+                    for (std::size_t k = 1; k + 2 < w.vertices.size(); ++k) EXPECT_LT(w.vertices[k].y, 0);
+                    expect_on_circle(Written{"", 0, {w.vertices.begin(), w.vertices.end() - 1}, {}}, 50, 0, 50, 0.5);
+                    EXPECT_EQ(errors.find("bulge"), std::string::npos) << errors;
+                  }},
+        // A closed POLYLINE by group codes: its last bulge draws the arc back to the first vertex.
+        MergeCase{"polyline_closing_bulge",
+                  "  0\nPOLYLINE\n  8\nP\n 66\n1\n 70\n1\n  0\nVERTEX\n  8\nP\n 10\n0\n 20\n0\n  0\nVERTEX\n  8\nP\n"
+                  " 10\n100\n 20\n0\n 42\n-1\n  0\nSEQEND\n",
+                  curves_on(), 1,
+                  [](const Result& r, const std::string& errors) {
+                    const Written& w = r.polylines[0];
+                    EXPECT_EQ(w.flags, 1);
+                    ASSERT_GT(w.vertices.size(), 10u);
+                    EXPECT_EQ(w.vertices[1].x, 100);
+                    for (std::size_t k = 2; k < w.vertices.size(); ++k) EXPECT_LT(w.vertices[k].y, 0);  // clockwise back
+                    expect_on_circle(w, 50, 0, 50, 0.5);
+                    EXPECT_EQ(errors.find("bulge"), std::string::npos) << errors;
+                  }},
+        MergeCase{"lines_joined", line_ab + line_bc, lines_on(), 1,
+                  [](const Result& r, const std::string&) {
+                    const Written& w = r.polylines[0];
+                    EXPECT_EQ(w.flags, 0);
+                    ASSERT_EQ(w.vertices.size(), 3u);
+                    EXPECT_EQ(w.vertices[2].y, 10);
+                  }},
+        // Not joined: another entity between, another layer, a start not exactly the end, another 3D-ness.
+        MergeCase{"lines_not_joined",
+                  line_ab + "  0\nPOINT\n 10\n0\n" + line_bc + line_ab +
+                      "  0\nLINE\n  8\nM\n 10\n10.5\n 20\n0\n 11\n0\n 21\n0\n"
+                      "  0\nLINE\n  8\nM\n 10\n0.2\n 20\n0\n 11\n5\n 21\n5\n"
+                      "  0\nLINE\n  8\nM\n 10\n5\n 20\n5\n 11\n5\n 21\n5\n 31\n7\n",
+                  lines_on(), 6,
+                  [](const Result& r, const std::string& errors) {
+                    EXPECT_EQ(r.polylines[5].flags, 8);
+                    EXPECT_EQ(r.polylines[5].vertex_flags[1], 32);
+                    EXPECT_EQ(r.polylines[5].vertices[1].z, 7);
+                    for (const Written& w : r.polylines) EXPECT_EQ(w.vertices.size(), 2u);
+                    EXPECT_NE(errors.find("left out: 1 POINT"), std::string::npos) << errors;
+                  }},
+        // A run of lines ended by a polyline: the run's SEQEND comes before the polyline.
+        MergeCase{"lines_then_polyline",
+                  line_ab + line_bc + "  0\nPOLYLINE\n  8\nP\n 66\n1\n 70\n0\n  0\nVERTEX\n 10\n1\n 20\n2\n  0\nSEQEND\n",
+                  lines_on(), 2,
+                  [](const Result& r, const std::string&) {
+                    EXPECT_EQ(r.polylines[0].vertices.size(), 3u);
+                    EXPECT_EQ(r.polylines[1].vertices.size(), 1u);
+                  }}),
+    [](const testing::TestParamInfo<MergeCase>& info) { return info.param.name; });
+
+}  // namespace
