@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <string_view>
 
 #include "fast/numbers.h"
@@ -25,6 +26,70 @@ TALVERO_ALWAYS_INLINE bool same_bytes(const char* p, const char* t, std::size_t 
 #endif
   return std::memcmp(p, t, n) == 0;
 }
+
+// Follows, in the writing pass, which vertices of a shortcut are written
+// where the one before them in the run was: their coordinates' texts are
+// compared while both lie in the output's buffer; their values as written,
+// from the literals, otherwise and for the run's first and last vertex.
+class Coincidences {
+ public:
+  explicit Coincidences(const MergeFrame& m)
+      : out(m.out), fixed_z(numeric::as_written(m.input.at_elevation ? m.input.elevation : 0.0)) {}
+
+  // A vertex written: coordinates [start[k], end[k]) read, the first
+  // `holes` of them written at [at[k], at_end[k]); z, when not written, is
+  // the polyline's.
+  TALVERO_ALWAYS_INLINE void written(Shortcut& run, int holes, const char* const* start, const char* const* end,
+                                     const char* const* at, const char* const* at_end) {
+    if (run.vertices == 0) {
+      values(holes, start, end, run.first);
+    } else if (holes == last.holes && out.handed_on() == last.flushes) {
+      bool same = true;
+      for (int k = 0; k < holes; ++k) {
+        const auto n = static_cast<std::size_t>(at_end[k] - at[k]);
+        same = same && n == static_cast<std::size_t>(last.at_end[k] - last.at[k]) && std::memcmp(at[k], last.at[k], n) == 0;
+      }
+      run.coincident += same;
+    } else {
+      double now[3], before[3];
+      values(holes, start, end, now);
+      values(last.holes, last.start, last.end, before);
+      run.coincident += now[0] == before[0] && now[1] == before[1] && now[2] == before[2];
+    }
+    last.holes = holes;
+    last.flushes = out.handed_on();
+    for (int k = 0; k < 3; ++k) {
+      last.start[k] = start[k];
+      last.end[k] = end[k];
+      last.at[k] = at[k];
+      last.at_end[k] = at_end[k];
+    }
+  }
+
+  // The run's last vertex as written, once the run is over.
+  void finish(Shortcut& run) const {
+    if (run.vertices > 0) values(last.holes, last.start, last.end, run.last);
+  }
+
+ private:
+  // The literals of a vertex the shortcut wrote are whole: their values as written.
+  void values(int holes, const char* const* start, const char* const* end, double* v) const {
+    v[2] = fixed_z;
+    for (int k = 0; k < holes; ++k)
+      if (!written_value(start[k], end[k], v[k])) v[k] = std::numeric_limits<double>::quiet_NaN();
+  }
+
+  const Output& out;
+  double fixed_z;
+  struct {
+    int holes = 0;
+    std::uint64_t flushes = 0;
+    const char* start[3] = {};
+    const char* end[3] = {};
+    const char* at[3] = {};
+    const char* at_end[3] = {};
+  } last;
+};
 
 }  // namespace
 
@@ -55,6 +120,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   if (write && !in_layout_text.fits(m.input)) return false;
   Shortcut run;
   InputBox surveyed;
+  Coincidences coincidences(m);
   const char* t = in.token_start(in.pos);
   while (in.end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
     // Each coordinate's end comes from the whitespace bitmap and the bytes
@@ -76,9 +142,11 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
                   !BlockItems::is_real({start[2], static_cast<std::size_t>(end[2] - start[2])})))
       break;
     if (write) {
-      char* const o = in_layout_text.write(m.out.room(vertex_room), start, end);
+      const char *at[3] = {}, *at_end[3] = {};
+      char* const o = in_layout_text.write(m.out.room(vertex_room), start, end, at, at_end);
       if (o == nullptr) break;
       m.out.advance(o);
+      coincidences.written(run, in_layout_text.holes, start, end, at, at_end);
     } else if (!survey_point(surveyed, start, end, 3)) {
       break;
     }
@@ -87,6 +155,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   }
   if (run.vertices == 0) return false;
   in.pos = t;
+  coincidences.finish(run);
   took_vertices(m, pass, run);
   if (!write) survey_vertices(m, surveyed, true);
   return true;
@@ -152,6 +221,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   Shortcut run;
   run.by_group_codes = true;
   InputBox surveyed;
+  Coincidences coincidences(m);
   bool has_z = true;  // every vertex taken has a z
   const char* t = in.token_start(in.pos);
   const auto fits = [&](const GroupLayout& l) { return l.ready && (!write || l.text.fits(m.input)); };
@@ -173,9 +243,11 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
       for (int c = layout.text.holes; c < read; ++c)
         reals = reals && BlockItems::is_real({g.start[c], static_cast<std::size_t>(g.end[c] - g.start[c])});
       if (!reals) break;
-      char* const o = layout.text.write(m.out.room(vertex_room), g.start, g.end);
+      const char *at[3] = {}, *at_end[3] = {};
+      char* const o = layout.text.write(m.out.room(vertex_room), g.start, g.end, at, at_end);
       if (o == nullptr) break;
       m.out.advance(o);
+      coincidences.written(run, layout.text.holes, g.start, g.end, at, at_end);
     } else if (!survey_point(surveyed, g.start, g.end, read)) {
       break;
     }
@@ -187,6 +259,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   }
   if (run.vertices == 0) return false;
   in.pos = t;
+  coincidences.finish(run);
   took_vertices(m, pass, run);
   if (!write) survey_vertices(m, surveyed, has_z);
   return true;

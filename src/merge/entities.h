@@ -15,6 +15,11 @@ struct Shortcut {
   bool by_group_codes = false;  // they were read by their group codes
   std::uint64_t bulges = 0;     // and held these, not zero
   std::uint64_t widths = 0;
+  // Writing pass: the first and last vertices' coordinates as written, and
+  // how many vertices after the first were written where the one before
+  // them was.
+  double first[3] = {}, last[3] = {};
+  std::uint64_t coincident = 0;
 };
 
 // Whether a shortcut may take the next vertices: not in block definitions,

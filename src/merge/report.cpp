@@ -21,6 +21,7 @@ std::string_view singular(std::string_view kind) {
   if (kind == paper_polylines) return "polyline of paper space";
   if (kind == no_number_polylines) return "polyline with a value that is not a number";
   if (kind == no_number_vertices) return "vertex with a value that is not a number";
+  if (kind == beyond_numbers) return "vertex beyond the largest number once scaled";
   return kind;
 }
 

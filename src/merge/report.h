@@ -34,3 +34,4 @@ inline constexpr std::string_view frame_points = "spline frame control points";
 inline constexpr std::string_view paper_polylines = "polylines of paper space";
 inline constexpr std::string_view no_number_polylines = "polylines with a value that is not a number";
 inline constexpr std::string_view no_number_vertices = "vertices with a value that is not a number";
+inline constexpr std::string_view beyond_numbers = "vertices beyond the largest number once scaled";
