@@ -75,6 +75,27 @@ std::string_view layer_of(const MergeFrame& m, std::string_view own) {
   return m.drawing.layer_per_input ? std::string_view(m.input.layer) : own;
 }
 
+// Of an entity in the layout: whether its layer is its first item's value
+// (group code 8 there and nowhere else), and its flags (the value after a
+// code 70 among its integer pairs, else 0). `pairs` are the places of the
+// integer items that hold a group code before an integer value.
+struct LayoutGroups {
+  bool layer_first = true;
+  int flags = 0;
+};
+template <std::size_t N>
+LayoutGroups layout_groups(const grammar::ItemValues& v, const int (&pairs)[N]) {
+  LayoutGroups g;
+  g.layer_first = v.ints[0] == 8;
+  for (const int k : pairs) {
+    if (v.ints[k] == 8) g.layer_first = false;
+    if (v.ints[k] == 70) g.flags = v.ints[k + 1];
+  }
+  return g;
+}
+constexpr int polyline_pairs[] = {4, 6, 8};
+constexpr int vertex_pairs[] = {2};
+
 // The survey takes the box of the vertices an input's writing pass copies,
 // in world coordinates, as written.
 void take_into_box(MergeFrame& m, double x, double y, double z) {
@@ -111,8 +132,15 @@ void act_on_polyline(MergeFrame& m, TurnPlan& p) {
     start_polyline(m, 0, false, {});
     if constexpr (pass == Pass::survey) return count_survey_polyline(m);
     open_polyline(m);
-    p.polyline_items.tokens[0] = layer_of(m, p.polyline_items.tokens[0]);
-    text::write_polyline(m.out, p.polyline_items);
+    grammar::ItemValues& v = p.polyline_items;
+    if (m.drawing.layer_per_input) {
+      // Only its layer item changes; one whose layer is not there is
+      // written as one read by its group codes.
+      const LayoutGroups g = layout_groups(v, polyline_pairs);
+      if (!g.layer_first || v.ints[2] == 8) return text::write_polyline(m.out, m.input.layer, g.flags);
+      v.tokens[0] = m.input.layer;
+    }
+    text::write_polyline(m.out, v);
     return;
   }
   const groups::Groups& g = p.polyline_groups;
@@ -146,10 +174,18 @@ bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
       s.report.leave_out(beyond_numbers);
       return false;
     }
-    if (s.made_3d) v.ints[3] |= 32;
     count_written_vertices(m);
     note_written(s, v.reals[0], v.reals[1], v.reals[2]);
-    v.tokens[0] = layer_of(m, v.tokens[0]);
+    if (m.drawing.layer_per_input) {
+      // As for its polyline.
+      const LayoutGroups g = layout_groups(v, vertex_pairs);
+      if (!g.layer_first) {
+        text::write_vertex(m.out, m.input.layer, g.flags | (s.made_3d ? 32 : 0), v.reals[0], v.reals[1], v.reals[2]);
+        return true;
+      }
+      v.tokens[0] = m.input.layer;
+    }
+    if (s.made_3d) v.ints[3] |= 32;
     text::write_vertex(m.out, v);
     return true;
   }

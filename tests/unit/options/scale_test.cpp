@@ -161,6 +161,16 @@ INSTANTIATE_TEST_SUITE_P(
                        vertex("b.v2", "0", "3", "3", "0") + seqend,
                    said("b.v2", "2 polylines and 2 vertices copied (2 entities read by their group codes, 1 "
                                 "LWPOLYLINE converted)")},
+        // A vertex in the layout whose first item is a handle, its layer
+        // (8) where the flags stand: written as one read by its group
+        // codes, on the input's layer, with no flags.
+        OptionCase{"layer_not_first_in_the_layout",
+                   per_input(),
+                   support::drawings({drawing(extents_1_to_4, std::string(layout_polyline) +
+                                                                  "|  0|VERTEX|  5|1F|  8|0| 10|1| 20|2| 30|1|  0|SEQEND")}),
+                   header("1", "-2", "0", "4", "3", "1"),
+                   polyline("a", "0") + vertex("a", "0", "1", "2", "1") + seqend,
+                   ""},
         // With a scale nothing collapses as the warning would say.
         OptionCase{"scaled_vertices_kept_apart_are_not_warned_about",
                    per_input(scale(100)),
