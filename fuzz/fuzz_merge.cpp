@@ -3,7 +3,7 @@
 // alone, they must give the reference merge's result and console texts byte
 // for byte; merged with every other setting of the accelerator the build has
 // (runs over each block, and for some inputs with the worker thread) over
-// small blocks, the same bytes and messages. One input in four is merged
+// small blocks, the same bytes and messages. One input in eight is merged
 // again with a set of the drawing options, with the plain reads and with the
 // accelerator: both must give the same bytes and messages, a result that
 // opens and closes as a drawing does.
@@ -82,15 +82,14 @@ bool whole_drawing(std::string_view text) {
 }
 
 // Two sets of the drawing options, picked by an input's hash: everything a
-// drawing may hold taken as polylines, or a scale with a layer per input.
+// drawing may hold taken as polylines, alone or scaled onto a layer per input.
 DrawingOptions drawing_options(std::size_t set, std::size_t hash) {
   DrawingOptions d;
-  if (set == 0) {
-    d.inserts = d.curves = d.lines = true;
-    d.tolerance = hash >> 8 & 1 ? 0.5 : 0.01;
-  } else {
+  d.inserts = d.curves = d.lines = true;
+  d.tolerance = hash >> 8 & 1 ? 0.5 : 0.01;
+  if (set == 1) {
     d.scaled = d.layer_per_input = true;
-    d.scale = hash >> 8 & 1 ? 100.0 : -0.001;
+    d.scale = hash >> 10 & 1 ? 100.0 : -0.001;
   }
   return d;
 }
@@ -141,7 +140,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   const std::string& text = general.result;
   require(whole_drawing(text), "the result does not begin with the header or end with EOF");
-  if (const std::size_t set = hash >> 5 & 7; set < 2) {
+  if ((hash >> 5 & 7) == 0) {
+    const std::size_t set = hash >> 9 & 1;
     // The options' results are checked against each other, not the reference merge.
     MergeOptions with{off, drawing_options(set, hash)};
     const Run plain_reads = run(inputs, with);

@@ -4,6 +4,7 @@
 
 #include <bit>
 #include <cstring>
+#include <limits>
 #include <string_view>
 
 #include "fast/numbers.h"
@@ -25,6 +26,130 @@ TALVERO_ALWAYS_INLINE bool same_bytes(const char* p, const char* t, std::size_t 
 #endif
   return std::memcmp(p, t, n) == 0;
 }
+
+// A coordinate's written text as numbers compared at once: its length and
+// its first 16 bytes (the rest masked off); `wide` when it is longer.
+struct TextKey {
+  std::uint64_t lo = 0, hi = 0;
+  std::uint64_t length = 0;
+  [[nodiscard]] bool wide() const { return length > 16; }
+  bool operator==(const TextKey&) const = default;
+};
+
+// The mask of the first n bytes (n at most 8) of 8 loaded at once.
+TALVERO_ALWAYS_INLINE std::uint64_t first_bytes(std::uint64_t n) {
+  const std::uint64_t low = n == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * n)) - 1;
+  if constexpr (std::endian::native == std::endian::little)
+    return low;
+  else
+    return n == 0 ? 0 : ~std::uint64_t{0} << (64 - 8 * n);
+}
+
+// The key of the text [at, at_end), 16 bytes being readable at `at`.
+TALVERO_ALWAYS_INLINE TextKey key_of(const char* at, const char* at_end) {
+  TextKey k;
+  k.length = static_cast<std::uint64_t>(at_end - at);
+  std::memcpy(&k.lo, at, 8);
+  std::memcpy(&k.hi, at + 8, 8);
+  const std::uint64_t n = k.length < 16 ? k.length : 16;
+  // The bytes past the text are masked off.
+  k.lo &= first_bytes(n >= 8 ? 8 : n);
+  k.hi &= first_bytes(n <= 8 ? 0 : n - 8);
+  return k;
+}
+
+// Follows, in the writing pass, which vertices of a shortcut are written
+// where the one before them in the run was. Their x texts are compared by
+// their keys, which tells most vertices apart at once; for the others y
+// and z are compared too: by their texts' keys while the one before still
+// lies in the output's buffer, else by their values as written, from the
+// literals. The run's first and last vertex are taken by value, as the
+// merge's state compares them.
+class Coincidences {
+ public:
+  Coincidences(const InputState& s, const Output& o) : state(s), out(o) {}
+
+  // A vertex written: coordinates [start[k], end[k]) read, the first
+  // `holes` of them written at [at[k], at_end[k]) with 16 bytes readable.
+  TALVERO_ALWAYS_INLINE void written(Shortcut& run, int holes, const char* const* start, const char* const* end,
+                                     const char* const* at, const char* const* at_end) {
+    const TextKey x = key_of(at[0], at_end[0]);
+    if (run.vertices == 0) {
+      fix_z();
+      values(holes, start, end, run.first);
+    } else if (x == last.x || x.wide()) {
+      run.coincident += same_as_last(holes, start, end, at, at_end);
+    }
+    last.x = x;
+    last.holes = holes;
+    last.flushes = out.handed_on();
+    for (int k = 0; k < 3; ++k) {
+      last.start[k] = start[k];
+      last.end[k] = end[k];
+      last.at[k] = at[k];
+      last.at_end[k] = at_end[k];
+    }
+  }
+
+  // The run's last vertex as written, once the run is over.
+  void finish(Shortcut& run) const {
+    if (run.vertices > 0) values(last.holes, last.start, last.end, run.last);
+  }
+
+ private:
+  // The key of coordinate k's text, of the vertex whose texts are at `at`.
+  [[nodiscard]] TextKey key(int holes, int k, const char* const* at, const char* const* at_end) const {
+    return k < holes ? key_of(at[k], at_end[k]) : fixed_key;
+  }
+
+  // Whether a vertex whose x may be that of the last one lies where it does.
+  bool same_as_last(int holes, const char* const* start, const char* const* end, const char* const* at,
+                    const char* const* at_end) const {
+    if (out.handed_on() == last.flushes) {
+      bool wide = false, same = true;
+      for (int k = 0; k < 3; ++k) {
+        const TextKey now = key(holes, k, at, at_end), before = key(last.holes, k, last.at, last.at_end);
+        wide = wide || now.wide() || before.wide();
+        same = same && now == before;
+      }
+      if (!wide) return same;
+    }
+    double here[3], before[3];
+    values(holes, start, end, here);
+    values(last.holes, last.start, last.end, before);
+    return here[0] == before[0] && here[1] == before[1] && here[2] == before[2];
+  }
+
+  // The literals of a vertex the shortcut wrote are whole: their values as written.
+  void values(int holes, const char* const* start, const char* const* end, double* v) const {
+    v[2] = fixed_z;
+    for (int k = 0; k < holes; ++k)
+      if (!written_value(start[k], end[k], v[k])) v[k] = std::numeric_limits<double>::quiet_NaN();
+  }
+
+  // The z written when a vertex's own is not (the polyline's elevation, or
+  // 0), worked out once a run has a vertex: most shortcuts asked take none.
+  void fix_z() {
+    const double z = state.at_elevation ? state.elevation : 0.0;
+    fixed_z = numeric::as_written(z);
+    char text[max_number_text + 16] = {};
+    fixed_key = key_of(text, put_rounded(text, z));
+  }
+
+  const InputState& state;
+  const Output& out;
+  double fixed_z = 0;
+  TextKey fixed_key;
+  struct {
+    TextKey x;
+    int holes = 0;
+    std::uint64_t flushes = 0;
+    const char* start[3] = {};
+    const char* end[3] = {};
+    const char* at[3] = {};
+    const char* at_end[3] = {};
+  } last;
+};
 
 }  // namespace
 
@@ -55,6 +180,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   if (write && !in_layout_text.fits(m.input)) return false;
   Shortcut run;
   InputBox surveyed;
+  Coincidences coincidences(m.input, m.out);
   const char* t = in.token_start(in.pos);
   while (in.end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
     // Each coordinate's end comes from the whitespace bitmap and the bytes
@@ -76,9 +202,11 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
                   !BlockItems::is_real({start[2], static_cast<std::size_t>(end[2] - start[2])})))
       break;
     if (write) {
-      char* const o = in_layout_text.write(m.out.room(vertex_room), start, end);
+      const char *at[3] = {}, *at_end[3] = {};
+      char* const o = in_layout_text.write(m.out.room(vertex_room), start, end, at, at_end);
       if (o == nullptr) break;
       m.out.advance(o);
+      coincidences.written(run, in_layout_text.holes, start, end, at, at_end);
     } else if (!survey_point(surveyed, start, end, 3)) {
       break;
     }
@@ -87,6 +215,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   }
   if (run.vertices == 0) return false;
   in.pos = t;
+  coincidences.finish(run);
   took_vertices(m, pass, run);
   if (!write) survey_vertices(m, surveyed, true);
   return true;
@@ -152,6 +281,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   Shortcut run;
   run.by_group_codes = true;
   InputBox surveyed;
+  Coincidences coincidences(m.input, m.out);
   bool has_z = true;  // every vertex taken has a z
   const char* t = in.token_start(in.pos);
   const auto fits = [&](const GroupLayout& l) { return l.ready && (!write || l.text.fits(m.input)); };
@@ -173,9 +303,11 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
       for (int c = layout.text.holes; c < read; ++c)
         reals = reals && BlockItems::is_real({g.start[c], static_cast<std::size_t>(g.end[c] - g.start[c])});
       if (!reals) break;
-      char* const o = layout.text.write(m.out.room(vertex_room), g.start, g.end);
+      const char *at[3] = {}, *at_end[3] = {};
+      char* const o = layout.text.write(m.out.room(vertex_room), g.start, g.end, at, at_end);
       if (o == nullptr) break;
       m.out.advance(o);
+      coincidences.written(run, layout.text.holes, g.start, g.end, at, at_end);
     } else if (!survey_point(surveyed, g.start, g.end, read)) {
       break;
     }
@@ -187,6 +319,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   }
   if (run.vertices == 0) return false;
   in.pos = t;
+  coincidences.finish(run);
   took_vertices(m, pass, run);
   if (!write) survey_vertices(m, surveyed, has_z);
   return true;

@@ -53,13 +53,17 @@ struct VertexText {
   }
 
   // Writes the text around the coordinate literals [start[k], end[k]),
-  // rounded; nullptr when one is not a whole literal. 4 * part_room + 3 *
-  // (max_number_text + 8) bytes must be writable at o.
-  TALVERO_ALWAYS_INLINE char* write(char* o, const char* const* start, const char* const* end) const {
+  // rounded, each one's text at [at[k], at_end[k]); nullptr when one is not
+  // a whole literal. 4 * part_room + 3 * (max_number_text + 8) bytes must
+  // be writable at o.
+  TALVERO_ALWAYS_INLINE char* write(char* o, const char* const* start, const char* const* end, const char** at,
+                                    const char** at_end) const {
     put(o, 0);
     for (int k = 0; k < holes; ++k) {
+      at[k] = o;
       o = put_rounded_literal(o, start[k], end[k]);
       if (o == nullptr) return nullptr;
+      at_end[k] = o;
       put(o, k + 1);
     }
     return o;

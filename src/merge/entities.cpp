@@ -11,6 +11,33 @@
 #include "numeric/rounding.h"
 #include "state.h"
 
+// Multiplies a point in world coordinates by the scale asked for, if any;
+// false when a coordinate grows beyond the largest number.
+bool scale_point(const MergeFrame& m, double& x, double& y, double& z) {
+  if (!m.drawing.scaled) return true;
+  const double f = m.drawing.scale;
+  x *= f;
+  y *= f;
+  z *= f;
+  return std::isfinite(x) && std::isfinite(y) && std::isfinite(z);
+}
+
+// Counts, in the writing pass, a vertex written where the one before it in
+// its polyline was written.
+void note_written(InputState& s, double x, double y, double z) {
+  const double point[3] = {numeric::as_written(x), numeric::as_written(y), numeric::as_written(z)};
+  if (s.has_last_written && point[0] == s.last_written[0] && point[1] == s.last_written[1] &&
+      point[2] == s.last_written[2])
+    ++s.coincident;
+  for (int k = 0; k < 3; ++k) s.last_written[k] = point[k];
+  s.has_last_written = true;
+}
+
+// The layer an entity is written on: its own, or its input's when each input has one.
+std::string_view layer_of(const MergeFrame& m, std::string_view own) {
+  return m.drawing.layer_per_input ? std::string_view(m.input.layer) : own;
+}
+
 namespace {
 
 using How = TurnPlan::How;
@@ -22,31 +49,57 @@ void count_groups(MergeFrame& m, const groups::Groups& g, bool bulges_drawn = fa
 }
 
 // Whether the vertices of a polyline in the system of extrusion e, at
-// elevation e, do not all lie at height 0 in the result: a plane tilted from
-// the world's, or one whose height is not written as 0.
-bool off_the_ground(const numeric::Extrusion& e, double elevation) {
+// elevation e, do not all lie at height 0 in the result (its coordinates
+// multiplied by `scale`): a plane tilted from the world's, or one whose
+// height is not written as 0.
+bool off_the_ground(const numeric::Extrusion& e, double elevation, double scale) {
   if (e.x != 0 || e.y != 0) return true;
   double x = 0, y = 0, z = elevation;
   numeric::to_world(e, x, y, z);
-  return numeric::as_written(z) != 0;
+  return numeric::as_written(z * scale) != 0;
 }
 
-// Puts a vertex of the current polyline in world coordinates: at the
-// polyline's elevation when it has one, whatever its own z.
-void place_vertex(const InputState& s, double& x, double& y, double& z) {
+// Puts a vertex of the current polyline in world coordinates, as the
+// result holds them: at the polyline's elevation when it has one, whatever
+// its own z, and scaled; false when scaling takes it beyond the numbers.
+bool place_vertex(const MergeFrame& m, double& x, double& y, double& z) {
+  const InputState& s = m.input;
   if (s.at_elevation) z = s.elevation;
   numeric::to_world(s.extrusion, x, y, z);
+  return scale_point(m, x, y, z);
 }
+
+// Of an entity in the layout: whether its layer is its first item's value
+// (group code 8 there and nowhere else), and its flags (the value after a
+// code 70 among its integer pairs, else 0). `pairs` are the places of the
+// integer items that hold a group code before an integer value.
+struct LayoutGroups {
+  bool layer_first = true;
+  int flags = 0;
+};
+template <std::size_t N>
+LayoutGroups layout_groups(const grammar::ItemValues& v, const int (&pairs)[N]) {
+  LayoutGroups g;
+  g.layer_first = v.ints[0] == 8;
+  for (const int k : pairs) {
+    if (v.ints[k] == 8) g.layer_first = false;
+    if (v.ints[k] == 70) g.flags = v.ints[k + 1];
+  }
+  return g;
+}
+constexpr int polyline_pairs[] = {4, 6, 8};
+constexpr int vertex_pairs[] = {2};
 
 // The state of a polyline read from now on: its vertices at `elevation`
 // when it is a 2D one with one, in the system of `extrusion`.
-void start_polyline(InputState& s, double elevation, bool three_d, const numeric::Extrusion& extrusion) {
+void start_polyline(MergeFrame& m, double elevation, bool three_d, const numeric::Extrusion& extrusion) {
+  InputState& s = m.input;
   s.leaving_out = false;
   s.elevation = elevation;
   s.at_elevation = !three_d && elevation != 0;
   // A 3D polyline's vertices are in world coordinates already.
   s.extrusion = three_d ? numeric::Extrusion{} : extrusion;
-  s.made_3d = !three_d && off_the_ground(s.extrusion, elevation);
+  s.made_3d = !three_d && off_the_ground(s.extrusion, elevation, m.drawing.scaled ? m.drawing.scale : 1.0);
 }
 
 // A polyline left out with its vertices, for `why` (said in the writing pass).
@@ -60,11 +113,19 @@ template <Pass pass>
 void act_on_polyline(MergeFrame& m, TurnPlan& p) {
   InputState& s = m.input;
   if (p.polyline == How::layout) {
-    start_polyline(s, 0, false, {});
+    start_polyline(m, 0, false, {});
     start_bulges(m, p.polyline_items.ints[5], (p.polyline_items.ints[5] & 8) != 0);
     if constexpr (pass == Pass::survey) return count_survey_polyline(m);
     open_polyline(m);
-    text::write_polyline(m.out, p.polyline_items);
+    grammar::ItemValues& v = p.polyline_items;
+    if (m.drawing.layer_per_input) {
+      // Only its layer item changes; one whose layer is not there is
+      // written as one read by its group codes.
+      const LayoutGroups g = layout_groups(v, polyline_pairs);
+      if (!g.layer_first || v.ints[2] == 8) return text::write_polyline(m.out, m.input.layer, g.flags);
+      v.tokens[0] = m.input.layer;
+    }
+    text::write_polyline(m.out, v);
     return;
   }
   const groups::Groups& g = p.polyline_groups;
@@ -74,23 +135,28 @@ void act_on_polyline(MergeFrame& m, TurnPlan& p) {
   if (g.paper) return leave_out_polyline<pass>(m, paper_polylines);
   if ((g.flags & (16 | 64)) != 0)
     return leave_out_polyline<pass>(m, (g.flags & 16) != 0 ? polygon_meshes : polyface_meshes);
-  start_polyline(s, g.has_z ? g.z : 0.0, (g.flags & 8) != 0, g.extrusion);
+  start_polyline(m, g.has_z ? g.z : 0.0, (g.flags & 8) != 0, g.extrusion);
   start_bulges(m, g.flags, (g.flags & 8) != 0);
   if constexpr (pass == Pass::survey) return count_survey_polyline(m);
   open_polyline(m);
   ++s.report.by_group_codes;
-  text::write_polyline(m.out, g.layer, g.flags | (s.made_3d ? 8 : 0));
+  text::write_polyline(m.out, layer_of(m, g.layer), g.flags | (s.made_3d ? 8 : 0));
 }
 
 // Puts the points of a bulge's arc, in world coordinates, as vertices.
 template <Pass pass>
 void put_arc(MergeFrame& m, const std::vector<curves::Point>& arc) {
-  const InputState& s = m.input;
-  for (const curves::Point& q : arc) {
+  InputState& s = m.input;
+  for (curves::Point q : arc) {
+    if (!scale_point(m, q.x, q.y, q.z)) {
+      if constexpr (pass == Pass::write) s.report.leave_out(beyond_numbers);
+      continue;
+    }
     if constexpr (pass == Pass::survey) {
       take_into_box(m, q.x, q.y, q.z);
     } else {
-      text::write_vertex(m.out, s.bulge_layer, s.made_3d ? 32 : 0, q.x, q.y, q.z);
+      note_written(s, q.x, q.y, q.z);
+      text::write_vertex(m.out, layer_of(m, s.bulge_layer), s.made_3d ? 32 : 0, q.x, q.y, q.z);
       count_written_vertices(m);
     }
   }
@@ -109,14 +175,27 @@ bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
       bulge_before(m, q, 0, v.tokens[0], p.shape_points);
       put_arc<pass>(m, p.shape_points);
     }
+    const bool placed = place_vertex(m, v.reals[0], v.reals[1], v.reals[2]);
     if (pass == Pass::survey) {
-      place_vertex(s, v.reals[0], v.reals[1], v.reals[2]);
-      take_into_box(m, v.reals[0], v.reals[1], v.reals[2]);
+      if (placed) take_into_box(m, v.reals[0], v.reals[1], v.reals[2]);
       return false;
     }
-    place_vertex(s, v.reals[0], v.reals[1], v.reals[2]);
-    if (s.made_3d) v.ints[3] |= 32;
+    if (!placed) {
+      s.report.leave_out(beyond_numbers);
+      return false;
+    }
     count_written_vertices(m);
+    note_written(s, v.reals[0], v.reals[1], v.reals[2]);
+    if (m.drawing.layer_per_input) {
+      // As for its polyline.
+      const LayoutGroups g = layout_groups(v, vertex_pairs);
+      if (!g.layer_first) {
+        text::write_vertex(m.out, m.input.layer, g.flags | (s.made_3d ? 32 : 0), v.reals[0], v.reals[1], v.reals[2]);
+        return true;
+      }
+      v.tokens[0] = m.input.layer;
+    }
+    if (s.made_3d) v.ints[3] |= 32;
     text::write_vertex(m.out, v);
     return true;
   }
@@ -136,15 +215,19 @@ bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
     bulge_before(m, {x, y, s.at_elevation ? s.elevation : z}, g.bulge, g.layer, p.shape_points);
     put_arc<pass>(m, p.shape_points);
   }
+  const bool placed = place_vertex(m, x, y, z);
   if constexpr (pass == Pass::survey) {
-    place_vertex(s, x, y, z);
-    take_into_box(m, x, y, z);
+    if (placed) take_into_box(m, x, y, z);
     return false;
   }
-  place_vertex(s, x, y, z);
+  if (!placed) {
+    s.report.leave_out(beyond_numbers);
+    return false;
+  }
   count_written_vertices(m);
+  note_written(s, x, y, z);
   ++s.report.by_group_codes;
-  text::write_vertex(m.out, g.layer, g.flags | (s.made_3d ? 32 : 0), x, y, z);
+  text::write_vertex(m.out, layer_of(m, g.layer), g.flags | (s.made_3d ? 32 : 0), x, y, z);
   return true;
 }
 
@@ -159,7 +242,7 @@ void act_on_lwpolyline(MergeFrame& m, TurnPlan& p) {
   }
   if (p.lwpolyline_bad) return leave_out_polyline<pass>(m, no_number_polylines);
   if (g.paper) return leave_out_polyline<pass>(m, paper_polylines);
-  start_polyline(s, g.elevation, false, g.extrusion);
+  start_polyline(m, g.elevation, false, g.extrusion);
   if (arcs) {
     lwpolyline_arcs(p.points, p.point_bulges, (g.flags & 1) != 0, m.drawing.tolerance, p.bulged_points);
     p.points.swap(p.bulged_points);
@@ -168,22 +251,30 @@ void act_on_lwpolyline(MergeFrame& m, TurnPlan& p) {
     for (auto [x, y] : p.points) {
       double z = g.elevation;
       numeric::to_world(s.extrusion, x, y, z);
-      take_into_box(m, x, y, z);
+      if (scale_point(m, x, y, z)) take_into_box(m, x, y, z);
     }
     return count_survey_polyline(m);
   }
   open_polyline(m);
-  text::write_polyline(m.out, g.layer, (g.flags & (1 | 128)) | (s.made_3d ? 8 : 0));
+  const std::string_view layer = layer_of(m, g.layer);
+  text::write_polyline(m.out, layer, (g.flags & (1 | 128)) | (s.made_3d ? 8 : 0));
   text::VertexRun& run = p.vertex_run;
-  run.prepare(g.layer, s.made_3d ? 32 : 0);
+  run.prepare(layer, s.made_3d ? 32 : 0);
   const bool moves = numeric::moves_points(s.extrusion);
+  std::uint64_t written = 0;
   for (auto [x, y] : p.points) {
     double z = g.elevation;
     if (moves) numeric::to_world(s.extrusion, x, y, z);
+    if (!scale_point(m, x, y, z)) {
+      s.report.leave_out(beyond_numbers);
+      continue;
+    }
+    note_written(s, x, y, z);
     run.write(m.out, x, y, z);
+    ++written;
   }
   close_polyline(m);
-  count_written_vertices(m, p.points.size());
+  count_written_vertices(m, written);
   ++s.report.converted;
 }
 
@@ -258,6 +349,7 @@ template Took act<Pass::write>(MergeFrame&, TurnPlan&);
 void open_polyline(MergeFrame& m) {
   if (m.input.polyline_open) m.out.put(text::seqend);
   m.input.polyline_open = true;
+  m.input.has_last_written = false;
   count_written_polyline(m);
 }
 
@@ -272,6 +364,7 @@ void take_into_box(MergeFrame& m, double x, double y, double z) {
 }
 
 void close_polyline(MergeFrame& m) {
+  m.input.has_last_written = false;
   if (!m.input.polyline_open) return;
   m.out.put(text::seqend);
   m.input.polyline_open = false;
@@ -295,6 +388,15 @@ void took_vertices(MergeFrame& m, Pass pass, const Shortcut& run) {
   s.place.after_zero = true;
   if (pass == Pass::survey) return;
   count_written_vertices(m, run.vertices);
+  if (run.vertices > 0) {
+    // The run's first vertex follows the last one written before it.
+    const double* const last = s.last_written;
+    if (s.has_last_written && run.first[0] == last[0] && run.first[1] == last[1] && run.first[2] == last[2])
+      ++s.coincident;
+    s.coincident += run.coincident;
+    for (int k = 0; k < 3; ++k) s.last_written[k] = run.last[k];
+    s.has_last_written = true;
+  }
   if (!run.by_group_codes) return;
   s.report.by_group_codes += run.vertices;
   s.report.bulges += run.bulges;

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 
 #include "merge/entity_turn.h"
 #include "merge/frame.h"
@@ -15,6 +16,11 @@ struct Shortcut {
   bool by_group_codes = false;  // they were read by their group codes
   std::uint64_t bulges = 0;     // and held these, not zero
   std::uint64_t widths = 0;
+  // Writing pass: the first and last vertices' coordinates as written, and
+  // how many vertices after the first were written where the one before
+  // them was.
+  double first[3] = {}, last[3] = {};
+  std::uint64_t coincident = 0;
 };
 
 // Whether a shortcut may take the next vertices: not in block definitions,
@@ -42,6 +48,17 @@ void open_polyline(MergeFrame& m);
 // Takes a vertex the writing pass writes, in world coordinates, into the
 // survey's box of the input's vertices, as written.
 void take_into_box(MergeFrame& m, double x, double y, double z);
+
+// Multiplies a point in world coordinates by the scale asked for, if any;
+// false when a coordinate grows beyond the largest number.
+bool scale_point(const MergeFrame& m, double& x, double& y, double& z);
+
+// Counts, in the writing pass, a vertex written where the one before it in
+// its polyline was written.
+void note_written(InputState& s, double x, double y, double z);
+
+// The layer an entity is written on: its own, or its input's when each input has one.
+[[nodiscard]] std::string_view layer_of(const MergeFrame& m, std::string_view own);
 
 // Ends, at the end of an input, a polyline written and left open there.
 void close_polyline(MergeFrame& m);

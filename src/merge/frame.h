@@ -96,6 +96,13 @@ struct InputState {
   InputBox header;             // the survey's: its header's extents
   InputBox box;                // the survey's: its vertices', in world coordinates as written
   InputReport report;          // the writing pass's, for what is said of the input
+  // The writing pass's: the last vertex written of the polyline being
+  // written, as written, and how many vertices were written where the one
+  // before them in their polyline was.
+  double last_written[3] = {};
+  bool has_last_written = false;
+  std::uint64_t coincident = 0;
+  std::string layer;  // with a layer per input: the layer of its polylines
 };
 
 struct MergeFrame {

@@ -2,8 +2,10 @@
 #include "merge/inputs.h"
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 
+#include "merge/input_layer.h"
 #include "numeric/rounding.h"
 
 #include "state.h"
@@ -83,8 +85,27 @@ void warn_no_number(MergeFrame& m, std::string_view value, std::string_view left
                    "\" is not a number: " + std::string(left_out));
 }
 
+namespace {
+
+// A header's extents multiplied by `scale`: a negative one makes each
+// axis's largest value its smallest; an end that grows beyond the largest
+// number is none.
+InputBox scaled(const InputBox& b, double scale) {
+  const bool swap = scale < 0;
+  InputBox s;
+  for (int k = 0; k < 3; ++k) {
+    s.min[k] = (swap ? b.max[k] : b.min[k]) * scale;
+    s.max[k] = (swap ? b.min[k] : b.max[k]) * scale;
+    s.has_min[k] = (swap ? b.has_max[k] : b.has_min[k]) && std::isfinite(s.min[k]);
+    s.has_max[k] = (swap ? b.has_min[k] : b.has_max[k]) && std::isfinite(s.max[k]);
+  }
+  return s;
+}
+
+}  // namespace
+
 void fold_input_extents(MergeFrame& m) {
-  const InputBox& header = m.input.header;
+  const InputBox header = m.drawing.scaled ? scaled(m.input.header, m.drawing.scale) : m.input.header;
   const InputBox& box = m.input.box;
   Extents& e = m.extents;
   double* const minimum[3] = {&e.minx, &e.miny, &e.minalt};
@@ -107,7 +128,18 @@ void fold_input_extents(MergeFrame& m) {
   }
 }
 
-void start_input(MergeFrame& m) { m.input = InputState{}; }
+void start_input(MergeFrame& m) {
+  m.input = InputState{};
+  if (m.drawing.layer_per_input) m.input.layer = layer_of_input(m.current().name);
+}
+
+void warn_coincident(const MergeFrame& m) {
+  const InputState& s = m.input;
+  if (m.drawing.scaled || m.current().repeated || s.coincident * 2 <= s.report.vertices) return;
+  console.complain("warning: " + m.current().name + ": rounding to whole units puts " + std::to_string(s.coincident) +
+                   " of its " + std::to_string(s.report.vertices) +
+                   " vertices where the vertex before them lies; --scale=F keeps them apart");
+}
 
 namespace {
 

@@ -91,15 +91,29 @@ blocks::Reference reference_of(const TurnPlan& p) {
   return r;
 }
 
+// Multiplies placed points by the scale asked for, if any; those it takes
+// beyond the numbers are left out (said where the writing pass places them).
+std::size_t scale_placed(MergeFrame& m, std::vector<blocks::Point>& placed) {
+  if (!m.drawing.scaled) return 0;
+  const std::size_t before = placed.size();
+  std::erase_if(placed, [&](blocks::Point& p) { return !scale_point(m, p.x, p.y, p.z); });
+  return before - placed.size();
+}
+
 // Writes a placed polyline: a 3D one when its vertices do not all lie at height 0 as written.
 void write_placed(MergeFrame& m, std::string_view layer, const blocks::Shape& shape,
-                  const std::vector<blocks::Point>& placed) {
+                  std::vector<blocks::Point> placed) {
+  if (const std::size_t beyond = scale_placed(m, placed)) m.input.report.leave_out(beyond_numbers, beyond);
+  layer = layer_of(m, layer);
   bool off_the_ground = false;
   for (const blocks::Point& p : placed) off_the_ground = off_the_ground || numeric::as_written(p.z) != 0;
   const int flags = shape.flags | (off_the_ground ? 8 : 0);
   open_polyline(m);
   text::write_polyline(m.out, layer, flags);
-  for (const blocks::Point& p : placed) text::write_vertex(m.out, layer, p.flags | ((flags & 8) != 0 ? 32 : 0), p.x, p.y, p.z);
+  for (const blocks::Point& p : placed) {
+    note_written(m.input, p.x, p.y, p.z);
+    text::write_vertex(m.out, layer, p.flags | ((flags & 8) != 0 ? 32 : 0), p.x, p.y, p.z);
+  }
   close_polyline(m);
   count_written_vertices(m, placed.size());
   m.input.report.bulges += shape.bulges;
@@ -161,7 +175,9 @@ void survey_references(MergeFrame& m) {
   for (const blocks::Reference& r : store.model_references()) {
     const blocks::Placing said =
         store.place(r, [&](std::string_view, const blocks::Shape&, const std::vector<blocks::Point>& placed) {
-          for (const blocks::Point& p : placed) take_into_box(m, p.x, p.y, p.z);
+          std::vector<blocks::Point> scaled = placed;
+          scale_placed(m, scaled);
+          for (const blocks::Point& p : scaled) take_into_box(m, p.x, p.y, p.z);
           count_survey_polyline(m);
         });
     if (looping.empty()) looping = said.looping;

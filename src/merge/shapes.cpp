@@ -71,10 +71,23 @@ bool spline_points(const groups::Shape& g, double tolerance, std::vector<curves:
   return true;
 }
 
+// Multiplies the points by the scale asked for, if any; those it takes
+// beyond the numbers are left out (said in the writing pass).
+template <Pass pass>
+void scale_points(MergeFrame& m, std::vector<curves::Point>& points) {
+  if (!m.drawing.scaled) return;
+  const std::size_t before = points.size();
+  std::erase_if(points, [&](curves::Point& q) { return !scale_point(m, q.x, q.y, q.z); });
+  if constexpr (pass == Pass::write)
+    if (points.size() < before) m.input.report.leave_out(beyond_numbers, before - points.size());
+}
+
 // Writes, or boxes, one polyline of the given points.
 template <Pass pass>
 void draw(MergeFrame& m, TurnPlan& p, std::string_view layer, bool closed) {
-  const std::vector<curves::Point>& points = p.shape_points;
+  std::vector<curves::Point>& points = p.shape_points;
+  scale_points<pass>(m, points);
+  layer = layer_of(m, layer);
   bool three_d = false;
   for (const curves::Point& q : points) three_d = three_d || !on_the_ground(q);
   if constexpr (pass == Pass::survey) {
@@ -84,7 +97,10 @@ void draw(MergeFrame& m, TurnPlan& p, std::string_view layer, bool closed) {
   open_polyline(m);
   text::write_polyline(m.out, layer, (closed ? 1 : 0) | (three_d ? 8 : 0));
   p.vertex_run.prepare(layer, three_d ? 32 : 0);
-  for (const curves::Point& q : points) p.vertex_run.write(m.out, q.x, q.y, q.z);
+  for (const curves::Point& q : points) {
+    note_written(m.input, q.x, q.y, q.z);
+    p.vertex_run.write(m.out, q.x, q.y, q.z);
+  }
   close_polyline(m);
   count_written_vertices(m, points.size());
 }
@@ -95,19 +111,28 @@ void act_on_line(MergeFrame& m, TurnPlan& p) {
   const groups::Shape& g = p.shape_groups;
   // One polyline holds only lines of one 3D-ness, so that its flags hold for
   // every vertex it is given.
-  const bool three_d = !on_the_ground(g.first) || !on_the_ground(g.second);
+  // Joined as read; written scaled, on the layer asked for. An end scaled
+  // beyond the numbers leaves the line out.
+  curves::Point first = g.first, second = g.second;
+  if (!scale_point(m, first.x, first.y, first.z) || !scale_point(m, second.x, second.y, second.z)) {
+    if constexpr (pass == Pass::write) s.report.leave_out(beyond_numbers);
+    return;
+  }
+  const std::string_view layer = layer_of(m, g.layer);
+  const bool three_d = !on_the_ground(first) || !on_the_ground(second);
   const bool joins = s.line_run && g.layer == s.line_layer && three_d == s.line_3d && g.first.x == s.line_end.x &&
                      g.first.y == s.line_end.y && g.first.z == s.line_end.z;
   if (!joins) {
     end_line_run<pass>(m);
     if constexpr (pass == Pass::survey) {
       count_survey_polyline(m);
-      take_into_box(m, g.first.x, g.first.y, g.first.z);
+      take_into_box(m, first.x, first.y, first.z);
     } else {
       open_polyline(m);
-      text::write_polyline(m.out, g.layer, three_d ? 8 : 0);
-      p.vertex_run.prepare(g.layer, three_d ? 32 : 0);
-      p.vertex_run.write(m.out, g.first.x, g.first.y, g.first.z);
+      text::write_polyline(m.out, layer, three_d ? 8 : 0);
+      p.vertex_run.prepare(layer, three_d ? 32 : 0);
+      note_written(s, first.x, first.y, first.z);
+      p.vertex_run.write(m.out, first.x, first.y, first.z);
       count_written_vertices(m);
     }
     s.line_run = true;
@@ -115,10 +140,11 @@ void act_on_line(MergeFrame& m, TurnPlan& p) {
     s.line_layer = g.layer;
   }
   if constexpr (pass == Pass::survey) {
-    take_into_box(m, g.second.x, g.second.y, g.second.z);
+    take_into_box(m, second.x, second.y, second.z);
   } else {
-    p.vertex_run.prepare(g.layer, three_d ? 32 : 0);
-    p.vertex_run.write(m.out, g.second.x, g.second.y, g.second.z);
+    p.vertex_run.prepare(layer, three_d ? 32 : 0);
+    note_written(s, second.x, second.y, second.z);
+    p.vertex_run.write(m.out, second.x, second.y, second.z);
     count_written_vertices(m);
   }
   s.line_end = g.second;

@@ -1,6 +1,7 @@
 // The merge as one routine: survey, extents report, writing pass, completion.
 #include "merge/treatment.h"
 
+#include <cmath>
 #include <set>
 #include <string>
 
@@ -12,6 +13,8 @@
 MergeEnd merge(const std::vector<MergeInput>& inputs, Output& out, const MergeOptions& options, MergeTotals* totals) {
   MergeFrame m(out, inputs);
   m.drawing = options.drawing;
+  // Chords stay within the tolerance in the result's units, the rounding's.
+  if (m.drawing.scaled) m.drawing.tolerance /= std::fabs(m.drawing.scale);
   const std::unique_ptr<Accelerator> fast = make_accelerator(options.fast, f1, out);
   const int count = static_cast<int>(inputs.size());
   console.text("\n\n\tTreatment\n");

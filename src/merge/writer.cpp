@@ -40,6 +40,7 @@ bool write_file(MergeFrame& m, Accelerator* fast) {
   close_polyline(m);
   release_blocks(m);
   if (!close_input(m)) return false;
+  warn_coincident(m);
   report_input(m);
   return true;
 }

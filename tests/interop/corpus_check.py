@@ -2,7 +2,7 @@
 """Merges drawings written by other programs and checks every result with ezdxf.
 
     corpus_check.py (--talvero EXE | --command "CMD ARGS") --corpus DIR --scratch DIR
-                    [--dxflib-check EXE]
+                    [--dxflib-check EXE] [--scale F] [--layer-per-input]
 
 Each drawing of the corpus folder (every .dxf or .DXF file under it, read in
 place) is merged alone, then a few at a time, by running
@@ -24,7 +24,14 @@ order. The result must
     30), allowing one unit for the truncation of extents taken from headers;
 
 and what standard error says an input's polylines and vertices copied must be
-those counts. With --dxflib-check (tests/interop/dxflib_check.cpp), dxflib must
+those counts. Without --scale, standard error must warn of an input exactly
+when rounding puts more than half of its vertices where the one before them in
+their polyline is written, with those counts; with it, never.
+
+With --scale F (and --layer-per-input) each merge is run with those options:
+the vertices expected are ezdxf's world vertices multiplied by F, then
+rounded, and each input's polylines are expected on the layer named after its
+file; dxflib and ogrinfo are not asked then. With --dxflib-check (tests/interop/dxflib_check.cpp), dxflib must
 read every result too and find the same polylines, with the flags and the
 coordinates the merge writes (a 2D polyline that does not lie at height 0
 becomes a 3D one, flag 8, its vertices flag 32). A drawing that is binary or
@@ -70,6 +77,7 @@ from __future__ import annotations
 import argparse
 import io
 import math
+import os
 import re
 import shlex
 import subprocess
@@ -396,11 +404,54 @@ class Tally:
     vertices: int = 0
 
 
+# --- --scale F and --layer-per-input -------------------------------------------
+
+
+def layer_of_input(path: Path) -> str:
+    """The layer --layer-per-input puts an input's polylines on, as ezdxf
+    reads it: the file name's bytes, which a result without a code page is
+    read in as Windows-1252."""
+    base = re.split(rb"[/\\:]", os.fsencode(path))[-1]
+    if base.rfind(b".") > 0:
+        base = base[:base.rfind(b".")]
+    layer = bytes(ord("_") if c < 32 or c == 127 or c in b'<>/\\":;?*|=`' else c for c in base) or b"_"
+    return layer.decode("cp1252", errors="replace")
+
+
+def as_asked(polylines: list, path: Path, scale: float | None, per_input: bool) -> list:
+    """The polylines an input gives under the options: their vertices scaled
+    (each coordinate multiplied, as the merge does, before rounding), on the
+    input's own layer."""
+    def scaled(points):
+        return points if scale is None else [tuple(c * scale for c in v) for v in points]
+    return [Polyline(p.closed, layer_of_input(path) if per_input else p.layer, scaled(p.vertices), p.flags,
+                     scaled(p.written), p.vertex_flags) for p in polylines]
+
+
+def rounding_warning(errors: str, path: Path, polylines: list, scaled: bool) -> list:
+    """What is wrong with the warning about vertices rounding puts on the
+    one before them: due when more than half of the input's do (none with a
+    scale), with the counts."""
+    written = [[tuple(rounded(c) for c in v) for v in p.written] for p in polylines]
+    coincident = sum(a == b for w in written for a, b in zip(w, w[1:]))
+    total = sum(len(w) for w in written)
+    line = ("talvero: warning: %s: rounding to whole units puts %d of its %d vertices where the vertex before them"
+            " lies; --scale=F keeps them apart" % (path, coincident, total))
+    said = [l for l in errors.splitlines() if l.startswith("talvero: warning: %s: rounding" % path)]
+    due = not scaled and 2 * coincident > total
+    if said != ([line] if due else []):
+        return ["standard error says %r of rounding, expected %r" % (said, [line] if due else [])]
+    return []
+
+
 def check_run(command: list, inputs: list, expected: dict, result: Path, dxflib: str | None = None,
-              tally: Tally | None = None, ogrinfo: bool = False) -> list:
-    """What is wrong with one merge of the inputs."""
+              tally: Tally | None = None, ogrinfo: bool = False, options: list | None = None) -> list:
+    """What is wrong with one merge of the inputs (with the options)."""
     tally = tally if tally is not None else Tally()
-    run = run_merge(command, inputs, result)
+    options = options or []
+    scale = next((float(o[len("--scale="):]) for o in options if o.startswith("--scale=")), None)
+    per_input = "--layer-per-input" in options
+    run = run_merge(command, inputs, result, *options)
     errors = run.stderr.decode("utf-8", errors="replace")
     problems = [l for l in errors.splitlines() if not l.startswith("talvero: ")]
     problems = ["a line on standard error not from talvero: %r" % l for l in problems]
@@ -433,7 +484,7 @@ def check_run(command: list, inputs: list, expected: dict, result: Path, dxflib:
         if kind == "SEQEND" and ends:
             why = " (the inputs hold %d SEQEND ending the attributes of an INSERT)" % ends
         problems.append("%d %s entities besides the polylines%s" % (n, kind, why))
-    wanted = [p for path in inputs for p in expected[path].polylines]
+    wanted = [p for path in inputs for p in as_asked(expected[path].polylines, path, scale, per_input)]
     problems += compare(wanted, found)
     if ogrinfo and not read_problems:
         problems += ogrinfo_reads(result, found)
@@ -447,6 +498,7 @@ def check_run(command: list, inputs: list, expected: dict, result: Path, dxflib:
         if counts is not None and counts != mine:
             problems.append("standard error says %d polylines and %d vertices were copied from %s, expected %d and %d"
                             % (counts + (path.name,) + mine))
+        problems += rounding_warning(errors, path, expected[path].polylines, scale is not None)
     return problems
 
 
@@ -806,7 +858,13 @@ def main() -> int:
     parser.add_argument("--inserts", action="store_true", help="also check each drawing merged with --inserts")
     parser.add_argument("--curves", action="store_true", help="check --curves and --lines against ezdxf instead")
     parser.add_argument("--tolerance", type=float, default=0.5, help="the tolerance --curves is given")
+    parser.add_argument("--scale", type=float, help="merge with --scale=F: vertices expected multiplied by F")
+    parser.add_argument("--layer-per-input", action="store_true", help="merge with --layer-per-input")
     args = parser.parse_args()
+    options = (["--scale=%r" % args.scale] if args.scale is not None else []) + \
+        (["--layer-per-input"] if args.layer_per_input else [])
+    if options:  # ezdxf alone compares the options' results
+        args.dxflib_check, args.ogrinfo = None, False
 
     command = [args.talvero] if args.talvero else shlex.split(args.command)
     args.scratch.mkdir(parents=True, exist_ok=True)
@@ -837,7 +895,7 @@ def main() -> int:
             failures += 1
             continue
         want = expected[path]
-        problems = check_run(command, [path], expected, result, args.dxflib_check, tally, args.ogrinfo)
+        problems = check_run(command, [path], expected, result, args.dxflib_check, tally, args.ogrinfo, options)
         polylines = len(want.polylines)
         vertices = sum(len(p.vertices) for p in want.polylines)
         what = ("must fail: %s" % want.failure) if want.failure else "%d polylines, %d vertices" % (polylines, vertices)
@@ -865,7 +923,8 @@ def main() -> int:
     for members in sets:
         if not members:
             continue
-        problems = check_run(command, members, expected, result, args.dxflib_check, sets_tally, args.ogrinfo)
+        problems = check_run(command, members, expected, result, args.dxflib_check, sets_tally, args.ogrinfo,
+                             options)
         label = "set of %d (%s ... %s)" % (len(members), members[0].name, members[-1].name)
         if problems:
             failures += 1

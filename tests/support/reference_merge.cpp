@@ -515,6 +515,8 @@ class Merge {
     writing_ = true;
     report_ = Report();
     open_ = false;
+    has_last_ = false;
+    coincident_ = 0;
     Text in(input.bytes);
     Place place;
     records_ = 0;
@@ -552,6 +554,11 @@ class Merge {
       }
     }
     close_polyline();  // one left open at the end of the input
+    // Rounding that puts most vertices on the one before them is said.
+    if (2 * coincident_ > static_cast<std::uint64_t>(report_.vertices))
+      errors_ += "talvero: warning: " + input.name + ": rounding to whole units puts " + std::to_string(coincident_) +
+                 " of its " + std::to_string(report_.vertices) +
+                 " vertices where the vertex before them lies; --scale=F keeps them apart\n";
     polylines_ += static_cast<std::uint64_t>(report_.polylines);
     vertices_ += static_cast<std::uint64_t>(report_.vertices);
     tell_what_was_copied();
@@ -690,6 +697,7 @@ class Merge {
                                  "    " + std::to_string(flags), std::string(" 10"), rounded(x), std::string(" 20"),
                                  rounded(y), std::string(" 30"), rounded(z), std::string("  0")})
       line(l);
+    written({rounded(x), rounded(y), rounded(z)});
     ++report_.vertices;
     ++report_.by_codes;
   }
@@ -787,6 +795,7 @@ class Merge {
             std::string(place.made_3d ? "    32" : "    0"), std::string(" 10"), rounded(p.x), std::string(" 20"),
             rounded(p.y), std::string(" 30"), rounded(z), std::string("  0")})
         line(l);
+      written({rounded(p.x), rounded(p.y), rounded(z)});
       ++report_.vertices;
     }
     if (!writing_) return;
@@ -800,7 +809,16 @@ class Merge {
     return whole_integer(value, space) && space != 0;
   }
 
+  // A vertex written, its coordinates as written: counted when they are
+  // those of the vertex before it in its polyline.
+  void written(const std::array<std::string, 3>& point) {
+    if (has_last_ && point == last_) ++coincident_;
+    last_ = point;
+    has_last_ = true;
+  }
+
   void close_polyline() {
+    has_last_ = false;  // a polyline's first vertex has none before it
     if (!open_) return;
     line("SEQEND");
     line("0");
@@ -960,6 +978,7 @@ class Merge {
     dval_ = point[2];
     integer(in, "  ");
     if (!place.leaving_out) {
+      written({rounded(point[0]), rounded(point[1]), rounded(point[2])});
       ++report_.vertices;
     } else {
       result_.resize(before);
@@ -1095,6 +1114,9 @@ class Merge {
   std::size_t cut_at_ = std::string::npos;      // where the last entity read by group codes was cut short
   bool cut_off_ = false;                        // it was cut short by the end of the input
   bool open_ = false;                           // a POLYLINE written, its SEQEND not yet
+  std::array<std::string, 3> last_;             // the last vertex written of the polyline, as written
+  bool has_last_ = false;
+  std::uint64_t coincident_ = 0;  // vertices of the input written where the one before them was
   std::uint64_t polylines_ = 0, vertices_ = 0;  // written, over every input
   std::string reports_;                         // the lines said of the inputs
 };

@@ -357,6 +357,21 @@ INSTANTIATE_TEST_SUITE_P(
                     expect_on_circle(r.polylines[0], 100, -50, 200, 0.5);
                     EXPECT_EQ(errors.find("left out"), std::string::npos) << errors;
                   }},
+        // Scaled, the chords stay within the tolerance in the result's units,
+        // as many as the circle's a hundred times larger has, on its input's layer.
+        MergeCase{"scaled_with_a_layer_per_input", circle,
+                  [] {
+                    DrawingOptions o = curves_on();
+                    o.scaled = o.layer_per_input = true;
+                    o.scale = 100;
+                    return o;
+                  }(),
+                  1,
+                  [](const Result& r, const std::string&) {
+                    EXPECT_EQ(r.polylines[0].layer, "a");
+                    EXPECT_GT(r.polylines[0].vertices.size(), 400u);  // pi / acos(1 - 0.5 / 20000), not 44
+                    expect_on_circle(r.polylines[0], 10000, -5000, 20000, 0.5);
+                  }},
         MergeCase{"finer_tolerance_more_chords", circle + circle, curves_on(0.01), 2,
                   [](const Result& r, const std::string&) {
                     EXPECT_GT(r.polylines[0].vertices.size(), 300u);  // 2 pi / (2 acos(1 - 0.01 / 200))
