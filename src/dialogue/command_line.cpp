@@ -117,7 +117,8 @@ CommandLine parse_command_line(const std::vector<std::string>& args) {
       c.drawing.layer_per_input = true;
     } else if (a == "--curves" || a.starts_with("--curves=")) {
       c.drawing.curves = true;
-      if (a.size() > 8 && !(option_number(std::string_view(a).substr(9), c.drawing.tolerance) && c.drawing.tolerance > 0))
+      if (a.size() > 8 &&
+          !(option_number(std::string_view(a).substr(9), c.drawing.tolerance) && c.drawing.tolerance > 0))
         return refuse(c, "option '--curves' needs a tolerance above 0, not '" + a.substr(9) + "'");
     } else if (a == "--scale" || a.starts_with("--scale=")) {
       std::string value;

@@ -66,7 +66,8 @@ Map placement(const Reference& r, const double base[3], int column, int row) {
   double axes[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
   for (auto& a : axes) numeric::to_world(r.extrusion, a[0], a[1], a[2]);
   // In the reference's system: turned after scaled, then moved.
-  const double turned[3][3] = {{c * g.scale[0], -s * g.scale[1], 0}, {s * g.scale[0], c * g.scale[1], 0}, {0, 0, g.scale[2]}};
+  const double turned[3][3] = {
+      {c * g.scale[0], -s * g.scale[1], 0}, {s * g.scale[0], c * g.scale[1], 0}, {0, 0, g.scale[2]}};
   const double gx = column * g.column_spacing, gy = row * g.row_spacing;  // the grid is turned, not scaled
   double moved[3] = {r.at[0] + c * gx - s * gy, r.at[1] + s * gx + c * gy, r.at[2]};
   for (int i = 0; i < 3; ++i)

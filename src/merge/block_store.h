@@ -84,9 +84,9 @@ struct Map {
 
 // What placing a reference met beyond its polylines.
 struct Placing {
-  std::uint64_t missing = 0;      // references to a block not defined (nested ones included)
-  std::string looping;            // a block that inserts itself, directly or not (its name; empty: none)
-  LeftOut left_out;               // of the blocks placed, once for each copy
+  std::uint64_t missing = 0;  // references to a block not defined (nested ones included)
+  std::string looping;        // a block that inserts itself, directly or not (its name; empty: none)
+  LeftOut left_out;           // of the blocks placed, once for each copy
 };
 
 // A polyline placed: its layer (a block's layer "0" is the reference's),

@@ -152,13 +152,14 @@ double distance_to_segment(const Point& p, const Point& a, const Point& b) {
 namespace {
 
 // Appends the points after pa of the piece [a, b] of the spline.
-void flatten_piece(const Spline& s, double a, double b, const Point& pa, const Point& pb, double tolerance,
-                   int depth, std::vector<Point>& out) {
+void flatten_piece(const Spline& s, double a, double b, const Point& pa, const Point& pb, double tolerance, int depth,
+                   std::vector<Point>& out) {
   const double mid = (a + b) / 2;
   const Point pm = spline_at(s, mid);
   bool near = true;
   if (depth < deepest && out.size() < static_cast<std::size_t>(most_chords)) {
-    for (double f : {0.25, 0.75}) near = near && distance_to_segment(spline_at(s, a + (b - a) * f), pa, pb) <= tolerance;
+    for (double f : {0.25, 0.75})
+      near = near && distance_to_segment(spline_at(s, a + (b - a) * f), pa, pb) <= tolerance;
     near = near && distance_to_segment(pm, pa, pb) <= tolerance;
   }
   if (near) {

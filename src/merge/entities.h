@@ -29,8 +29,8 @@ struct Shortcut {
 // or written.
 [[nodiscard]] inline bool shortcut_allowed(const MergeFrame& m) {
   const InputState& s = m.input;
-  return !m.drawing.any() && s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 && !s.leaving_out &&
-         !numeric::moves_points(s.extrusion);
+  return !m.drawing.any() && s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 &&
+         !s.leaving_out && !numeric::moves_points(s.extrusion);
 }
 
 // Takes, in the survey, the vertices a shortcut took into the box of the

@@ -59,16 +59,16 @@ struct TurnPlan {
   groups::Kind shape_kind = groups::Kind::line;
   groups::Shape shape_groups;
   std::vector<curves::Point> shape_points;  // its points as drawn, held until written
-  bool polyline_bad = false;  // a coordinate, elevation or flag of it is no number
+  bool polyline_bad = false;                // a coordinate, elevation or flag of it is no number
   bool vertex_bad = false;
   bool lwpolyline_bad = false;  // of the LWPOLYLINE itself; its points such are dropped
   std::uint32_t bad_points = 0;
   grammar::ItemValues polyline_items, vertex_items;
   groups::Groups polyline_groups, vertex_groups, lwpolyline_groups;
-  std::vector<std::pair<double, double>> points;  // the LWPOLYLINE's, held until its extrusion is read
-  std::vector<double> point_bulges;               // and each point's bulge
+  std::vector<std::pair<double, double>> points;         // the LWPOLYLINE's, held until its extrusion is read
+  std::vector<double> point_bulges;                      // and each point's bulge
   std::vector<std::pair<double, double>> bulged_points;  // with --curves: its points and its arcs' between
-  text::VertexRun vertex_run;                     // the text of its vertices
+  text::VertexRun vertex_run;                            // the text of its vertices
   // Tokens and layers kept past the reads that gave them: the turn's
   // token, a POLYLINE's two token items and layer, a VERTEX's, and an
   // LWPOLYLINE's layer.

@@ -93,9 +93,9 @@ struct InputState {
   bool line_run = false, line_3d = false;
   curves::Point line_end;
   std::string line_layer;
-  InputBox header;             // the survey's: its header's extents
-  InputBox box;                // the survey's: its vertices', in world coordinates as written
-  InputReport report;          // the writing pass's, for what is said of the input
+  InputBox header;     // the survey's: its header's extents
+  InputBox box;        // the survey's: its vertices', in world coordinates as written
+  InputReport report;  // the writing pass's, for what is said of the input
   // The writing pass's: the last vertex written of the polyline being
   // written, as written, and how many vertices were written where the one
   // before them in their polyline was.
@@ -114,13 +114,14 @@ struct MergeFrame {
   std::uint64_t polylines_written = 0;  // over every input: what the result holds
   std::uint64_t vertices_written = 0;
   DrawingOptions drawing;  // what the script asked beyond copying polylines
-  int i = 0;    // the current input's number, from 1
-  Output& out;  // the resulting file's bytes
+  int i = 0;               // the current input's number, from 1
+  Output& out;             // the resulting file's bytes
   const std::vector<MergeInput>& inputs;
   std::vector<bool> warned;          // inputs already warned about
   std::vector<std::string> reports;  // the lines said of the inputs so far
   InputState input;                  // the current input's
-  std::vector<blocks::Store> blocks;  // by input, with --inserts: its block definitions, from its survey to its writing pass
+  std::vector<blocks::Store>
+      blocks;  // by input, with --inserts: its block definitions, from its survey to its writing pass
 
   [[nodiscard]] const MergeInput& current() const { return inputs[static_cast<std::size_t>(i - 1)]; }
 };

@@ -35,26 +35,26 @@ enum class Role : std::uint8_t {
   extrusion_x,
   extrusion_y,
   extrusion_z,
-  space,  // 67: 1 (not 0) for an entity of paper space, a layout's
-  name,   // 2: a BLOCK's name, or the block an INSERT places
+  space,    // 67: 1 (not 0) for an entity of paper space, a layout's
+  name,     // 2: a BLOCK's name, or the block an INSERT places
   scale_x,  // an INSERT's 41, 42, 43
   scale_y,
   scale_z,
-  rotation,        // 50, degrees
-  columns,         // an INSERT's 70 and 71: a grid of copies
+  rotation,  // 50, degrees
+  columns,   // an INSERT's 70 and 71: a grid of copies
   rows,
   column_spacing,  // 44 and 45
   row_spacing,
   // Of the shapes:
-  x2,       // 11: a LINE's end, an ELLIPSE's major axis; a SPLINE's fit point starts with it
-  y2,       // 21
-  z2,       // 31
-  size,     // 40: an ARC's or CIRCLE's radius, an ELLIPSE's ratio
-  knot,     // 40 of a SPLINE
-  weight,   // 41 of a SPLINE
-  start,    // an ARC's 50 (degrees), an ELLIPSE's 41 (radians)
-  end,      // an ARC's 51, an ELLIPSE's 42
-  degree,   // 71 of a SPLINE
+  x2,      // 11: a LINE's end, an ELLIPSE's major axis; a SPLINE's fit point starts with it
+  y2,      // 21
+  z2,      // 31
+  size,    // 40: an ARC's or CIRCLE's radius, an ELLIPSE's ratio
+  knot,    // 40 of a SPLINE
+  weight,  // 41 of a SPLINE
+  start,   // an ARC's 50 (degrees), an ELLIPSE's 41 (radians)
+  end,     // an ARC's 51, an ELLIPSE's 42
+  degree,  // 71 of a SPLINE
 };
 
 // The roles of a BLOCK's and an INSERT's group codes.
@@ -81,7 +81,6 @@ constexpr Role placing_role_of(Kind kind, int code) {
     default: return Role::none;
   }
 }
-
 
 // The roles of a shape's groups.
 constexpr Role shape_role(Kind kind, int code) {

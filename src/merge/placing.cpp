@@ -44,7 +44,8 @@ void hold_polyline(blocks::Block& b, blocks::Store::Reading& r, TurnPlan& p) {
   if (p.polyline == How::cut_off) return;
   if (p.polyline_bad) return void(++b.left_out[std::string(no_number_polylines)]);
   if (g.paper) return void(++b.left_out[std::string(paper_polylines)]);
-  if ((g.flags & (16 | 64)) != 0) return void(++b.left_out[std::string((g.flags & 16) != 0 ? polygon_meshes : polyface_meshes)]);
+  if ((g.flags & (16 | 64)) != 0)
+    return void(++b.left_out[std::string((g.flags & 16) != 0 ? polygon_meshes : polyface_meshes)]);
   blocks::Shape* s = open_shape(b, r, g.layer, g.flags, g.has_z ? g.z : 0.0, (g.flags & 8) != 0, g.extrusion);
   s->bulges += g.bulges;
   s->widths += g.widths;
@@ -156,10 +157,9 @@ void act_on_reference(MergeFrame& m, TurnPlan& p) {
   if constexpr (pass == Pass::survey) {
     store.keep_model_reference(reference_of(p));
   } else {
-    const blocks::Placing said = store.place(reference_of(p), [&](std::string_view layer, const blocks::Shape& shape,
-                                                                  const std::vector<blocks::Point>& placed) {
-      write_placed(m, layer, shape, placed);
-    });
+    const blocks::Placing said = store.place(
+        reference_of(p), [&](std::string_view layer, const blocks::Shape& shape,
+                             const std::vector<blocks::Point>& placed) { write_placed(m, layer, shape, placed); });
     if (said.missing > 0) report.leave_out(missing_blocks, said.missing);
     for (const auto& [kind, n] : said.left_out) report.leave_out(kind, n);
     ++report.placed;

@@ -50,7 +50,8 @@ std::string InputReport::line(std::string_view name) const {
       how = counted(by_group_codes, "entity", "entities") + (by_group_codes == 1 ? " read by its" : " read by their") +
             " group codes";
     if (converted > 0) how += (how.empty() ? "" : ", ") + std::to_string(converted) + " LWPOLYLINE converted";
-    if (placed > 0) how += (how.empty() ? "" : ", ") + counted(placed, "block reference", "block references") + " placed";
+    if (placed > 0)
+      how += (how.empty() ? "" : ", ") + counted(placed, "block reference", "block references") + " placed";
     std::string lost;
     if (bulges > 0) lost = counted(bulges, "bulge", "bulges");
     if (widths > 0) lost += (lost.empty() ? "" : " and ") + counted(widths, "width", "widths");

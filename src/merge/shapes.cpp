@@ -174,9 +174,12 @@ void act_on_shape(MergeFrame& m, TurnPlan& p) {
   const groups::Shape& g = p.shape_groups;
   const groups::Kind kind = p.shape_kind;
   std::string_view left_out;
-  if (p.shape_bad) left_out = shape_name(kind);
-  else if (g.paper) left_out = paper_shapes;
-  else if (kind == groups::Kind::spline && g.controls.empty() && !g.fits.empty()) left_out = fit_splines;
+  if (p.shape_bad)
+    left_out = shape_name(kind);
+  else if (g.paper)
+    left_out = paper_shapes;
+  else if (kind == groups::Kind::spline && g.controls.empty() && !g.fits.empty())
+    left_out = fit_splines;
   if (left_out.empty() && kind == groups::Kind::line) {
     if (finite(g.first) && finite(g.second)) return act_on_line<pass>(m, p);
     left_out = shape_name(kind);
@@ -198,7 +201,8 @@ void act_on_shape(MergeFrame& m, TurnPlan& p) {
     if (!drawn) left_out = shape_name(kind);
   }
   // Points beyond the doubles (a curve as wide as they go) cannot be written.
-  if (drawn && !std::all_of(points.begin(), points.end(), [](const curves::Point& q) { return finite(q); })) left_out = shape_name(kind);
+  if (drawn && !std::all_of(points.begin(), points.end(), [](const curves::Point& q) { return finite(q); }))
+    left_out = shape_name(kind);
   if (!left_out.empty()) {
     if constexpr (pass == Pass::write) m.input.report.leave_out(left_out);
     return;

@@ -55,7 +55,7 @@ std::map<std::string, Source> read_sources() {
 // What standard error says of one input.
 struct Said {
   std::size_t warnings = 0;
-  std::size_t rounding = 0;  // warnings that rounding puts vertices on their predecessors
+  std::size_t rounding = 0;          // warnings that rounding puts vertices on their predecessors
   std::vector<std::string> reports;  // what was copied, read, converted or left out
 };
 
@@ -70,7 +70,8 @@ std::map<std::string, Said> what_was_said(const std::string& errors) {
     if (line.starts_with(warning) && comma != std::string::npos &&
         line.ends_with(": an item the layout expects is missing; copied as read")) {
       ++said[line.substr(warning.size(), comma - warning.size())].warnings;
-    } else if (line.starts_with(warning) && colon != std::string::npos && line.ends_with("; --scale=F keeps them apart")) {
+    } else if (line.starts_with(warning) && colon != std::string::npos &&
+               line.ends_with("; --scale=F keeps them apart")) {
       ++said[line.substr(warning.size(), colon - warning.size())].rounding;
     } else if (line.starts_with(report) && colon != std::string::npos) {
       said[line.substr(report.size(), colon - report.size())].reports.push_back(line.substr(colon + 6));
@@ -189,9 +190,9 @@ TEST_F(RealWorld, AllDrawingsArePastedTogether) {
     entities += entities_of(alone.result);
     std::stringstream lines(alone.errors);
     for (std::string line; std::getline(lines, line);)
-      (!line.starts_with("talvero: warning: ") ? reports
+      (!line.starts_with("talvero: warning: ")          ? reports
        : line.ends_with("; --scale=F keeps them apart") ? rounding
-                                                         : warnings) += line + "\n";
+                                                        : warnings) += line + "\n";
   }
   ASSERT_GT(inputs.size(), 1u);
   const support::CheckedMerge m = support::checked_merge(inputs);

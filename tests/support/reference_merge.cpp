@@ -1108,15 +1108,15 @@ class Merge {
   std::vector<bool> warned_;  // inputs already warned about, over both passes
   std::size_t current_ = 0;   // the input being read, from 0
   const Input* input_ = nullptr;
-  bool writing_ = false;                        // the pass is the writing pass
-  int records_ = 0;                             // the current input's polylines counted on the console
-  Report report_;                               // the writing pass's, for the current input
-  std::size_t cut_at_ = std::string::npos;      // where the last entity read by group codes was cut short
-  bool cut_off_ = false;                        // it was cut short by the end of the input
-  bool open_ = false;                           // a POLYLINE written, its SEQEND not yet
-  std::array<std::string, 3> last_;             // the last vertex written of the polyline, as written
+  bool writing_ = false;                    // the pass is the writing pass
+  int records_ = 0;                         // the current input's polylines counted on the console
+  Report report_;                           // the writing pass's, for the current input
+  std::size_t cut_at_ = std::string::npos;  // where the last entity read by group codes was cut short
+  bool cut_off_ = false;                    // it was cut short by the end of the input
+  bool open_ = false;                       // a POLYLINE written, its SEQEND not yet
+  std::array<std::string, 3> last_;         // the last vertex written of the polyline, as written
   bool has_last_ = false;
-  std::uint64_t coincident_ = 0;  // vertices of the input written where the one before them was
+  std::uint64_t coincident_ = 0;                // vertices of the input written where the one before them was
   std::uint64_t polylines_ = 0, vertices_ = 0;  // written, over every input
   std::string reports_;                         // the lines said of the inputs
 };

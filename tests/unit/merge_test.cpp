@@ -290,12 +290,13 @@ INSTANTIATE_TEST_SUITE_P(
                    no_number('a', 24, "1.5x", "its vertex is left out") +
                        said('a', "1 polyline copied; left out: 1 vertex with a value that is not a number")},
         // Kinds left out as often are said in the order of their words.
-        EntityCase{"left_out_kinds_in_the_order_said",
-                   {entities(std::string(in_layout) +
-                             "|  0|VERTEX|  8|L| 70|0| 10|1.5x| 20|2.5| 30|3.5|  0|verticeV|  0|SEQEND")},
-                   polyline("L", "0") + seqend,
-                   no_number('a', 24, "1.5x", "its vertex is left out") +
-                       said('a', "1 polyline copied; left out: 1 vertex with a value that is not a number, 1 verticeV")},
+        EntityCase{
+            "left_out_kinds_in_the_order_said",
+            {entities(std::string(in_layout) +
+                      "|  0|VERTEX|  8|L| 70|0| 10|1.5x| 20|2.5| 30|3.5|  0|verticeV|  0|SEQEND")},
+            polyline("L", "0") + seqend,
+            no_number('a', 24, "1.5x", "its vertex is left out") +
+                said('a', "1 polyline copied; left out: 1 vertex with a value that is not a number, 1 verticeV")},
         // Integers of any length are items of the layout.
         EntityCase{
             "long_integers",

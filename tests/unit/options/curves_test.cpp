@@ -20,7 +20,8 @@ constexpr double pi = std::numbers::pi;
 
 double distance_to_polyline(const Point& p, const std::vector<Point>& line) {
   double best = INFINITY;
-  for (std::size_t k = 0; k + 1 < line.size(); ++k) best = std::min(best, curves::distance_to_segment(p, line[k], line[k + 1]));
+  for (std::size_t k = 0; k + 1 < line.size(); ++k)
+    best = std::min(best, curves::distance_to_segment(p, line[k], line[k + 1]));
   if (line.size() == 1) best = curves::distance_to_segment(p, line[0], line[0]);
   return best;
 }
@@ -83,15 +84,18 @@ TEST_P(Bulges, ArcWithinTheTolerance) {
   const double d = chord / 2 / std::tan(theta / 2);
   const double cx = (c.a.x + c.b.x) / 2 + nx * d, cy = (c.a.y + c.b.y) / 2 + ny * d;
   const double start = std::atan2(c.a.y - cy, c.a.x - cx);
-  expect_within([&](double t) { return Point{cx + r * std::cos(start + theta * t), cy + r * std::sin(start + theta * t), c.a.z}; },
-                chords, c.tolerance);
+  expect_within(
+      [&](double t) {
+        return Point{cx + r * std::cos(start + theta * t), cy + r * std::sin(start + theta * t), c.a.z};
+      },
+      chords, c.tolerance);
   EXPECT_GT(chords.size(), 2u);
 }
 INSTANTIATE_TEST_SUITE_P(Curves, Bulges,
-                         testing::Values(BulgeCase{{0, 0, 0}, {100, 0, 0}, 1, 0.5},        // half circle, counter-clockwise
-                                         BulgeCase{{0, 0, 3}, {100, 0, 3}, -1, 0.5},       // clockwise, at a height
+                         testing::Values(BulgeCase{{0, 0, 0}, {100, 0, 0}, 1, 0.5},   // half circle, counter-clockwise
+                                         BulgeCase{{0, 0, 3}, {100, 0, 3}, -1, 0.5},  // clockwise, at a height
                                          BulgeCase{{10, 10, 0}, {40, 50, 0}, 0.2, 0.05},  // a flat arc
-                                         BulgeCase{{0, 0, 0}, {0, 80, 0}, 3, 0.5},         // more than half a circle
+                                         BulgeCase{{0, 0, 0}, {0, 80, 0}, 3, 0.5},        // more than half a circle
                                          BulgeCase{{0, 0, 0}, {0, 80, 0}, -3, 0.1}));
 
 TEST(Curves, BulgeOfZeroOrOnOnePointAddsNothing) {
@@ -131,8 +135,8 @@ INSTANTIATE_TEST_SUITE_P(
     Curves, Ellipses,
     testing::Values(EllipseCase{{{0, 0, 0}, {100, 0, 0}, {0, 0, 1}, 0.5, 0, 2 * pi}, 0.5, true},
                     EllipseCase{{{10, 20, 5}, {30, 40, 0}, {0, 0, 1}, 0.05, 1, 4}, 0.1, false},  // thin, part of it
-                    EllipseCase{{{0, 0, 0}, {0, 60, 0}, {1, 0, 0}, 0.3, 5, 1}, 0.5, false},     // tilted; past 2 pi
-                    EllipseCase{{{0, 0, 0}, {80, 0, 0}, {0, 0, -1}, 1, 0, 0}, 0.25, true}));      // equal ends: all round
+                    EllipseCase{{{0, 0, 0}, {0, 60, 0}, {1, 0, 0}, 0.3, 5, 1}, 0.5, false},      // tilted; past 2 pi
+                    EllipseCase{{{0, 0, 0}, {80, 0, 0}, {0, 0, -1}, 1, 0, 0}, 0.25, true}));  // equal ends: all round
 
 // A quarter circle as a rational spline of degree 2: every point at radius 1.
 TEST(Curves, RationalSplineIsExact) {
@@ -193,8 +197,12 @@ TEST(Curves, MalformedSplinesAreRefused) {
       [](curves::Spline& s) { s.knots.pop_back(); },
       [](curves::Spline& s) { s.knots = {0, 0, 0, 0, 0, 0}; },  // an empty domain
       [](curves::Spline& s) { s.knots = {0, 0, 1, 0.5, 1, 1}; },
-      [](curves::Spline& s) { s.weights = {1, 1}; },
-      [](curves::Spline& s) { s.weights = {1, 0, 1}; },
+      [](curves::Spline& s) {
+        s.weights = {1, 1};
+      },
+      [](curves::Spline& s) {
+        s.weights = {1, 0, 1};
+      },
       [](curves::Spline& s) { s.controls[1].y = NAN; },
       [](curves::Spline& s) { s.knots[3] = INFINITY; },
       [](curves::Spline& s) {  // a degree whose points would cost too much
@@ -414,29 +422,31 @@ INSTANTIATE_TEST_SUITE_P(
                   [](const Result&, const std::string& errors) {
                     EXPECT_NE(errors.find("left out: 1 CIRCLE, 1 SPLINE"), std::string::npos) << errors;
                   }},
-        MergeCase{"closed_spline_ends_once",
-                  "  0\nSPLINE\n  8\nS\n 70\n11\n 71\n1\n 40\n0\n 40\n0\n 40\n1\n 40\n2\n 40\n3\n 40\n3\n"
-                  " 10\n0\n 20\n0\n 30\n0\n 10\n100\n 20\n0\n 30\n0\n 10\n100\n 20\n100\n 30\n0\n 10\n0\n 20\n0\n 30\n0\n",
-                  curves_on(), 1,
-                  [](const Result& r, const std::string&) {
-                    const Written& w = r.polylines[0];
-                    EXPECT_EQ(w.flags, 1);
-                    ASSERT_EQ(w.vertices.size(), 12u);  // four pieces a span, the start not repeated
-                    EXPECT_EQ(w.vertices[4].x, 100);
-                    EXPECT_EQ(w.vertices[8].y, 100);
-                  }},
+        MergeCase{
+            "closed_spline_ends_once",
+            "  0\nSPLINE\n  8\nS\n 70\n11\n 71\n1\n 40\n0\n 40\n0\n 40\n1\n 40\n2\n 40\n3\n 40\n3\n"
+            " 10\n0\n 20\n0\n 30\n0\n 10\n100\n 20\n0\n 30\n0\n 10\n100\n 20\n100\n 30\n0\n 10\n0\n 20\n0\n 30\n0\n",
+            curves_on(), 1,
+            [](const Result& r, const std::string&) {
+              const Written& w = r.polylines[0];
+              EXPECT_EQ(w.flags, 1);
+              ASSERT_EQ(w.vertices.size(), 12u);  // four pieces a span, the start not repeated
+              EXPECT_EQ(w.vertices[4].x, 100);
+              EXPECT_EQ(w.vertices[8].y, 100);
+            }},
         // An LWPOLYLINE: a half circle from (0,0) to (100,0) below it (counter-clockwise), then straight.
-        MergeCase{"lwpolyline_bulge",
-                  "  0\nLWPOLYLINE\n  8\nP\n 90\n3\n 70\n0\n 10\n0\n 20\n0\n 42\n1\n 10\n100\n 20\n0\n 10\n100\n 20\n50\n",
-                  curves_on(), 1,
-                  [](const Result& r, const std::string& errors) {
-                    const Written& w = r.polylines[0];
-                    EXPECT_GT(w.vertices.size(), 10u);
-                    EXPECT_EQ(w.vertices.back().y, 50);
-                    for (std::size_t k = 1; k + 2 < w.vertices.size(); ++k) EXPECT_LT(w.vertices[k].y, 0);
-                    expect_on_circle(Written{"", 0, {w.vertices.begin(), w.vertices.end() - 1}, {}}, 50, 0, 50, 0.5);
-                    EXPECT_EQ(errors.find("bulge"), std::string::npos) << errors;
-                  }},
+        MergeCase{
+            "lwpolyline_bulge",
+            "  0\nLWPOLYLINE\n  8\nP\n 90\n3\n 70\n0\n 10\n0\n 20\n0\n 42\n1\n 10\n100\n 20\n0\n 10\n100\n 20\n50\n",
+            curves_on(), 1,
+            [](const Result& r, const std::string& errors) {
+              const Written& w = r.polylines[0];
+              EXPECT_GT(w.vertices.size(), 10u);
+              EXPECT_EQ(w.vertices.back().y, 50);
+              for (std::size_t k = 1; k + 2 < w.vertices.size(); ++k) EXPECT_LT(w.vertices[k].y, 0);
+              expect_on_circle(Written{"", 0, {w.vertices.begin(), w.vertices.end() - 1}, {}}, 50, 0, 50, 0.5);
+              EXPECT_EQ(errors.find("bulge"), std::string::npos) << errors;
+            }},
         // A closed POLYLINE by group codes: its last bulge draws the arc back to the first vertex.
         MergeCase{"polyline_closing_bulge",
                   "  0\nPOLYLINE\n  8\nP\n 66\n1\n 70\n1\n  0\nVERTEX\n  8\nP\n 10\n0\n 20\n0\n  0\nVERTEX\n  8\nP\n"
@@ -447,7 +457,8 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(w.flags, 1);
                     ASSERT_GT(w.vertices.size(), 10u);
                     EXPECT_EQ(w.vertices[1].x, 100);
-                    for (std::size_t k = 2; k < w.vertices.size(); ++k) EXPECT_LT(w.vertices[k].y, 0);  // clockwise back
+                    for (std::size_t k = 2; k < w.vertices.size(); ++k)
+                      EXPECT_LT(w.vertices[k].y, 0);  // clockwise back
                     expect_on_circle(w, 50, 0, 50, 0.5);
                     EXPECT_EQ(errors.find("bulge"), std::string::npos) << errors;
                   }},
@@ -473,13 +484,14 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_NE(errors.find("left out: 1 POINT"), std::string::npos) << errors;
                   }},
         // A run of lines ended by a polyline: the run's SEQEND comes before the polyline.
-        MergeCase{"lines_then_polyline",
-                  line_ab + line_bc + "  0\nPOLYLINE\n  8\nP\n 66\n1\n 70\n0\n  0\nVERTEX\n 10\n1\n 20\n2\n  0\nSEQEND\n",
-                  lines_on(), 2,
-                  [](const Result& r, const std::string&) {
-                    EXPECT_EQ(r.polylines[0].vertices.size(), 3u);
-                    EXPECT_EQ(r.polylines[1].vertices.size(), 1u);
-                  }}),
+        MergeCase{
+            "lines_then_polyline",
+            line_ab + line_bc + "  0\nPOLYLINE\n  8\nP\n 66\n1\n 70\n0\n  0\nVERTEX\n 10\n1\n 20\n2\n  0\nSEQEND\n",
+            lines_on(), 2,
+            [](const Result& r, const std::string&) {
+              EXPECT_EQ(r.polylines[0].vertices.size(), 3u);
+              EXPECT_EQ(r.polylines[1].vertices.size(), 1u);
+            }}),
     [](const testing::TestParamInfo<MergeCase>& info) { return info.param.name; });
 
 }  // namespace

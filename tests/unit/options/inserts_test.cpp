@@ -130,8 +130,8 @@ TEST(Inserts, PlaceEachReferenceAsTheDrawingDoesUnderEveryAcceleration) {
 TEST(Inserts, PlacedVerticesMakeTheExtentsAndARecursionIsSaidOnce) {
   MergeOptions options;
   options.drawing.inserts = true;
-  const std::string drawing = lines(
-      std::string(square_block) + "0 SECTION 2 ENTITIES 0 INSERT 2 SQ 10 100 20 200 30 3 41 2 0 ENDSEC 0 EOF");
+  const std::string drawing =
+      lines(std::string(square_block) + "0 SECTION 2 ENTITIES 0 INSERT 2 SQ 10 100 20 200 30 3 41 2 0 ENDSEC 0 EOF");
   const support::MemoryMerge m = support::merge_in_memory(support::drawings({drawing}), options);
   EXPECT_NE(m.result.find("$EXTMIN\r\n 10\r\n98\r\n 20\r\n199\r\n 30\r\n3\r\n"), std::string::npos) << m.result;
   EXPECT_NE(m.result.find("$EXTMAX\r\n 10\r\n118\r\n 20\r\n199\r\n 30\r\n3\r\n"), std::string::npos) << m.result;

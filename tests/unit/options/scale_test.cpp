@@ -37,7 +37,8 @@ std::string drawing(std::string_view extents, std::string_view lines) {
   for (char c : lines) s += c == '|' ? '\n' : c;
   return s + "\n  0\nENDSEC\n  0\nEOF\n";
 }
-constexpr std::string_view extents_1_to_4 = "  9\n$EXTMIN\n 10\n1.5\n 20\n-2\n 30\n0\n  9\n$EXTMAX\n 10\n4\n 20\n3.25\n 30\n1";
+constexpr std::string_view extents_1_to_4 =
+    "  9\n$EXTMIN\n 10\n1.5\n 20\n-2\n 30\n0\n  9\n$EXTMAX\n 10\n4\n 20\n3.25\n 30\n1";
 
 // Polylines and vertices as the result holds them.
 std::string polyline(std::string_view layer, std::string_view flags) {
@@ -104,17 +105,13 @@ INSTANTIATE_TEST_SUITE_P(
     Options, ScaleAndLayers,
     ::testing::Values(
         // Vertices and header extents multiplied before rounding.
-        OptionCase{"scale_100_in_layout",
-                   scale(100),
-                   support::drawings({in_layout_1_to_4}),
-                   header("150", "-200", "0", "400", "325", "100"),
-                   polyline("L", "0") + vertex("L", "0", "150", "-199", "0") + vertex("L", "0", "400", "325", "100") +
-                       seqend,
-                   ""},
+        OptionCase{
+            "scale_100_in_layout", scale(100), support::drawings({in_layout_1_to_4}),
+            header("150", "-200", "0", "400", "325", "100"),
+            polyline("L", "0") + vertex("L", "0", "150", "-199", "0") + vertex("L", "0", "400", "325", "100") + seqend,
+            ""},
         // A negative factor makes each axis's largest value its smallest.
-        OptionCase{"negative_scale_swaps_the_ends",
-                   scale(-2),
-                   support::drawings({in_layout_1_to_4}),
+        OptionCase{"negative_scale_swaps_the_ends", scale(-2), support::drawings({in_layout_1_to_4}),
                    // x + 0.5 truncated: -3 is written -2. The merge's largest
                    // extents start at 0.
                    header("-8", "-6", "-2", "0", "4", "0"),
@@ -123,57 +120,54 @@ INSTANTIATE_TEST_SUITE_P(
         // A 2D polyline's elevation of 0.3 is written 0, scaled 3: then it
         // is written as a 3D polyline at 3. Without header extents, those of
         // the scaled vertices as written.
-        OptionCase{"scaled_elevation_lifts_a_2d_polyline",
-                   scale(10),
-                   support::drawings({drawing("", "  0|POLYLINE| 66|1| 30|0.3|  0|VERTEX| 10|0.44| 20|-0.46|  0|VERTEX| "
-                                                  "10|1.04| 20|2|  0|SEQEND")}),
+        OptionCase{"scaled_elevation_lifts_a_2d_polyline", scale(10),
+                   support::drawings({drawing("",
+                                              "  0|POLYLINE| 66|1| 30|0.3|  0|VERTEX| 10|0.44| 20|-0.46|  0|VERTEX| "
+                                              "10|1.04| 20|2|  0|SEQEND")}),
                    header("4", "-4", "3", "10", "20", "3"),
                    polyline("0", "8") + vertex("0", "32", "4", "-4", "3") + vertex("0", "32", "10", "20", "3") + seqend,
                    said("a", "1 polyline and 2 vertices copied (3 entities read by their group codes)")},
-        OptionCase{"converted_lwpolyline_scaled",
-                   scale(0.5),
+        OptionCase{"converted_lwpolyline_scaled", scale(0.5),
                    support::drawings({drawing("", "  0|LWPOLYLINE|  8|W| 90|2| 10|3| 20|-3| 10|10| 20|7")}),
                    header("2", "-1", "0", "5", "4", "0"),
                    polyline("W", "0") + vertex("W", "0", "2", "-1", "0") + vertex("W", "0", "5", "4", "0") + seqend,
                    said("a", "1 polyline and 2 vertices copied (1 LWPOLYLINE converted)")},
         // A coordinate scaled beyond the largest number: its vertex is left
         // out, and so is the header's end that grows beyond it.
-        OptionCase{"beyond_the_numbers_left_out",
-                   scale(1e300),
-                   support::drawings({drawing("  9\n$EXTMIN\n 10\n0\n 20\n0\n 30\n0\n  9\n$EXTMAX\n 10\n1e10\n 20\n0\n 30\n0",
-                                              std::string(layout_polyline) + layout_vertex("0", "0", "0") +
-                                                  layout_vertex("1e10", "0", "0") + "|  0|SEQEND")}),
-                   header("0", "0", "0", "0", "0", "0"),
-                   polyline("L", "0") + vertex("L", "0", "0", "0", "0") + seqend,
-                   said("a", "1 polyline and 1 vertex copied; left out: 1 vertex beyond the largest number once scaled")},
+        OptionCase{
+            "beyond_the_numbers_left_out", scale(1e300),
+            support::drawings({drawing("  9\n$EXTMIN\n 10\n0\n 20\n0\n 30\n0\n  9\n$EXTMAX\n 10\n1e10\n 20\n0\n 30\n0",
+                                       std::string(layout_polyline) + layout_vertex("0", "0", "0") +
+                                           layout_vertex("1e10", "0", "0") + "|  0|SEQEND")}),
+            header("0", "0", "0", "0", "0", "0"), polyline("L", "0") + vertex("L", "0", "0", "0", "0") + seqend,
+            said("a", "1 polyline and 1 vertex copied; left out: 1 vertex beyond the largest number once scaled")},
         // Each input's polylines on a layer of its own; in the layout only
         // the layer item changes.
         OptionCase{"a_layer_per_input",
                    per_input(),
                    {{"c:\\images\\t\\north side.dxf", in_layout_1_to_4},
                     {"c:\\images\\t\\b.v2.dxf",
-                     drawing(extents_1_to_4, "  0|LWPOLYLINE|  8|W| 10|2| 20|2|  0|POLYLINE|  8|X| 66|1|  0|VERTEX| "
-                                             " 8|X| 10|3| 20|3|  0|SEQEND")}},
+                     drawing(extents_1_to_4,
+                             "  0|LWPOLYLINE|  8|W| 10|2| 20|2|  0|POLYLINE|  8|X| 66|1|  0|VERTEX| "
+                             " 8|X| 10|3| 20|3|  0|SEQEND")}},
                    header("1", "-2", "0", "4", "3", "1"),
                    polyline("north side", "0") + vertex("north side", "0", "2", "-1", "0") +
                        vertex("north side", "0", "4", "3", "1") + seqend + polyline("b.v2", "0") +
                        vertex("b.v2", "0", "2", "2", "0") + seqend + polyline("b.v2", "0") +
                        vertex("b.v2", "0", "3", "3", "0") + seqend,
-                   said("b.v2", "2 polylines and 2 vertices copied (2 entities read by their group codes, 1 "
-                                "LWPOLYLINE converted)")},
+                   said("b.v2",
+                        "2 polylines and 2 vertices copied (2 entities read by their group codes, 1 "
+                        "LWPOLYLINE converted)")},
         // A vertex in the layout whose first item is a handle, its layer
         // (8) where the flags stand: written as one read by its group
         // codes, on the input's layer, with no flags.
-        OptionCase{"layer_not_first_in_the_layout",
-                   per_input(),
-                   support::drawings({drawing(extents_1_to_4, std::string(layout_polyline) +
-                                                                  "|  0|VERTEX|  5|1F|  8|0| 10|1| 20|2| 30|1|  0|SEQEND")}),
-                   header("1", "-2", "0", "4", "3", "1"),
-                   polyline("a", "0") + vertex("a", "0", "1", "2", "1") + seqend,
-                   ""},
+        OptionCase{
+            "layer_not_first_in_the_layout", per_input(),
+            support::drawings({drawing(extents_1_to_4, std::string(layout_polyline) +
+                                                           "|  0|VERTEX|  5|1F|  8|0| 10|1| 20|2| 30|1|  0|SEQEND")}),
+            header("1", "-2", "0", "4", "3", "1"), polyline("a", "0") + vertex("a", "0", "1", "2", "1") + seqend, ""},
         // With a scale nothing collapses as the warning would say.
-        OptionCase{"scaled_vertices_kept_apart_are_not_warned_about",
-                   per_input(scale(100)),
+        OptionCase{"scaled_vertices_kept_apart_are_not_warned_about", per_input(scale(100)),
                    support::drawings({drawing("", std::string(layout_polyline) + layout_vertex("0.1", "0", "0") +
                                                       layout_vertex("0.2", "0", "0") + layout_vertex("0.3", "0", "0") +
                                                       "|  0|SEQEND")}),
