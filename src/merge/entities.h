@@ -25,11 +25,14 @@ struct Shortcut {
 
 // Whether a shortcut may take the next vertices: not in block definitions,
 // a polyline left out or one whose extrusion moves its points, not where a
-// section's name comes next, and not when an option changes what is read
-// or written.
+// section's name comes next, and not when an option changes how a
+// polyline's vertices are written (scaled, on another layer, with the arcs
+// of their bulges between them): block references and lines leave them as
+// they are.
 [[nodiscard]] inline bool shortcut_allowed(const MergeFrame& m) {
   const InputState& s = m.input;
-  return !m.drawing.any() && s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 &&
+  const DrawingOptions& d = m.drawing;
+  return !(d.curves || d.scaled || d.layer_per_input) && s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 &&
          !s.leaving_out && !numeric::moves_points(s.extrusion);
 }
 
