@@ -25,14 +25,14 @@ struct Shortcut {
 
 // Whether a shortcut may take the next vertices: not in block definitions,
 // a polyline left out or one whose extrusion moves its points, not where a
-// section's name comes next, and not when an option changes how a
-// polyline's vertices are written (scaled, on another layer, with the arcs
-// of their bulges between them): block references and lines leave them as
-// they are.
+// section's name comes next, and not when an option changes a vertex's
+// coordinates (scaled) or puts points between vertices (the arcs of their
+// bulges). A layer per input is in the text the shortcut learns from the
+// turn, as it is for every vertex of the input.
 [[nodiscard]] inline bool shortcut_allowed(const MergeFrame& m) {
   const InputState& s = m.input;
   const DrawingOptions& d = m.drawing;
-  return !(d.curves || d.scaled || d.layer_per_input) && s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 &&
+  return !(d.curves || d.scaled) && s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 &&
          !s.leaving_out && !numeric::moves_points(s.extrusion);
 }
 
