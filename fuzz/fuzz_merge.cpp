@@ -4,9 +4,10 @@
 // for byte; merged with every other setting of the accelerator the build has
 // (runs over each block, and for some inputs with the worker thread) over
 // small blocks, the same bytes and messages. One input in eight is merged
-// again with a set of the drawing options, with the plain reads and with the
-// accelerator: both must give the same bytes and messages, a result that
-// opens and closes as a drawing does.
+// again with a set of the drawing options (block references left out, see
+// drawing_options), with the plain reads and with the accelerator: both
+// must give the same bytes and messages, a result that opens and closes as
+// a drawing does.
 #include <sanitizer/common_interface_defs.h>
 
 #include <cstdint>
@@ -81,12 +82,37 @@ bool whole_drawing(std::string_view text) {
   return text.starts_with("  0\r\nSECTION\r\n  2\r\nHEADER\r\n") && text.ends_with("EOF\r\n");
 }
 
-// Two sets of the drawing options, picked by an input's hash: everything a
-// drawing may hold taken as polylines, alone or scaled onto a layer per input.
-DrawingOptions drawing_options(std::size_t set, std::size_t hash) {
+// Whether every number of the input is below 1000 in magnitude: no digits
+// before a point or without one run longer than 3, and no exponent.
+bool small_numbers(std::string_view input) {
+  std::size_t run = 0;
+  for (std::size_t k = 0; k < input.size(); ++k) {
+    const char c = input[k];
+    if (c >= '0' && c <= '9') {
+      const bool fraction = run == 0 && k > 0 && input[k - 1] == '.';
+      if (fraction) {
+        while (k + 1 < input.size() && input[k + 1] >= '0' && input[k + 1] <= '9') ++k;
+        continue;
+      }
+      if (++run > 3) return false;
+      continue;
+    }
+    run = 0;
+    if ((c == 'e' || c == 'E') && k > 0 && input[k - 1] >= '0' && input[k - 1] <= '9') return false;
+  }
+  return true;
+}
+
+// Two sets of the drawing options, picked by an input's hash: lines as
+// polylines, alone or scaled onto a layer per input, and curves too where
+// every number is small. The options' output is not bounded by the input's
+// size (a curve's chords grow with its radius, block references multiply
+// their blocks), so curves are fuzzed where it is, and block references by
+// their tables and the corpus check only.
+DrawingOptions drawing_options(std::size_t set, std::size_t hash, std::string_view input) {
   DrawingOptions d;
-  d.inserts = d.curves = d.lines = true;
-  d.tolerance = hash >> 8 & 1 ? 0.5 : 0.01;
+  d.lines = true;
+  d.curves = small_numbers(input);
   if (set == 1) {
     d.scaled = d.layer_per_input = true;
     d.scale = hash >> 10 & 1 ? 100.0 : -0.001;
@@ -143,7 +169,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if ((hash >> 5 & 7) == 0) {
     const std::size_t set = hash >> 9 & 1;
     // The options' results are checked against each other, not the reference merge.
-    MergeOptions with{off, drawing_options(set, hash)};
+    MergeOptions with{off, drawing_options(set, hash, all)};
     const Run plain_reads = run(inputs, with);
     require(!plain_reads.failed && whole_drawing(plain_reads.result), "a merge with options is no drawing");
     if (acceleration_named("runs", with.fast)) {

@@ -27,13 +27,14 @@ struct Shortcut {
 // a polyline left out or one whose extrusion moves its points, not where a
 // section's name comes next, and not when an option changes a vertex's
 // coordinates (scaled) or puts points between vertices (the arcs of their
-// bulges). A layer per input is in the text the shortcut learns from the
-// turn, as it is for every vertex of the input.
+// bulges), nor while lines joined into a polyline wait for the next one (a
+// turn ends them first). A layer per input is in the text the shortcut
+// learns from the turn, as it is for every vertex of the input.
 [[nodiscard]] inline bool shortcut_allowed(const MergeFrame& m) {
   const InputState& s = m.input;
   const DrawingOptions& d = m.drawing;
-  return !(d.curves || d.scaled) && s.place.section != Section::blocks && !s.place.was_section && !s.place.was_section_2 &&
-         !s.leaving_out && !numeric::moves_points(s.extrusion);
+  return !(d.curves || d.scaled) && !s.line_run && s.place.section != Section::blocks && !s.place.was_section &&
+         !s.place.was_section_2 && !s.leaving_out && !numeric::moves_points(s.extrusion);
 }
 
 // Takes, in the survey, the vertices a shortcut took into the box of the

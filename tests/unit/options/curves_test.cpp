@@ -469,6 +469,20 @@ INSTANTIATE_TEST_SUITE_P(
                     ASSERT_EQ(w.vertices.size(), 3u);
                     EXPECT_EQ(w.vertices[2].y, 10);
                   }},
+        // Vertices in the layout right after lines wait for the lines'
+        // polyline to end, whichever way they are read.
+        MergeCase{
+            "vertices_after_lines",
+            "  0\nPOLYLINE\n  8\nL\n 66\n1\n 70\n0\n 10\n0\n 20\n0\n" + std::string(3, ' ') +
+                "0\nVERTEX\n  8\nL\n 70\n0\n 10\n1\n 20\n1\n 30\n0\n  0\nVERTEX\n  8\nL\n 70\n0\n 10\n2\n 20\n1\n"
+                " 30\n0\n  0\nSEQEND\n" +
+                line_ab +
+                "  0\nVERTEX\n  8\nL\n 70\n0\n 10\n3\n 20\n1\n 30\n0\n  0\nVERTEX\n  8\nL\n 70\n0\n 10\n4\n 20\n1\n"
+                " 30\n0\n",
+            lines_on(), 2,
+            [](const Result& r, const std::string&) {
+              EXPECT_EQ(r.polylines[1].vertices.size(), 4u);  // the line's two, then the two vertices
+            }},
         // Not joined: another entity between, another layer, a start not exactly the end, another 3D-ness.
         MergeCase{"lines_not_joined",
                   line_ab + "  0\nPOINT\n 10\n0\n" + line_bc + line_ab +
