@@ -124,7 +124,16 @@ void note_token(TurnPlan& p, std::string_view t, const DrawingOptions& drawing) 
     p.shape = true;
     return;
   }
-  if constexpr (pass != Pass::write) return;
+  if constexpr (pass == Pass::survey) {
+    // In a block definition held for its references, an entity that is no
+    // polyline is not placed: it is said once for each copy placed.
+    if (inserts && w.section == Section::blocks && starts_entity && t != "POLYLINE" && t != "VERTEX" && t != "SEQEND" &&
+        t != "LWPOLYLINE" && t != "INSERT" && t != "BLOCK" && t != "ENDBLK") {
+      int unused = 0;
+      if (!literal::whole_integer(t, unused)) p.left_out = t;
+    }
+    return;
+  }
   if (w.section == Section::blocks) {
     // Placed through their references when those are placed.
     if ((t == "POLYLINE" || t == "LWPOLYLINE") && !inserts) p.left_out = block_polylines;

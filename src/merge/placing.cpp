@@ -135,6 +135,7 @@ void hold_in_block(MergeFrame& m, TurnPlan& p) {
   blocks::Block* b = store.open_block();
   if (b == nullptr) return;  // outside a definition
   blocks::Store::Reading& r = store.reading;
+  if (!p.left_out.empty()) return void(++b->left_out[std::string(p.left_out)]);
   if (p.insert) {
     if (p.placing_bad) return void(++b->left_out[std::string(no_number_references)]);
     if (p.placing_groups.paper) return void(++b->left_out[std::string(paper_references)]);

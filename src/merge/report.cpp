@@ -4,11 +4,18 @@
 #include <algorithm>
 #include <vector>
 
-void InputReport::leave_out(std::string_view kind, std::uint64_t n) {
-  auto it = left_out.find(kind);
-  if (it == left_out.end()) it = left_out.emplace(std::string(kind), 0).first;
+namespace {
+
+void add(std::map<std::string, std::uint64_t, std::less<>>& counts, std::string_view kind, std::uint64_t n) {
+  auto it = counts.find(kind);
+  if (it == counts.end()) it = counts.emplace(std::string(kind), 0).first;
   it->second += n;
 }
+
+}  // namespace
+
+void InputReport::leave_out(std::string_view kind, std::uint64_t n) { add(left_out, kind, n); }
+void InputReport::draw(std::string_view kind) { add(drawn, kind, 1); }
 
 namespace {
 
@@ -37,7 +44,8 @@ std::string counted(std::uint64_t n, std::string_view one, std::string_view many
 }
 
 std::string InputReport::line(std::string_view name) const {
-  if (by_group_codes == 0 && converted == 0 && placed == 0 && left_out.empty() && polylines > 0) return {};
+  if (by_group_codes == 0 && converted == 0 && placed == 0 && drawn.empty() && left_out.empty() && polylines > 0)
+    return {};
   std::string text(name);
   if (polylines == 0 && vertices == 0) {
     text += ": nothing was copied from it: it holds no polylines";
@@ -52,6 +60,7 @@ std::string InputReport::line(std::string_view name) const {
     if (converted > 0) how += (how.empty() ? "" : ", ") + std::to_string(converted) + " LWPOLYLINE converted";
     if (placed > 0)
       how += (how.empty() ? "" : ", ") + counted(placed, "block reference", "block references") + " placed";
+    for (const auto& [kind, n] : drawn) how += (how.empty() ? "" : ", ") + std::to_string(n) + " " + kind + " drawn";
     std::string lost;
     if (bulges > 0) lost = counted(bulges, "bulge", "bulges");
     if (widths > 0) lost += (lost.empty() ? "" : " and ") + counted(widths, "width", "widths");

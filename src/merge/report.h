@@ -17,8 +17,10 @@ struct InputReport {
   std::uint64_t widths = 0;                                    // not carried
   std::uint64_t placed = 0;                                    // block references placed (--inserts)
   std::map<std::string, std::uint64_t, std::less<>> left_out;  // by kind
+  std::map<std::string, std::uint64_t, std::less<>> drawn;     // lines and curves drawn as polylines, by kind
 
   void leave_out(std::string_view kind, std::uint64_t n = 1);
+  void draw(std::string_view kind);
   // The line for an input named `name`, or empty when it is read as it
   // stands, nothing left out.
   [[nodiscard]] std::string line(std::string_view name) const;

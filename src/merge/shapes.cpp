@@ -118,6 +118,7 @@ void act_on_line(MergeFrame& m, TurnPlan& p) {
     if constexpr (pass == Pass::write) s.report.leave_out(beyond_numbers);
     return;
   }
+  if constexpr (pass == Pass::write) s.report.draw("LINE");
   const std::string_view layer = layer_of(m, g.layer);
   const bool three_d = !on_the_ground(first) || !on_the_ground(second);
   const bool joins = s.line_run && g.layer == s.line_layer && three_d == s.line_3d && g.first.x == s.line_end.x &&
@@ -207,6 +208,7 @@ void act_on_shape(MergeFrame& m, TurnPlan& p) {
     if constexpr (pass == Pass::write) m.input.report.leave_out(left_out);
     return;
   }
+  if constexpr (pass == Pass::write) m.input.report.draw(shape_name(kind));
   draw<pass>(m, p, g.layer, closed);
 }
 

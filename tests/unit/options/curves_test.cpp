@@ -364,6 +364,7 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_GE(r.polylines[0].vertices.size(), 3u);
                     expect_on_circle(r.polylines[0], 100, -50, 200, 0.5);
                     EXPECT_EQ(errors.find("left out"), std::string::npos) << errors;
+                    EXPECT_NE(errors.find("(1 CIRCLE drawn)"), std::string::npos) << errors;
                   }},
         // Scaled, the chords stay within the tolerance in the result's units,
         // as many as the circle's a hundred times larger has, on its input's layer.

@@ -87,6 +87,11 @@ std::vector<Case> cases() {
        sq + entities("0 INSERT 8 A 66 1 2 SQ 10 1 20 1 0 ATTRIB 8 A 1 text 2 TAG 0 SEQEND 8 A "
                      "0 POLYLINE 8 P 66 1 70 0 0 VERTEX 8 P 10 7 20 8 0 SEQEND "),
        "A 1: 0,0,0 10,0,0 | P 0: 7,8,0", "1 ATTRIB"},
+      {"a block's other entities are not placed, and are said for each copy",
+       "0 SECTION 2 BLOCKS 0 BLOCK 2 LN 10 0 20 0 0 LINE 8 0 10 0 20 0 11 1 21 1 0 LWPOLYLINE 8 0 10 0 20 0 10 1 "
+       "20 0 0 ENDBLK 0 ENDSEC " +
+           entities("0 INSERT 8 A 2 LN 10 0 20 0 0 INSERT 8 A 2 LN 10 5 20 0 "),
+       "A 0: 0,0,0 1,0,0 | A 0: 5,0,0 6,0,0", "2 block references placed); left out: 2 LINE"},
       {"a reference of paper space is left out", sq + entities("0 INSERT 8 A 67 1 2 SQ 10 0 20 0 "), "",
        "1 block reference of paper space"},
       {"a reference to a block not defined is left out", sq + entities("0 INSERT 8 A 2 NONE 10 0 20 0 "), "",
