@@ -53,6 +53,19 @@ MemoryMerge merge_in_memory(const std::vector<reference::Input>& inputs, const M
   return m;
 }
 
+std::string crlf(std::initializer_list<std::string_view> lines) {
+  std::string s;
+  for (std::string_view l : lines) (s += l) += "\r\n";
+  return s;
+}
+
+std::string result_header(std::string_view minx, std::string_view miny, std::string_view minz, std::string_view maxx,
+                          std::string_view maxy, std::string_view maxz) {
+  return crlf({"  0", "SECTION", "  2", "HEADER", "  9",     "$EXTMIN", " 10", minx,       " 20",
+               miny,  " 30",     minz,  "  9",    "$EXTMAX", " 10",     maxx,  " 20",      maxy,
+               " 30", maxz,      "  0", "ENDSEC", "  0",     "SECTION", "  2", "ENTITIES", "  0"});
+}
+
 std::vector<reference::Input> drawings(std::initializer_list<std::string_view> bytes) {
   std::vector<reference::Input> inputs;
   char name = 'a';

@@ -48,6 +48,13 @@ struct MemoryMerge {
 MemoryMerge merge_in_memory(const std::vector<reference::Input>& inputs, const MergeOptions& options = {},
                             std::size_t block = default_block);
 
+// Lines each ended by CR LF, as the result holds them.
+std::string crlf(std::initializer_list<std::string_view> lines);
+
+// The result's 27 header lines for the given truncated extents.
+std::string result_header(std::string_view minx, std::string_view miny, std::string_view minz, std::string_view maxx,
+                          std::string_view maxy, std::string_view maxz);
+
 // Drawings named c:\images\t\a.dxf, c:\images\t\b.dxf and so on (26 at most).
 std::vector<reference::Input> drawings(std::initializer_list<std::string_view> bytes);
 

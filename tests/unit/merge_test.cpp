@@ -13,20 +13,8 @@
 
 namespace {
 
-// Lines each ended by CR LF.
-std::string crlf(std::initializer_list<std::string_view> lines) {
-  std::string s;
-  for (std::string_view l : lines) (s += l) += "\r\n";
-  return s;
-}
-
-// The result's 27 header lines for the given truncated extents.
-std::string header(std::string_view minx, std::string_view miny, std::string_view minz, std::string_view maxx,
-                   std::string_view maxy, std::string_view maxz) {
-  return crlf({"  0", "SECTION", "  2", "HEADER", "  9",     "$EXTMIN", " 10", minx,       " 20",
-               miny,  " 30",     minz,  "  9",    "$EXTMAX", " 10",     maxx,  " 20",      maxy,
-               " 30", maxz,      "  0", "ENDSEC", "  0",     "SECTION", "  2", "ENTITIES", "  0"});
-}
+using support::crlf;
+constexpr auto header = support::result_header;
 
 const std::string no_extents = header("4000000", "4000000", "100000", "0", "0", "0");
 // A header section of extents -1000 to 1000, and the result's header for them.
