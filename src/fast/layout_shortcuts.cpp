@@ -3,6 +3,7 @@
 #include "fast/layout_shortcuts.h"
 
 #include <bit>
+#include <cmath>
 #include <cstring>
 #include <limits>
 #include <string_view>
@@ -64,15 +65,17 @@ TALVERO_ALWAYS_INLINE TextKey key_of(const char* at, const char* at_end) {
 // and z are compared too: by their texts' keys while the one before still
 // lies in the output's buffer, else by their values as written, from the
 // literals. The run's first and last vertex are taken by value, as the
-// merge's state compares them.
+// merge's state compares them. Scaled vertices are not followed: they are
+// not said to coincide.
 class Coincidences {
  public:
-  Coincidences(const InputState& s, const Output& o) : state(s), out(o) {}
+  Coincidences(const MergeFrame& m) : state(m.input), out(m.out), counting(!m.drawing.scaled) {}
 
   // A vertex written: coordinates [start[k], end[k]) read, the first
   // `holes` of them written at [at[k], at_end[k]) with 16 bytes readable.
   TALVERO_ALWAYS_INLINE void written(Shortcut& run, int holes, const char* const* start, const char* const* end,
                                      const char* const* at, const char* const* at_end) {
+    if (!counting) return;
     const TextKey x = key_of(at[0], at_end[0]);
     if (run.vertices == 0) {
       fix_z();
@@ -93,7 +96,7 @@ class Coincidences {
 
   // The run's last vertex as written, once the run is over.
   void finish(Shortcut& run) const {
-    if (run.vertices > 0) values(last.holes, last.start, last.end, run.last);
+    if (counting && run.vertices > 0) values(last.holes, last.start, last.end, run.last);
   }
 
  private:
@@ -138,6 +141,7 @@ class Coincidences {
 
   const InputState& state;
   const Output& out;
+  const bool counting;
   double fixed_z = 0;
   TextKey fixed_key;
   struct {
@@ -159,12 +163,23 @@ bool LayoutShortcuts::take(BlockItems& in, MergeFrame& m) {
 }
 
 // In the survey, the n coordinates [start[k], end[k]) of a vertex (x, y,
-// and z when n is 3), taken into the box of a sweep's vertices as written;
-// false, nothing taken, when one is not a whole literal.
-TALVERO_ALWAYS_INLINE bool survey_point(InputBox& box, const char* const* start, const char* const* end, int n) {
+// and z when n is 3), taken into the box of a sweep's vertices as written
+// (multiplied by *scale first when there is one); false, nothing taken, when
+// one is not a whole literal or grows beyond the numbers.
+// The scale asked for, or null.
+const double* scale_of(const MergeFrame& m) { return m.drawing.scaled ? &m.drawing.scale : nullptr; }
+
+TALVERO_ALWAYS_INLINE bool survey_point(InputBox& box, const char* const* start, const char* const* end, int n,
+                                        const double* scale) {
   double c[3] = {};
-  for (int k = 0; k < n; ++k)
-    if (!written_value(start[k], end[k], c[k])) return false;
+  for (int k = 0; k < n; ++k) {
+    if (scale == nullptr) {
+      if (!written_value(start[k], end[k], c[k])) return false;
+    } else {
+      if (!whole_real(start[k], end[k], c[k]) || !std::isfinite(c[k] *= *scale)) return false;
+      c[k] = numeric::as_written(c[k]);
+    }
+  }
   for (int k = 0; k < n; ++k) {
     box.take_min(k, c[k]);
     box.take_max(k, c[k]);
@@ -180,7 +195,8 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   if (write && !in_layout_text.fits(m.input)) return false;
   Shortcut run;
   InputBox surveyed;
-  Coincidences coincidences(m.input, m.out);
+  Coincidences coincidences(m);
+  const double* const scale = scale_of(m);
   const char* t = in.token_start(in.pos);
   while (in.end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
     // Each coordinate's end comes from the whitespace bitmap and the bytes
@@ -203,11 +219,13 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
       break;
     if (write) {
       const char *at[3] = {}, *at_end[3] = {};
-      char* const o = in_layout_text.write(m.out.room(vertex_room), start, end, at, at_end);
+      char* const room = m.out.room(vertex_room);
+      char* const o = scale == nullptr ? in_layout_text.write(room, start, end, at, at_end)
+                                       : in_layout_text.write_scaled(room, start, end, *scale, at, at_end);
       if (o == nullptr) break;
       m.out.advance(o);
       coincidences.written(run, in_layout_text.holes, start, end, at, at_end);
-    } else if (!survey_point(surveyed, start, end, 3)) {
+    } else if (!survey_point(surveyed, start, end, 3, scale)) {
       break;
     }
     ++run.vertices;
@@ -281,18 +299,24 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   Shortcut run;
   run.by_group_codes = true;
   InputBox surveyed;
-  Coincidences coincidences(m.input, m.out);
+  Coincidences coincidences(m);
+  const double* const scale = scale_of(m);
+  // While bulges are drawn as arcs, each vertex's must be 0: a turn starts
+  // the arc after a vertex, and its chords lie between the two vertices.
+  const bool bulging = m.input.bulging;
   bool has_z = true;  // every vertex taken has a z
   const char* t = in.token_start(in.pos);
   const auto fits = [&](const GroupLayout& l) { return l.ready && (!write || l.text.fits(m.input)); };
   for (;;) {
     GroupMatch g;
     int k = layouts.last;
-    if (!fits(layouts.slot[k]) || !match_groups(layouts.slot[k], in, t, write, g)) {
+    const bool count = write || bulging;
+    if (!fits(layouts.slot[k]) || !match_groups(layouts.slot[k], in, t, count, g)) {
       k ^= 1;
       g = GroupMatch{};
-      if (!fits(layouts.slot[k]) || !match_groups(layouts.slot[k], in, t, write, g)) break;
+      if (!fits(layouts.slot[k]) || !match_groups(layouts.slot[k], in, t, count, g)) break;
     }
+    if (bulging && g.bulges != 0) break;
     const GroupLayout& layout = layouts.slot[k];
     const int read = 2 + layout.has_z;
     if (!write && run.vertices > 0 && layout.has_z != has_z) break;  // the box's z is of one kind
@@ -304,11 +328,13 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
         reals = reals && BlockItems::is_real({g.start[c], static_cast<std::size_t>(g.end[c] - g.start[c])});
       if (!reals) break;
       const char *at[3] = {}, *at_end[3] = {};
-      char* const o = layout.text.write(m.out.room(vertex_room), g.start, g.end, at, at_end);
+      char* const room = m.out.room(vertex_room);
+      char* const o = scale == nullptr ? layout.text.write(room, g.start, g.end, at, at_end)
+                                       : layout.text.write_scaled(room, g.start, g.end, *scale, at, at_end);
       if (o == nullptr) break;
       m.out.advance(o);
       coincidences.written(run, layout.text.holes, g.start, g.end, at, at_end);
-    } else if (!survey_point(surveyed, g.start, g.end, read)) {
+    } else if (!survey_point(surveyed, g.start, g.end, read, scale)) {
       break;
     }
     layouts.matched(k);

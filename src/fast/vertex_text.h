@@ -5,11 +5,13 @@
 #pragma once
 
 #include <bit>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 
 #include "fast/numbers.h"
+#include "fast/swar.h"
 #include "merge/entity_grammar.h"
 #include "merge/frame.h"
 
@@ -63,6 +65,22 @@ struct VertexText {
       at[k] = o;
       o = put_rounded_literal(o, start[k], end[k]);
       if (o == nullptr) return nullptr;
+      at_end[k] = o;
+      put(o, k + 1);
+    }
+    return o;
+  }
+
+  // As write, the coordinates multiplied by f first; nullptr also when one
+  // grows beyond the numbers (a turn leaves that vertex out).
+  TALVERO_ALWAYS_INLINE char* write_scaled(char* o, const char* const* start, const char* const* end, double f,
+                                           const char** at, const char** at_end) const {
+    put(o, 0);
+    for (int k = 0; k < holes; ++k) {
+      double v;
+      if (!whole_real(start[k], end[k], v) || !std::isfinite(v *= f)) return nullptr;
+      at[k] = o;
+      o = put_rounded_swar(o, v);
       at_end[k] = o;
       put(o, k + 1);
     }

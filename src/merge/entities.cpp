@@ -378,7 +378,8 @@ void survey_vertices(MergeFrame& m, const InputBox& written, bool has_z) {
     box.take_max(k, written.max[k]);
   }
   const InputState& s = m.input;
-  const double z = numeric::as_written(s.at_elevation ? s.elevation : 0.0);
+  const double z =
+      numeric::as_written((s.at_elevation ? s.elevation : 0.0) * (m.drawing.scaled ? m.drawing.scale : 1.0));
   box.take_min(2, s.at_elevation || !has_z ? z : written.min[2]);
   box.take_max(2, s.at_elevation || !has_z ? z : written.max[2]);
 }
@@ -388,7 +389,8 @@ void took_vertices(MergeFrame& m, Pass pass, const Shortcut& run) {
   s.place.after_zero = true;
   if (pass == Pass::survey) return;
   count_written_vertices(m, run.vertices);
-  if (run.vertices > 0) {
+  // Vertices scaled are not said to coincide (see inputs.cpp).
+  if (run.vertices > 0 && !m.drawing.scaled) {
     // The run's first vertex follows the last one written before it.
     const double* const last = s.last_written;
     if (s.has_last_written && run.first[0] == last[0] && run.first[1] == last[1] && run.first[2] == last[2])

@@ -4,6 +4,7 @@
 // alone (Took), and writes the text that turn wrote.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <string_view>
 
@@ -25,16 +26,20 @@ struct Shortcut {
 
 // Whether a shortcut may take the next vertices: not in block definitions,
 // a polyline left out or one whose extrusion moves its points, not where a
-// section's name comes next, and not when an option changes a vertex's
-// coordinates (scaled) or puts points between vertices (the arcs of their
-// bulges), nor while lines joined into a polyline wait for the next one (a
-// turn ends them first). A layer per input is in the text the shortcut
+// section's name comes next, nor while lines joined into a polyline wait
+// for the next one (a turn ends them first). While bulges are drawn as
+// arcs, only after a vertex of the polyline whose bulge is 0 (the arc before
+// a vertex needs the one before it, and the last vertex of a run, whose bulge
+// is 0 too, starts none); scaled, only where the polyline's
+// elevation stays a number. A layer per input is in the text the shortcut
 // learns from the turn, as it is for every vertex of the input.
 [[nodiscard]] inline bool shortcut_allowed(const MergeFrame& m) {
   const InputState& s = m.input;
   const DrawingOptions& d = m.drawing;
-  return !(d.curves || d.scaled) && !s.line_run && s.place.section != Section::blocks && !s.place.was_section &&
-         !s.place.was_section_2 && !s.leaving_out && !numeric::moves_points(s.extrusion);
+  const bool arc_pending = s.bulging && (!s.has_last || s.last_bulge != 0);
+  const bool elevation_beyond = d.scaled && s.at_elevation && !std::isfinite(s.elevation * d.scale);
+  return !arc_pending && !elevation_beyond && !s.line_run && s.place.section != Section::blocks &&
+         !s.place.was_section && !s.place.was_section_2 && !s.leaving_out && !numeric::moves_points(s.extrusion);
 }
 
 // Takes, in the survey, the vertices a shortcut took into the box of the

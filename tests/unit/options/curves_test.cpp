@@ -354,6 +354,16 @@ const std::string circle = "  0\nCIRCLE\n  8\nC\n 10\n100\n 20\n-50\n 30\n0\n 40
 const std::string line_ab = "  0\nLINE\n  8\nL\n 10\n0.25\n 20\n0\n 30\n0\n 11\n10.5\n 21\n0\n 31\n0\n";
 const std::string line_bc = "  0\nLINE\n  8\nL\n 10\n10.5\n 20\n0\n 30\n0\n 11\n10.5\n 21\n10\n 31\n0\n";
 
+// A vertex at (x, 0) read by its group codes (a handle first), with a bulge.
+std::string by_groups_vertex(std::string_view handle, int x, double bulge) {
+  return "  0\nVERTEX\n  5\n" + std::string(handle) + "\n  8\nP\n 10\n" + std::to_string(x) + "\n 20\n0\n 42\n" +
+         std::to_string(bulge) + "\n";
+}
+// A vertex at (x, 0) in the layout copied as it stands.
+std::string layout_vertex(int x) {
+  return "  0\nVERTEX\n  8\nP\n 70\n0\n 10\n" + std::to_string(x) + "\n 20\n0\n 30\n0\n";
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Options, OptionMerges,
     testing::Values(
@@ -461,6 +471,26 @@ INSTANTIATE_TEST_SUITE_P(
                     for (std::size_t k = 2; k < w.vertices.size(); ++k)
                       EXPECT_LT(w.vertices[k].y, 0);  // clockwise back
                     expect_on_circle(w, 50, 0, 50, 0.5);
+                    EXPECT_EQ(errors.find("bulge"), std::string::npos) << errors;
+                  }},
+        // Vertices after a vertex whose bulge is 0 are read in runs; a bulge
+        // among them still draws its arc, by group codes and in the layout.
+        MergeCase{"bulges_among_runs_of_vertices",
+                  "  0\nPOLYLINE\n  8\nP\n 66\n1\n 70\n1\n" + by_groups_vertex("A1", 0, 0) +
+                      by_groups_vertex("A2", 100, 0) + by_groups_vertex("A3", 200, 1) + layout_vertex(300) +
+                      layout_vertex(400) + layout_vertex(500) + by_groups_vertex("A7", 600, 0.5) + "  0\nSEQEND\n",
+                  curves_on(), 1,
+                  [](const Result& r, const std::string& errors) {
+                    const std::vector<Point>& v = r.polylines[0].vertices;
+                    std::vector<double> on_the_axis;  // the vertices read, in order
+                    std::size_t arc_between_3_and_4 = 0;
+                    for (const Point& p : v) {
+                      if (p.y == 0) on_the_axis.push_back(p.x);
+                      if (p.y != 0 && p.x > 200 && p.x < 300 && on_the_axis.size() == 3) ++arc_between_3_and_4;
+                    }
+                    EXPECT_EQ(on_the_axis, (std::vector<double>{0, 100, 200, 300, 400, 500, 600}));
+                    EXPECT_GT(arc_between_3_and_4, 5u);
+                    EXPECT_NE(v.back().y, 0);  // the closing arc after the last vertex
                     EXPECT_EQ(errors.find("bulge"), std::string::npos) << errors;
                   }},
         MergeCase{"lines_joined", line_ab + line_bc, lines_on(), 1,

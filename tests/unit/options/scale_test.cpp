@@ -116,6 +116,30 @@ INSTANTIATE_TEST_SUITE_P(
                    header("4", "-4", "3", "10", "20", "3"),
                    polyline("0", "8") + vertex("0", "32", "4", "-4", "3") + vertex("0", "32", "10", "20", "3") + seqend,
                    said("a", "1 polyline and 2 vertices copied (3 entities read by their group codes)")},
+        // Vertices by their group codes, taken in runs: each scaled, at the
+        // polyline's elevation scaled, the one beyond the numbers left out.
+        OptionCase{
+            "scaled_run_at_elevation", scale(4),
+            support::drawings({drawing("",
+                                       "  0|POLYLINE| 66|1| 30|0.25|  0|VERTEX|  5|A1| 10|1.26| 20|2|  0|VERTEX|"
+                                       "  5|A2| 10|2.5| 20|-2|  0|VERTEX|  5|A3| 10|1e308| 20|0|  0|VERTEX|  5|A4|"
+                                       " 10|3.125| 20|0.1|  0|SEQEND")}),
+            header("5", "-7", "1", "13", "8", "1"),  // -8 written -7, as rounding goes
+            polyline("0", "8") + vertex("0", "32", "5", "8", "1") + vertex("0", "32", "10", "-7", "1") +
+                vertex("0", "32", "13", "0", "1") + seqend,
+            said("a",
+                 "1 polyline and 3 vertices copied (4 entities read by their group codes); left out: 1 vertex "
+                 "beyond the largest number once scaled")},
+        // An elevation scaled beyond the numbers leaves every vertex out:
+        // the box holds none, and the header its starting extremes.
+        OptionCase{"elevation_beyond_the_numbers", scale(1e10),
+                   support::drawings({drawing("",
+                                              "  0|POLYLINE| 66|1| 30|1e300|  0|VERTEX|  5|A1| 10|1| 20|2|  0|VERTEX|"
+                                              "  5|A2| 10|3| 20|4|  0|VERTEX|  5|A3| 10|5| 20|6|  0|SEQEND")}),
+                   header("4000000", "4000000", "100000", "0", "0", "0"), polyline("0", "8") + seqend,
+                   said("a",
+                        "1 polyline copied (1 entity read by its group codes); left out: 3 vertices beyond the largest "
+                        "number once scaled")},
         OptionCase{"converted_lwpolyline_scaled", scale(0.5),
                    support::drawings({drawing("", "  0|LWPOLYLINE|  8|W| 90|2| 10|3| 20|-3| 10|10| 20|7")}),
                    header("2", "-1", "0", "5", "4", "0"),
