@@ -253,7 +253,7 @@ struct GroupMatch {
 
 // Whether the vertex at t has the layout's fixed bytes, and its values are
 // lines of one token within the loaded bytes.
-TALVERO_ALWAYS_INLINE bool match_groups(const GroupLayout& layout, BlockItems& in, const char* t, bool count,
+TALVERO_ALWAYS_INLINE bool match_groups(const GroupLayout& layout, const BlockItems& in, const char* t, bool count,
                                         GroupMatch& m) {
   const char* p = t;
   for (const GroupLayout::Part* part = layout.part;; ++part) {
@@ -461,6 +461,20 @@ bool learn_groups(GroupLayout& layout, const BlockItems& in, const char* keyword
   return true;
 }
 
+// Whether a layout ready holds the vertex a turn took, from its keyword to
+// in.pos, and writes it as that turn did: it is not learnt again (a turn
+// takes such a vertex where a shortcut stood aside, before an arc say).
+bool known_groups(const GroupLayouts& layouts, const BlockItems& in, const char* keyword, bool write,
+                  const InputState& state) {
+  for (const GroupLayout& layout : layouts.slot) {
+    GroupMatch g;
+    if (layout.ready && (!write || layout.text.fits(state)) && match_groups(layout, in, keyword, false, g) &&
+        g.next == in.pos)
+      return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void LayoutShortcuts::learn(Took took, const BlockItems& in, const char* keyword, const char* text,
@@ -470,7 +484,8 @@ void LayoutShortcuts::learn(Took took, const BlockItems& in, const char* keyword
     if (learn_in_layout(in_layout, in, keyword) && write &&
         !in_layout_text.learn(text, text_end, !m.input.at_elevation, m.input))
       in_layout.ready = false;
-  } else if (took == Took::vertex_by_groups && by_groups.learns_next()) {
+  } else if (took == Took::vertex_by_groups && !known_groups(by_groups, in, keyword, write, m.input) &&
+             by_groups.learns_next()) {
     if (learn_groups(by_groups.victim(), in, keyword, text, text_end, write, m.input)) by_groups.learnt();
   }
 }

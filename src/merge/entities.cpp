@@ -145,8 +145,9 @@ void act_on_polyline(MergeFrame& m, TurnPlan& p) {
 
 // Puts the points of a bulge's arc, in world coordinates, as vertices.
 template <Pass pass>
-void put_arc(MergeFrame& m, const std::vector<curves::Point>& arc) {
+void put_arc(MergeFrame& m, const std::vector<curves::Point>& arc, text::VertexRun& run) {
   InputState& s = m.input;
+  if (pass == Pass::write && !arc.empty()) run.prepare(layer_of(m, s.bulge_layer), s.made_3d ? 32 : 0);
   for (curves::Point q : arc) {
     if (!scale_point(m, q.x, q.y, q.z)) {
       if constexpr (pass == Pass::write) s.report.leave_out(beyond_numbers);
@@ -156,7 +157,7 @@ void put_arc(MergeFrame& m, const std::vector<curves::Point>& arc) {
       take_into_box(m, q.x, q.y, q.z);
     } else {
       note_written(s, q.x, q.y, q.z);
-      text::write_vertex(m.out, layer_of(m, s.bulge_layer), s.made_3d ? 32 : 0, q.x, q.y, q.z);
+      run.write(m.out, q.x, q.y, q.z);
       count_written_vertices(m);
     }
   }
@@ -173,7 +174,7 @@ bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
     if (s.bulging) {
       const curves::Point q{v.reals[0], v.reals[1], s.at_elevation ? s.elevation : v.reals[2]};
       bulge_before(m, q, 0, v.tokens[0], p.shape_points);
-      put_arc<pass>(m, p.shape_points);
+      put_arc<pass>(m, p.shape_points, p.vertex_run);
     }
     const bool placed = place_vertex(m, v.reals[0], v.reals[1], v.reals[2]);
     if (pass == Pass::survey) {
@@ -213,7 +214,7 @@ bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
   double x = g.x, y = g.y, z = g.has_z ? g.z : 0.0;
   if (s.bulging) {
     bulge_before(m, {x, y, s.at_elevation ? s.elevation : z}, g.bulge, g.layer, p.shape_points);
-    put_arc<pass>(m, p.shape_points);
+    put_arc<pass>(m, p.shape_points, p.vertex_run);
   }
   const bool placed = place_vertex(m, x, y, z);
   if constexpr (pass == Pass::survey) {
@@ -325,7 +326,7 @@ Took act(MergeFrame& m, TurnPlan& p) {
   if (p.seqend) {
     if (s.bulging && !s.leaving_out) {
       bulge_closing(m, p.shape_points);
-      put_arc<pass>(m, p.shape_points);
+      put_arc<pass>(m, p.shape_points, p.vertex_run);
     }
     s.bulging = false;  // a vertex after it belongs to no polyline
     if (s.leaving_out) {
