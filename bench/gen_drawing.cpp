@@ -1,6 +1,6 @@
 // gen_drawing: writes a large, deterministic ASCII DXF drawing for the talvero benchmarks.
 //
-//   gen_drawing OUT.dxf SIZE_BYTES [SEED] [--crlf] [--departing] [--others] [--long-digits]
+//   gen_drawing OUT.dxf SIZE_BYTES [SEED] [--crlf] [--departing] [--others | --shapes] [--long-digits]
 //   gen_drawing OUT.dxf SIZE_BYTES [SEED] [--crlf] --contours
 //
 // By default the drawing has a HEADER with $EXTMIN/$EXTMAX, a TABLES section with a LAYER table
@@ -16,6 +16,9 @@
 //                  bulges), which talvero reads by their group codes
 //   --others       a LINE or TEXT as drawing programs write them after one polyline in three
 //   --long-digits  every number with 15 to 17 significant digits, some with an exponent
+//   --shapes       after one polyline in three, an INSERT of a small block (a polyline symbol
+//                  in the BLOCKS section), a CIRCLE or an ARC, for talvero's --inserts and
+//                  --curves; the header's extents then hold what these draw
 //   --contours     a contour sheet as GDAL writes one: LWPOLYLINE entities with full-precision
 //                  coordinates, in GDAL's sections (gen/contour_sheet.h)
 //
@@ -52,7 +55,7 @@ bool parse_u64(const char* s, std::uint64_t& v) {
 
 int usage() {
   std::fputs(
-      "usage: gen_drawing OUT.dxf SIZE_BYTES [SEED] [--crlf] [--departing] [--others] [--long-digits]\n"
+      "usage: gen_drawing OUT.dxf SIZE_BYTES [SEED] [--crlf] [--departing] [--others | --shapes] [--long-digits]\n"
       "       gen_drawing OUT.dxf SIZE_BYTES [SEED] [--crlf] --contours\n",
       stderr);
   return 2;
@@ -69,6 +72,9 @@ std::string report(const Counts& c) {
   add(c.points, "LWPOLYLINE points");
   add(c.lines, "LINE");
   add(c.texts, "TEXT");
+  add(c.inserts, "INSERT");
+  add(c.circles, "CIRCLE");
+  add(c.arcs, "ARC");
   return text;
 }
 
@@ -132,6 +138,8 @@ int main(int argc, char** argv) {
       polylines.others = true;
     else if (std::strcmp(argv[i], "--long-digits") == 0)
       polylines.long_digits = true;
+    else if (std::strcmp(argv[i], "--shapes") == 0)
+      polylines.shapes = true;
     else if (std::strcmp(argv[i], "--contours") == 0)
       contours = true;
     else if (argv[i][0] == '-' && argv[i][1] == '-')
@@ -140,7 +148,9 @@ int main(int argc, char** argv) {
       args.push_back(argv[i]);
   }
   if (args.size() < 2 || args.size() > 3) return usage();
-  if (contours && (polylines.departing || polylines.others || polylines.long_digits)) return usage();
+  if (contours && (polylines.departing || polylines.others || polylines.long_digits || polylines.shapes))
+    return usage();
+  if (polylines.shapes && polylines.others) return usage();
 
   std::uint64_t size = 0;
   std::uint64_t seed = 1;

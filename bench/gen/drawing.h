@@ -39,4 +39,7 @@ struct Counts {
   std::uint64_t points = 0;
   std::uint64_t lines = 0;
   std::uint64_t texts = 0;
+  std::uint64_t inserts = 0;
+  std::uint64_t circles = 0;
+  std::uint64_t arcs = 0;
 };

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
 
 namespace {
@@ -64,10 +65,61 @@ void PolylineDrawing::header(const Summary& summary) {
   }
   out_.item(0, "ENDTAB");
   out_.item(0, "ENDSEC");
+  if (options_.shapes) blocks();
 
   out_.reserve(kItemRoom);
   out_.item(0, "SECTION");
   out_.item(2, "ENTITIES");
+}
+
+// The BLOCKS section of --shapes: MARKk is a closed polyline of 4 + k points on a circle of
+// radius 2 + k around the base point (a diamond, a pentagon...), whole units.
+void PolylineDrawing::blocks() {
+  out_.reserve(kItemRoom);
+  out_.item(0, "SECTION");
+  out_.item(2, "BLOCKS");
+  // Corners of a regular polygon, in hundredths of a radius, for 4 to 7 corners.
+  static constexpr std::array<std::array<std::array<int, 2>, 7>, kBlocks> kCorners = {{
+      {{{100, 0}, {0, 100}, {-100, 0}, {0, -100}}},
+      {{{100, 0}, {31, 95}, {-81, 59}, {-81, -59}, {31, -95}}},
+      {{{100, 0}, {50, 87}, {-50, 87}, {-100, 0}, {-50, -87}, {50, -87}}},
+      {{{100, 0}, {62, 78}, {-22, 97}, {-90, 43}, {-90, -43}, {-22, -97}, {62, -78}}},
+  }};
+  for (int k = 0; k < kBlocks; ++k) {
+    const std::string name = "MARK" + std::to_string(k);
+    out_.reserve(kItemRoom);
+    out_.item(0, "BLOCK");
+    out_.item(8, "0");
+    out_.item(2, name);
+    out_.code(70);
+    out_.integer(0, 6);
+    out_.item(10, "0.0");
+    out_.item(20, "0.0");
+    out_.item(30, "0.0");
+    out_.item(0, "POLYLINE");
+    out_.item(8, "0");
+    out_.code(66);
+    out_.integer(1);
+    out_.code(70);
+    out_.integer(1, 6);
+    for (int i = 0; i < 4 + k; ++i) {
+      out_.reserve(kItemRoom);
+      out_.item(0, "VERTEX");
+      out_.item(8, "0");
+      const auto& c = kCorners[static_cast<std::size_t>(k)][static_cast<std::size_t>(i)];
+      out_.code(10);
+      out_.real(Real{c[0] * (2 + k), 2, Style::plain});
+      out_.code(20);
+      out_.real(Real{c[1] * (2 + k), 2, Style::plain});
+      out_.item(30, "0.0");
+    }
+    out_.reserve(kItemRoom);
+    out_.item(0, "SEQEND");
+    out_.item(8, "0");
+    out_.item(0, "ENDBLK");
+    out_.item(8, "0");
+  }
+  out_.item(0, "ENDSEC");
 }
 
 void PolylineDrawing::trailer() {
@@ -79,6 +131,11 @@ void PolylineDrawing::trailer() {
 void PolylineDrawing::entities(std::uint64_t body_bytes) {
   const std::uint64_t start = out_.bytes();
   do {
+    if (options_.shapes) {
+      polyline();
+      if (rng_.below(3) == 0) shape();
+      continue;
+    }
     if (options_.others) {
       polyline();
       if (rng_.below(3) == 0) {
@@ -299,4 +356,71 @@ void PolylineDrawing::polyline() {
 
   ++counts_.polylines;
   counts_.vertices += static_cast<std::uint64_t>(nvertices);
+}
+
+void PolylineDrawing::shape() {
+  if (rng_.below(3) == 0)
+    insert();
+  else
+    circle_or_arc();
+}
+
+// A placed symbol: one of the blocks, scaled by 0.5 to 3 and turned by any whole degree.
+void PolylineDrawing::insert() {
+  const std::int64_t x = anywhere(), y = anywhere();
+  const Real rx = coordinate(x), ry = coordinate(y);
+  const std::int64_t block = rng_.range(0, kBlocks - 1);
+  const std::int64_t scale = rng_.range(5, 30);                  // tenths
+  const std::int64_t reach = (2 + block) * scale * kMicro / 10;  // the symbol's radius, placed
+  ext_.add(Real{x - reach, 6, Style::plain}, Real{y - reach, 6, Style::plain}, Real{0, 1, Style::plain});
+  ext_.add(Real{x + reach, 6, Style::plain}, Real{y + reach, 6, Style::plain}, Real{0, 1, Style::plain});
+  out_.reserve(kItemRoom);
+  out_.item(0, "INSERT");
+  prologue(kModelSpace);
+  out_.item(8, kLayers[4]);
+  out_.item(2, "MARK" + std::to_string(block));
+  out_.code(10);
+  out_.real(rx);
+  out_.code(20);
+  out_.real(ry);
+  out_.item(30, "0.0");
+  out_.code(41);
+  out_.real(Real{scale, 1, Style::plain});
+  out_.code(42);
+  out_.real(Real{scale, 1, Style::plain});
+  out_.code(50);
+  out_.integer(rng_.range(0, 359));
+  ++counts_.inserts;
+}
+
+// A circle, or an arc over 10 to 350 degrees, of radius 1 to 1000 units.
+void PolylineDrawing::circle_or_arc() {
+  const std::int64_t x = anywhere(), y = anywhere();
+  const std::int64_t radius = rng_.range(1, 1000);
+  const bool arc = rng_.below(2) == 0;
+  ext_.add(Real{x - radius * kMicro, 6, Style::plain}, Real{y - radius * kMicro, 6, Style::plain},
+           Real{0, 1, Style::plain});
+  ext_.add(Real{x + radius * kMicro, 6, Style::plain}, Real{y + radius * kMicro, 6, Style::plain},
+           Real{0, 1, Style::plain});
+  out_.reserve(kItemRoom);
+  out_.item(0, arc ? "ARC" : "CIRCLE");
+  prologue(kModelSpace);
+  out_.item(8, kLayers[2]);
+  out_.code(10);
+  out_.real(coordinate(x));
+  out_.code(20);
+  out_.real(coordinate(y));
+  out_.item(30, "0.0");
+  out_.code(40);
+  out_.integer(radius);
+  if (arc) {
+    const std::int64_t start = rng_.range(0, 359);
+    out_.code(50);
+    out_.integer(start);
+    out_.code(51);
+    out_.integer((start + rng_.range(10, 350)) % 360);
+    ++counts_.arcs;
+  } else {
+    ++counts_.circles;
+  }
 }

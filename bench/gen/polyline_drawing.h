@@ -21,6 +21,11 @@ struct PolylineOptions {
   // Every number with 15 to 17 significant digits, as programs that print doubles in full
   // write them, some in exponent form ("1.2345678901234567e+05", "-9.87654321098765E2").
   bool long_digits = false;
+  // After one polyline in three, an INSERT of one of a few small blocks (a polyline symbol,
+  // scaled and turned), a CIRCLE or an ARC, for the options that draw them; the BLOCKS
+  // section defines the blocks. The header's extents then hold every point these draw (the
+  // boxes of circles and of placed symbols), not only what is written.
+  bool shapes = false;
 };
 
 class PolylineDrawing {
@@ -45,10 +50,15 @@ class PolylineDrawing {
   void line();
   void text();
   void polyline();
+  void blocks();
+  void shape();
+  void insert();
+  void circle_or_arc();
 
   static constexpr std::int64_t kMicro = 1'000'000;           // one drawing unit in millionths
   static constexpr std::int64_t kLimit = 1'000'000 * kMicro;  // |coordinate| <= 1e6 units
   static constexpr std::uint64_t kModelSpace = 0x1F;          // the owner of the drawing's entities
+  static constexpr int kBlocks = 4;                           // blocks of --shapes, MARK0 to MARK3
 
   Sink& out_;
   Rng rng_;
