@@ -4,10 +4,9 @@
 // for byte; merged with every other setting of the accelerator the build has
 // (runs over each block, and for some inputs with the worker thread) over
 // small blocks, the same bytes and messages. One input in eight is merged
-// again with a set of the drawing options (block references left out, see
-// drawing_options), with the plain reads and with the accelerator: both
-// must give the same bytes and messages, a result that opens and closes as
-// a drawing does.
+// again with a set of the drawing options (see drawing_options), with the
+// plain reads and with the accelerator: both must give the same bytes and
+// messages, a result that opens and closes as a drawing does.
 #include <sanitizer/common_interface_defs.h>
 
 #include <cstdint>
@@ -19,6 +18,7 @@
 
 #include "in_process.h"
 #include "merge/treatment.h"
+#include "placement_bound.h"
 #include "reference_merge.h"
 #include "state.h"
 
@@ -103,16 +103,33 @@ bool small_numbers(std::string_view input) {
   return true;
 }
 
+// The most work block references may make a merge do (placement_bound.h):
+// fewer polylines and vertices placed in each pass, so that an input at the
+// bound runs in some 25 ms under the sanitizers and writes a few megabytes,
+// where a grid of 32767 by 32767 copies, or blocks nesting copies of copies,
+// ran the fuzzer out of memory. Nearly every fuzzed drawing that holds block
+// references is below it: the bound is loose, but only the rare drawing
+// with grids or deep nesting comes near.
+constexpr double placing_budget = 20000;
+
+// Whether the block references of the inputs place little enough.
+bool few_placings(const std::vector<std::string_view>& parts) {
+  double work = 0;
+  for (std::string_view part : parts) work += placement::placing_work(part, placing_budget);
+  return work <= placing_budget;
+}
+
 // Two sets of the drawing options, picked by an input's hash: lines as
-// polylines, alone or scaled onto a layer per input, and curves too where
-// every number is small. The options' output is not bounded by the input's
-// size (a curve's chords grow with its radius, block references multiply
-// their blocks), so curves are fuzzed where it is, and block references by
-// their tables and the corpus check only.
-DrawingOptions drawing_options(std::size_t set, std::size_t hash, std::string_view input) {
+// polylines, alone or scaled onto a layer per input; curves too where every
+// number is small, and block references placed where they place little. The
+// options' output is not bounded by the input's size (a curve's chords grow
+// with its radius, block references multiply their blocks), so each is
+// fuzzed where a bound taken from the input keeps it small.
+DrawingOptions drawing_options(std::size_t set, std::size_t hash, std::string_view input, bool inserts) {
   DrawingOptions d;
   d.lines = true;
   d.curves = small_numbers(input);
+  d.inserts = inserts;
   if (set == 1) {
     d.scaled = d.layer_per_input = true;
     d.scale = hash >> 10 & 1 ? 100.0 : -0.001;
@@ -169,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if ((hash >> 5 & 7) == 0) {
     const std::size_t set = hash >> 9 & 1;
     // The options' results are checked against each other, not the reference merge.
-    MergeOptions with{off, drawing_options(set, hash, all)};
+    MergeOptions with{off, drawing_options(set, hash, all, few_placings(parts))};
     const Run plain_reads = run(inputs, with);
     require(!plain_reads.failed && whole_drawing(plain_reads.result), "a merge with options is no drawing");
     if (acceleration_named("runs", with.fast)) {
