@@ -152,7 +152,7 @@ void BM_Merge(benchmark::State& state) {
   console.attach_memory({}, nullptr);
   Output out;
   out.attach(-1);
-  for (auto _ : state) benchmark::DoNotOptimize(merge(inputs, out, {settings}));
+  for (auto _ : state) benchmark::DoNotOptimize(merge(inputs, out, MergeOptions{settings, {}}));
   f1.close();
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(text.size()));
 }

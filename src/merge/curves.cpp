@@ -41,18 +41,23 @@ void arc_points(double cx, double cy, double z, double radius, double start, dou
   }
 }
 
-void bulge_points(const Point& a, const Point& b, double bulge, double tolerance, std::vector<Point>& out) {
+bool bulge_circle(const Point& a, const Point& b, double bulge, double& cx, double& cy, double& radius) {
   const double dx = b.x - a.x, dy = b.y - a.y;
   const double chord = std::hypot(dx, dy);
-  if (bulge == 0 || !std::isfinite(bulge) || chord == 0 || !std::isfinite(chord)) return;
-  const double angle = 4 * std::atan(bulge);  // included, signed
+  if (bulge == 0 || !std::isfinite(bulge) || chord == 0 || !std::isfinite(chord)) return false;
   // The center lies off the chord's middle by (1 - b^2) / (2 b) half chords,
   // to the left of a to b for a positive bulge of less than a half circle.
   const double off = chord / 2 * (1 - bulge * bulge) / (2 * bulge);
-  const double radius = chord / 2 * (1 + bulge * bulge) / (2 * std::fabs(bulge));
-  const double cx = (a.x + b.x) / 2 - dy / chord * off, cy = (a.y + b.y) / 2 + dx / chord * off;
+  radius = chord / 2 * (1 + bulge * bulge) / (2 * std::fabs(bulge));
+  cx = (a.x + b.x) / 2 - dy / chord * off, cy = (a.y + b.y) / 2 + dx / chord * off;
   // A bulge so small that its center lies beyond the doubles: a straight segment.
-  if (!std::isfinite(radius) || !std::isfinite(cx) || !std::isfinite(cy)) return;
+  return std::isfinite(radius) && std::isfinite(cx) && std::isfinite(cy);
+}
+
+void bulge_points(const Point& a, const Point& b, double bulge, double tolerance, std::vector<Point>& out) {
+  double cx, cy, radius;
+  if (!bulge_circle(a, b, bulge, cx, cy, radius)) return;
+  const double angle = 4 * std::atan(bulge);  // included, signed
   const double start = std::atan2(a.y - cy, a.x - cx);
   const int n = chords_for(radius, angle, tolerance);
   std::vector<Point> arc;

@@ -33,6 +33,10 @@ void arc_points(double cx, double cy, double z, double radius, double start, dou
 // plane z = a.z; nothing for a bulge of 0 or points that coincide.
 void bulge_points(const Point& a, const Point& b, double bulge, double tolerance, std::vector<Point>& out);
 
+// The circle the arc of a bulge from a to b lies on: false when there is no
+// arc (a bulge of 0 or no number, a and b one point, a center beyond the numbers).
+bool bulge_circle(const Point& a, const Point& b, double bulge, double& cx, double& cy, double& radius);
+
 // An ELLIPSE in world coordinates: its center, its major axis (relative to
 // the center), the normal of its plane, the minor to major ratio and the
 // parameters of its ends (radians).

@@ -173,7 +173,7 @@ bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
     grammar::ItemValues& v = p.vertex_items;
     if (s.bulging) {
       const curves::Point q{v.reals[0], v.reals[1], s.at_elevation ? s.elevation : v.reals[2]};
-      bulge_before(m, q, 0, v.tokens[0], p.shape_points);
+      bulge_before(m, q, 0, v.tokens[0], p.shape_points, pass == Pass::survey);
       put_arc<pass>(m, p.shape_points, p.vertex_run);
     }
     const bool placed = place_vertex(m, v.reals[0], v.reals[1], v.reals[2]);
@@ -213,7 +213,7 @@ bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
   }
   double x = g.x, y = g.y, z = g.has_z ? g.z : 0.0;
   if (s.bulging) {
-    bulge_before(m, {x, y, s.at_elevation ? s.elevation : z}, g.bulge, g.layer, p.shape_points);
+    bulge_before(m, {x, y, s.at_elevation ? s.elevation : z}, g.bulge, g.layer, p.shape_points, pass == Pass::survey);
     put_arc<pass>(m, p.shape_points, p.vertex_run);
   }
   const bool placed = place_vertex(m, x, y, z);
@@ -325,7 +325,7 @@ Took act(MergeFrame& m, TurnPlan& p) {
   }
   if (p.seqend) {
     if (s.bulging && !s.leaving_out) {
-      bulge_closing(m, p.shape_points);
+      bulge_closing(m, p.shape_points, pass == Pass::survey);
       put_arc<pass>(m, p.shape_points, p.vertex_run);
     }
     s.bulging = false;  // a vertex after it belongs to no polyline

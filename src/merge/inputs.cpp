@@ -104,8 +104,12 @@ InputBox scaled(const InputBox& b, double scale) {
 
 }  // namespace
 
+InputBox header_in_result(const MergeFrame& m) {
+  return m.drawing.scaled ? scaled(m.input.header, m.drawing.scale) : m.input.header;
+}
+
 void fold_input_extents(MergeFrame& m) {
-  const InputBox header = m.drawing.scaled ? scaled(m.input.header, m.drawing.scale) : m.input.header;
+  const InputBox header = header_in_result(m);
   const InputBox& box = m.input.box;
   Extents& e = m.extents;
   double* const minimum[3] = {&e.minx, &e.miny, &e.minalt};

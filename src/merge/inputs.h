@@ -24,6 +24,8 @@ void warn_no_number(MergeFrame& m, std::string_view value, std::string_view left
 // Folds, after the survey of the input, its extents into the merge's: its
 // header's on each axis where they are usable, else its vertices'.
 void fold_input_extents(MergeFrame& m);
+// The input's header extents as the result holds them (scaled, if asked).
+InputBox header_in_result(const MergeFrame& m);
 // Says, after the writing pass of the input, when rounding put more than
 // half of the vertices written from it where the vertex before them in
 // their polyline lies (not when a scale is given).

@@ -4,8 +4,10 @@
 #include <algorithm>
 #include <cmath>
 #include <numbers>
+#include <utility>
 
 #include "merge/entities.h"
+#include "merge/inputs.h"
 #include "numeric/rounding.h"
 
 namespace {
@@ -226,14 +228,37 @@ void to_world(const InputState& s, std::vector<curves::Point>& arc, std::size_t 
   for (std::size_t k = from; k < arc.size(); ++k) numeric::to_world(s.extrusion, arc[k].x, arc[k].y, arc[k].z);
 }
 
+// Whether every point of the arc from a to b (of a polyline whose system
+// does not move points) is written within the input's header extents in x
+// and y: its circle's box, a unit wider for the chords' rounding, is. Its
+// points' z is its first vertex's, which the survey takes.
+bool within_header(const MergeFrame& m, const curves::Point& a, const curves::Point& b, double bulge) {
+  if (numeric::moves_points(m.input.extrusion)) return false;
+  double cx, cy, radius;
+  if (!curves::bulge_circle(a, b, bulge, cx, cy, radius)) return true;  // no arc: nothing drawn
+  const InputBox header = header_in_result(m);
+  const double f = m.drawing.scaled ? m.drawing.scale : 1.0;
+  const double center[2] = {cx, cy};
+  for (int k = 0; k < 2; ++k) {
+    if (!header.usable(k)) return false;
+    double low = (center[k] - radius) * f, high = (center[k] + radius) * f;
+    if (f < 0) std::swap(low, high);
+    if (!std::isfinite(low - 1) || !std::isfinite(high + 1) ||
+        numeric::as_written(low - 1) < numeric::as_written(header.min[k]) ||
+        numeric::as_written(high + 1) > numeric::as_written(header.max[k]))
+      return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 void bulge_before(MergeFrame& m, const curves::Point& q, double bulge, std::string_view layer,
-                  std::vector<curves::Point>& arc) {
+                  std::vector<curves::Point>& arc, bool survey) {
   InputState& s = m.input;
   arc.clear();
   if (!s.bulging) return;
-  if (s.has_last && s.last_bulge != 0) {
+  if (s.has_last && s.last_bulge != 0 && !(survey && within_header(m, s.last, q, s.last_bulge))) {
     curves::bulge_points(s.last, q, s.last_bulge, m.drawing.tolerance, arc);
     to_world(s, arc, 0);
   }
@@ -244,10 +269,14 @@ void bulge_before(MergeFrame& m, const curves::Point& q, double bulge, std::stri
   if (bulge != 0) s.bulge_layer = layer;
 }
 
-void bulge_closing(MergeFrame& m, std::vector<curves::Point>& arc) {
+void bulge_closing(MergeFrame& m, std::vector<curves::Point>& arc, bool survey) {
   InputState& s = m.input;
   arc.clear();
   if (!s.bulging || !s.closed || !s.has_last || s.last_bulge == 0) return;
+  if (survey && within_header(m, s.last, s.first, s.last_bulge)) {
+    s.last_bulge = 0;
+    return;
+  }
   curves::bulge_points(s.last, s.first, s.last_bulge, m.drawing.tolerance, arc);
   to_world(s, arc, 0);
   s.last_bulge = 0;

@@ -24,11 +24,13 @@ void start_bulges(MergeFrame& m, int flags, bool three_d);
 // A vertex q of the current polyline, in its own system (its elevation
 // applied), with the bulge that follows it: into arc, in world coordinates,
 // the points of the last vertex's bulge that come before q.
+// In the survey (`survey`), an arc that cannot widen the input's extents is
+// not drawn: its points would change nothing.
 void bulge_before(MergeFrame& m, const curves::Point& q, double bulge, std::string_view layer,
-                  std::vector<curves::Point>& arc);
+                  std::vector<curves::Point>& arc, bool survey);
 
 // Into arc, the points of a closed polyline's last bulge, back to its first vertex.
-void bulge_closing(MergeFrame& m, std::vector<curves::Point>& arc);
+void bulge_closing(MergeFrame& m, std::vector<curves::Point>& arc, bool survey);
 
 // The points of an LWPOLYLINE (x, y in its system) with the arcs of their
 // bulges between them, into out.

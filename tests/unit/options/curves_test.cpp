@@ -350,6 +350,24 @@ TEST_P(OptionMerges, AsDrawn) {
   c.check(r, m.errors);
 }
 
+// The header's extents widen to an arc drawn beyond them, and stay as they
+// are for one within them.
+TEST(Curves, ArcsBeyondTheHeaderWidenIt) {
+  const std::string bytes =
+      "  0\nSECTION\n  2\nHEADER\n  9\n$EXTMIN\n 10\n0\n 20\n-10\n 30\n0\n  9\n$EXTMAX\n 10\n100\n 20\n10\n 30\n0\n"
+      "  0\nENDSEC\n" +
+      drawing(
+          "  0\nPOLYLINE\n 66\n1\n 70\n1\n  0\nVERTEX\n 10\n0\n 20\n0\n 42\n1\n  0\nVERTEX\n 10\n100\n 20\n0\n"
+          "  0\nVERTEX\n 10\n100\n 20\n5\n 42\n-0.05\n  0\nVERTEX\n 10\n0\n 20\n5\n  0\nSEQEND\n");
+  const Result r = read_result(merge_with(bytes, curves_on()).result);
+  ASSERT_EQ(r.polylines.size(), 1u);
+  EXPECT_LE(r.min[1], -49);  // the half circle below the first side
+  EXPECT_EQ(r.max[1], 10);
+  EXPECT_EQ(r.min[0], 0);
+  EXPECT_EQ(r.max[0], 100);
+  expect_box_holds(r);
+}
+
 const std::string circle = "  0\nCIRCLE\n  8\nC\n 10\n100\n 20\n-50\n 30\n0\n 40\n200\n";
 const std::string line_ab = "  0\nLINE\n  8\nL\n 10\n0.25\n 20\n0\n 30\n0\n 11\n10.5\n 21\n0\n 31\n0\n";
 const std::string line_bc = "  0\nLINE\n  8\nL\n 10\n10.5\n 20\n0\n 30\n0\n 11\n10.5\n 21\n10\n 31\n0\n";
