@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "fast/vertex_text.h"
 #include "merge/group_rules.h"
@@ -31,6 +32,7 @@ struct GroupLayout {
 
   bool ready = false;
   bool has_z = false;  // a line of z is read
+  std::string layer;   // its vertices' layer (for the arc of a bulge)
   std::uint8_t parts = 0;
   Part part[part_room];
   char fixed[fixed_room + 32] = {};  // with room for 32-byte loads

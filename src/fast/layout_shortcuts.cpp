@@ -159,7 +159,9 @@ class Coincidences {
 
 bool LayoutShortcuts::take(BlockItems& in, MergeFrame& m) {
   if (!shortcut_allowed(m) || (pass == Pass::write && m.out.capacity() < 2 * vertex_room)) return false;
-  return (in_layout.ready && take_in_layout(in, m)) || take_by_groups(in, m);
+  if (m.drawing.scaled || m.input.bulging)
+    return (in_layout.ready && take_in_layout<true>(in, m)) || take_by_groups<true>(in, m);
+  return (in_layout.ready && take_in_layout<false>(in, m)) || take_by_groups<false>(in, m);
 }
 
 // In the survey, the n coordinates [start[k], end[k]) of a vertex (x, y,
@@ -168,6 +170,25 @@ bool LayoutShortcuts::take(BlockItems& in, MergeFrame& m) {
 // one is not a whole literal or grows beyond the numbers.
 // The scale asked for, or null.
 const double* scale_of(const MergeFrame& m) { return m.drawing.scaled ? &m.drawing.scale : nullptr; }
+
+// Writes, in room the output gives, the text of a vertex around its
+// coordinates [start[k], end[k]), multiplied by *scale when there is one;
+// nullptr when text cannot (see VertexText). The output is not advanced.
+TALVERO_ALWAYS_INLINE char* put_text(const VertexText& text, Output& out, const double* scale, const char* const* start,
+                                     const char* const* end, const char** at, const char** at_end) {
+  char* const room = out.room(vertex_room);
+  return scale == nullptr ? text.write(room, start, end, at, at_end)
+                          : text.write_scaled(room, start, end, *scale, at, at_end);
+}
+
+// The point of a vertex taken, as read in its polyline's system: its z the
+// polyline's elevation when it has one, else its own (0 when it has none).
+// Its literals are whole: the shortcut checked them.
+curves::Point read_point(const InputState& s, const char* const* start, const char* const* end, bool has_z) {
+  double v[3] = {};
+  for (int k = 0; k < 2 + has_z; ++k) (void)whole_real(start[k], end[k], v[k]);
+  return {v[0], v[1], s.at_elevation ? s.elevation : v[2]};
+}
 
 TALVERO_ALWAYS_INLINE bool survey_point(InputBox& box, const char* const* start, const char* const* end, int n,
                                         const double* scale) {
@@ -189,6 +210,7 @@ TALVERO_ALWAYS_INLINE bool survey_point(InputBox& box, const char* const* start,
 
 // --- Vertices in the layout ---------------------------------------------------
 
+template <bool options>
 bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   const VertexLayout& layout = in_layout;
   const bool write = pass == Pass::write;
@@ -196,7 +218,9 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   Shortcut run;
   InputBox surveyed;
   Coincidences coincidences(m);
-  const double* const scale = scale_of(m);
+  const double* const scale = options ? scale_of(m) : nullptr;
+  // The arc of a bulge before the first vertex, drawn once it is taken.
+  bool arc_first = options && arc_waits(m.input);
   const char* t = in.token_start(in.pos);
   while (in.end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
     // Each coordinate's end comes from the whitespace bitmap and the bytes
@@ -219,15 +243,19 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
       break;
     if (write) {
       const char *at[3] = {}, *at_end[3] = {};
-      char* const room = m.out.room(vertex_room);
-      char* const o = scale == nullptr ? in_layout_text.write(room, start, end, at, at_end)
-                                       : in_layout_text.write_scaled(room, start, end, *scale, at, at_end);
+      char* o = put_text(in_layout_text, m.out, scale, start, end, at, at_end);
       if (o == nullptr) break;
+      if (arc_first) {  // the vertex's text goes after the arc: written again there
+        bulge_of_shortcut(m, pass, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
+        o = put_text(in_layout_text, m.out, scale, start, end, at, at_end);
+      }
       m.out.advance(o);
       coincidences.written(run, in_layout_text.holes, start, end, at, at_end);
-    } else if (!survey_point(surveyed, start, end, 3, scale)) {
-      break;
+    } else {
+      if (!survey_point(surveyed, start, end, 3, scale)) break;
+      if (arc_first) bulge_of_shortcut(m, pass, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
     }
+    arc_first = false;
     ++run.vertices;
     t = c;
   }
@@ -248,6 +276,8 @@ struct GroupMatch {
   const char* start[3] = {};  // x, y, z: their tokens
   const char* end[3] = {};
   std::uint64_t bulges = 0, widths = 0;
+  double bulge = 0;            // the last bulge that is a number
+  bool odd_bulge = false;      // a bulge that is no number
   const char* next = nullptr;  // after the line of its group code 0
 };
 
@@ -277,9 +307,16 @@ TALVERO_ALWAYS_INLINE bool match_groups(const GroupLayout& layout, const BlockIt
       case groups::Role::width:
         if (count) {
           groups::Groups g;
+          g.bulge = std::numeric_limits<double>::quiet_NaN();  // left so by a bulge that is no number
           (void)groups::take_group(in, g, part->role, value);
           m.bulges += g.bulges;
           m.widths += g.widths;
+          if (part->role == groups::Role::bulge) {
+            if (std::isnan(g.bulge))
+              m.odd_bulge = true;
+            else
+              m.bulge = g.bulge;
+          }
         }
         break;
       default: break;
@@ -292,6 +329,7 @@ TALVERO_ALWAYS_INLINE bool match_groups(const GroupLayout& layout, const BlockIt
 
 }  // namespace
 
+template <bool options>
 bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   GroupLayouts& layouts = by_groups;
   if (!m.input.place.after_zero || (!layouts.slot[0].ready && !layouts.slot[1].ready)) return false;
@@ -300,10 +338,11 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   run.by_group_codes = true;
   InputBox surveyed;
   Coincidences coincidences(m);
-  const double* const scale = scale_of(m);
-  // While bulges are drawn as arcs, each vertex's must be 0: a turn starts
-  // the arc after a vertex, and its chords lie between the two vertices.
-  const bool bulging = m.input.bulging;
+  const double* const scale = options ? scale_of(m) : nullptr;
+  // While bulges are drawn as arcs, a vertex with one ends the run: the next
+  // run draws its arc before its first vertex.
+  const bool bulging = options && m.input.bulging;
+  bool arc_first = options && arc_waits(m.input);
   bool has_z = true;  // every vertex taken has a z
   const char* t = in.token_start(in.pos);
   const auto fits = [&](const GroupLayout& l) { return l.ready && (!write || l.text.fits(m.input)); };
@@ -316,8 +355,14 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
       g = GroupMatch{};
       if (!fits(layouts.slot[k]) || !match_groups(layouts.slot[k], in, t, count, g)) break;
     }
-    if (bulging && g.bulges != 0) break;
+    // A bulge that is no number, or one given twice, is left to a turn.
+    if (bulging && (g.odd_bulge || g.bulges > 1 || (g.bulges == 1 && g.bulge == 0))) break;
+    const bool own_bulge = bulging && g.bulge != 0;
     const GroupLayout& layout = layouts.slot[k];
+    const auto bulge_here = [&] {
+      bulge_of_shortcut(m, pass, read_point(m.input, g.start, g.end, layout.has_z), g.bulge, layout.layer, arc,
+                        arc_text);
+    };
     const int read = 2 + layout.has_z;
     if (!write && run.vertices > 0 && layout.has_z != has_z) break;  // the box's z is of one kind
     has_z = layout.has_z;
@@ -328,20 +373,25 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
         reals = reals && BlockItems::is_real({g.start[c], static_cast<std::size_t>(g.end[c] - g.start[c])});
       if (!reals) break;
       const char *at[3] = {}, *at_end[3] = {};
-      char* const room = m.out.room(vertex_room);
-      char* const o = scale == nullptr ? layout.text.write(room, g.start, g.end, at, at_end)
-                                       : layout.text.write_scaled(room, g.start, g.end, *scale, at, at_end);
+      char* o = put_text(layout.text, m.out, scale, g.start, g.end, at, at_end);
       if (o == nullptr) break;
+      if (arc_first || own_bulge) {
+        bulge_here();
+        if (arc_first) o = put_text(layout.text, m.out, scale, g.start, g.end, at, at_end);  // after the arc
+      }
       m.out.advance(o);
       coincidences.written(run, layout.text.holes, g.start, g.end, at, at_end);
-    } else if (!survey_point(surveyed, g.start, g.end, read, scale)) {
-      break;
+    } else {
+      if (!survey_point(surveyed, g.start, g.end, read, scale)) break;
+      if (arc_first || own_bulge) bulge_here();
     }
+    arc_first = false;
     layouts.matched(k);
     ++run.vertices;
     run.bulges += g.bulges;
     run.widths += g.widths;
     t = g.next;
+    if (own_bulge) break;
   }
   if (run.vertices == 0) return false;
   in.pos = t;
@@ -399,6 +449,7 @@ bool learn_groups(GroupLayout& layout, const BlockItems& in, const char* keyword
     fixed += n;
     return true;
   };
+  std::string_view layer = "0";
   const char* value_start[GroupLayout::part_room];  // the values read anew, a line of one token each
   const char* value_end[GroupLayout::part_room];
   unsigned coordinates = 0;
@@ -421,6 +472,7 @@ bool learn_groups(GroupLayout& layout, const BlockItems& in, const char* keyword
     const groups::Role role = groups::role_of(groups::Kind::vertex, code);
     // The layer and flags stay as they stand, with the fixed bytes: the
     // text written before the coordinates holds them.
+    if (role == groups::Role::layer) layer = groups::trimmed({v, static_cast<std::size_t>(e - v)});
     if (role == groups::Role::layer || role == groups::Role::flags) continue;
     if (!one_token_line(in, v, e)) {
       if (role == groups::Role::none) continue;
@@ -455,6 +507,7 @@ bool learn_groups(GroupLayout& layout, const BlockItems& in, const char* keyword
   });
   if (may_be_in_layout) return false;
   layout.has_z = (coordinates & (1u << static_cast<unsigned>(groups::Role::z))) != 0;
+  layout.layer = layer;
   // The text written holds z as read, or the polyline's elevation, or 0.
   if (write && !layout.text.learn(text, text_end, layout.has_z && !state.at_elevation, state)) return false;
   layout.ready = true;

@@ -7,6 +7,8 @@
 // written, is what turns would have taken and written.
 #pragma once
 
+#include <vector>
+
 #include "fast/block_items.h"
 #include "fast/group_layout.h"
 #include "fast/vertex_layout.h"
@@ -31,10 +33,17 @@ class LayoutShortcuts {
              const MergeFrame& m);
 
  private:
+  // Options: scaled, or bulges drawn as arcs (a merge without either runs
+  // the loops without their tests).
+  template <bool options>
   bool take_in_layout(BlockItems& in, MergeFrame& m);
+  template <bool options>
   bool take_by_groups(BlockItems& in, MergeFrame& m);
 
   Pass pass;
+  // Room for the arcs of bulges drawn between the vertices taken.
+  std::vector<curves::Point> arc;
+  text::VertexRun arc_text;
   VertexLayout in_layout;
   VertexText in_layout_text;  // what the writing pass wrote for it
   GroupLayouts by_groups;

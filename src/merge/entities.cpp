@@ -385,6 +385,16 @@ void survey_vertices(MergeFrame& m, const InputBox& written, bool has_z) {
   box.take_max(2, s.at_elevation || !has_z ? z : written.max[2]);
 }
 
+void bulge_of_shortcut(MergeFrame& m, Pass pass, const curves::Point& q, double bulge, std::string_view layer,
+                       std::vector<curves::Point>& arc, text::VertexRun& run) {
+  const bool survey = pass == Pass::survey;
+  bulge_before(m, q, bulge, layer, arc, survey);
+  if (survey)
+    put_arc<Pass::survey>(m, arc, run);
+  else
+    put_arc<Pass::write>(m, arc, run);
+}
+
 void took_vertices(MergeFrame& m, Pass pass, const Shortcut& run) {
   InputState& s = m.input;
   s.place.after_zero = true;
@@ -402,6 +412,6 @@ void took_vertices(MergeFrame& m, Pass pass, const Shortcut& run) {
   }
   if (!run.by_group_codes) return;
   s.report.by_group_codes += run.vertices;
-  s.report.bulges += run.bulges;
+  if (!s.bulging) s.report.bulges += run.bulges;  // else drawn
   s.report.widths += run.widths;
 }

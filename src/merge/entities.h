@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string_view>
+#include <vector>
 
 #include "merge/entity_turn.h"
 #include "merge/frame.h"
@@ -28,17 +29,16 @@ struct Shortcut {
 // a polyline left out or one whose extrusion moves its points, not where a
 // section's name comes next, nor while lines joined into a polyline wait
 // for the next one (a turn ends them first). While bulges are drawn as
-// arcs, only after a vertex of the polyline whose bulge is 0 (the arc before
-// a vertex needs the one before it, and the last vertex of a run, whose bulge
-// is 0 too, starts none); scaled, only where the polyline's
-// elevation stays a number. A layer per input is in the text the shortcut
-// learns from the turn, as it is for every vertex of the input.
+// arcs, not for a polyline's first vertex (a turn starts its arcs); scaled,
+// only where the polyline's elevation stays a number. A layer per input is
+// in the text the shortcut learns from the turn, as it is for every vertex
+// of the input.
 [[nodiscard]] inline bool shortcut_allowed(const MergeFrame& m) {
   const InputState& s = m.input;
   const DrawingOptions& d = m.drawing;
-  const bool arc_pending = s.bulging && (!s.has_last || s.last_bulge != 0);
+  const bool first_of_arcs = s.bulging && !s.has_last;
   const bool elevation_beyond = d.scaled && s.at_elevation && !std::isfinite(s.elevation * d.scale);
-  return !arc_pending && !elevation_beyond && !s.line_run && s.place.section != Section::blocks &&
+  return !first_of_arcs && !elevation_beyond && !s.line_run && s.place.section != Section::blocks &&
          !s.place.was_section && !s.place.was_section_2 && !s.leaving_out && !numeric::moves_points(s.extrusion);
 }
 
@@ -46,6 +46,18 @@ struct Shortcut {
 // input's vertices: the box of their coordinates as written, as read (z when
 // they have one), placed as their polyline places its vertices.
 void survey_vertices(MergeFrame& m, const InputBox& written, bool has_z);
+
+// While bulges are drawn as arcs: whether the arc of the last vertex's bulge
+// waits for the next vertex.
+[[nodiscard]] inline bool arc_waits(const InputState& s) { return s.bulging && s.has_last && s.last_bulge != 0; }
+
+// Does, for a vertex a shortcut takes while bulges are drawn as arcs, what
+// its turn does before its own text: draws the arc that waits for it (at q,
+// as read in its polyline's system, its z the polyline's elevation if it
+// has one), and keeps its bulge, and layer, for the arc after it. arc and
+// run are room for the arc's points and text.
+void bulge_of_shortcut(MergeFrame& m, Pass pass, const curves::Point& q, double bulge, std::string_view layer,
+                       std::vector<curves::Point>& arc, text::VertexRun& run);
 
 // Does to the state what the turns of the vertices a shortcut took would have done.
 void took_vertices(MergeFrame& m, Pass pass, const Shortcut& run);

@@ -491,24 +491,31 @@ INSTANTIATE_TEST_SUITE_P(
                     expect_on_circle(w, 50, 0, 50, 0.5);
                     EXPECT_EQ(errors.find("bulge"), std::string::npos) << errors;
                   }},
-        // Vertices after a vertex whose bulge is 0 are read in runs; a bulge
-        // among them still draws its arc, by group codes and in the layout.
+        // Vertices are read in runs; each bulge among them still draws its
+        // arc, by group codes and in the layout, before the next vertex.
         MergeCase{"bulges_among_runs_of_vertices",
                   "  0\nPOLYLINE\n  8\nP\n 66\n1\n 70\n1\n" + by_groups_vertex("A1", 0, 0) +
                       by_groups_vertex("A2", 100, 0) + by_groups_vertex("A3", 200, 1) + layout_vertex(300) +
-                      layout_vertex(400) + layout_vertex(500) + by_groups_vertex("A7", 600, 0.5) + "  0\nSEQEND\n",
+                      layout_vertex(400) + by_groups_vertex("A6", 500, 1) + layout_vertex(600) +
+                      by_groups_vertex("A8", 700, 0.5) + by_groups_vertex("A9", 800, -0.5) + "  0\nSEQEND\n",
                   curves_on(), 1,
                   [](const Result& r, const std::string& errors) {
-                    const std::vector<Point>& v = r.polylines[0].vertices;
-                    std::vector<double> on_the_axis;  // the vertices read, in order
-                    std::size_t arc_between_3_and_4 = 0;
-                    for (const Point& p : v) {
-                      if (p.y == 0) on_the_axis.push_back(p.x);
-                      if (p.y != 0 && p.x > 200 && p.x < 300 && on_the_axis.size() == 3) ++arc_between_3_and_4;
+                    std::vector<double> on_the_axis;        // the vertices read, in order
+                    std::vector<std::size_t> arc_after(9);  // points off the axis after each
+                    for (const Point& p : r.polylines[0].vertices) {
+                      if (p.y == 0)
+                        on_the_axis.push_back(p.x);
+                      else if (!on_the_axis.empty() && on_the_axis.size() <= arc_after.size())
+                        ++arc_after[on_the_axis.size() - 1];
                     }
-                    EXPECT_EQ(on_the_axis, (std::vector<double>{0, 100, 200, 300, 400, 500, 600}));
-                    EXPECT_GT(arc_between_3_and_4, 5u);
-                    EXPECT_NE(v.back().y, 0);  // the closing arc after the last vertex
+                    EXPECT_EQ(on_the_axis, (std::vector<double>{0, 100, 200, 300, 400, 500, 600, 700, 800}));
+                    for (std::size_t k = 0; k < arc_after.size(); ++k) {
+                      const bool bulge = k == 2 || k == 5 || k == 7 || k == 8;  // the last one's closes it
+                      if (bulge)
+                        EXPECT_GT(arc_after[k], 3u) << k;
+                      else
+                        EXPECT_EQ(arc_after[k], 0u) << k;
+                    }
                     EXPECT_EQ(errors.find("bulge"), std::string::npos) << errors;
                   }},
         MergeCase{"lines_joined", line_ab + line_bc, lines_on(), 1,
