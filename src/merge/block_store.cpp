@@ -75,8 +75,8 @@ double Map::stretch() const {
   // The largest eigenvalue of the symmetric a = l^T l, in closed form.
   const double off = a[0][1] * a[0][1] + a[0][2] * a[0][2] + a[1][2] * a[1][2];
   const double q = (a[0][0] + a[1][1] + a[2][2]) / 3;
-  const double p2 = (a[0][0] - q) * (a[0][0] - q) + (a[1][1] - q) * (a[1][1] - q) + (a[2][2] - q) * (a[2][2] - q) +
-                    2 * off;
+  const double p2 =
+      (a[0][0] - q) * (a[0][0] - q) + (a[1][1] - q) * (a[1][1] - q) + (a[2][2] - q) * (a[2][2] - q) + 2 * off;
   double eigen = q;
   if (p2 > 0) {
     const double p = std::sqrt(p2 / 6);

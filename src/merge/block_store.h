@@ -46,8 +46,8 @@ struct Shape {
 struct Curve {
   std::string layer;
   groups::Kind kind = groups::Kind::line;
-  groups::Shape groups;              // a curve's definition (its layer is `layer`)
-  std::vector<curves::Point> ends;   // the LINEs': joined where one starts exactly where the last ends
+  groups::Shape groups;             // a curve's definition (its layer is `layer`)
+  std::vector<curves::Point> ends;  // the LINEs': joined where one starts exactly where the last ends
   [[nodiscard]] std::uint64_t lines() const { return ends.empty() ? 0 : ends.size() - 1; }
 };
 
@@ -122,8 +122,8 @@ struct Placing {
 // A polyline placed: its layer (a block's layer "0" is the reference's),
 // flags as read, the map from its block's coordinates to the world's, and
 // its points where the reference puts them.
-using Put = std::function<void(std::string_view layer, const Shape& shape, const Map& map,
-                               const std::vector<Point>& placed)>;
+using Put =
+    std::function<void(std::string_view layer, const Shape& shape, const Map& map, const std::vector<Point>& placed)>;
 // A curve or run of lines placed: its layer, as for a polyline, and the map.
 using PutCurve = std::function<void(std::string_view layer, const Curve& curve, const Map& map)>;
 

@@ -56,8 +56,7 @@ void hold_polyline(blocks::Block& b, blocks::Store::Reading& r, TurnPlan& p, boo
   if (g.paper) return void(++b.left_out[std::string(paper_polylines)]);
   if ((g.flags & (16 | 64)) != 0)
     return void(++b.left_out[std::string((g.flags & 16) != 0 ? polygon_meshes : polyface_meshes)]);
-  blocks::Shape* s =
-      open_shape(b, r, g.layer, g.flags, g.has_z ? g.z : 0.0, (g.flags & 8) != 0, g.extrusion, arcs);
+  blocks::Shape* s = open_shape(b, r, g.layer, g.flags, g.has_z ? g.z : 0.0, (g.flags & 8) != 0, g.extrusion, arcs);
   s->bulges += g.bulges;
   s->widths += g.widths;
 }
