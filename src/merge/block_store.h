@@ -154,7 +154,8 @@ class Store {
     double elevation = 0;
     bool at_elevation = false;
     numeric::Extrusion extrusion;
-    bool arcs = false;  // its bulges are drawn (--curves, a 2D polyline)
+    bool arcs = false;      // its bulges are drawn (--curves, a 2D polyline)
+    bool line_run = false;  // the last entity read was a LINE held: the next may join it
   } reading;
 
  private:

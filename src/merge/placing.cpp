@@ -93,11 +93,14 @@ void hold_lwpolyline(blocks::Block& b, blocks::Store::Reading& r, TurnPlan& p, b
 bool finite(const curves::Point& q) { return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z); }
 
 // A curve or LINE of the definition (--curves, --lines), held as read; a
-// LINE that starts exactly where the last one held ends, on its layer,
-// joins it. What cannot be drawn wherever it is placed is left out.
-void hold_shape(blocks::Block& b, const TurnPlan& p) {
+// LINE right after another (the next entity) that starts exactly where that
+// one ends, on its layer, joins it, as outside blocks. What cannot be drawn
+// wherever it is placed is left out.
+void hold_shape(blocks::Block& b, blocks::Store::Reading& r, const TurnPlan& p) {
   const groups::Shape& g = p.shape_groups;
   const groups::Kind kind = p.shape_kind;
+  const bool joins = r.line_run;
+  r.line_run = false;
   std::string_view left_out;
   if (p.shape_bad)
     left_out = shape_name(kind);
@@ -110,7 +113,8 @@ void hold_shape(blocks::Block& b, const TurnPlan& p) {
   if (!left_out.empty()) return void(++b.left_out[std::string(left_out)]);
   blocks::Curve* last = b.last_curve();
   if (kind == groups::Kind::line) {
-    if (last != nullptr && last->kind == kind && last->layer == g.layer) {
+    r.line_run = true;
+    if (joins && last != nullptr && last->kind == kind && last->layer == g.layer) {
       const curves::Point& end = last->ends.back();
       if (end.x == g.first.x && end.y == g.first.y && end.z == g.first.z) return last->ends.push_back(g.second);
     }
@@ -217,13 +221,14 @@ void hold_in_block(MergeFrame& m, TurnPlan& p) {
   blocks::Block* b = store.open_block();
   if (b == nullptr) return;  // outside a definition
   blocks::Store::Reading& r = store.reading;
+  r.line_run = r.line_run && p.shape && p.shape_kind == groups::Kind::line;  // any other entity ends a run
   if (!p.left_out.empty()) return void(++b->left_out[std::string(p.left_out)]);
   if (p.insert) {
     if (p.placing_bad) return void(++b->left_out[std::string(no_number_references)]);
     if (p.placing_groups.paper) return void(++b->left_out[std::string(paper_references)]);
     return b->add(reference_of(p));
   }
-  if (p.shape) return hold_shape(*b, p);
+  if (p.shape) return hold_shape(*b, r, p);
   const bool arcs = m.drawing.curves;
   if (p.lwpolyline) return hold_lwpolyline(*b, r, p, arcs);
   if (p.polyline != How::none) hold_polyline(*b, r, p, arcs);
