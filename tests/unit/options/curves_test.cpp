@@ -660,6 +660,22 @@ INSTANTIATE_TEST_SUITE_P(
                     }
                     EXPECT_NE(errors.find("1 CIRCLE drawn"), std::string::npos) << errors;
                   }},
+        // Scaled, a block's circle is cut in the result's units too.
+        MergeCase{"circle_of_a_block_scaled",
+                  "  0\nINSERT\n  8\nI\n  2\nC\n 10\n0\n 20\n0\n  0\nENDSEC\n  0\nSECTION\n  2\nBLOCKS\n"
+                  "  0\nBLOCK\n  2\nC\n 10\n0\n 20\n0\n" +
+                      circle + "  0\nENDBLK\n",
+                  [] {
+                    DrawingOptions o = curves_on();
+                    o.inserts = o.scaled = true;
+                    o.scale = 100;
+                    return o;
+                  }(),
+                  1,
+                  [](const Result& r, const std::string&) {
+                    EXPECT_GT(r.polylines[0].vertices.size(), 400u);  // as for a radius of 20000
+                    expect_on_circle(r.polylines[0], 10000, -5000, 20000, 0.5);
+                  }},
         // A run of lines ended by a polyline: the run's SEQEND comes before the polyline.
         MergeCase{
             "lines_then_polyline",
