@@ -56,6 +56,43 @@ Map Map::after(const Map& inner) const {
   return r;
 }
 
+double Map::stretch() const {
+  // Scaled to its largest factor first, so that no square overflows.
+  double largest = 0;
+  for (const auto& row : m)
+    for (int j = 0; j < 3; ++j) largest = std::max(largest, std::fabs(row[j]));
+  if (!std::isfinite(largest)) return INFINITY;
+  if (largest == 0) return 0;
+  double l[3][3], a[3][3] = {}, frobenius = 0;
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      l[i][j] = m[i][j] / largest;
+      frobenius += l[i][j] * l[i][j];
+    }
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j)
+      for (int k = 0; k < 3; ++k) a[i][j] += l[k][i] * l[k][j];
+  // The largest eigenvalue of the symmetric a = l^T l, in closed form.
+  const double off = a[0][1] * a[0][1] + a[0][2] * a[0][2] + a[1][2] * a[1][2];
+  const double q = (a[0][0] + a[1][1] + a[2][2]) / 3;
+  const double p2 =
+      (a[0][0] - q) * (a[0][0] - q) + (a[1][1] - q) * (a[1][1] - q) + (a[2][2] - q) * (a[2][2] - q) + 2 * off;
+  double eigen = q;
+  if (p2 > 0) {
+    const double p = std::sqrt(p2 / 6);
+    double b[3][3];
+    for (int i = 0; i < 3; ++i)
+      for (int j = 0; j < 3; ++j) b[i][j] = (a[i][j] - (i == j ? q : 0)) / p;
+    const double det = b[0][0] * (b[1][1] * b[2][2] - b[1][2] * b[2][1]) -
+                       b[0][1] * (b[1][0] * b[2][2] - b[1][2] * b[2][0]) +
+                       b[0][2] * (b[1][0] * b[2][1] - b[1][1] * b[2][0]);
+    const double phi = std::acos(std::clamp(det / 2, -1.0, 1.0)) / 3;
+    eigen = q + 2 * p * std::cos(phi);
+  }
+  // A hair above, for the rounding; never above the Frobenius norm, which bounds it.
+  return largest * std::min(std::sqrt(std::max(eigen, 0.0)) * (1 + 1e-9), std::sqrt(frobenius));
+}
+
 int copies(int count, double spacing) { return count < 1 || spacing == 0 ? 1 : count; }
 
 Map placement(const Reference& r, const double base[3], int column, int row) {
@@ -113,12 +150,12 @@ struct Level {
   Map outer;               // from the enclosing block's coordinates to the world's
   Map map;                 // from its own, for this copy
   int row = 0, column = 0, rows = 1, columns = 1;
-  std::size_t entry = 0, shape = 0, inner = 0;  // the next of its entities, shapes and references
+  std::size_t entry = 0, shape = 0, inner = 0, curve = 0;  // the next of its entities, shapes, references, curves
 };
 
 }  // namespace
 
-Placing Store::place(const Reference& r, const Put& put) const {
+Placing Store::place(const Reference& r, const Put& put, const PutCurve& put_curve) const {
   Placing said;
   std::vector<Level> levels;
   std::vector<char> placing(blocks_.size(), 0);  // by block number: on the way down to the level placed
@@ -153,20 +190,33 @@ Placing Store::place(const Reference& r, const Put& put) const {
         continue;
       }
       l.map = l.outer.after(placement(*l.reference, l.block->base, l.column, l.row));
-      l.entry = l.shape = l.inner = 0;
+      l.entry = l.shape = l.inner = l.curve = 0;
       continue;
     }
     // In the order the definition holds them; a layer "0" is the reference's.
-    if (l.block->order[l.entry++]) {
-      const Reference& inner = l.block->references[l.inner++];
-      const Map map = l.map;  // l is not to be used once a level is added
-      enter(inner, map, inner.layer == "0" ? l.layer : std::string_view(inner.layer));
-      continue;
+    switch (l.block->order[l.entry++]) {
+      case Block::Entry::reference: {
+        const Reference& inner = l.block->references[l.inner++];
+        const Map map = l.map;  // l is not to be used once a level is added
+        enter(inner, map, inner.layer == "0" ? l.layer : std::string_view(inner.layer));
+        break;
+      }
+      case Block::Entry::curve: {
+        const Curve& c = l.block->curves[l.curve++];
+        put_curve(c.layer == "0" ? l.layer : std::string_view(c.layer), c, l.map);
+        break;
+      }
+      case Block::Entry::shape: {
+        const Shape& s = l.block->shapes[l.shape++];
+        placed.clear();
+        for (Point p : s.points) {
+          numeric::to_world(s.extrusion, p.x, p.y, p.z);
+          placed.push_back(l.map.apply(p));
+        }
+        put(s.layer == "0" ? l.layer : std::string_view(s.layer), s, l.map, placed);
+        break;
+      }
     }
-    const Shape& s = l.block->shapes[l.shape++];
-    placed.clear();
-    for (const Point& p : s.points) placed.push_back(l.map.apply(p));
-    put(s.layer == "0" ? l.layer : std::string_view(s.layer), s, placed);
   }
   return said;
 }

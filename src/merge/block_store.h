@@ -3,9 +3,12 @@
 // references it makes to other blocks. The survey fills the store of an
 // input; both passes place the references of its model space from it.
 //
-// A block holds its polylines as Shapes: points already in the block's
-// coordinates (their own elevation and extrusion applied), with a layer and
-// flags. Another kind of entity is held by making it such a shape.
+// A block holds its polylines as Shapes: points in the system of their
+// extrusion (their own elevation applied), with a layer and flags; with
+// --curves and --lines, its curves and lines as Curves: their definitions as
+// read, flattened where each copy places them, so that the chords stay within
+// the tolerance however a copy stretches them. What the store holds grows
+// with the blocks' size, never with the copies placed.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +19,7 @@
 #include <utility>
 #include <vector>
 
+#include "merge/curves.h"
 #include "merge/group_rules.h"
 #include "numeric/extrusion.h"
 
@@ -26,12 +30,25 @@ struct Point {
   int flags = 0;  // the VERTEX's own flags
 };
 
-// A polyline of a block, in the block's coordinates.
+// A polyline of a block: its points in the system of its extrusion, which
+// puts them in the block's coordinates.
 struct Shape {
   std::string layer;
   int flags = 0;  // the POLYLINE's flags as read
   std::vector<Point> points;
+  numeric::Extrusion extrusion;
+  std::vector<double> arcs;              // with --curves, a 2D one's: each point's bulge (empty: none drawn)
   std::uint32_t bulges = 0, widths = 0;  // not carried, counted where it is placed
+};
+
+// A curve (ARC, CIRCLE, ELLIPSE, SPLINE) or a run of LINEs of a block, in the
+// block's coordinates.
+struct Curve {
+  std::string layer;
+  groups::Kind kind = groups::Kind::line;
+  groups::Shape groups;             // a curve's definition (its layer is `layer`)
+  std::vector<curves::Point> ends;  // the LINEs': joined where one starts exactly where the last ends
+  [[nodiscard]] std::uint64_t lines() const { return ends.empty() ? 0 : ends.size() - 1; }
 };
 
 // A block reference (INSERT): where and how it places its block.
@@ -52,15 +69,25 @@ struct Block {
   LeftOut left_out;
   std::vector<Shape> shapes;
   std::vector<Reference> references;
-  std::vector<bool> order;  // the entities in the order read: true a reference, false a shape
+  std::vector<Curve> curves;
+  enum class Entry : std::uint8_t { shape, reference, curve };
+  std::vector<Entry> order;  // the entities in the order read
 
   void add(Shape s) {
     shapes.push_back(std::move(s));
-    order.push_back(false);
+    order.push_back(Entry::shape);
   }
   void add(Reference r) {
     references.push_back(std::move(r));
-    order.push_back(true);
+    order.push_back(Entry::reference);
+  }
+  void add(Curve c) {
+    curves.push_back(std::move(c));
+    order.push_back(Entry::curve);
+  }
+  // The curve read last, when it is the last entity read (a run of LINEs to join), else null.
+  [[nodiscard]] Curve* last_curve() {
+    return !order.empty() && order.back() == Entry::curve ? &curves.back() : nullptr;
   }
 };
 
@@ -70,6 +97,9 @@ struct Map {
   [[nodiscard]] Point apply(const Point& p) const;
   // This map after `inner`: inner is applied first.
   [[nodiscard]] Map after(const Map& inner) const;
+  // The most it lengthens a vector (its linear part's largest singular
+  // value), never below it; infinity when a factor is not finite.
+  [[nodiscard]] double stretch() const;
 };
 
 // The map of one copy of a reference's grid (column c, row r): the block's
@@ -90,8 +120,12 @@ struct Placing {
 };
 
 // A polyline placed: its layer (a block's layer "0" is the reference's),
-// flags as read, and its points where the reference puts them.
-using Put = std::function<void(std::string_view layer, const Shape& shape, const std::vector<Point>& placed)>;
+// flags as read, the map from its block's coordinates to the world's, and
+// its points where the reference puts them.
+using Put =
+    std::function<void(std::string_view layer, const Shape& shape, const Map& map, const std::vector<Point>& placed)>;
+// A curve or run of lines placed: its layer, as for a polyline, and the map.
+using PutCurve = std::function<void(std::string_view layer, const Curve& curve, const Map& map)>;
 
 class Store {
  public:
@@ -108,10 +142,11 @@ class Store {
   [[nodiscard]] const std::vector<Reference>& model_references() const { return model_; }
 
   // Places reference r in world coordinates: put() for each polyline of its
-  // block and, to any depth, of the blocks it references. A block met again
-  // inside its own placing is not placed there. The references are followed
-  // on a stack of their own: no depth of nesting overflows the program's.
-  Placing place(const Reference& r, const Put& put) const;
+  // block and, to any depth, of the blocks it references, put_curve() for
+  // each curve and run of lines. A block met again inside its own placing
+  // is not placed there. The references are followed on a stack of their
+  // own: no depth of nesting overflows the program's.
+  Placing place(const Reference& r, const Put& put, const PutCurve& put_curve) const;
 
   // The state of the polyline being read in a definition (as InputState's for the entities).
   struct Reading {
@@ -119,6 +154,8 @@ class Store {
     double elevation = 0;
     bool at_elevation = false;
     numeric::Extrusion extrusion;
+    bool arcs = false;      // its bulges are drawn (--curves, a 2D polyline)
+    bool line_run = false;  // the last entity read was a LINE held: the next may join it
   } reading;
 
  private:

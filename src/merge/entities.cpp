@@ -289,14 +289,15 @@ Took act(MergeFrame& m, TurnPlan& p) {
   s.place = p.place;
   if (p.place.was_section) s.saw_section = true;
   if (!p.left_out.empty()) s.report.leave_out(p.left_out);
-  if (p.shape) {
+  // What lies in block definitions is held for the references that place it.
+  const bool held = m.drawing.inserts && pass == Pass::survey && p.place.section == Section::blocks;
+  if (p.shape && !held) {
     act_on_shape<pass>(m, p);
     return Took::other;
   }
   end_line_run<pass>(m);
   if (m.drawing.inserts) {
-    // What lies in block definitions is held for the references that place it.
-    if (pass == Pass::survey && p.place.section == Section::blocks) {
+    if (held) {
       hold_in_block(m, p);
       return Took::other;
     }

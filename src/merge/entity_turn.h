@@ -16,7 +16,8 @@
 // references, and an INSERT of model space places its block's. With
 // --lines and --curves, the shapes of the ENTITIES section (LINE; ARC,
 // CIRCLE, ELLIPSE, SPLINE) are read by their group codes and drawn as
-// polylines.
+// polylines; with --inserts, those of block definitions are held with their
+// polylines and placed with them.
 #pragma once
 
 #include <string>
@@ -120,7 +121,9 @@ void note_token(TurnPlan& p, std::string_view t, const DrawingOptions& drawing) 
     w.section = Section::none;
     return;
   }
-  if (w.section == Section::entities && starts_entity && drawn_shape(drawing, t, p.shape_kind)) {
+  // The survey holds those of block definitions for the references that place them.
+  const bool held = pass == Pass::survey && inserts && w.section == Section::blocks;
+  if ((w.section == Section::entities || held) && starts_entity && drawn_shape(drawing, t, p.shape_kind)) {
     p.shape = true;
     return;
   }

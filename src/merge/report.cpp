@@ -15,7 +15,7 @@ void add(std::map<std::string, std::uint64_t, std::less<>>& counts, std::string_
 }  // namespace
 
 void InputReport::leave_out(std::string_view kind, std::uint64_t n) { add(left_out, kind, n); }
-void InputReport::draw(std::string_view kind) { add(drawn, kind, 1); }
+void InputReport::draw(std::string_view kind, std::uint64_t n) { add(drawn, kind, n); }
 
 namespace {
 

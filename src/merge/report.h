@@ -20,7 +20,7 @@ struct InputReport {
   std::map<std::string, std::uint64_t, std::less<>> drawn;     // lines and curves drawn as polylines, by kind
 
   void leave_out(std::string_view kind, std::uint64_t n = 1);
-  void draw(std::string_view kind);
+  void draw(std::string_view kind, std::uint64_t n = 1);
   // The line for an input named `name`, or empty when it is read as it
   // stands, nothing left out.
   [[nodiscard]] std::string line(std::string_view name) const;

@@ -67,9 +67,7 @@ bool spline_points(const groups::Shape& g, double tolerance, std::vector<curves:
   s.weights = g.weights;
   if (!curves::well_formed(s)) return false;
   curves::spline_points(s, tolerance, out);
-  // Closed where it ends where it starts, as written.
-  closed = out.size() > 2 && same_as_written(out.front(), out.back());
-  if (closed) out.pop_back();
+  closed = false;  // told once its points are placed
   return true;
 }
 
@@ -155,6 +153,29 @@ void act_on_line(MergeFrame& m, TurnPlan& p) {
 
 }  // namespace
 
+bool curve_points(const groups::Shape& g, groups::Kind kind, double tolerance, std::vector<curves::Point>& out,
+                  bool& closed, const blocks::Map* map) {
+  bool drawn = false;
+  switch (kind) {
+    case groups::Kind::arc:
+    case groups::Kind::circle: drawn = round_points(g, kind == groups::Kind::circle, tolerance, out, closed); break;
+    case groups::Kind::ellipse: drawn = ellipse_points(g, tolerance, out, closed); break;
+    default: drawn = spline_points(g, tolerance, out, closed); break;
+  }
+  if (map != nullptr)
+    for (curves::Point& q : out) {
+      const blocks::Point placed = map->apply({q.x, q.y, q.z, 0});
+      q = {placed.x, placed.y, placed.z};
+    }
+  // A spline is closed where it ends where it starts, as written.
+  if (drawn && kind == groups::Kind::spline && out.size() > 2 && same_as_written(out.front(), out.back())) {
+    closed = true;
+    out.pop_back();
+  }
+  // Points beyond the doubles (a curve as wide as they go) cannot be written.
+  return drawn && std::all_of(out.begin(), out.end(), [](const curves::Point& q) { return finite(q); });
+}
+
 std::string_view shape_name(groups::Kind kind) {
   switch (kind) {
     case groups::Kind::arc: return "ARC";
@@ -188,24 +209,10 @@ void act_on_shape(MergeFrame& m, TurnPlan& p) {
     left_out = shape_name(kind);
   }
   end_line_run<pass>(m);
-  bool closed = false, drawn = false;
+  bool closed = false;
   std::vector<curves::Point>& points = p.shape_points;
   points.clear();
-  const double tolerance = m.drawing.tolerance;
-  if (left_out.empty()) {
-    switch (kind) {
-      case groups::Kind::arc:
-      case groups::Kind::circle:
-        drawn = round_points(g, kind == groups::Kind::circle, tolerance, points, closed);
-        break;
-      case groups::Kind::ellipse: drawn = ellipse_points(g, tolerance, points, closed); break;
-      default: drawn = spline_points(g, tolerance, points, closed); break;
-    }
-    if (!drawn) left_out = shape_name(kind);
-  }
-  // Points beyond the doubles (a curve as wide as they go) cannot be written.
-  if (drawn && !std::all_of(points.begin(), points.end(), [](const curves::Point& q) { return finite(q); }))
-    left_out = shape_name(kind);
+  if (left_out.empty() && !curve_points(g, kind, m.drawing.tolerance, points, closed)) left_out = shape_name(kind);
   if (!left_out.empty()) {
     if constexpr (pass == Pass::write) m.input.report.leave_out(left_out);
     return;

@@ -37,5 +37,13 @@ void bulge_closing(MergeFrame& m, std::vector<curves::Point>& arc, bool survey);
 void lwpolyline_arcs(const std::vector<std::pair<double, double>>& points, const std::vector<double>& bulges,
                      bool closed, double tolerance, std::vector<std::pair<double, double>>& out);
 
+// Appends the points of a curve (ARC, CIRCLE, ELLIPSE, SPLINE) whose
+// chords stay within `tolerance`, in the coordinates of its groups or, given
+// a map, where it puts them (the tolerance is then the map's to keep), and
+// whether it is closed (its first point not repeated); false when it draws
+// nothing that can be written.
+[[nodiscard]] bool curve_points(const groups::Shape& g, groups::Kind kind, double tolerance,
+                                std::vector<curves::Point>& out, bool& closed, const blocks::Map* map = nullptr);
+
 // What a shape is called where it is left out.
 [[nodiscard]] std::string_view shape_name(groups::Kind kind);

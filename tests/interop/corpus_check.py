@@ -65,7 +65,16 @@ must lie within TOL plus the rounding (half a unit per axis) of ezdxf's
 flattening of its entity, and every point of that flattening within as much
 of the polyline; the header extents must contain every vertex; and what
 standard error says must leave out none of these kinds and carry every
-bulge.
+bulge. With --curves and --inserts, each drawing is merged with `--inserts
+--curves=TOL --lines`: the curves, lines and polylines each block reference
+of model space places (to any depth, each copy of a grid) must stand at the
+reference's place, checked the same way against ezdxf's transformation of
+each of its block's entities (the one virtual_entities() makes: an arc or
+circle stretched unevenly becomes an ellipse, a polyline with arcs its lines
+and arcs) flattened; a block's LINEs one after another, the next starting
+where one ends exactly, on one layer, are one polyline. What standard error
+leaves out with --inserts alone, and with the curves too, is said for each
+drawing whose blocks hold any of these kinds.
 
 Prints one line per drawing and per set; exits 1 when any check fails. When
 the corpus folder is absent it says so (and checks the ezdxf-written
@@ -665,12 +674,14 @@ def polyline_reference(points: list, closed: bool, extrusion, elevation: float, 
     return flat or [OCS(extrusion).to_wcs((x, y, elevation)) for x, y, _ in points[:1]]
 
 
-def curve_references(path: Path, tolerance: float) -> list:
+def curve_references(path: Path, tolerance: float, inserts: bool = False) -> list:
     """What the result of --curves --lines must hold, in order, as (layer,
     points in world coordinates along the entity, closely flattened): each
-    entity of the ENTITIES section as ezdxf loads it on its own."""
+    entity of the ENTITIES section as ezdxf loads it on its own, and with
+    --inserts what each block reference of model space places."""
     import numpy as np
     fine = tolerance / 20
+    references = model_references(path) if inserts else []
     wanted = []
     last_line = None  # the end, layer and 3D-ness of the LINE before, as read
     polyline = None  # the POLYLINE whose vertices come: (entity, its (x, y, bulge) or 3D points)
@@ -696,6 +707,10 @@ def curve_references(path: Path, tolerance: float) -> list:
             v = loaded if loaded is not None else entity(tags)
             if not v.dxf.flags & 16:
                 polyline[1].append((v.dxf.location, v.dxf.get("bulge", 0)))
+            continue
+        if inserts and kind == "INSERT" and not in_paper_space(tags, loaded):
+            last_line = None
+            wanted += placed_references(references.pop(0), None, fine)
             continue
         if kind not in ("LINE", "POLYLINE", "LWPOLYLINE") + CURVE_KINDS:
             last_line = None
@@ -735,6 +750,110 @@ def curve_references(path: Path, tolerance: float) -> list:
     return [(layer, np.array(points, dtype=float).reshape(-1, 3)) for layer, points in wanted]
 
 
+def model_references(path: Path) -> list:
+    """The block references of model space, in order, as ezdxf's recover mode loads them."""
+    from ezdxf import recover
+    doc, _ = recover.readfile(str(path))
+    return [e for e in doc.modelspace() if e.dxftype() == "INSERT"]
+
+
+def transformed(e, m) -> list:
+    """A block's entity placed by the matrix m, as ezdxf's virtual_entities()
+    places it: a copy transformed; under uneven scaling an ARC or CIRCLE as an
+    ELLIPSE, a polyline with arcs as its LINE and ARC pieces."""
+    from ezdxf.entities import Ellipse
+    from ezdxf.math import NonUniformScalingError
+    try:
+        return [e.copy().transform(m)]
+    except NonUniformScalingError:
+        if e.dxftype() in ("ARC", "CIRCLE"):
+            return [Ellipse.from_arc(e).transform(m)]
+        return [t for piece in e.virtual_entities() for t in transformed(piece, m)]
+
+
+def flattened(e, fine: float) -> list | None:
+    """Points along a placed entity in world coordinates, or None for a kind not drawn."""
+    kind = e.dxftype()
+    if kind == "LINE":
+        return [tuple(e.dxf.start), tuple(e.dxf.end)]
+    if kind in ("ARC", "CIRCLE"):
+        return [tuple(p) for p in arc_reference(e, fine)]
+    if kind == "ELLIPSE":  # sampled: ezdxf's flattening of a whole one placed may divide by zero
+        import numpy as np
+        start, end = e.dxf.start_param, e.dxf.end_param
+        span = (end - start) % math.tau or math.tau
+        n = int(min(max(16, math.ceil(span * e.dxf.major_axis.magnitude / fine)), 200000))
+        return [tuple(p) for p in e.vertices(np.linspace(start, start + span, n + 1))]
+    if kind == "SPLINE":
+        return [tuple(p) for p in e.flattening(distance=fine)]
+    if kind == "LWPOLYLINE":
+        return [tuple(p) for p in polyline_reference(list(e.get_points("xyb")), e.closed,
+                                                       e.dxf.get("extrusion", (0, 0, 1)), e.dxf.elevation, fine)]
+    if kind != "POLYLINE" or e.dxf.flags & (16 | 64):
+        return None
+    vertices = [v for v in e.vertices if not v.dxf.flags & 16]
+    if e.is_3d_polyline:
+        return [tuple(v.dxf.location) for v in vertices] + ([tuple(vertices[0].dxf.location)]
+                                                           if e.is_closed and vertices else [])
+    points = [(v.dxf.location.x, v.dxf.location.y, v.dxf.get("bulge", 0)) for v in vertices]
+    return [tuple(p) for p in polyline_reference(points, e.is_closed, e.dxf.get("extrusion", (0, 0, 1)),
+                                                   e.dxf.elevation.z, fine)]
+
+
+def placed_references(insert, outer, fine: float, layer: str | None = None) -> list:
+    """(layer, points) for each polyline a block reference places with
+    --inserts --curves --lines, in order: its block's entities, each copy of a
+    grid, placed by ezdxf's transformations (nested references to any depth
+    through the matrix `outer` of the enclosing ones)."""
+    layer = insert.dxf.layer if layer is None else layer
+    block = insert.doc.blocks.get(insert.dxf.name)
+    if block is None:
+        return []
+    d = insert.dxf
+    out = []
+    rows = d.row_count if d.row_spacing else 1
+    columns = d.column_count if d.column_spacing else 1
+    for row in range(max(rows, 1)):
+        for column in range(max(columns, 1)):
+            shift = insert.ocs().to_wcs(Vec3(column * d.column_spacing, row * d.row_spacing).rotate_deg(d.rotation))
+            m = insert.matrix44() @ Matrix44.translate(*shift)
+            m = m @ outer if outer is not None else m
+            last_line = None  # the end and layer of the LINE before, as read
+            for e in block:
+                own = layer if e.dxf.layer == "0" else e.dxf.layer
+                kind = e.dxftype()
+                if kind == "LINE":
+                    a, b = tuple(e.dxf.start), tuple(e.dxf.end)
+                    ends = [tuple(m.transform(p)) for p in (a, b)]
+                    if last_line == (a, e.dxf.layer):
+                        out[-1][1].append(ends[1])
+                    else:
+                        out.append((own, ends))
+                    last_line = (b, e.dxf.layer)
+                    continue
+                last_line = None
+                if kind == "INSERT":
+                    out += placed_references(e, m, fine, own)
+                    continue
+                if kind not in ("POLYLINE", "LWPOLYLINE") + CURVE_KINDS or e.dxf.get("paperspace", 0):
+                    continue
+                points = [p for piece in transformed(e, m) for p in flattened(piece, fine) or []]
+                if points:
+                    out.append((own, points))
+    return out
+
+
+def block_left_out(errors: str, name: str) -> dict:
+    """What standard error leaves out of the curve kinds and LINE for the drawing, and its bulges not carried."""
+    said = " ".join(line.split(name + ":", 1)[1] for line in errors.splitlines() if name + ":" in line)
+    left_out = said.split("left out:", 1)[1] if "left out:" in said else ""
+    counts = {kind: int(n) for kind in CURVE_KINDS + ("LINE",) for n in re.findall(r"\b(\d+) %s\b" % kind, left_out)}
+    bulges = re.search(r"(\d+) bulges? ", said)
+    if bulges:
+        counts["bulges not carried"] = int(bulges.group(1))
+    return counts
+
+
 def distances_to_polyline(points, line, near: float):
     """Each point's distance to the polyline through `line`'s points, where it
     is within `near` (beyond it: some distance above `near`). Taken a slice
@@ -762,11 +881,22 @@ def distances_to_polyline(points, line, near: float):
     return best
 
 
-def check_curves_run(command: list, path: Path, result: Path, tolerance: float) -> tuple:
-    """Problems of the --curves --lines result of one drawing, and the counts
-    of polylines and vertices checked."""
+def check_curves_run(command: list, path: Path, result: Path, tolerance: float, inserts: bool = False) -> tuple:
+    """Problems of the --curves --lines result of one drawing (with
+    --inserts, when asked), and the counts of polylines and vertices checked."""
     import numpy as np
-    run = run_merge(command, [path], result, "--curves=%r" % tolerance, "--lines")
+    if inserts and b"INSERT" in path.read_bytes():
+        # What the blocks leave out: with --inserts alone, beyond what the drawing's own entities do.
+        said = [block_left_out(run_merge(command, [path], result, *o).stderr.decode(errors="replace"), path.name)
+                for o in ([], ["--inserts"])]
+        before = {kind: n - said[0].get(kind, 0) for kind, n in said[1].items() if n > said[0].get(kind, 0)}
+        run = run_merge(command, [path], result, "--inserts", "--curves=%r" % tolerance, "--lines")
+        after = block_left_out(run.stderr.decode(errors="replace"), path.name)
+        if before:
+            print("     %s: of its blocks, --inserts leaves out %s; with --curves --lines too, %s"
+                  % (path.name, before, after or "none"))
+    else:
+        run = run_merge(command, [path], result, "--curves=%r" % tolerance, "--lines", *(["--inserts"] if inserts else []))
     errors = run.stderr.decode(errors="replace")
     if run.returncode != 0:
         return ["talvero exited with %d: %s" % (run.returncode, errors)], 0, 0
@@ -778,7 +908,7 @@ def check_curves_run(command: list, path: Path, result: Path, tolerance: float) 
             problems.append("%s left out: %s" % (kind, said))
     if "bulge" in said:
         problems.append("bulges not carried: %s" % said)
-    wanted = curve_references(path, tolerance)
+    wanted = curve_references(path, tolerance, inserts)
     try:
         doc = ezdxf.readfile(result)
     except ezdxf.DXFValueError as e:
@@ -819,8 +949,9 @@ def check_curves_run(command: list, path: Path, result: Path, tolerance: float) 
     return problems, len(found), vertices
 
 
-def check_curves(command: list, drawings: list, corpus: Path, scratch: Path, tolerance: float) -> int:
-    """The --curves check over the drawings; the count of failures."""
+def check_curves(command: list, drawings: list, corpus: Path, scratch: Path, tolerance: float,
+                 inserts: bool = False) -> int:
+    """The --curves check (with --inserts, when asked) over the drawings; the count of failures."""
     result = scratch / "corpus_check_curves.dxf"
     failures = checked = polylines = vertices = 0
     for path in drawings:
@@ -829,7 +960,7 @@ def check_curves(command: list, drawings: list, corpus: Path, scratch: Path, tol
         if (len(data) >= 22 and data[8:22] == BINARY_SENTINEL_END) or b"SECTION" not in content_tokens(data):
             continue  # a drawing that must fail, checked without the options
         try:
-            problems, p, v = check_curves_run(command, path, result, tolerance)
+            problems, p, v = check_curves_run(command, path, result, tolerance, inserts)
         except ezdxf.DXFError as e:
             print("skip %s: ezdxf cannot load an entity of it, or of its result, on its own: %s" % (name, e))
             continue
@@ -839,8 +970,8 @@ def check_curves(command: list, drawings: list, corpus: Path, scratch: Path, tol
         else:
             checked, polylines, vertices = checked + 1, polylines + p, vertices + v
             print("ok   %s (%d polylines, %d vertices)" % (name, p, v))
-    print("--curves=%r --lines: %d drawings checked, %d polylines and %d vertices within the tolerance of ezdxf's"
-          " curves; %d failures" % (tolerance, checked, polylines, vertices, failures))
+    print("%s--curves=%r --lines: %d drawings checked, %d polylines and %d vertices within the tolerance of ezdxf's"
+          " curves; %d failures" % ("--inserts " if inserts else "", tolerance, checked, polylines, vertices, failures))
     return failures
 
 
@@ -881,7 +1012,7 @@ def main() -> int:
         print("nothing to check")
         return 0
     if args.curves:
-        return 1 if check_curves(command, drawings, args.corpus, args.scratch, args.tolerance) else 0
+        return 1 if check_curves(command, drawings, args.corpus, args.scratch, args.tolerance, args.inserts) else 0
     expected = {}
     failures = 0
     totals = [0, 0, 0]  # drawings, polylines, vertices expected

@@ -12,6 +12,7 @@
 
 #include "in_process.h"
 #include "merge/curves.h"
+#include "merge/placed_curves.h"
 
 namespace {
 
@@ -216,6 +217,143 @@ TEST(Curves, MalformedSplinesAreRefused) {
     faults[k](s);
     EXPECT_FALSE(curves::well_formed(s)) << k;
   }
+}
+
+// ---- curves of blocks, placed ----------------------------------------------
+
+// The largest stretch of a map: its largest singular value, from above.
+TEST(PlacedCurves, StretchIsTheLargestSingularValue) {
+  const double golden = (1 + std::sqrt(5.0)) / 2;
+  const std::pair<blocks::Map, double> maps[] = {
+      {{{{3, 0, 0, 7}, {0, -2, 0, 1}, {0, 0, 1, 0}}}, 3},             // uneven, mirrored
+      {{{{1, 1, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}}, golden},         // a shear
+      {{{{0, -5, 0, 0}, {5, 0, 0, 0}, {0, 0, 5, 0}}}, 5},             // turned, scaled
+      {{{{1e200, 0, 0, 0}, {0, 1e200, 0, 0}, {0, 0, 1, 0}}}, 1e200},  // no square overflows
+      {{{{0, 0, 0, 4}, {0, 0, 0, 4}, {0, 0, 0, 4}}}, 0},              // every point to one
+      {{{{0.6, -0.8, 0, 0}, {0.8, 0.6, 0, 0}, {0, 0, 2e-3, 0}}}, 1},  // flattened
+  };
+  for (const auto& [map, expected] : maps) {
+    const double s = map.stretch();
+    EXPECT_GE(s, expected);
+    EXPECT_LE(s, expected * (1 + 1e-8)) << expected;
+  }
+  const blocks::Map beyond{{{INFINITY, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}}};
+  EXPECT_EQ(beyond.stretch(), INFINITY);
+}
+
+blocks::Point placed(const blocks::Map& map, const Point& p) { return map.apply({p.x, p.y, p.z, 0}); }
+Point point_of(const blocks::Point& p) { return {p.x, p.y, p.z}; }
+
+// A curve of a block placed by a map that stretches it unevenly, mirrors it
+// or shears it: every chord within the tolerance of the curve as placed.
+struct PlacedCase {
+  const char* what;
+  blocks::Curve curve;
+  blocks::Map map;
+  std::function<Point(double)> in_block;  // the true curve in the block, over [0, 1]
+};
+
+blocks::Curve round_curve(groups::Kind kind, Point center, double radius, double start = 0, double end = 0) {
+  blocks::Curve c;
+  c.kind = kind;
+  c.groups.first = center;
+  c.groups.size = radius;
+  c.groups.start = start;
+  c.groups.end = end;
+  return c;
+}
+
+std::vector<PlacedCase> placed_cases() {
+  const blocks::Map stretched{{{10, 0, 0, 5}, {0, 1, 0, -3}, {0, 0, 1, 0}}};
+  const blocks::Map sheared_mirror{{{-2, 1, 0, 7}, {0.5, 3, 0, -4}, {0, 0, 1, 0}}};
+  const blocks::Map tilted{{{0, 0, 4, 0}, {1, 0, 0, 0}, {0, 1, 0, 2}}};  // the block's plane stood up, stretched
+  blocks::Curve ellipse;
+  ellipse.kind = groups::Kind::ellipse;
+  ellipse.groups.first = {10, 20, 0};
+  ellipse.groups.second = {60, 0, 0};
+  ellipse.groups.size = 0.25;
+  ellipse.groups.end = 2 * pi;
+  ellipse.groups.has_end = true;
+  blocks::Curve spline;
+  spline.kind = groups::Kind::spline;
+  spline.groups.knots = {0, 0, 0, 0, 1, 2, 2, 2, 2};
+  spline.groups.controls = {{0, 0, 0}, {10, 60, 0}, {30, -60, 0}, {50, 60, 0}, {70, 0, 0}};
+  curves::Spline true_spline;
+  true_spline.knots = spline.groups.knots;
+  true_spline.controls = spline.groups.controls;
+  return {
+      {"a circle stretched ten times along x", round_curve(groups::Kind::circle, {0, 0, 0}, 100), stretched,
+       [](double t) {
+         return Point{100 * std::cos(2 * pi * t), 100 * std::sin(2 * pi * t), 0};
+       }},
+      {"an arc sheared and mirrored", round_curve(groups::Kind::arc, {3, 4, 0}, 50, 30, 300), sheared_mirror,
+       [](double t) {
+         const double a = (30 + 270 * t) * pi / 180;
+         return Point{3 + 50 * std::cos(a), 4 + 50 * std::sin(a), 0};
+       }},
+      {"an ellipse stood up and stretched", ellipse, tilted,
+       [](double t) {
+         return Point{10 + 60 * std::cos(2 * pi * t), 20 + 15 * std::sin(2 * pi * t), 0};
+       }},
+      {"a spline stretched", spline, stretched,
+       [true_spline](double t) { return curves::spline_at(true_spline, 2 * t); }},
+  };
+}
+
+TEST(PlacedCurves, ChordsWithinTheToleranceOfTheCurveAsPlaced) {
+  for (const PlacedCase& c : placed_cases()) {
+    for (double tolerance : {0.5, 0.05}) {
+      SCOPED_TRACE(std::string(c.what) + ", tolerance " + std::to_string(tolerance));
+      std::vector<blocks::Point> out;
+      bool closed = false;
+      ASSERT_TRUE(placed_curve(c.curve, c.map, tolerance, out, closed));
+      std::vector<Point> chords;
+      for (const blocks::Point& p : out) chords.push_back(point_of(p));
+      if (closed) chords.push_back(chords.front());
+      expect_within([&](double t) { return point_of(placed(c.map, c.in_block(t))); }, chords, tolerance);
+    }
+  }
+}
+
+// A bulge of a block's polyline, in a system mirrored by its extrusion,
+// placed by a map that mirrors and stretches it: the arc as placed, on the
+// side the two mirrors put it.
+TEST(PlacedCurves, BulgesFollowTheMapAndTheirSystem) {
+  blocks::Shape s;
+  s.flags = 1;  // closed: the last point's bulge goes back to the first
+  s.extrusion = {0, 0, -1};
+  s.points = {{0, 0, 0, 0}, {100, 0, 0, 0}};
+  s.arcs = {1, 1};
+  const blocks::Map map{{{1, 0, 0, 0}, {0, -3, 0, 0}, {0, 0, 1, 0}}};
+  std::vector<blocks::Point> placed_points;
+  for (blocks::Point p : s.points) {
+    numeric::to_world(s.extrusion, p.x, p.y, p.z);
+    placed_points.push_back(map.apply(p));
+  }
+  std::vector<blocks::Point> out;
+  placed_arcs(s, map, 0.5, placed_points, out);
+  ASSERT_GT(out.size(), 10u);
+  EXPECT_EQ(out[0].x, 0);
+  // In its system the first arc lies below the chord; mirrored along x by the
+  // extrusion and along y by the map it lies above it, from x 0 to -100.
+  std::vector<Point> first, second;
+  bool back = false;
+  for (std::size_t k = 0; k < out.size(); ++k) {
+    if (out[k].x == -100 && out[k].y == 0) back = true;
+    (back ? second : first).push_back(point_of(out[k]));
+  }
+  first.push_back(second.front());
+  second.push_back(first.front());
+  for (std::size_t k = 1; k + 1 < first.size(); ++k) EXPECT_GT(first[k].y, 0);
+  for (std::size_t k = 1; k + 1 < second.size(); ++k) EXPECT_LT(second[k].y, 0);
+  const auto arc = [](double from) {
+    return [from](double t) {
+      const double a = from + pi * t;
+      return Point{-50 + 50 * std::cos(a), -150 * std::sin(a), 0};
+    };
+  };
+  expect_within(arc(pi), first, 0.5);
+  expect_within(arc(0), second, 0.5);
 }
 
 // ---- whole merges ---------------------------------------------------------
@@ -552,6 +690,46 @@ INSTANTIATE_TEST_SUITE_P(
                     EXPECT_EQ(r.polylines[5].vertices[1].z, 7);
                     for (const Written& w : r.polylines) EXPECT_EQ(w.vertices.size(), 2u);
                     EXPECT_NE(errors.find("left out: 1 POINT"), std::string::npos) << errors;
+                  }},
+        // A circle of a block placed ten times wider: chords for the ellipse
+        // it becomes, and the extents of a drawing without them holding it.
+        // (The block's definition follows the ENTITIES section.)
+        MergeCase{"circle_of_a_block_stretched",
+                  "  0\nINSERT\n  8\nI\n  2\nC\n 10\n0\n 20\n0\n 41\n10\n  0\nENDSEC\n  0\nSECTION\n  2\nBLOCKS\n"
+                  "  0\nBLOCK\n  2\nC\n 10\n0\n 20\n0\n" +
+                      circle + "  0\nENDBLK\n",
+                  [] {
+                    DrawingOptions o = curves_on();
+                    o.inserts = true;
+                    return o;
+                  }(),
+                  1,
+                  [](const Result& r, const std::string& errors) {
+                    const Written& w = r.polylines[0];
+                    EXPECT_EQ(w.layer, "C");
+                    EXPECT_EQ(w.flags, 1);
+                    EXPECT_GT(w.vertices.size(), 130u);  // 141 as for a radius of 2000, not 45 as for 200
+                    for (const Point& p : w.vertices) {
+                      const double across = std::hypot((p.x - 1000) / 2000, (p.y + 50) / 200);
+                      EXPECT_NEAR(across, 1, 0.02) << p.x << " " << p.y;
+                    }
+                    EXPECT_NE(errors.find("1 CIRCLE drawn"), std::string::npos) << errors;
+                  }},
+        // Scaled, a block's circle is cut in the result's units too.
+        MergeCase{"circle_of_a_block_scaled",
+                  "  0\nINSERT\n  8\nI\n  2\nC\n 10\n0\n 20\n0\n  0\nENDSEC\n  0\nSECTION\n  2\nBLOCKS\n"
+                  "  0\nBLOCK\n  2\nC\n 10\n0\n 20\n0\n" +
+                      circle + "  0\nENDBLK\n",
+                  [] {
+                    DrawingOptions o = curves_on();
+                    o.inserts = o.scaled = true;
+                    o.scale = 100;
+                    return o;
+                  }(),
+                  1,
+                  [](const Result& r, const std::string&) {
+                    EXPECT_GT(r.polylines[0].vertices.size(), 400u);  // as for a radius of 20000
+                    expect_on_circle(r.polylines[0], 10000, -5000, 20000, 0.5);
                   }},
         // A run of lines ended by a polyline: the run's SEQEND comes before the polyline.
         MergeCase{

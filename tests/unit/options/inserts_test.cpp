@@ -48,9 +48,21 @@ constexpr std::string_view square_block =  // base (1,1): a closed LWPOLYLINE on
 struct Case {
   const char* what;
   std::string drawing;
-  std::string polylines;  // as polylines_of() gives them
-  std::string said;       // a part of standard error, or empty
+  std::string polylines;                // as polylines_of() gives them
+  std::string said;                     // a part of standard error, or empty
+  DrawingOptions drawing_options = {};  // besides --inserts
 };
+
+DrawingOptions curves_and_lines(bool curves, bool lines) {
+  DrawingOptions o;
+  o.curves = curves;
+  o.lines = lines;
+  return o;
+}
+
+// A block of base (0,0) holding an ARC of radius 10 from 0 to 90 degrees on layer 0.
+constexpr std::string_view arc_block =
+    "0 SECTION 2 BLOCKS 0 BLOCK 2 ARC 10 0 20 0 0 ARC 8 0 10 0 20 0 30 0 40 10 50 0 51 90 0 ENDBLK 0 ENDSEC ";
 
 std::vector<Case> cases() {
   const std::string sq(square_block);
@@ -103,13 +115,42 @@ std::vector<Case> cases() {
        "A 8: 1,2,6@32 3,4,6@32", "1 spline frame control point"},
       {"block definitions after the entities that place them",
        "0 SECTION 2 ENTITIES 0 INSERT 8 A 2 SQ 10 1 20 1 0 ENDSEC " + sq + "0 EOF", "A 1: 0,0,0 10,0,0", ""},
+      // Three chords (at 0, 30, 60 and 90 degrees) keep a radius of 10 within 0.5.
+      {"with --curves, a block's arc placed", std::string(arc_block) + entities("0 INSERT 8 A 2 ARC 10 100 20 0 "),
+       "A 0: 110,0,0 109,5,0 105,9,0 100,10,0", "1 block reference placed, 1 ARC drawn)",
+       curves_and_lines(true, false)},
+      {"with --curves, a mirrored block's arc turns the other way, through the mirrored quarter",
+       std::string(arc_block) + entities("0 INSERT 8 A 2 ARC 10 0 20 0 41 -1 "), "A 0: -9,0,0 -8,5,0 -4,9,0 0,10,0", "",
+       curves_and_lines(true, false)},
+      {"with --curves, an arc nested in a turned block, the outer reference scaled",
+       std::string(arc_block.substr(0, arc_block.size() - 9)) +
+           "0 BLOCK 2 TURNED 10 0 20 0 0 INSERT 8 0 2 ARC 10 0 20 0 50 90 0 ENDBLK 0 ENDSEC " +
+           entities("0 INSERT 8 N 2 TURNED 10 100 20 100 41 2 42 2 "),
+       "N 0: 100,120,0 92,118,0 86,114,0 82,108,0 80,100,0", "1 ARC drawn", curves_and_lines(true, false)},
+      {"with --curves, a block's bulge placed as an arc, not said as a bulge",
+       "0 SECTION 2 BLOCKS 0 BLOCK 2 B 10 0 20 0 0 LWPOLYLINE 8 0 70 0 10 0 20 0 42 1 10 20 20 0 0 ENDBLK 0 ENDSEC " +
+           entities("0 INSERT 8 A 2 B 10 0 20 0 "),
+       "A 0: 0,0,0 2,-5,0 7,-9,0 13,-9,0 18,-5,0 20,0,0", "(1 block reference placed)", curves_and_lines(true, false)},
+      {"with --lines, a block's lines joined where one starts where the last ends, and placed",
+       "0 SECTION 2 BLOCKS 0 BLOCK 2 L 10 0 20 0 0 LINE 8 K 10 0 20 0 11 1 21 0 0 LINE 8 K 10 1 20 0 11 1 21 1 "
+       "0 LINE 8 K 10 5 20 5 11 6 21 5 0 ENDBLK 0 ENDSEC " +
+           entities("0 INSERT 8 A 2 L 10 10 20 0 50 90 "),
+       "K 0: 10,0,0 10,1,0 9,1,0 | K 0: 5,5,0 5,6,0", "(1 block reference placed, 3 LINE drawn)",
+       curves_and_lines(false, true)},
+      {"with --curves alone, a block's lines stay left out for each copy, its circle is drawn",
+       "0 SECTION 2 BLOCKS 0 BLOCK 2 LC 10 0 20 0 0 LINE 8 0 10 0 20 0 11 1 21 1 0 CIRCLE 8 0 10 0 20 0 40 0.1 "
+       "0 ENDBLK 0 ENDSEC " +
+           entities("0 INSERT 8 A 2 LC 10 0 20 0 0 INSERT 8 A 2 LC 10 5 20 0 "),
+       "A 1: 0,0,0 0,0,0 0,0,0 | A 1: 5,0,0 5,0,0 5,0,0", "2 CIRCLE drawn); left out: 2 LINE",
+       curves_and_lines(true, false)},
   };
 }
 
 TEST(Inserts, PlaceEachReferenceAsTheDrawingDoesUnderEveryAcceleration) {
   MergeOptions options;
-  options.drawing.inserts = true;
   for (const Case& c : cases()) {
+    options.drawing = c.drawing_options;
+    options.drawing.inserts = true;
     const std::string drawing = lines(c.drawing);
     std::string first;
     for (const support::NamedAcceleration& a : support::accelerations()) {
