@@ -15,11 +15,11 @@ constexpr double two_pi = 2 * std::numbers::pi;
 // for any drawing's coordinates.
 constexpr int deepest = 30;
 
-bool finite(const Point& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-
 double sagitta(double radius, double span, int n) { return radius * (1 - std::cos(span / (2.0 * n))); }
 
 }  // namespace
+
+bool finite(const Point& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
 
 int chords_for(double radius, double span, double tolerance, int least) {
   span = std::fabs(span);

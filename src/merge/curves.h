@@ -14,6 +14,9 @@ struct Point {
   double x = 0, y = 0, z = 0;
 };
 
+// Whether every coordinate of p is a number within the doubles.
+[[nodiscard]] bool finite(const Point& p);
+
 // The most chords one curve is cut into, so that a huge radius or a tiny
 // tolerance cannot make one entity's points unbounded.
 inline constexpr int most_chords = 1 << 20;

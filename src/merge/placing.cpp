@@ -90,8 +90,6 @@ void hold_lwpolyline(blocks::Block& b, blocks::Store::Reading& r, TurnPlan& p, b
   r.shape = nullptr;
 }
 
-bool finite(const curves::Point& q) { return std::isfinite(q.x) && std::isfinite(q.y) && std::isfinite(q.z); }
-
 // A curve or LINE of the definition (--curves, --lines), held as read; a
 // LINE right after another (the next entity) that starts exactly where that
 // one ends, on its layer, joins it, as outside blocks. What cannot be drawn
@@ -101,15 +99,7 @@ void hold_shape(blocks::Block& b, blocks::Store::Reading& r, const TurnPlan& p) 
   const groups::Kind kind = p.shape_kind;
   const bool joins = r.line_run;
   r.line_run = false;
-  std::string_view left_out;
-  if (p.shape_bad)
-    left_out = shape_name(kind);
-  else if (g.paper)
-    left_out = paper_shapes;
-  else if (kind == groups::Kind::spline && g.controls.empty() && !g.fits.empty())
-    left_out = fit_splines;
-  else if (kind == groups::Kind::line && (!finite(g.first) || !finite(g.second)))
-    left_out = shape_name(kind);
+  const std::string_view left_out = shape_left_out(p);
   if (!left_out.empty()) return void(++b.left_out[std::string(left_out)]);
   blocks::Curve* last = b.last_curve();
   if (kind == groups::Kind::line) {

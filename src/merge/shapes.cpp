@@ -22,14 +22,12 @@ bool same_as_written(const curves::Point& a, const curves::Point& b) {
          numeric::as_written(a.z) == numeric::as_written(b.z);
 }
 
-bool finite(const curves::Point& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
-
 // An ARC's or CIRCLE's points, in world coordinates; false when its radius
 // draws nothing (none above 0, or a value beyond the doubles).
 bool round_points(const groups::Shape& g, bool circle, double tolerance, std::vector<curves::Point>& out,
                   bool& closed) {
   const double r = g.size;
-  if (!(r > 0) || !std::isfinite(r) || !finite(g.first) || !std::isfinite(g.start) || !std::isfinite(g.end))
+  if (!(r > 0) || !std::isfinite(r) || !curves::finite(g.first) || !std::isfinite(g.start) || !std::isfinite(g.end))
     return false;
   double start = 0, span = two_pi;
   closed = circle;
@@ -53,7 +51,8 @@ bool ellipse_points(const groups::Shape& g, double tolerance, std::vector<curves
   const double sizes[] = {e.ratio, e.start, e.end, e.normal.x, e.normal.y, e.normal.z};
   for (double v : sizes)
     if (!std::isfinite(v)) return false;
-  if (!finite(e.center) || !finite(e.major) || (e.major.x == 0 && e.major.y == 0 && e.major.z == 0)) return false;
+  if (!curves::finite(e.center) || !curves::finite(e.major) || (e.major.x == 0 && e.major.y == 0 && e.major.z == 0))
+    return false;
   closed = curves::ellipse_points(e, tolerance, out);
   return true;
 }
@@ -173,7 +172,7 @@ bool curve_points(const groups::Shape& g, groups::Kind kind, double tolerance, s
     out.pop_back();
   }
   // Points beyond the doubles (a curve as wide as they go) cannot be written.
-  return drawn && std::all_of(out.begin(), out.end(), [](const curves::Point& q) { return finite(q); });
+  return drawn && std::all_of(out.begin(), out.end(), [](const curves::Point& q) { return curves::finite(q); });
 }
 
 std::string_view shape_name(groups::Kind kind) {
@@ -197,17 +196,8 @@ template <Pass pass>
 void act_on_shape(MergeFrame& m, TurnPlan& p) {
   const groups::Shape& g = p.shape_groups;
   const groups::Kind kind = p.shape_kind;
-  std::string_view left_out;
-  if (p.shape_bad)
-    left_out = shape_name(kind);
-  else if (g.paper)
-    left_out = paper_shapes;
-  else if (kind == groups::Kind::spline && g.controls.empty() && !g.fits.empty())
-    left_out = fit_splines;
-  if (left_out.empty() && kind == groups::Kind::line) {
-    if (finite(g.first) && finite(g.second)) return act_on_line<pass>(m, p);
-    left_out = shape_name(kind);
-  }
+  std::string_view left_out = shape_left_out(p);
+  if (left_out.empty() && kind == groups::Kind::line) return act_on_line<pass>(m, p);
   end_line_run<pass>(m);
   bool closed = false;
   std::vector<curves::Point>& points = p.shape_points;
@@ -219,6 +209,16 @@ void act_on_shape(MergeFrame& m, TurnPlan& p) {
   }
   if constexpr (pass == Pass::write) m.input.report.draw(shape_name(kind));
   draw<pass>(m, p, g.layer, closed);
+}
+
+std::string_view shape_left_out(const TurnPlan& p) {
+  const groups::Shape& g = p.shape_groups;
+  const groups::Kind kind = p.shape_kind;
+  if (p.shape_bad) return shape_name(kind);
+  if (g.paper) return paper_shapes;
+  if (kind == groups::Kind::spline && g.controls.empty() && !g.fits.empty()) return fit_splines;
+  if (kind == groups::Kind::line && (!curves::finite(g.first) || !curves::finite(g.second))) return shape_name(kind);
+  return {};
 }
 
 void start_bulges(MergeFrame& m, int flags, bool three_d) {

@@ -45,5 +45,10 @@ void lwpolyline_arcs(const std::vector<std::pair<double, double>>& points, const
 [[nodiscard]] bool curve_points(const groups::Shape& g, groups::Kind kind, double tolerance,
                                 std::vector<curves::Point>& out, bool& closed, const blocks::Map* map = nullptr);
 
+// Why the shape a turn read is left out wherever it stands (a value that is
+// no number, paper space, a spline of fit points alone, a LINE beyond the
+// doubles); empty when it may be drawn.
+[[nodiscard]] std::string_view shape_left_out(const TurnPlan& p);
+
 // What a shape is called where it is left out.
 [[nodiscard]] std::string_view shape_name(groups::Kind kind);

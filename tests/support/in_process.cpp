@@ -59,6 +59,23 @@ std::string crlf(std::initializer_list<std::string_view> lines) {
   return s;
 }
 
+std::string result_polyline(std::string_view layer, std::string_view flags) {
+  return crlf(
+      {"POLYLINE", "  8", layer, "  66", "1", " 70", "     " + std::string(flags), " 10", "     0", " 20", "0", "  0"});
+}
+std::string result_vertex(std::string_view layer, std::string_view flags, std::string_view x, std::string_view y,
+                          std::string_view z) {
+  return crlf({"VERTEX", "  8", layer, " 70", "    " + std::string(flags), " 10", x, " 20", y, " 30", z, "  0"});
+}
+const std::string result_seqend = crlf({"SEQEND", "0"});
+
+std::string spaced_lines(std::string_view groups) {
+  std::string text(groups);
+  for (char& c : text)
+    if (c == ' ') c = '\n';
+  return text + "\n";
+}
+
 std::string result_header(std::string_view minx, std::string_view miny, std::string_view minz, std::string_view maxx,
                           std::string_view maxy, std::string_view maxz) {
   return crlf({"  0", "SECTION", "  2", "HEADER", "  9",     "$EXTMIN", " 10", minx,       " 20",

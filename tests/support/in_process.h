@@ -55,6 +55,15 @@ std::string crlf(std::initializer_list<std::string_view> lines);
 std::string result_header(std::string_view minx, std::string_view miny, std::string_view minz, std::string_view maxx,
                           std::string_view maxy, std::string_view maxz);
 
+// A POLYLINE, a VERTEX and a SEQEND as the result holds them.
+std::string result_polyline(std::string_view layer, std::string_view flags);
+std::string result_vertex(std::string_view layer, std::string_view flags, std::string_view x, std::string_view y,
+                          std::string_view z);
+extern const std::string result_seqend;
+
+// A drawing from its group codes and values separated by spaces, one a line.
+std::string spaced_lines(std::string_view groups);
+
 // Drawings named c:\images\t\a.dxf, c:\images\t\b.dxf and so on (26 at most).
 std::vector<reference::Input> drawings(std::initializer_list<std::string_view> bytes);
 

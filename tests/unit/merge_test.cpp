@@ -211,15 +211,9 @@ std::string entities(std::string_view lines) {
 }
 
 // What the result holds: a POLYLINE and a VERTEX in the result's layout.
-std::string polyline(std::string_view layer, std::string_view flags) {
-  return crlf(
-      {"POLYLINE", "  8", layer, "  66", "1", " 70", "     " + std::string(flags), " 10", "     0", " 20", "0", "  0"});
-}
-std::string vertex(std::string_view layer, std::string_view flags, std::string_view x, std::string_view y,
-                   std::string_view z) {
-  return crlf({"VERTEX", "  8", layer, " 70", "    " + std::string(flags), " 10", x, " 20", y, " 30", z, "  0"});
-}
-const std::string seqend = crlf({"SEQEND", "0"});
+const auto& polyline = support::result_polyline;
+const auto& vertex = support::result_vertex;
+const std::string& seqend = support::result_seqend;
 
 // A POLYLINE in the layout copied as it stands, layer L.
 constexpr std::string_view in_layout = "  0|POLYLINE|  8|L| 66|1| 70|0| 10|0| 20|0";

@@ -18,13 +18,7 @@
 
 namespace {
 
-// A drawing from its group codes and values separated by spaces, one a line.
-std::string lines(std::string_view groups) {
-  std::string text(groups);
-  for (char& c : text)
-    if (c == ' ') c = '\n';
-  return text + "\n";
-}
+const auto& lines = support::spaced_lines;
 
 // The polylines and vertices the block references of the drawings place in
 // a pass: those a merge with --inserts writes beyond those it writes without

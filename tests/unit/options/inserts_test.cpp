@@ -14,13 +14,7 @@ namespace {
 // Coordinates are written as the merge rounds them: x + 0.5 truncated
 // toward zero (-1 is written 0, -1.5 is written -1).
 
-// A drawing from its group codes and values separated by spaces, one a line.
-std::string lines(std::string_view groups) {
-  std::string text(groups);
-  for (char& c : text)
-    if (c == ' ') c = '\n';
-  return text + "\n";
-}
+const auto& lines = support::spaced_lines;
 
 // The result's polylines: "layer flags: x,y,z[@vertex flags] ..." each, joined by " | ".
 std::string polylines_of(const std::string& result) {

@@ -30,15 +30,9 @@ constexpr std::string_view extents_1_to_4 =
     "  9\n$EXTMIN\n 10\n1.5\n 20\n-2\n 30\n0\n  9\n$EXTMAX\n 10\n4\n 20\n3.25\n 30\n1";
 
 // Polylines and vertices as the result holds them.
-std::string polyline(std::string_view layer, std::string_view flags) {
-  return crlf(
-      {"POLYLINE", "  8", layer, "  66", "1", " 70", "     " + std::string(flags), " 10", "     0", " 20", "0", "  0"});
-}
-std::string vertex(std::string_view layer, std::string_view flags, std::string_view x, std::string_view y,
-                   std::string_view z) {
-  return crlf({"VERTEX", "  8", layer, " 70", "    " + std::string(flags), " 10", x, " 20", y, " 30", z, "  0"});
-}
-const std::string seqend = crlf({"SEQEND", "0"});
+const auto& polyline = support::result_polyline;
+const auto& vertex = support::result_vertex;
+const std::string& seqend = support::result_seqend;
 
 // Entities in the layout copied as it stands.
 constexpr std::string_view layout_polyline = "  0|POLYLINE|  8|L| 66|1| 70|0| 10|0| 20|0";
