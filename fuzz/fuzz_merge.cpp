@@ -119,8 +119,8 @@ bool few_placings(const std::vector<std::string_view>& parts) {
   return work <= placing_budget;
 }
 
-// Two sets of the drawing options, picked by an input's hash: lines as
-// polylines, alone or scaled onto a layer per input; curves too where every
+// The drawing options, picked by an input's hash: lines as polylines, scaled
+// or not, on their own layers or on a layer per input; curves too where every
 // number is small, and block references placed where they place little. The
 // options' output is not bounded by the input's size (a curve's chords grow
 // with its radius, block references multiply their blocks), so each is
@@ -130,8 +130,9 @@ DrawingOptions drawing_options(std::size_t set, std::size_t hash, std::string_vi
   d.lines = true;
   d.curves = small_numbers(input);
   d.inserts = inserts;
+  d.layer_per_input = (hash >> 11 & 1) != 0;
   if (set == 1) {
-    d.scaled = d.layer_per_input = true;
+    d.scaled = true;
     d.scale = hash >> 10 & 1 ? 100.0 : -0.001;
   }
   return d;

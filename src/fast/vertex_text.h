@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "fast/numbers.h"
 #include "fast/swar.h"
@@ -44,14 +45,17 @@ struct VertexText {
     made_3d = s.made_3d;
     at_elevation = s.at_elevation;
     elevation = s.elevation;
+    layer = s.layer;
     ready = true;
     return true;
   }
 
-  // Whether a vertex of the current polyline is written this way.
+  // Whether a vertex of the current polyline is written this way. With a
+  // layer per input, the text holds the input's layer, not the vertex's own.
   [[nodiscard]] bool fits(const InputState& s) const {
     return ready && made_3d == s.made_3d && at_elevation == s.at_elevation &&
-           (!at_elevation || std::bit_cast<std::uint64_t>(elevation) == std::bit_cast<std::uint64_t>(s.elevation));
+           (!at_elevation || std::bit_cast<std::uint64_t>(elevation) == std::bit_cast<std::uint64_t>(s.elevation)) &&
+           layer == s.layer;
   }
 
   // Writes the text around the coordinate literals [start[k], end[k]),
@@ -107,6 +111,7 @@ struct VertexText {
   bool made_3d = false;
   bool at_elevation = false;
   double elevation = 0;
+  std::string layer;  // the input's layer, with a layer per input
   std::uint16_t length[4] = {};
   alignas(16) char part[4][part_room] = {};
 };

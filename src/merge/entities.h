@@ -38,9 +38,6 @@ struct Shortcut {
   const DrawingOptions& d = m.drawing;
   const bool first_of_arcs = s.bulging && !s.has_last;
   const bool elevation_beyond = d.scaled && s.at_elevation && !std::isfinite(s.elevation * d.scale);
-  // Scaled or with curves, shortcuts stand aside: the merge fuzzer found the
-  // two reads disagreeing there (a 3D polyline), not yet understood.
-  if (d.scaled || d.curves) return false;
   return !first_of_arcs && !elevation_beyond && !s.line_run && s.place.section != Section::blocks &&
          !s.place.was_section && !s.place.was_section_2 && !s.leaving_out && !numeric::moves_points(s.extrusion);
 }

@@ -165,6 +165,12 @@ INSTANTIATE_TEST_SUITE_P(
                    said("b.v2",
                         "2 polylines and 2 vertices copied (2 entities read by their group codes, 1 "
                         "LWPOLYLINE converted)")},
+        // Vertices of the same bytes in two inputs are written on each one's layer.
+        OptionCase{"the_same_vertices_in_two_inputs", per_input(),
+                   support::drawings({in_layout_1_to_4, in_layout_1_to_4}), header("1", "-2", "0", "4", "3", "1"),
+                   polyline("a", "0") + vertex("a", "0", "2", "-1", "0") + vertex("a", "0", "4", "3", "1") + seqend +
+                       polyline("b", "0") + vertex("b", "0", "2", "-1", "0") + vertex("b", "0", "4", "3", "1") + seqend,
+                   ""},
         // A vertex in the layout whose first item is a handle, its layer
         // (8) where the flags stand: written as one read by its group
         // codes, on the input's layer, with no flags.
