@@ -116,15 +116,36 @@ void VertexRun::prepare(std::string_view layer, int flags) {
     (one(std::integral_constant<std::size_t, k>{}), ...);
   };
   render(std::make_index_sequence<grammar::vertex.size()>());
+  short_parts = true;
+  for (int k = 0; k < 4; ++k) {
+    // The coordinates' line ends go into the parts after them.
+    if (k > 0) parts[k].insert(0, "\r\n");
+    short_parts = short_parts && parts[k].size() <= short_part;
+    if (!short_parts) continue;
+    part_length[k] = static_cast<std::uint8_t>(parts[k].size());
+    std::memcpy(padded[k], parts[k].data(), parts[k].size());
+  }
 }
 
 void VertexRun::write(Output& out, double x, double y, double z) const {
   const double coordinates[3] = {x, y, z};
   const std::size_t room = parts[0].size() + parts[1].size() + parts[2].size() + parts[3].size() + 3 * item_room;
+  if (short_parts && room + short_part <= out.capacity()) {
+    char* p = out.room(room + short_part);  // each part copied whole, its room beyond the last
+    std::memcpy(p, padded[0], short_part);
+    p += part_length[0];
+    for (int k = 0; k < 3; ++k) {
+      p = put_rounded(p, coordinates[k]);
+      std::memcpy(p, padded[k + 1], short_part);
+      p += part_length[k + 1];
+    }
+    out.advance(p);
+    return;
+  }
   if (room > out.capacity()) {  // a layer longer than the output's buffer
     out.put(parts[0]);
     for (int k = 0; k < 3; ++k) {
-      write_rounded(out, coordinates[k]);
+      out.put_rounded(coordinates[k]);
       out.put(parts[k + 1]);
     }
     return;
@@ -135,10 +156,8 @@ void VertexRun::write(Output& out, double x, double y, double z) const {
   p += parts[0].size();
   for (int k = 0; k < 3; ++k) {
     p = put_rounded(p, coordinates[k]);
-    p[0] = '\r';
-    p[1] = '\n';
-    std::memcpy(p + 2, parts[k + 1].data(), parts[k + 1].size());
-    p += 2 + parts[k + 1].size();
+    std::memcpy(p, parts[k + 1].data(), parts[k + 1].size());
+    p += parts[k + 1].size();
   }
   out.advance(p);
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -33,10 +34,17 @@ class VertexRun {
   void write(Output& out, double x, double y, double z) const;
 
  private:
+  static constexpr std::size_t short_part = 64;
+
   std::string layer_;
   int flags_ = 0;
   bool made = false;
   std::string parts[4];  // before x, between x and y, between y and z, after z
+  // The parts again, each in a word-copied block, when all are short (a
+  // layer name of a usual length): a vertex is then fixed-size copies.
+  bool short_parts = false;
+  std::uint8_t part_length[4] = {};
+  char padded[4][short_part] = {};
 };
 
 }  // namespace text

@@ -12,7 +12,9 @@
 
 #include "in_process.h"
 #include "merge/curves.h"
+#include "merge/entity_text.h"
 #include "merge/placed_curves.h"
+#include "write/output.h"
 
 namespace {
 
@@ -98,6 +100,30 @@ INSTANTIATE_TEST_SUITE_P(Curves, Bulges,
                                          BulgeCase{{10, 10, 0}, {40, 50, 0}, 0.2, 0.05},  // a flat arc
                                          BulgeCase{{0, 0, 0}, {0, 80, 0}, 3, 0.5},        // more than half a circle
                                          BulgeCase{{0, 0, 0}, {0, 80, 0}, -3, 0.1}));
+
+// The points of curves are written with the text around their coordinates
+// made once: the same bytes as a vertex written alone, whatever the layer's
+// length (short, longer than a word-copied part, longer than the buffer).
+TEST(Curves, PointsAreWrittenAsVerticesOnAnyLayer) {
+  for (std::size_t length : {1, 64, 100, 3000}) {
+    const std::string layer(length, 'L');
+    std::string run_text, alone_text;
+    Output run_out(2048), alone_out(2048);
+    run_out.attach(-1, &run_text);
+    alone_out.attach(-1, &alone_text);
+    text::VertexRun run;
+    run.prepare(layer, 32);
+    for (const Point& q :
+         {Point{1.5, -2.5, 0}, Point{-0.4, 123456789.5, -7}, Point{1e300, -3e12, 0.49999999999999994}}) {
+      run.write(run_out, q.x, q.y, q.z);
+      text::write_vertex(alone_out, layer, 32, q.x, q.y, q.z);
+    }
+    run_out.finish();
+    alone_out.finish();
+    EXPECT_EQ(run_text, alone_text) << length;
+    EXPECT_NE(alone_text.find("123456790\r\n"), std::string::npos);
+  }
+}
 
 TEST(Curves, BulgeOfZeroOrOnOnePointAddsNothing) {
   std::vector<Point> out;
