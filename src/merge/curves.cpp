@@ -116,9 +116,14 @@ bool well_formed(const Spline& s) {
 Point spline_at(const Spline& s, double u) {
   const std::size_t p = static_cast<std::size_t>(s.degree), last = s.controls.size() - 1;
   const std::vector<double>& U = s.knots;
-  // The span: U[k] <= u < U[k + 1], the last one that is not empty at the domain's end.
-  std::size_t k = p;
-  while (k < last && U[k + 1] <= u) ++k;
+  // The span: U[k] <= u < U[k + 1], the last one that is not empty at the
+  // domain's end; found by halves, so that a spline of many control points
+  // costs a logarithm per point, not their count.
+  const std::size_t k =
+      static_cast<std::size_t>(std::upper_bound(U.begin() + static_cast<std::ptrdiff_t>(p) + 1,
+                                                U.begin() + static_cast<std::ptrdiff_t>(last) + 1, u) -
+                               U.begin()) -
+      1;
   struct Homogeneous {
     double x, y, z, w;
   };
