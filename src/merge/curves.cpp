@@ -117,6 +117,128 @@ std::vector<double> clamped_knots(std::size_t count, int degree) {
   return knots;
 }
 
+namespace {
+
+Point minus(const Point& a, const Point& b) { return {a.x - b.x, a.y - b.y, a.z - b.z}; }
+Point plus(const Point& a, const Point& b) { return {a.x + b.x, a.y + b.y, a.z + b.z}; }
+Point times(const Point& a, double f) { return {a.x * f, a.y * f, a.z * f}; }
+double length(const Point& a) { return std::hypot(a.x, a.y, a.z); }
+
+// The direction d at the length asked for, or false when it has none.
+bool at_length(Point d, double wanted, Point& out) {
+  const double l = length(d);
+  if (!(l > 0) || !std::isfinite(l)) return false;
+  out = times(d, wanted / l);
+  return std::isfinite(out.x) && std::isfinite(out.y) && std::isfinite(out.z);
+}
+
+// The direction the curve through q[0], q[1], q[2] leaves q[0] in: the
+// five-point estimate (q[0] - q[-1]) (1 - a) + (q[1] - q[0]) a, with the
+// two differences before q[0] extrapolated linearly from the two after it.
+// Then both cross products that make a are equal, a is 1/2, and the
+// estimate is (3 (q[1] - q[0]) - (q[2] - q[1])) / 2.
+Point estimated_start(const Point& q0, const Point& q1, const Point& q2) {
+  return minus(times(minus(q1, q0), 1.5), times(minus(q2, q1), 0.5));
+}
+
+// The values at u of the degree + 1 B-splines of degree 3 that do not
+// vanish on the knot span [U[span], U[span + 1]) (Cox and de Boor).
+void cubic_basis(const std::vector<double>& U, std::size_t span, double u, double (&N)[4]) {
+  double left[4], right[4];
+  N[0] = 1;
+  for (std::size_t j = 1; j <= 3; ++j) {
+    left[j] = u - U[span + 1 - j];
+    right[j] = U[span + j] - u;
+    double saved = 0;
+    for (std::size_t r = 0; r < j; ++r) {
+      const double temp = N[r] / (right[r + 1] + left[j - r]);
+      N[r] = saved + right[r + 1] * temp;
+      saved = left[j - r] * temp;
+    }
+    N[j] = saved;
+  }
+}
+
+}  // namespace
+
+bool fit_spline(const FitPoints& f, Spline& s) {
+  s = {};
+  std::vector<Point> q;
+  q.reserve(f.points.size());
+  for (const Point& p : f.points) {
+    if (!finite(p)) return false;
+    if (q.empty() || p.x != q.back().x || p.y != q.back().y || p.z != q.back().z) q.push_back(p);
+  }
+  const std::size_t n = q.size();
+  if (n < 2) return false;
+  Point start, end;
+  const bool start_given = f.has_start && at_length(f.start_tangent, 1, start);
+  const bool end_given = f.has_end && at_length(f.end_tangent, 1, end);
+  if (n == 2 && !start_given && !end_given) {
+    s.degree = 1;
+    s.controls = q;
+    s.knots = {0, 0, 1, 1};
+    return true;
+  }
+  // The parameters: the length of the polygon up to each point, over its whole.
+  std::vector<double> t(n);
+  double total = 0;
+  for (std::size_t k = 1; k < n; ++k) t[k] = total += length(minus(q[k], q[k - 1]));
+  if (!(total > 0) || !std::isfinite(total)) return false;
+  for (std::size_t k = 1; k < n; ++k) {
+    t[k] /= total;
+    if (!(t[k] > t[k - 1])) return false;  // points too close for the doubles to tell their parameters apart
+  }
+  t[n - 1] = 1;
+  // The derivatives at the ends, as long as the polygon. An estimate of
+  // length 0 takes the first or last side's direction.
+  if (!start_given) start = n > 2 ? estimated_start(q[0], q[1], q[2]) : minus(q[1], q[0]);
+  if (!end_given) end = n > 2 ? times(estimated_start(q[n - 1], q[n - 2], q[n - 3]), -1) : minus(q[1], q[0]);
+  if (!at_length(start, total, start) && !at_length(minus(q[1], q[0]), total, start)) return false;
+  if (!at_length(end, total, end) && !at_length(minus(q[n - 1], q[n - 2]), total, end)) return false;
+  // n + 2 control points over the knots 0 0 0 0, t[1] ... t[n - 2], 1 1 1 1:
+  // the first and last are the end points, the second and the one before the
+  // last follow from the derivatives there, and each inner point q[k] is
+  // a P[k] + b P[k + 1] + c P[k + 2] at its parameter, a tridiagonal system
+  // in P[2] ... P[n - 1] solved by elimination without pivoting (the
+  // matrix of B-splines at such parameters is totally positive).
+  s.degree = 3;
+  s.knots.assign(4, 0.0);
+  s.knots.insert(s.knots.end(), t.begin() + 1, t.end() - 1);
+  s.knots.insert(s.knots.end(), 4, 1.0);
+  std::vector<Point>& P = s.controls;
+  P.resize(n + 2);
+  P[0] = q[0];
+  P[1] = plus(q[0], times(start, t[1] / 3));
+  P[n + 1] = q[n - 1];
+  P[n] = minus(q[n - 1], times(end, (1 - t[n - 2]) / 3));
+  // Forward: row k (1 <= k <= n - 2) becomes P[k + 1] + upper[k] P[k + 2] = P[k + 1]'s right side.
+  std::vector<double> upper(n);
+  for (std::size_t k = 1; k + 1 < n; ++k) {
+    double N[4];
+    cubic_basis(s.knots, k + 3, t[k], N);  // N[0..2]: P[k], P[k + 1], P[k + 2]
+    Point right = q[k];
+    double diagonal = N[1];
+    if (k == 1) {
+      right = minus(right, times(P[1], N[0]));
+    } else {
+      diagonal -= N[0] * upper[k - 1];
+      right = minus(right, times(P[k], N[0]));
+    }
+    if (!(diagonal != 0) || !std::isfinite(diagonal)) return false;
+    if (k + 2 == n) {
+      right = minus(right, times(P[n], N[2]));
+      upper[k] = 0;
+    } else {
+      upper[k] = N[2] / diagonal;
+    }
+    P[k + 1] = times(right, 1 / diagonal);
+  }
+  // Back.
+  for (std::size_t k = n - 2; k >= 1; --k) P[k + 1] = minus(P[k + 1], times(P[k + 2], upper[k]));
+  return true;
+}
+
 bool well_formed(const Spline& s) {
   const std::size_t count = s.controls.size();
   if (s.degree < 1 || s.degree > highest_degree || count < static_cast<std::size_t>(s.degree) + 1) return false;

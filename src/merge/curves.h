@@ -69,6 +69,28 @@ struct Spline {
 // equal knots), evenly spaced between.
 [[nodiscard]] std::vector<double> clamped_knots(std::size_t count, int degree);
 
+// A spline given by the points it passes through (fit points), in order,
+// and the directions it starts and ends in where the drawing gives them.
+struct FitPoints {
+  std::vector<Point> points;
+  Point start_tangent, end_tangent;
+  bool has_start = false, has_end = false;
+};
+
+// Makes s the curve CAD programs make of fit points: a cubic B-spline through
+// every point (consecutive equal points count once), clamped, its inner knots
+// the points' parameters by chord length (normalised to [0, 1]), its first
+// derivatives at both ends as long as the points' polygon and along the
+// tangents given (a tangent of length 0 or no number: not given), else
+// estimated from the three points nearest the end (the five-point estimate,
+// its end points extrapolated). Two points and no tangent: the straight
+// segment between them (degree 1). The degree group is not asked: a curve
+// through fit points is a cubic. False, nothing drawn, for fewer than two
+// distinct points, points that are no numbers or parameters that do not
+// increase. Time and memory linear in the count of points (a tridiagonal
+// system solved once).
+[[nodiscard]] bool fit_spline(const FitPoints& f, Spline& s);
+
 // Whether the spline can be evaluated: a degree from 1 to highest_degree, at least degree + 1
 // control points, one knot more than control points and degree together,
 // knots that do not decrease and span something, weights none or one per

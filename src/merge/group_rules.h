@@ -49,6 +49,12 @@ enum class Role : std::uint8_t {
   x2,      // 11: a LINE's end, an ELLIPSE's major axis; a SPLINE's fit point starts with it
   y2,      // 21
   z2,      // 31
+  x3,      // 12: a SPLINE's start tangent (of a spline given by fit points)
+  y3,      // 22
+  z3,      // 32
+  x4,      // 13: a SPLINE's end tangent
+  y4,      // 23
+  z4,      // 33
   size,    // 40: an ARC's or CIRCLE's radius, an ELLIPSE's ratio
   knot,    // 40 of a SPLINE
   weight,  // 41 of a SPLINE
@@ -95,6 +101,12 @@ constexpr Role shape_role(Kind kind, int code) {
     case 11: return round ? Role::none : Role::x2;
     case 21: return round ? Role::none : Role::y2;
     case 31: return round ? Role::none : Role::z2;
+    case 12: return spline ? Role::x3 : Role::none;
+    case 22: return spline ? Role::y3 : Role::none;
+    case 32: return spline ? Role::z3 : Role::none;
+    case 13: return spline ? Role::x4 : Role::none;
+    case 23: return spline ? Role::y4 : Role::none;
+    case 33: return spline ? Role::z4 : Role::none;
     case 40: return spline ? Role::knot : kind == Kind::line ? Role::none : Role::size;
     case 41: return spline ? Role::weight : ellipse ? Role::start : Role::none;
     case 42: return ellipse ? Role::end : Role::none;
@@ -271,6 +283,8 @@ struct Shape {
   numeric::Extrusion extrusion;
   std::vector<double> knots, weights;
   std::vector<curves::Point> controls, fits;
+  curves::Point start_tangent, end_tangent;  // a SPLINE's 12/22/32, 13/23/33
+  bool has_start_tangent = false, has_end_tangent = false;
 
   // Back to no groups read, its lists' storage kept.
   void clear() {
@@ -284,6 +298,8 @@ struct Shape {
     flags = 0;
     extrusion = {};
     knots.clear(), weights.clear(), controls.clear(), fits.clear();
+    start_tangent = end_tangent = {};
+    has_start_tangent = has_end_tangent = false;
   }
 };
 
@@ -304,6 +320,13 @@ bool take_shape_group(Items& in, Shape& s, Kind kind, Role role, std::string_vie
     }
     return true;
   };
+  // A tangent given by any of its three groups is given, its others 0.
+  auto tangent = [&](curves::Point& t, bool& given, double curves::Point::*axis) {
+    if (!in.real(value, v)) return false;
+    t.*axis = v;
+    given = true;
+    return true;
+  };
   switch (role) {
     case Role::x: return coordinate(s.controls, s.first, &curves::Point::x, true);
     case Role::y: return coordinate(s.controls, s.first, &curves::Point::y, false);
@@ -311,6 +334,12 @@ bool take_shape_group(Items& in, Shape& s, Kind kind, Role role, std::string_vie
     case Role::x2: return coordinate(s.fits, s.second, &curves::Point::x, true);
     case Role::y2: return coordinate(s.fits, s.second, &curves::Point::y, false);
     case Role::z2: return coordinate(s.fits, s.second, &curves::Point::z, false);
+    case Role::x3: return tangent(s.start_tangent, s.has_start_tangent, &curves::Point::x);
+    case Role::y3: return tangent(s.start_tangent, s.has_start_tangent, &curves::Point::y);
+    case Role::z3: return tangent(s.start_tangent, s.has_start_tangent, &curves::Point::z);
+    case Role::x4: return tangent(s.end_tangent, s.has_end_tangent, &curves::Point::x);
+    case Role::y4: return tangent(s.end_tangent, s.has_end_tangent, &curves::Point::y);
+    case Role::z4: return tangent(s.end_tangent, s.has_end_tangent, &curves::Point::z);
     case Role::size: return in.real(value, s.size);
     case Role::start: return in.real(value, s.start);
     case Role::end: return (s.has_end = in.real(value, s.end));

@@ -32,7 +32,6 @@ std::string_view singular(std::string_view kind) {
   if (kind == missing_blocks) return "block reference to a block not defined";
   if (kind == no_number_references) return "block reference with a value that is not a number";
   if (kind == paper_shapes) return "line or curve of paper space";
-  if (kind == fit_splines) return "spline given by fit points alone";
   if (kind == beyond_numbers) return "vertex beyond the largest number once scaled";
   return kind;
 }

@@ -41,5 +41,4 @@ inline constexpr std::string_view paper_references = "block references of paper 
 inline constexpr std::string_view missing_blocks = "block references to blocks not defined";
 inline constexpr std::string_view no_number_references = "block references with a value that is not a number";
 inline constexpr std::string_view paper_shapes = "lines and curves of paper space";
-inline constexpr std::string_view fit_splines = "splines given by fit points alone";
 inline constexpr std::string_view beyond_numbers = "vertices beyond the largest number once scaled";

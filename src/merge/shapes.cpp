@@ -57,8 +57,21 @@ bool ellipse_points(const groups::Shape& g, double tolerance, std::vector<curves
   return true;
 }
 
+// A spline's points: by its control points where it has any, else through
+// its fit points.
 bool spline_points(const groups::Shape& g, double tolerance, std::vector<curves::Point>& out, bool& closed) {
   curves::Spline s;
+  closed = false;  // told once its points are placed
+  if (g.controls.empty() && !g.fits.empty()) {
+    const curves::FitPoints f{g.fits, g.start_tangent, g.end_tangent, g.has_start_tangent, g.has_end_tangent};
+    if (!curves::fit_spline(f, s) || !curves::well_formed(s)) return false;
+    // Of degree 1 it is the straight segment between its two points.
+    if (s.degree == 1)
+      out.insert(out.end(), s.controls.begin(), s.controls.end());
+    else
+      curves::spline_points(s, tolerance, out);
+    return true;
+  }
   s.degree = g.degree;
   s.controls = g.controls;
   s.knots = g.knots.empty() ? curves::clamped_knots(s.controls.size(), s.degree) : g.knots;
@@ -66,7 +79,6 @@ bool spline_points(const groups::Shape& g, double tolerance, std::vector<curves:
   s.weights = g.weights;
   if (!curves::well_formed(s)) return false;
   curves::spline_points(s, tolerance, out);
-  closed = false;  // told once its points are placed
   return true;
 }
 
@@ -216,7 +228,6 @@ std::string_view shape_left_out(const TurnPlan& p) {
   const groups::Kind kind = p.shape_kind;
   if (p.shape_bad) return shape_name(kind);
   if (g.paper) return paper_shapes;
-  if (kind == groups::Kind::spline && g.controls.empty() && !g.fits.empty()) return fit_splines;
   if (kind == groups::Kind::line && (!curves::finite(g.first) || !curves::finite(g.second))) return shape_name(kind);
   return {};
 }

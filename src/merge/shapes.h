@@ -46,8 +46,8 @@ void lwpolyline_arcs(const std::vector<std::pair<double, double>>& points, const
                                 std::vector<curves::Point>& out, bool& closed, const blocks::Map* map = nullptr);
 
 // Why the shape a turn read is left out wherever it stands (a value that is
-// no number, paper space, a spline of fit points alone, a LINE beyond the
-// doubles); empty when it may be drawn.
+// no number, paper space, a LINE beyond the doubles); empty when it may be
+// drawn.
 [[nodiscard]] std::string_view shape_left_out(const TurnPlan& p);
 
 // What a shape is called where it is left out.

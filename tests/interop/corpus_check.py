@@ -40,8 +40,11 @@ holds no SECTION must make the run fail, with nothing written.
 With --written-by-ezdxf, drawings that ezdxf writes (2D polylines with an
 elevation whose vertices carry 30 0.0, an LWPOLYLINE with an elevation, both
 in a system mirrored by the extrusion (0, 0, -1), a 3D polyline, a layout's
-frame in paper space, and headers without usable extents) are checked the
-same way, with or without the corpus folder. With --ogrinfo, GDAL's ogrinfo
+frame in paper space, headers without usable extents, and SPLINE entities
+given by fit points alone, with and without end tangents, one in a block
+placed turned and scaled) are checked the same way, with or without the
+corpus folder; with --curves, those splines against ezdxf's own curve
+through their fit points. With --ogrinfo, GDAL's ogrinfo
 must read every result's polylines at the same world coordinates too.
 
 With --inserts, each drawing is merged again with --inserts: the polylines
@@ -322,7 +325,8 @@ def compare(expected: list, found: list) -> list:
 
 
 def write_with_ezdxf(folder: Path) -> list:
-    """Drawings as ezdxf writes them, for the DXF rules of heights and sheets."""
+    """Drawings as ezdxf writes them, for the DXF rules of heights and sheets,
+    and splines given by fit points alone."""
     folder.mkdir(parents=True, exist_ok=True)
     made = []
 
@@ -345,6 +349,24 @@ def write_with_ezdxf(folder: Path) -> list:
     doc.layout("Layout1").add_lwpolyline([(0, 0), (200, 0), (200, 100), (0, 100)], close=True)
     doc.saveas(folder / "r2000_lwpolylines.dxf")
     made.append(folder / "r2000_lwpolylines.dxf")
+
+    # Splines given by fit points alone, as ezdxf writes them: the curve is
+    # the reader's to make (ezdxf's fit_points_to_cad_cv()).
+    doc = ezdxf.new("R2000")
+    msp = doc.modelspace()
+    wave = [(0, 0), (100, 200), (300, -100), (500, 400), (800, 0), (1000, 300)]
+    msp.add_spline(fit_points=wave, dxfattribs={"layer": "FIT"})
+    msp.add_spline(fit_points=wave, dxfattribs={"start_tangent": (0, 1, 0), "end_tangent": (1, -1, 0)})
+    msp.add_spline(fit_points=[(0, 0, 0), (120, 30, 80), (250, -60, 20), (330, 100, -90), (500, 0, 40)])
+    msp.add_spline(fit_points=[(0, 0), (1, 2), (3, 1), (400, 300), (410, 305), (900, -200)])  # uneven chords
+    msp.add_spline(fit_points=[(0, 0), (500, 0), (500, 500), (0, 500), (0, 0)])  # ends where it starts: closed
+    msp.add_spline(fit_points=[(0, 0), (1000, 0)], dxfattribs={"start_tangent": (0, 1, 0), "end_tangent": (0, 1, 0)})
+    msp.add_lwpolyline([(0, 0), (10, 10)])
+    block = doc.blocks.new("FITS")
+    block.add_spline(fit_points=[(0, 0), (40, 90), (100, -20), (160, 50)])
+    msp.add_blockref("FITS", (5000, 200), dxfattribs={"xscale": 3, "yscale": 3, "zscale": 3, "rotation": 30})
+    doc.saveas(folder / "r2000_fit_splines.dxf")
+    made.append(folder / "r2000_fit_splines.dxf")
     return made
 
 

@@ -3,6 +3,7 @@
 // under every acceleration.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cmath>
 #include <functional>
 #include <numbers>
@@ -14,6 +15,7 @@
 #include "merge/curves.h"
 #include "merge/entity_text.h"
 #include "merge/placed_curves.h"
+#include "numeric/rounding.h"
 #include "write/output.h"
 
 namespace {
@@ -243,6 +245,130 @@ TEST(Curves, MalformedSplinesAreRefused) {
     faults[k](s);
     EXPECT_FALSE(curves::well_formed(s)) << k;
   }
+}
+
+// Splines given by fit points: the control points and knots that ezdxf's
+// fit_points_to_cad_cv() makes of the same points and tangents.
+struct FitCase {
+  const char* what;
+  curves::FitPoints fit;
+  std::vector<double> knots;
+  std::vector<Point> controls;
+};
+class FitSplines : public testing::TestWithParam<FitCase> {};
+TEST_P(FitSplines, AsTheReferenceMakesThem) {
+  const FitCase& c = GetParam();
+  curves::Spline s;
+  ASSERT_TRUE(curves::fit_spline(c.fit, s));
+  ASSERT_TRUE(curves::well_formed(s));
+  EXPECT_EQ(s.degree, 3);
+  ASSERT_EQ(s.knots.size(), c.knots.size());
+  for (std::size_t k = 0; k < c.knots.size(); ++k) EXPECT_NEAR(s.knots[k], c.knots[k], 1e-10) << k;
+  ASSERT_EQ(s.controls.size(), c.controls.size());
+  for (std::size_t k = 0; k < c.controls.size(); ++k) {
+    EXPECT_NEAR(s.controls[k].x, c.controls[k].x, 1e-8) << k;
+    EXPECT_NEAR(s.controls[k].y, c.controls[k].y, 1e-8) << k;
+    EXPECT_NEAR(s.controls[k].z, c.controls[k].z, 1e-8) << k;
+  }
+  // Through every fit point, at the knots.
+  const std::vector<Point>& q = c.fit.points;
+  for (std::size_t k = 0; k < q.size(); ++k) {
+    const Point p = curves::spline_at(s, k + 1 < q.size() ? s.knots[k + 3] : 1.0);
+    EXPECT_NEAR(std::hypot(p.x - q[k].x, p.y - q[k].y, p.z - q[k].z), 0, 1e-9) << k;
+  }
+}
+INSTANTIATE_TEST_SUITE_P(
+    Curves, FitSplines,
+    testing::Values(
+        FitCase{"three points, tangents estimated",
+                {{{0, 0, 0}, {10, 5, 0}, {20, 0, 0}}, {}, {}, false, false},
+                {0, 0, 0, 0, 0.5, 1, 1, 1, 1},
+                {{0, 0, 0},
+                 {2.63523138347, 2.63523138347, 0},
+                 {10, 7.36476861653, 0},
+                 {17.3647686165, 2.63523138347, 0},
+                 {20, 0, 0}}},
+        FitCase{"four points, tangents estimated",
+                {{{0, 0, 0}, {10, 10, 0}, {20, 0, 0}, {30, 10, 0}}, {}, {}, false, false},
+                {0, 0, 0, 0, 1 / 3.0, 2 / 3.0, 1, 1, 1, 1},
+                {{0, 0, 0},
+                 {2.10818510678, 4.21637021356, 0},
+                 {10.7350889359, 17.4701778719, 0},
+                 {19.2649110641, -7.47017787187, 0},
+                 {27.8918148932, 5.78362978644, 0},
+                 {30, 10, 0}}},
+        FitCase{"two points and both tangents",
+                {{{0, 0, 0}, {10, 0, 0}}, {0, 1, 0}, {0, 1, 0}, true, true},
+                {0, 0, 0, 0, 1, 1, 1, 1},
+                {{0, 0, 0}, {0, 10 / 3.0, 0}, {10, -10 / 3.0, 0}, {10, 0, 0}}},
+        FitCase{"in space, tangents not of unit length",
+                {{{0, 0, 0}, {12, 3, 8}, {25, -6, 2}, {33, 10, -9}, {50, 0, 4}}, {1, 1, 0}, {0, 0, -1}, true, true},
+                {0, 0, 0, 0, 0.193155716095, 0.414904228202, 0.690261780603, 1, 1, 1, 1},
+                {{0, 0, 0},
+                 {3.47211110933, 3.47211110933, 0},
+                 {12.4534596211, 6.95514861918, 13.1223828026},
+                 {28.6656983649, -15.7682484448, 2.57491114527},
+                 {27.9862548314, 22.9525560577, -21.1251412886},
+                 {50, 0, 11.874007874},
+                 {50, 0, 4}}}),
+    [](const testing::TestParamInfo<FitCase>& info) {
+      std::string name = info.param.what;
+      for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+      return name;
+    });
+
+// What fit points give where they are few, repeated, no numbers, or their
+// tangents are partly given; and a great many of them.
+TEST(Curves, FitSplinesOfFewOrOddPoints) {
+  const Point a{0, 0, 0}, b{10, 5, 0}, c{20, 0, 0}, d{35, 10, 0};
+  curves::Spline s, plain;
+  EXPECT_FALSE(curves::fit_spline({{a}, {}, {}, false, false}, s));
+  EXPECT_FALSE(curves::fit_spline({{b, b, b}, {}, {}, false, false}, s));  // one point, repeated
+  EXPECT_FALSE(curves::fit_spline({{a, {NAN, 0, 0}, c}, {}, {}, false, false}, s));
+  EXPECT_FALSE(curves::fit_spline({{a, {INFINITY, 0, 0}}, {}, {}, false, false}, s));
+  // Two points and no tangent: the segment between them.
+  ASSERT_TRUE(curves::fit_spline({{a, a, c}, {}, {}, false, false}, s));
+  EXPECT_EQ(s.degree, 1);
+  ASSERT_EQ(s.controls.size(), 2u);
+  EXPECT_EQ(s.controls[1].x, 20);
+  // Consecutive equal points count once; a tangent of length 0 is not given.
+  ASSERT_TRUE(curves::fit_spline({{a, b, c, d}, {}, {}, false, false}, plain));
+  ASSERT_TRUE(curves::fit_spline({{a, a, b, c, c, c, d}, {0, 0, 0}, {}, true, false}, s));
+  ASSERT_EQ(s.controls.size(), plain.controls.size());
+  for (std::size_t k = 0; k < s.controls.size(); ++k) {
+    EXPECT_EQ(s.controls[k].x, plain.controls[k].x) << k;
+    EXPECT_EQ(s.controls[k].y, plain.controls[k].y) << k;
+  }
+  // A start tangent alone: the start follows it (the second control point
+  // straight above the first), the end's stays the estimated one.
+  ASSERT_TRUE(curves::fit_spline({{a, b, c, d}, {0, 2, 0}, {}, true, false}, s));
+  EXPECT_EQ(s.controls[1].x, 0);
+  EXPECT_GT(s.controls[1].y, 0);
+  EXPECT_EQ(s.controls[4].x, plain.controls[4].x);
+  EXPECT_EQ(s.controls[4].y, plain.controls[4].y);
+  EXPECT_NE(s.controls[2].y, plain.controls[2].y);
+  // Many points, round a circle: two control points more, through each,
+  // every span cut in quarters.
+  curves::FitPoints many;
+  constexpr std::size_t count = 20000;
+  for (std::size_t k = 0; k < count; ++k) {
+    const double angle = 2 * pi * static_cast<double>(k) / count;
+    many.points.push_back({1e5 * std::cos(angle), 1e5 * std::sin(angle), 0});
+  }
+  ASSERT_TRUE(curves::fit_spline(many, s));
+  ASSERT_TRUE(curves::well_formed(s));
+  EXPECT_EQ(s.controls.size(), count + 2);
+  for (std::size_t k : {std::size_t{1}, count / 3, count - 2}) {
+    const Point p = curves::spline_at(s, s.knots[k + 3]);
+    EXPECT_NEAR(p.x, many.points[k].x, 1e-6) << k;
+    EXPECT_NEAR(p.y, many.points[k].y, 1e-6) << k;
+    const Point between = curves::spline_at(s, (s.knots[k + 3] + s.knots[k + 4]) / 2);
+    EXPECT_NEAR(std::hypot(between.x, between.y), 1e5, 1e-3) << k;
+  }
+  std::vector<Point> chords;
+  curves::spline_points(s, 0.5, chords);
+  EXPECT_EQ(chords.size(), 4 * (count - 1) + 1);  // each span in quarters, none cut further
 }
 
 // ---- curves of blocks, placed ----------------------------------------------
@@ -493,6 +619,61 @@ void expect_on_circle(const Written& w, double cx, double cy, double r, double t
   }
 }
 
+// A spline through fit points (0,0) (100,200) (300,-100) (500,400) (800,0),
+// and the curve ezdxf's fit_points_to_cad_cv() makes of it: with its
+// tangents estimated, and with the tangents (0,1,0) and (1,0,0) given.
+std::string fit_spline_entity(std::string_view tangents) {
+  return "  0\nSPLINE\n  8\nS\n 70\n8\n 71\n3\n 74\n5\n" + std::string(tangents) +
+         " 11\n0\n 21\n0\n 31\n0\n 11\n100\n 21\n200\n 31\n0\n 11\n300\n 21\n-100\n 31\n0\n"
+         " 11\n500\n 21\n400\n 31\n0\n 11\n800\n 21\n0\n 31\n0\n";
+}
+const std::vector<Point> fit_points_of_entity = {{0, 0, 0}, {100, 200, 0}, {300, -100, 0}, {500, 400, 0}, {800, 0, 0}};
+curves::Spline fit_reference(bool tangents) {
+  curves::Spline s;
+  s.knots = {0, 0, 0, 0, 0.13780105591, 0.359998582056, 0.691867471615, 1, 1, 1, 1};
+  if (tangents)
+    s.controls = {{0, 0, 0},
+                  {0, 74.53559925, 0},
+                  {135.564950922, 385.377809503, 0},
+                  {346.472987016, -492.904972973, 0},
+                  {483.122338498, 867.205120096, 0},
+                  {633.333333333, 0, 0},
+                  {800, 0, 0}};
+  else
+    s.controls = {{0, 0, 0},
+                  {8.23107997208, 74.0797197487, 0},
+                  {128.012697592, 383.718756034, 0},
+                  {359.113216323, -478.815087305, 0},
+                  {429.591493956, 788.74432566, 0},
+                  {736.541699124, 154.113016412, 0},
+                  {800, 0, 0}};
+  return s;
+}
+
+// The largest distance from a written vertex to the curve (a dense sample),
+// less what the rounding may move it by (half a unit per axis, one and a
+// half below -0.5, in x and y), and from the curve back to the polyline.
+std::pair<double, double> off_the_spline(const Written& w, const curves::Spline& s) {
+  const double rounding = 1.5 * std::sqrt(2.0);
+  std::vector<Point> dense;
+  for (int k = 0; k <= 20000; ++k) dense.push_back(curves::spline_at(s, k / 20000.0));
+  double off = 0, away = 0;
+  for (const Point& p : w.vertices) off = std::max(off, distance_to_polyline(p, dense) - rounding);
+  for (const Point& p : dense) away = std::max(away, distance_to_polyline(p, w.vertices) - rounding);
+  return {off, away};
+}
+
+// Each point among the written vertices, as the merge rounds it.
+void expect_written(const Written& w, const std::vector<Point>& points) {
+  for (const Point& q : points) {
+    bool found = false;
+    for (const Point& p : w.vertices)
+      found = found ||
+              (p.x == numeric::as_written(q.x) && p.y == numeric::as_written(q.y) && p.z == numeric::as_written(q.z));
+    EXPECT_TRUE(found) << q.x << " " << q.y << " " << q.z;
+  }
+}
+
 struct MergeCase {
   std::string name, entities;
   DrawingOptions options;
@@ -599,13 +780,13 @@ INSTANTIATE_TEST_SUITE_P(
                   }},
         MergeCase{"paper_space_and_bad_values_left_out",
                   "  0\nCIRCLE\n 67\n1\n 10\n0\n 20\n0\n 40\n5\n  0\nELLIPSE\n 10\nx\n 20\n0\n 11\n5\n 40\n0.5\n"
-                  "  0\nSPLINE\n 71\n3\n 11\n0\n 21\n0\n 11\n5\n 21\n5\n",
+                  "  0\nSPLINE\n 71\n3\n 11\n5\n 21\n5\n 11\n5\n 21\n5\n",  // through one point: nothing
                   curves_on(), 0,
                   [](const Result&, const std::string& errors) {
                     EXPECT_NE(errors.find("\"x\" is not a number: it is left out"), std::string::npos) << errors;
-                    EXPECT_NE(errors.find("1 ELLIPSE"), std::string::npos) << errors;
-                    EXPECT_NE(errors.find("1 line or curve of paper space"), std::string::npos) << errors;
-                    EXPECT_NE(errors.find("1 spline given by fit points alone"), std::string::npos) << errors;
+                    EXPECT_NE(errors.find("left out: 1 ELLIPSE, 1 SPLINE, 1 line or curve of paper space"),
+                              std::string::npos)
+                        << errors;
                   }},
         // A circle as wide as the doubles go, and a spline of too high a degree.
         MergeCase{"beyond_what_can_be_drawn",
@@ -614,6 +795,40 @@ INSTANTIATE_TEST_SUITE_P(
                   curves_on(), 0,
                   [](const Result&, const std::string& errors) {
                     EXPECT_NE(errors.find("left out: 1 CIRCLE, 1 SPLINE"), std::string::npos) << errors;
+                  }},
+        // Through its fit points, the cubic of the chord-length knots and
+        // end tangents estimated; with tangents given, another curve.
+        MergeCase{"fit_spline_through_its_points", fit_spline_entity(""), curves_on(), 1,
+                  [](const Result& r, const std::string& errors) {
+                    const Written& w = r.polylines[0];
+                    EXPECT_EQ(w.layer, "S");
+                    EXPECT_EQ(w.flags, 0);
+                    EXPECT_GT(w.vertices.size(), 20u);
+                    expect_written(w, fit_points_of_entity);
+                    const auto [off, away] = off_the_spline(w, fit_reference(false));
+                    EXPECT_LE(off, 0.5);
+                    EXPECT_LE(away, 0.5);
+                    EXPECT_NE(errors.find("(1 SPLINE drawn)"), std::string::npos) << errors;
+                    EXPECT_EQ(errors.find("left out"), std::string::npos) << errors;
+                  }},
+        MergeCase{"fit_spline_tangents_given",
+                  fit_spline_entity(" 12\n0\n 22\n1\n 32\n0\n 13\n1\n 23\n0\n 33\n0\n"), curves_on(0.1), 1,
+                  [](const Result& r, const std::string&) {
+                    const Written& w = r.polylines[0];
+                    expect_written(w, fit_points_of_entity);
+                    const auto [off, away] = off_the_spline(w, fit_reference(true));
+                    EXPECT_LE(off, 0.1);
+                    EXPECT_LE(away, 0.1);
+                    EXPECT_GT(off_the_spline(w, fit_reference(false)).first, 5);  // not the curve without them
+                  }},
+        // Two distinct points (one repeated) and no tangent: a straight segment.
+        MergeCase{"fit_spline_of_two_points",
+                  "  0\nSPLINE\n 11\n0\n 21\n0\n 11\n0\n 21\n0\n 11\n100\n 21\n50\n 31\n7\n", curves_on(), 1,
+                  [](const Result& r, const std::string&) {
+                    const Written& w = r.polylines[0];
+                    ASSERT_EQ(w.vertices.size(), 2u);
+                    EXPECT_EQ(w.flags, 8);
+                    expect_written(w, {{0, 0, 0}, {100, 50, 7}});
                   }},
         MergeCase{
             "closed_spline_ends_once",
@@ -740,6 +955,23 @@ INSTANTIATE_TEST_SUITE_P(
                       EXPECT_NEAR(across, 1, 0.02) << p.x << " " << p.y;
                     }
                     EXPECT_NE(errors.find("1 CIRCLE drawn"), std::string::npos) << errors;
+                  }},
+        // A block's spline of fit points, placed twice as large, a thousand along x.
+        MergeCase{"fit_spline_of_a_block",
+                  "  0\nINSERT\n  8\nI\n  2\nF\n 10\n1000\n 20\n0\n 41\n2\n 42\n2\n  0\nENDSEC\n"
+                  "  0\nSECTION\n  2\nBLOCKS\n  0\nBLOCK\n  2\nF\n 10\n0\n 20\n0\n" +
+                      fit_spline_entity("") + "  0\nENDBLK\n",
+                  [] {
+                    DrawingOptions o = curves_on();
+                    o.inserts = true;
+                    return o;
+                  }(),
+                  1,
+                  [](const Result& r, const std::string& errors) {
+                    std::vector<Point> placed_fits;
+                    for (const Point& q : fit_points_of_entity) placed_fits.push_back({1000 + 2 * q.x, 2 * q.y, 0});
+                    expect_written(r.polylines[0], placed_fits);
+                    EXPECT_EQ(errors.find("left out"), std::string::npos) << errors;
                   }},
         // Scaled, a block's circle is cut in the result's units too.
         MergeCase{"circle_of_a_block_scaled",
