@@ -213,18 +213,13 @@ bool fit_spline(const FitPoints& f, Spline& s) {
   P[n + 1] = q[n - 1];
   P[n] = minus(q[n - 1], times(end, (1 - t[n - 2]) / 3));
   // Forward: row k (1 <= k <= n - 2) becomes P[k + 1] + upper[k] P[k + 2] = P[k + 1]'s right side.
+  // P[1] is known, so row 1 has nothing to eliminate: upper[0] stays 0.
   std::vector<double> upper(n);
   for (std::size_t k = 1; k + 1 < n; ++k) {
     double N[4];
     cubic_basis(s.knots, k + 3, t[k], N);  // N[0..2]: P[k], P[k + 1], P[k + 2]
-    Point right = q[k];
-    double diagonal = N[1];
-    if (k == 1) {
-      right = minus(right, times(P[1], N[0]));
-    } else {
-      diagonal -= N[0] * upper[k - 1];
-      right = minus(right, times(P[k], N[0]));
-    }
+    Point right = minus(q[k], times(P[k], N[0]));
+    const double diagonal = N[1] - N[0] * upper[k - 1];
     if (!(diagonal != 0) || !std::isfinite(diagonal)) return false;
     if (k + 2 == n) {
       right = minus(right, times(P[n], N[2]));
