@@ -1,6 +1,8 @@
-// The worker thread's job queue. Jobs are short (a block's worth of work)
-// and follow one another closely, so each side first looks for the other a
-// while before sleeping: that spares most wake-up calls to the system.
+// The worker thread's job queue. A caller waiting for a job looks for its
+// end a while before sleeping: the job is short (a block's worth of work)
+// and most such waits end soon. The thread itself sleeps as soon as it has
+// no job: the next one comes when the caller has used up a block, and
+// looking for it that long would keep a processor busy for nothing.
 #include "fast/worker.h"
 
 #include <chrono>
@@ -61,7 +63,6 @@ Worker::Ticket Worker::post(std::function<void()> job) {
     job();
     std::lock_guard<std::mutex> lock(mutex);
     completed = ++given;
-    given_seen.store(given, std::memory_order_release);
     completed_seen.store(completed, std::memory_order_release);
     return given;
   }
@@ -71,7 +72,6 @@ Worker::Ticket Worker::post(std::function<void()> job) {
     std::lock_guard<std::mutex> lock(mutex);
     jobs.push_back(std::move(job));
     t = ++given;
-    given_seen.store(t, std::memory_order_release);
     sleeping = idle;
   }
   if (sleeping) wake.notify_one();
@@ -94,15 +94,9 @@ void Worker::loop() {
   for (;;) {
     if (jobs.empty()) {
       if (quit) return;
-      const Ticket had = given;
-      lock.unlock();
-      const bool more = look([&] { return given_seen.load(std::memory_order_acquire) != had; });
-      lock.lock();
-      if (!more && jobs.empty() && !quit) {
-        idle = true;
-        wake.wait(lock, [this] { return !jobs.empty() || quit; });
-        idle = false;
-      }
+      idle = true;
+      wake.wait(lock, [this] { return !jobs.empty() || quit; });
+      idle = false;
       continue;
     }
     std::function<void()> job = std::move(jobs.front());

@@ -45,10 +45,9 @@ class Worker {
   std::deque<std::function<void()>> jobs;
   Ticket given = 0;
   Ticket completed = 0;
-  std::atomic<Ticket> given_seen{0};  // given and completed, read without the lock
-  std::atomic<Ticket> completed_seen{0};
-  bool idle = false;     // the thread sleeps until a job is given
-  bool waiting = false;  // a caller sleeps until a job is done
+  std::atomic<Ticket> completed_seen{0};  // completed, read without the lock
+  bool idle = false;                      // the thread sleeps until a job is given
+  bool waiting = false;                   // a caller sleeps until a job is done
   bool quit = false;
   bool no_thread = false;  // starting the thread failed: jobs run in the caller
 };
