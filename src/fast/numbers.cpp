@@ -17,8 +17,9 @@ constexpr std::uint64_t two26 = std::uint64_t{1} << 26;
 // the digits after them the fraction, which decides as in
 // put_rounded_literal: the same window holds below 10^8 < 2^27, where the
 // double lies within 2^-27 < 10^-8 of L. Where X moves the point before the
-// first digit and one more, |L| < 0.1. nullptr otherwise.
-char* put_rounded_exponent(char* o, const char* s, const char* e, const LiteralForm& f) {
+// first digit and one more, |L| < 0.1. Sets `rounded` to the whole number
+// written; false, where the digits do not decide.
+bool rounded_exponent(const char* s, const char* e, const LiteralForm& f, int& rounded) {
   const char* x = f.end + 1;
   bool negative_exponent = *x == '-';
   x += negative_exponent || *x == '+';
@@ -28,17 +29,20 @@ char* put_rounded_exponent(char* o, const char* s, const char* e, const LiteralF
   const bool one = d0 < 10, two = one & (d1 < 10), three = two & (d2 < 10);
   const int exponent = static_cast<int>(three ? d0 * 100 + d1 * 10 + d2 : two ? d0 * 10 + d1 : d0);
   const auto fraction_digits = static_cast<int>(f.end - f.fraction);
-  if (!one || x + one + two + three != e || f.whole + fraction_digits == 0) return nullptr;
+  if (!one || x + one + two + three != e || f.whole + fraction_digits == 0) return false;
   negative_exponent &= exponent != 0;
   std::uint64_t head;  // the first 8 bytes of the fraction once the point is moved
   std::uint64_t whole = 0;
   if (negative_exponent) {
-    if (exponent > f.whole) return put_int_swar(o, 0);
-    if (exponent < f.whole) return nullptr;
+    if (exponent > f.whole) {
+      rounded = 0;
+      return true;
+    }
+    if (exponent < f.whole) return false;
     // L = 0.D, D the whole digits and then the fraction's.
     head = (load_le64(f.digits) & ((std::uint64_t{1} << (8 * f.whole)) - 1)) | (f.head << (8 * f.whole));
   } else {
-    if (f.whole + exponent > 8) return nullptr;
+    if (f.whole + exponent > 8) return false;
     const int taken = exponent < fraction_digits ? exponent : fraction_digits;
     leading_digits(f.digits, &whole);
     whole *= powers_of_ten_int[static_cast<std::size_t>(exponent)];
@@ -46,9 +50,10 @@ char* put_rounded_exponent(char* o, const char* s, const char* e, const LiteralF
       whole += first_digits_value(f.head, taken) * powers_of_ten_int[static_cast<std::size_t>(exponent - taken)];
     head = load_le64(f.fraction + taken);  // starts with the exponent's marker when no fraction digit is left
   }
-  if (head == text_word("49999999")) return nullptr;
+  if (head == text_word("49999999")) return false;
   const bool up = is_digit(static_cast<int>(head & 0xFF)) & ((head & 0xFF) >= '5');
-  return put_int_swar(o, rounded_whole(whole, up, *s == '-'));
+  rounded = rounded_whole(whole, up, *s == '-');
+  return true;
 }
 
 }  // namespace
@@ -69,17 +74,19 @@ bool whole_integer_general(const char* s, const char* e, int& v) {
 // The literals put_rounded_literal does not write as their digits: those
 // its digits round with a carry or borrow in the last whole digit, a
 // leading zero or minus zero (form.plain), exponent forms, and all others.
-char* put_rounded_other(char* o, const char* s, const char* e, const LiteralForm& form) {
+OtherRounding round_other(const char* s, const char* e, const LiteralForm& form) {
+  using Kind = OtherRounding::Kind;
   const bool negative = *s == '-';
   if (form.plain) {
     std::uint64_t whole;
     leading_digits(form.digits, &whole);
-    return put_int_swar(o, rounded_whole(whole, form.up, negative));
+    return {Kind::whole, rounded_whole(whole, form.up, negative)};
   }
-  if ((*form.end == 'e' || *form.end == 'E') && form.whole < 8)
-    if (char* written = put_rounded_exponent(o, s, e, form)) return written;
+  int exponent_whole = 0;
+  if ((*form.end == 'e' || *form.end == 'E') && form.whole < 8 && rounded_exponent(s, e, form, exponent_whole))
+    return {Kind::whole, exponent_whole};
   DecimalLiteral d;
-  if (!read_decimal<true>(s, e, d)) return nullptr;
+  if (!read_decimal<true>(s, e, d)) return {};
   const std::uint64_t m = d.mantissa;
   const std::int64_t q = d.exponent;
   if (d.fits && q >= -19 && q <= 9) {
@@ -97,13 +104,33 @@ char* put_rounded_other(char* o, const char* s, const char* e, const LiteralForm
         (part < two26 ? part : two26) * powers_of_ten_int[static_cast<std::size_t>(q > 0 ? q : 0)];
     const bool just_below_half =
         (k >= 8) & (fraction < half) & (half - fraction <= powers_of_ten_int[k >= 8 ? k - 8 : 0]);
-    if (whole < two26 && !just_below_half) return put_int_swar(o, rounded_whole(whole, fraction >= half, negative));
+    if (whole < two26 && !just_below_half) return {Kind::whole, rounded_whole(whole, fraction >= half, negative)};
   } else if (d.fits && q < -19) {
-    return put_int_swar(o, 0);  // fewer digits than -q: |L| < 0.1, so |x| < 0.5
+    return {Kind::whole, 0};  // fewer digits than -q: |L| < 0.1, so |x| < 0.5
   }
   double x;
-  if (d.fits && decimal_to_double(m, q, negative, x)) return put_rounded_swar(o, x);
-  return put_rounded_swar(o, literal::real_value(s, d.value_end));
+  if (d.fits && decimal_to_double(m, q, negative, x)) return {Kind::value, 0, x};
+  return {Kind::value, 0, literal::real_value(s, d.value_end)};
+}
+
+char* put_rounded_other(char* o, const char* s, const char* e, const LiteralForm& form) {
+  const OtherRounding r = round_other(s, e, form);
+  switch (r.kind) {
+    case OtherRounding::Kind::whole: return put_int_swar(o, r.whole);
+    case OtherRounding::Kind::value: return put_rounded_swar(o, r.value);
+    case OtherRounding::Kind::none: break;
+  }
+  return nullptr;
+}
+
+bool written_value_other(const char* s, const char* e, double& w) {
+  const OtherRounding r = round_other(s, e, literal_form(s, e));
+  switch (r.kind) {
+    case OtherRounding::Kind::whole: w = r.whole; return true;
+    case OtherRounding::Kind::value: w = numeric::as_written(r.value); return true;
+    case OtherRounding::Kind::none: break;
+  }
+  return false;
 }
 
 }  // namespace fast

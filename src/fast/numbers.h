@@ -32,9 +32,21 @@ struct LiteralForm {
   bool up;               // the first fraction digit is 5 or more
 };
 
+// How a literal rounds where put_rounded_literal does not write its digits
+// as they stand: to `whole` where its digits decide (whole), from its double
+// value (value), or not at all: it is no real literal (none).
+struct OtherRounding {
+  enum class Kind : std::uint8_t { whole, value, none };
+  Kind kind = Kind::none;
+  int whole = 0;
+  double value = 0;
+};
+
 // What the forms below leave to code out of line.
 bool whole_integer_general(const char* s, const char* e, int& v);
+OtherRounding round_other(const char* s, const char* e, const LiteralForm& form);
 char* put_rounded_other(char* o, const char* s, const char* e, const LiteralForm& form);
+bool written_value_other(const char* s, const char* e, double& w);
 
 // [s, e) as an integer item: an optional sign and decimal digits, the value
 // saturated to the int range. Up to 8 digits in one word.
@@ -121,11 +133,10 @@ TALVERO_ALWAYS_INLINE char* put_moved_digits(char* o, const char* d, int k, bool
 // needs n + 1/2 - |L| <= h: a fraction in [0.5 - h, 0.5), whose first 8
 // digits are 49999999. Those literals go through their double; for all
 // others the first fraction digit decides.
-TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const char* e) {
+TALVERO_ALWAYS_INLINE LiteralForm literal_form(const char* s, const char* e) {
   // Signs and digit counts vary from one coordinate to the next: they are
-  // worked out without branches, and one test, seldom failed, picks the way.
-  const bool negative = *s == '-';
-  const char* const digits = s + (negative || *s == '+');
+  // worked out without branches.
+  const char* const digits = s + (*s == '-' || *s == '+');
   const int k = leading_digit_count(digits);
   const char* p = digits + k;
   p += *p == '.';
@@ -136,14 +147,22 @@ TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const ch
   const char* end = p + fraction;
   if (fraction == 8) end = digit_run_end(end);  // the rest of a long fraction is only checked
   const bool plain = (k + fraction > 0) & (k < 8) & (end == e) & (head != text_word("49999999"));
-  const int change = static_cast<int>(up) - static_cast<int>(negative);
-  const int moved = digits[k > 0 ? k - 1 : 0] + change;
-  // Mostly the digits as written, the last one moved by one at most: not
-  // when that carries or borrows, starts with a zero or gives minus zero.
-  if (plain & (k > 0) & (digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
+  return {digits, p, end, head, k, plain, up};
+}
+
+TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const char* e) {
+  const LiteralForm f = literal_form(s, e);
+  const bool negative = *s == '-';
+  const int k = f.whole;
+  const int change = static_cast<int>(f.up) - static_cast<int>(negative);
+  const int moved = f.digits[k > 0 ? k - 1 : 0] + change;
+  // Mostly the digits as written, the last one moved by one at most (one
+  // test, seldom failed, picks the way): not when that carries or borrows,
+  // starts with a zero or gives minus zero.
+  if (f.plain & (k > 0) & (f.digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
       !((k == 1) & (moved == '0') & negative))
-    return put_moved_digits(o, digits, k, negative, change);
-  return put_rounded_other(o, s, e, {digits, p, end, head, k, plain, up});
+    return put_moved_digits(o, f.digits, k, negative, change);
+  return put_rounded_other(o, s, e, f);
 }
 
 // The coordinate the result holds for the real literal [s, e), as a double
@@ -169,10 +188,7 @@ TALVERO_ALWAYS_INLINE bool written_value(const char* s, const char* e, double& w
       return true;
     }
   }
-  double x;
-  if (!whole_real(s, e, x)) return false;
-  w = numeric::as_written(x);
-  return true;
+  return written_value_other(s, e, w);
 }
 
 }  // namespace fast
