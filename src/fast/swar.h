@@ -173,15 +173,17 @@ TALVERO_ALWAYS_INLINE const char* real_at(const char* s, double* v) {
 
 // Whether the n bytes at p (n at most 16, 16 bytes readable) are a real
 // literal without exponent: an optional sign, digits with at most one point
-// among them, and a digit somewhere. A byte at a time:
-inline bool plain_real_scalar(const char* p, std::size_t n) {
+// among them, and a digit somewhere; and where its point is (n when it has
+// none). A byte at a time:
+inline bool plain_real_scalar(const char* p, std::size_t n, std::size_t& point) {
   std::size_t i = (n > 0 && (*p == '-' || *p == '+')) ? 1 : 0;
-  bool digits = false, point = false;
+  bool digits = false;
+  point = n;
   for (; i < n; ++i) {
     if (is_digit(p[i])) {
       digits = true;
-    } else if (p[i] == '.' && !point) {
-      point = true;
+    } else if (p[i] == '.' && point == n) {
+      point = i;
     } else {
       return false;
     }
@@ -191,7 +193,7 @@ inline bool plain_real_scalar(const char* p, std::size_t n) {
 
 #ifdef TALVERO_SSE2
 // The same a vector at a time, without a branch on the bytes.
-TALVERO_ALWAYS_INLINE bool plain_real_sse2(const char* p, std::size_t n) {
+TALVERO_ALWAYS_INLINE bool plain_real_sse2(const char* p, std::size_t n, std::size_t& point_at) {
   const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
   const __m128i shifted = _mm_sub_epi8(v, _mm_set1_epi8('0'));  // digits become 0..9
   const auto digit =
@@ -201,16 +203,21 @@ TALVERO_ALWAYS_INLINE bool plain_real_sse2(const char* p, std::size_t n) {
       _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')), _mm_cmpeq_epi8(v, _mm_set1_epi8('+')))));
   const unsigned in = (1u << n) - 1;
   const unsigned points = point & in;
+  point_at = points == 0 ? n : static_cast<std::size_t>(std::countr_zero(points));
   return ((digit | points | (sign & 1u)) & in) == in && (points & (points - 1)) == 0 && (digit & in) != 0;
 }
 #endif
 
-TALVERO_ALWAYS_INLINE bool plain_real(const char* p, std::size_t n) {
+TALVERO_ALWAYS_INLINE bool plain_real(const char* p, std::size_t n, std::size_t& point) {
 #ifdef TALVERO_SSE2
-  return plain_real_sse2(p, n);
+  return plain_real_sse2(p, n, point);
 #else
-  return plain_real_scalar(p, n);
+  return plain_real_scalar(p, n, point);
 #endif
+}
+TALVERO_ALWAYS_INLINE bool plain_real(const char* p, std::size_t n) {
+  std::size_t point;
+  return plain_real(p, n, point);
 }
 
 // Writes |v| < 10^8 as decimal digits, 8 bytes at a time (little-endian

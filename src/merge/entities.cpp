@@ -3,7 +3,10 @@
 // header gives no extents, the box of its vertices.
 #include "merge/entities.h"
 
+#include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "merge/entity_turn.h"
 #include "merge/placing.h"
@@ -232,6 +235,22 @@ bool act_on_vertex(MergeFrame& m, TurnPlan& p) {
   return true;
 }
 
+// Takes points written as they stand, at height z, into the box. Rounding
+// keeps order, so the box of their written values is that of their
+// smallest and largest coordinates: one pass of comparisons finds them.
+void take_extremes_into_box(MergeFrame& m, const std::vector<std::pair<double, double>>& points, double z) {
+  if (points.empty()) return;
+  double low_x = points[0].first, high_x = low_x, low_y = points[0].second, high_y = low_y;
+  for (const auto& [x, y] : points) {
+    low_x = std::min(low_x, x);
+    high_x = std::max(high_x, x);
+    low_y = std::min(low_y, y);
+    high_y = std::max(high_y, y);
+  }
+  take_into_box(m, low_x, low_y, z);
+  take_into_box(m, high_x, high_y, z);
+}
+
 template <Pass pass>
 void act_on_lwpolyline(MergeFrame& m, TurnPlan& p) {
   InputState& s = m.input;
@@ -249,10 +268,14 @@ void act_on_lwpolyline(MergeFrame& m, TurnPlan& p) {
     p.points.swap(p.bulged_points);
   }
   if constexpr (pass == Pass::survey) {
-    for (auto [x, y] : p.points) {
-      double z = g.elevation;
-      numeric::to_world(s.extrusion, x, y, z);
-      if (scale_point(m, x, y, z)) take_into_box(m, x, y, z);
+    if (!numeric::moves_points(s.extrusion) && !m.drawing.scaled) {
+      take_extremes_into_box(m, p.points, g.elevation);
+    } else {
+      for (auto [x, y] : p.points) {
+        double z = g.elevation;
+        numeric::to_world(s.extrusion, x, y, z);
+        if (scale_point(m, x, y, z)) take_into_box(m, x, y, z);
+      }
     }
     return count_survey_polyline(m);
   }

@@ -93,12 +93,17 @@ TEST(WhitespaceBitmap, VectorWordMarksAgreeWithTheScalarOnes) {
   }
 }
 
-TEST(PlainReal, VectorFormAgreesWithTheScalarForm) {
+TEST(PlainReal, VectorFormAgreesWithTheScalarFormAndFindsThePoint) {
   std::mt19937 g(14);
   for (int k = 0; k < 200000; ++k) {
     const std::string s = bytes(g, 16, k % 2 ? "0123456789.-+" : "0123456789.-+e x\n");
     const std::size_t n = g() % 17;
-    ASSERT_EQ(fast::plain_real_sse2(s.data(), n), fast::plain_real_scalar(s.data(), n)) << s.substr(0, n);
+    std::size_t point_sse2 = 99, point_scalar = 98;
+    const bool plain = fast::plain_real_scalar(s.data(), n, point_scalar);
+    ASSERT_EQ(fast::plain_real_sse2(s.data(), n, point_sse2), plain) << s.substr(0, n);
+    if (plain) {
+      ASSERT_EQ(point_sse2, point_scalar) << s.substr(0, n);
+    }
   }
 }
 
