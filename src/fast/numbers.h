@@ -192,17 +192,17 @@ TALVERO_ALWAYS_INLINE bool written_value(const char* s, const char* e, double& w
   const bool negative = *s == '-';
   const char* const digits = s + (negative || *s == '+');
   const auto n = static_cast<std::size_t>(e - s);
-  // Mostly a short literal without exponent, checked a vector at a time;
-  // with at most 7 whole digits, the first fraction digit decides (as in
+  // Mostly a short literal without exponent, checked a vector at a time,
+  // which finds its point: the whole digits are those before it. With at
+  // most 7 of them, the first fraction digit decides (as in
   // put_rounded_literal), unless the fraction starts with 49999999.
-  if (n <= 16 && plain_real(s, n)) {
-    const int k = leading_digit_count(digits);
-    const char* const fraction = digits + k + (digits[k] == '.');
-    const int first = static_cast<unsigned char>(*fraction);
+  std::size_t point;
+  if (n <= 16 && plain_real(s, n, point)) {
+    const auto k = static_cast<int>(s + point - digits);
+    const char* const fraction = s + point + 1;  // past e where there is no point: no digit is read there
     if (k < 8 && load_le64(fraction) != text_word("49999999")) {
-      std::uint64_t whole;
-      leading_digits(digits, &whole);
-      w = rounded_whole(whole, fraction < e && first >= '5', negative);
+      const std::uint64_t whole = k == 0 ? 0 : first_digits_value(load_le64(digits), k);
+      w = rounded_whole(whole, fraction < e && static_cast<unsigned char>(*fraction) >= '5', negative);
       return true;
     }
   }
