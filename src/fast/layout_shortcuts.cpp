@@ -175,10 +175,11 @@ const double* scale_of(const MergeFrame& m) { return m.drawing.scaled ? &m.drawi
 // coordinates [start[k], end[k]), multiplied by *scale when there is one;
 // nullptr when text cannot (see VertexText). The output is not advanced.
 TALVERO_ALWAYS_INLINE char* put_text(const VertexText& text, Output& out, const double* scale, const char* const* start,
-                                     const char* const* end, const char** at, const char** at_end) {
+                                     const char* const* end, const VertexText::FixedZ& z, const char** at,
+                                     const char** at_end) {
   char* const room = out.room(vertex_room);
-  return scale == nullptr ? text.write(room, start, end, at, at_end)
-                          : text.write_scaled(room, start, end, *scale, at, at_end);
+  return scale == nullptr ? text.write(room, start, end, z, at, at_end)
+                          : text.write_scaled(room, start, end, *scale, z, at, at_end);
 }
 
 // The point of a vertex taken, as read in its polyline's system: its z the
@@ -219,6 +220,8 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   InputBox surveyed;
   Coincidences coincidences(m);
   const double* const scale = options ? scale_of(m) : nullptr;
+  VertexText::FixedZ fixed_z;
+  if (write) VertexText::fix_z(fixed_z, m.input, scale);
   // The arc of a bulge before the first vertex, drawn once it is taken.
   bool arc_first = options && arc_waits(m.input);
   const char* t = in.token_start(in.pos);
@@ -243,11 +246,11 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
       break;
     if (write) {
       const char *at[3] = {}, *at_end[3] = {};
-      char* o = put_text(in_layout_text, m.out, scale, start, end, at, at_end);
+      char* o = put_text(in_layout_text, m.out, scale, start, end, fixed_z, at, at_end);
       if (o == nullptr) break;
       if (arc_first) {  // the vertex's text goes after the arc: written again there
         bulge_of_shortcut(m, pass, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
-        o = put_text(in_layout_text, m.out, scale, start, end, at, at_end);
+        o = put_text(in_layout_text, m.out, scale, start, end, fixed_z, at, at_end);
       }
       m.out.advance(o);
       coincidences.written(run, in_layout_text.holes, start, end, at, at_end);
@@ -339,6 +342,8 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   InputBox surveyed;
   Coincidences coincidences(m);
   const double* const scale = options ? scale_of(m) : nullptr;
+  VertexText::FixedZ fixed_z;
+  if (write) VertexText::fix_z(fixed_z, m.input, scale);
   // While bulges are drawn as arcs, a vertex with one ends the run: the next
   // run draws its arc before its first vertex.
   const bool bulging = options && m.input.bulging;
@@ -373,11 +378,11 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
         reals = reals && BlockItems::is_real({g.start[c], static_cast<std::size_t>(g.end[c] - g.start[c])});
       if (!reals) break;
       const char *at[3] = {}, *at_end[3] = {};
-      char* o = put_text(layout.text, m.out, scale, g.start, g.end, at, at_end);
+      char* o = put_text(layout.text, m.out, scale, g.start, g.end, fixed_z, at, at_end);
       if (o == nullptr) break;
       if (arc_first || own_bulge) {
         bulge_here();
-        if (arc_first) o = put_text(layout.text, m.out, scale, g.start, g.end, at, at_end);  // after the arc
+        if (arc_first) o = put_text(layout.text, m.out, scale, g.start, g.end, fixed_z, at, at_end);  // after the arc
       }
       m.out.advance(o);
       coincidences.written(run, layout.text.holes, g.start, g.end, at, at_end);

@@ -1,10 +1,11 @@
 // The text a turn wrote for a vertex, kept by a layout shortcut to write
 // again around other coordinates: the parts before, between and after the
 // coordinates' own texts, and how the polyline placed its vertices when it
-// was written (that text holds flags and a height that follow from it).
+// was written (that text holds flags that follow from it). A z not read
+// (the polyline's elevation, or 0) is written from its value, worked out
+// once a run: polylines at other elevations share the text.
 #pragma once
 
-#include <bit>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -35,16 +36,15 @@ struct VertexText {
     holes = z_read ? 3 : 2;
     const char* from = text;
     int r = 0;
-    for (std::size_t k = 0; k < grammar::vertex.size() && r < holes; ++k) {
+    for (std::size_t k = 0; k < grammar::vertex.size() && r < 3; ++k) {
       if (grammar::vertex[k].read != grammar::Read::real) continue;
       if (!keep(r, from, line[k + 1])) return false;
       from = line[k + 2] - 2;  // the coordinate's line end starts the next part
       ++r;
     }
-    if (!keep(holes, from, end)) return false;
+    if (!keep(3, from, end)) return false;
     made_3d = s.made_3d;
     at_elevation = s.at_elevation;
-    elevation = s.elevation;
     layer = s.layer;
     ready = true;
     return true;
@@ -53,17 +53,29 @@ struct VertexText {
   // Whether a vertex of the current polyline is written this way. With a
   // layer per input, the text holds the input's layer, not the vertex's own.
   [[nodiscard]] bool fits(const InputState& s) const {
-    return ready && made_3d == s.made_3d && at_elevation == s.at_elevation &&
-           (!at_elevation || std::bit_cast<std::uint64_t>(elevation) == std::bit_cast<std::uint64_t>(s.elevation)) &&
-           layer == s.layer;
+    return ready && made_3d == s.made_3d && at_elevation == s.at_elevation && layer == s.layer;
+  }
+
+  // The text of a z not read, for the vertices of a run.
+  struct FixedZ {
+    std::size_t length = 0;
+    char text[max_number_text + 32];  // with room for a 32-byte copy
+  };
+  // That of the current polyline, its elevation or 0 multiplied by *scale
+  // when there is one (the caller has checked it stays a number).
+  static void fix_z(FixedZ& z, const InputState& s, const double* scale) {
+    double value = s.at_elevation ? s.elevation : 0.0;
+    if (scale != nullptr) value *= *scale;
+    std::memset(z.text, 0, 32);
+    z.length = static_cast<std::size_t>(put_rounded(z.text, value) - z.text);
   }
 
   // Writes the text around the coordinate literals [start[k], end[k]),
   // rounded, each one's text at [at[k], at_end[k]); nullptr when one is not
   // a whole literal. 4 * part_room + 3 * (max_number_text + 8) bytes must
   // be writable at o.
-  TALVERO_ALWAYS_INLINE char* write(char* o, const char* const* start, const char* const* end, const char** at,
-                                    const char** at_end) const {
+  TALVERO_ALWAYS_INLINE char* write(char* o, const char* const* start, const char* const* end, const FixedZ& z,
+                                    const char** at, const char** at_end) const {
     put(o, 0);
     for (int k = 0; k < holes; ++k) {
       at[k] = o;
@@ -72,13 +84,14 @@ struct VertexText {
       at_end[k] = o;
       put(o, k + 1);
     }
+    if (holes == 2) put_z(o, z);
     return o;
   }
 
   // As write, the coordinates multiplied by f first; nullptr also when one
   // grows beyond the numbers (a turn leaves that vertex out).
   TALVERO_ALWAYS_INLINE char* write_scaled(char* o, const char* const* start, const char* const* end, double f,
-                                           const char** at, const char** at_end) const {
+                                           const FixedZ& z, const char** at, const char** at_end) const {
     put(o, 0);
     for (int k = 0; k < holes; ++k) {
       double v;
@@ -88,11 +101,12 @@ struct VertexText {
       at_end[k] = o;
       put(o, k + 1);
     }
+    if (holes == 2) put_z(o, z);
     return o;
   }
 
   bool ready = false;
-  int holes = 3;  // x, y and z; or x and y, z being in the parts
+  int holes = 3;  // x, y and z read; or x and y, z written from its value
 
  private:
   bool keep(int k, const char* from, const char* to) {
@@ -102,6 +116,13 @@ struct VertexText {
     length[k] = static_cast<std::uint16_t>(n);
     return true;
   }
+  // The z not read, and the part after it.
+  TALVERO_ALWAYS_INLINE void put_z(char*& o, const FixedZ& z) const {
+    std::memcpy(o, z.text, 32);  // mostly the whole text
+    if (z.length > 32) std::memcpy(o + 32, z.text + 32, z.length - 32);
+    o += z.length;
+    put(o, 3);
+  }
   TALVERO_ALWAYS_INLINE void put(char*& o, int k) const {
     std::memcpy(o, part[k], 64);  // mostly the whole part
     if (length[k] > 64) std::memcpy(o + 64, part[k] + 64, length[k] - 64u);
@@ -110,7 +131,6 @@ struct VertexText {
 
   bool made_3d = false;
   bool at_elevation = false;
-  double elevation = 0;
   std::string layer;  // the input's layer, with a layer per input
   std::uint16_t length[4] = {};
   alignas(16) char part[4][part_room] = {};
