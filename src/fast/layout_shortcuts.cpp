@@ -72,13 +72,14 @@ class Coincidences {
   Coincidences(const MergeFrame& m) : state(m.input), out(m.out), counting(!m.drawing.scaled) {}
 
   // A vertex written: coordinates [start[k], end[k]) read, the first
-  // `holes` of them written at [at[k], at_end[k]) with 16 bytes readable.
+  // `holes` of them written at [at[k], at_end[k]) with 16 bytes readable,
+  // and z, when not read, written as z says.
   TALVERO_ALWAYS_INLINE void written(Shortcut& run, int holes, const char* const* start, const char* const* end,
-                                     const char* const* at, const char* const* at_end) {
+                                     const char* const* at, const char* const* at_end, const VertexText::FixedZ& z) {
     if (!counting) return;
     const TextKey x = key_of(at[0], at_end[0]);
     if (run.vertices == 0) {
-      fix_z();
+      fix_z(z);
       values(holes, start, end, run.first);
     } else if (x == last.x || x.wide()) {
       run.coincident += same_as_last(holes, start, end, at, at_end);
@@ -131,12 +132,10 @@ class Coincidences {
   }
 
   // The z written when a vertex's own is not (the polyline's elevation, or
-  // 0), worked out once a run has a vertex: most shortcuts asked take none.
-  void fix_z() {
-    const double z = state.at_elevation ? state.elevation : 0.0;
-    fixed_z = numeric::as_written(z);
-    char text[max_number_text + 16] = {};
-    fixed_key = key_of(text, put_rounded(text, z));
+  // 0), once a run has a vertex: its value, and its text's key.
+  void fix_z(const VertexText::FixedZ& z) {
+    fixed_z = numeric::as_written(state.at_elevation ? state.elevation : 0.0);
+    fixed_key = key_of(z.text, z.text + z.length);
   }
 
   const InputState& state;
@@ -220,8 +219,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   InputBox surveyed;
   Coincidences coincidences(m);
   const double* const scale = options ? scale_of(m) : nullptr;
-  VertexText::FixedZ fixed_z;
-  if (write) VertexText::fix_z(fixed_z, m.input, scale);
+  VertexText::FixedZ fixed_z;  // worked out once the run has a vertex: most shortcuts asked take none
   // The arc of a bulge before the first vertex, drawn once it is taken.
   bool arc_first = options && arc_waits(m.input);
   const char* t = in.token_start(in.pos);
@@ -245,6 +243,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
                   !BlockItems::is_real({start[2], static_cast<std::size_t>(end[2] - start[2])})))
       break;
     if (write) {
+      if (run.vertices == 0) VertexText::fix_z(fixed_z, m.input, scale);
       const char *at[3] = {}, *at_end[3] = {};
       char* o = put_text(in_layout_text, m.out, scale, start, end, fixed_z, at, at_end);
       if (o == nullptr) break;
@@ -253,7 +252,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
         o = put_text(in_layout_text, m.out, scale, start, end, fixed_z, at, at_end);
       }
       m.out.advance(o);
-      coincidences.written(run, in_layout_text.holes, start, end, at, at_end);
+      coincidences.written(run, in_layout_text.holes, start, end, at, at_end, fixed_z);
     } else {
       if (!survey_point(surveyed, start, end, 3, scale)) break;
       if (arc_first) bulge_of_shortcut(m, pass, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
@@ -342,8 +341,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   InputBox surveyed;
   Coincidences coincidences(m);
   const double* const scale = options ? scale_of(m) : nullptr;
-  VertexText::FixedZ fixed_z;
-  if (write) VertexText::fix_z(fixed_z, m.input, scale);
+  VertexText::FixedZ fixed_z;  // worked out once the run has a vertex: most shortcuts asked take none
   // While bulges are drawn as arcs, a vertex with one ends the run: the next
   // run draws its arc before its first vertex.
   const bool bulging = options && m.input.bulging;
@@ -377,6 +375,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
       for (int c = layout.text.holes; c < read; ++c)
         reals = reals && BlockItems::is_real({g.start[c], static_cast<std::size_t>(g.end[c] - g.start[c])});
       if (!reals) break;
+      if (run.vertices == 0) VertexText::fix_z(fixed_z, m.input, scale);
       const char *at[3] = {}, *at_end[3] = {};
       char* o = put_text(layout.text, m.out, scale, g.start, g.end, fixed_z, at, at_end);
       if (o == nullptr) break;
@@ -385,7 +384,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
         if (arc_first) o = put_text(layout.text, m.out, scale, g.start, g.end, fixed_z, at, at_end);  // after the arc
       }
       m.out.advance(o);
-      coincidences.written(run, layout.text.holes, g.start, g.end, at, at_end);
+      coincidences.written(run, layout.text.holes, g.start, g.end, at, at_end, fixed_z);
     } else {
       if (!survey_point(surveyed, g.start, g.end, read, scale)) break;
       if (arc_first || own_bulge) bulge_here();

@@ -59,7 +59,7 @@ struct VertexText {
   // The text of a z not read, for the vertices of a run.
   struct FixedZ {
     std::size_t length = 0;
-    char text[max_number_text + 32];  // with room for a 32-byte copy
+    char text[max_number_text + 32];  // with room for a 32-byte copy, its first 32 bytes set
   };
   // That of the current polyline, its elevation or 0 multiplied by *scale
   // when there is one (the caller has checked it stays a number).
