@@ -1,15 +1,18 @@
 // The accelerator behind the merge's door: each pass's turns run straight
 // over the loaded block (its bytes and whitespace bitmap), with the layout
-// shortcuts before them, until a turn is left to the plain reads; and on a
-// worker thread, the next block read ahead and the result written behind.
+// shortcuts before them, until a turn is left to the plain reads; on a
+// worker thread, the next block read ahead and the result written behind;
+// and on a thread of their own, runs ahead over each block's far part.
 #include <cstdlib>
 #include <memory>
 #include <string_view>
 #include <thread>
 
 #include "fast/block_items.h"
+#include "fast/block_steps.h"
 #include "fast/double_buffering.h"
 #include "fast/layout_shortcuts.h"
+#include "fast/run_ahead.h"
 #include "fast/worker.h"
 #include "merge/accelerator.h"
 #include "merge/entity_turn.h"
@@ -18,18 +21,21 @@
 
 bool acceleration_named(std::string_view name, Acceleration& settings) {
   if (name == "off")
-    settings = {false, false};
+    settings = {false, false, false};
   else if (name == "runs")
-    settings = {true, false};
+    settings = {true, false, false};
+  else if (name == "worker")
+    settings = {true, true, false};
   else if (name == "all")
-    settings = {true, true};
+    settings = {true, true, true};
   else
     return false;
   return true;
 }
 
 Acceleration default_acceleration() {
-  Acceleration settings{true, std::thread::hardware_concurrency() > 1};
+  const bool threads = std::thread::hardware_concurrency() > 1;
+  Acceleration settings{true, threads, threads};
   if (const char* asked = std::getenv("TALVERO_ACCEL"); asked != nullptr) (void)acceleration_named(asked, settings);
   return settings;
 }
@@ -45,7 +51,8 @@ class FastAccelerator final : public Accelerator {
         in(reader),
         out(result),
         worker(s.worker ? std::make_unique<Worker>() : nullptr),
-        loader(worker.get()) {
+        loader(worker.get()),
+        ahead(s.runs && s.ahead ? std::make_unique<RunAhead>() : nullptr) {
     in.set_loader(&loader);
     if (worker != nullptr) {
       writes = std::make_unique<BackgroundWrites>(*worker);
@@ -65,28 +72,20 @@ class FastAccelerator final : public Accelerator {
  private:
   // Turns over the loaded block from the read position, the layout
   // shortcuts first, until one is refused; the reader then goes on from
-  // where the last one taken ended.
+  // where the last one taken ended. A run ahead over the block's far part
+  // is kept where the turns arrive at its start.
   template <Pass pass>
   void run(MergeFrame& m, LayoutShortcuts& shortcuts) {
     if (!settings.runs) return;
     const Reader::Loaded l = in.loaded();
     const std::uint64_t* bits = loader.bitmap_of(l.base);
     if (bits == nullptr) return;
-    BlockItems items({l.base, l.pos, l.end, bits});
-    for (;;) {
-      if (shortcuts.take(items, m)) continue;
-      const char* before = items.pos;
-      const char* keyword = items.token_start(before);
-      const char* text = out.end();
-      const std::uint64_t handed_on = out.handed_on();
-      Took took = Took::other;
-      if (turn<pass>(items, m, plan, &took) != Turn::taken) {
-        items.pos = before;
-        break;
-      }
-      if (took != Took::other && out.handed_on() == handed_on)
-        shortcuts.learn(took, items, keyword, text, out.end(), m);
-    }
+    const MarkedBlock block{l.base, l.pos, l.end, bits};
+    BlockItems items(block);
+    // Worth a thread's start and wait where a quarter of a block is left.
+    if (ahead != nullptr && RunAhead::allowed(m))
+      ahead->start(pass, block, m, static_cast<std::size_t>(l.end - l.base) / 4);
+    take_steps<pass>(items, m, shortcuts, plan, ahead.get());
     in.consume_to(items.pos);
   }
 
@@ -96,6 +95,7 @@ class FastAccelerator final : public Accelerator {
   const std::unique_ptr<Worker> worker;  // first made, last ended: the others hand it jobs
   ReadAhead loader;
   std::unique_ptr<BackgroundWrites> writes;
+  const std::unique_ptr<RunAhead> ahead;
   TurnPlan plan;
   LayoutShortcuts survey_shortcuts{Pass::survey};
   LayoutShortcuts write_shortcuts{Pass::write};

@@ -17,10 +17,11 @@ struct Output;
 struct Acceleration {
   bool runs = true;    // turns and layout shortcuts straight over each loaded block
   bool worker = true;  // a second thread reads the next block and writes the result
+  bool ahead = true;   // with runs, a third runs ahead over each block's far part
 };
-// What the build can do, as TALVERO_ACCEL asks ("off", "runs" or "all":
-// to pin a fault on one part without a rebuild); by default everything,
-// the worker only where there is more than one processor.
+// What the build can do, as TALVERO_ACCEL asks ("off", "runs", "worker" or
+// "all": to pin a fault on one part without a rebuild); by default
+// everything, the threads only where there is more than one processor.
 Acceleration default_acceleration();
 // The settings a value of TALVERO_ACCEL names; false when it names none.
 [[nodiscard]] bool acceleration_named(std::string_view name, Acceleration& settings);

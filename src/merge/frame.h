@@ -66,7 +66,8 @@ struct InputBox {
 
 // What a pass knows of the input it reads. Put back at each input's start;
 // a turn of the loop either takes what it reads and changes it, or takes
-// nothing and leaves it as it was.
+// nothing and leaves it as it was. A field added here is compared in
+// same_course (merge/run_ahead.cpp), or added there when it only counts.
 struct InputState {
   Place place;
   bool saw_section = false;  // the input holds a SECTION
@@ -122,6 +123,10 @@ struct MergeFrame {
   InputState input;                  // the current input's
   std::vector<blocks::Store>
       blocks;  // by input, with --inserts: its block definitions, from its survey to its writing pass
+  // Set in a frame whose turns run ahead of the input's own (on another
+  // thread): the polylines they meet are counted here, not shown, and are
+  // counted and shown where the input's own turns keep that work.
+  std::uint64_t* held_polylines = nullptr;
 
   [[nodiscard]] const MergeInput& current() const { return inputs[static_cast<std::size_t>(i - 1)]; }
 };

@@ -53,13 +53,23 @@ bool close_input(const MergeFrame& m) {
   return ok;
 }
 
-void count_survey_polyline(MergeFrame& m) { count(m, "\trecord ", "            \r        "); }
+void count_survey_polyline(MergeFrame& m) {
+  if (m.held_polylines != nullptr) {
+    ++*m.held_polylines;
+    return;
+  }
+  count(m, "\trecord ", "            \r        ");
+}
 void count_written_vertices(MergeFrame& m, std::uint64_t n) {
   m.vertices_written += n;
   m.input.report.vertices += n;
 }
 
 void count_written_polyline(MergeFrame& m) {
+  if (m.held_polylines != nullptr) {
+    ++*m.held_polylines;
+    return;
+  }
   ++m.polylines_written;
   ++m.input.report.polylines;
   count(m, "\t record ", "            \r     ");

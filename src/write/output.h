@@ -63,6 +63,8 @@ struct Output {
   // handed on: bytes written since end() was taken are at it while
   // handed_on() stays the same.
   [[nodiscard]] const char* end() const { return buf.data() + used; }
+  // The bytes buffered, not yet handed on.
+  [[nodiscard]] std::string_view buffered() const { return {buf.data(), used}; }
   [[nodiscard]] std::uint64_t handed_on() const { return flushes; }
   // Whether the bytes go to a descriptor (not to a capture or nowhere).
   [[nodiscard]] bool to_descriptor() const { return capture == nullptr && fd >= 0; }

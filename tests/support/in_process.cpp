@@ -92,7 +92,7 @@ std::vector<reference::Input> drawings(std::initializer_list<std::string_view> b
 
 std::vector<NamedAcceleration> accelerations() {
   std::vector<NamedAcceleration> all;
-  for (const char* name : {"off", "runs", "all"}) {
+  for (const char* name : {"off", "runs", "worker", "all"}) {
     Acceleration settings;
     if (acceleration_named(name, settings)) all.push_back({name, settings});
   }

@@ -1,6 +1,7 @@
 // The accelerator where whole merges cannot aim: its item source against
 // the plain reads at every place a block may end, the room its layout
-// shortcuts write into, and the worker thread's queue.
+// shortcuts write into, runs ahead kept and dropped, and the worker
+// thread's queue.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,9 +11,11 @@
 #include <vector>
 
 #include "fast/block_items.h"
+#include "fast/block_steps.h"
 #include "fast/worker.h"
 #include "in_process.h"
 #include "merge/group_rules.h"
+#include "merge/inputs.h"
 #include "merge/item_source.h"
 #include "merge/treatment.h"
 #include "state.h"
@@ -164,6 +167,95 @@ TEST(LayoutShortcuts, LongestVerticesFitTheRoomAsked) {
       reference = result;
     else
       EXPECT_EQ(result, reference) << capacity;
+  }
+}
+
+// What a pass over one block did, as the accelerator takes it: with a run
+// ahead over its far part, made before the pass takes its first step, or none.
+struct PassOver {
+  std::string result, shown, counts;
+  std::uint64_t kept = 0;
+};
+
+template <Pass pass>
+PassOver pass_over(const std::string& text, bool ahead) {
+  support::Restore restore;
+  PassOver r;
+  console.attach_memory({}, &r.shown);
+  const MarkedText t(text);
+  const std::vector<MergeInput> inputs = {{"c:\\images\\t\\a.dxf", "", std::string_view(text)}};
+  {
+    Output out;
+    out.attach(-1, &r.result);
+    MergeFrame m(out, inputs);
+    m.i = 1;
+    start_input(m);
+    fast::BlockItems items(t.block());
+    fast::LayoutShortcuts shortcuts(pass);
+    TurnPlan plan;
+    fast::RunAhead run_ahead(false);
+    if (ahead) run_ahead.start(pass, t.block(), m, 0);
+    fast::take_steps<pass>(items, m, shortcuts, plan, &run_ahead);
+    out.finish();
+    const InputState& s = m.input;
+    r.counts = std::to_string(items.pos - t.block().base) + " " + std::to_string(s.segm) + " " +
+               std::to_string(m.polylines_written) + " " + std::to_string(m.vertices_written) + " " +
+               std::to_string(s.coincident) + " " + s.report.line("a") + " " + std::to_string(s.saw_section);
+    for (int k = 0; k < 3; ++k)
+      r.counts += " " + std::to_string(s.box.min[k]) + ":" + std::to_string(s.box.max[k]) + ":" +
+                  std::to_string(s.box.has_min[k]);
+    r.kept = run_ahead.runs_kept();
+  }
+  console.flush();
+  console.attach_memory({}, nullptr);
+  return r;
+}
+
+// Polylines of every kind a run ahead may start at or meet: in the layout,
+// by their group codes at an elevation, converted, coinciding vertices,
+// and other entities among them; in the section named.
+std::string polylines_in(std::string_view section) {
+  std::string text = "  0\nSECTION\n  2\n" + std::string(section) + "\n  0\n";
+  for (int k = 0; k < 40; ++k) {
+    const std::string a = std::to_string(k) + ".5", b = std::to_string(-3 * k) + ".25";
+    switch (k % 4) {
+      case 0:
+        text += "POLYLINE\n  8\nL\n 66\n1\n 70\n0\n 10\n0\n 20\n0\n  0\n";
+        for (const std::string& x : {a, a, b})
+          text += "VERTEX\n  8\nL\n 70\n0\n 10\n" + x + "\n 20\n" + b + "\n 30\n0.0\n  0\n";
+        text += "SEQEND\n  8\nL\n  0\n";
+        break;
+      case 1:
+        text += "POLYLINE\n  8\nG\n 66\n1\n 30\n" + b + "\n 70\n0\n  0\n";
+        for (const std::string& x : {b, a}) text += "VERTEX\n  8\nG\n 10\n" + x + "\n 20\n" + a + "\n 42\n0.5\n  0\n";
+        text += "SEQEND\n  0\n";
+        break;
+      case 2:
+        text += "LWPOLYLINE\n  8\nC\n 90\n2\n 38\n" + a + "\n 10\n" + b + "\n 20\n1e3\n 10\n" + a + "\n 20\n-7\n  0\n";
+        break;
+      default: text += "TEXT\n  8\nT\n 10\n" + a + "\n 20\n0\n 40\n1\n  1\nPOLYLINE\n  0\n";
+    }
+  }
+  return text + "ENDSEC\n  0\nEOF\n";
+}
+
+// A run ahead is kept where the turns arrive at its start in the state its
+// first turn left, and is dropped where they do not (a polyline of a block
+// definition, which it took for one of ENTITIES); either way each pass
+// writes, shows and counts what it does without one.
+TEST(RunAhead, KeptWhereTheTurnsArriveAsItsFirstLeftItElseDropped) {
+  for (const std::string_view section : {"ENTITIES", "BLOCKS"}) {
+    const std::string text = polylines_in(section);
+    const PassOver survey = pass_over<Pass::survey>(text, false), write = pass_over<Pass::write>(text, false);
+    const PassOver survey_ahead = pass_over<Pass::survey>(text, true), write_ahead = pass_over<Pass::write>(text, true);
+    const std::uint64_t kept = section == "ENTITIES" ? 1 : 0;
+    EXPECT_EQ(survey_ahead.kept, kept) << section;
+    EXPECT_EQ(write_ahead.kept, kept) << section;
+    EXPECT_EQ(survey_ahead.shown, survey.shown) << section;
+    EXPECT_EQ(survey_ahead.counts, survey.counts) << section;
+    EXPECT_EQ(write_ahead.result, write.result) << section;
+    EXPECT_EQ(write_ahead.shown, write.shown) << section;
+    EXPECT_EQ(write_ahead.counts, write.counts) << section;
   }
 }
 
