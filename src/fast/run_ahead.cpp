@@ -43,7 +43,8 @@ void RunAhead::start(Pass p, const MarkedBlock& b, const MergeFrame& m, std::siz
   const auto unread = static_cast<std::size_t>(b.end - b.pos);
   if (pending() || unread < least || unread == 0) return;
   const double near = 1.0 - share[static_cast<int>(p)];
-  const char* at = polyline_keyword(b.base, b.pos + static_cast<std::size_t>(static_cast<double>(unread) * near), b.end);
+  const char* at =
+      polyline_keyword(b.base, b.pos + static_cast<std::size_t>(static_cast<double>(unread) * near), b.end);
   if (at == nullptr) return;
   if (!frame || &frame->inputs != &m.inputs) frame.emplace(out, m.inputs);
   MergeFrame& f = *frame;

@@ -38,17 +38,17 @@ bool same_course(const InputState& a, const InputState& b) {
   // and coincident, which count; whether a SECTION was met, which only
   // turns true; and the header's extents, which the plain reads alone take.
   // The last vertex written only where there is one.
-  const bool last_written = a.has_last_written == b.has_last_written &&
-                            (!a.has_last_written || (same(a.last_written[0], b.last_written[0]) &&
-                                                     same(a.last_written[1], b.last_written[1]) &&
-                                                     same(a.last_written[2], b.last_written[2])));
-  return same(a.place, b.place) && same(a.elevation, b.elevation) &&
-         a.at_elevation == b.at_elevation && same(a.extrusion, b.extrusion) && a.made_3d == b.made_3d &&
-         a.leaving_out == b.leaving_out && a.polyline_open == b.polyline_open && a.bulging == b.bulging &&
-         a.closed == b.closed && a.has_last == b.has_last && same(a.first, b.first) && same(a.last, b.last) &&
+  const bool last_written =
+      a.has_last_written == b.has_last_written && (!a.has_last_written || (same(a.last_written[0], b.last_written[0]) &&
+                                                                           same(a.last_written[1], b.last_written[1]) &&
+                                                                           same(a.last_written[2], b.last_written[2])));
+  return same(a.place, b.place) && same(a.elevation, b.elevation) && a.at_elevation == b.at_elevation &&
+         same(a.extrusion, b.extrusion) && a.made_3d == b.made_3d && a.leaving_out == b.leaving_out &&
+         a.polyline_open == b.polyline_open && a.bulging == b.bulging && a.closed == b.closed &&
+         a.has_last == b.has_last && same(a.first, b.first) && same(a.last, b.last) &&
          same(a.last_bulge, b.last_bulge) && a.bulge_layer == b.bulge_layer && a.line_run == b.line_run &&
-         a.line_3d == b.line_3d && same(a.line_end, b.line_end) && a.line_layer == b.line_layer &&
-         last_written && a.layer == b.layer;
+         a.line_3d == b.line_3d && same(a.line_end, b.line_end) && a.line_layer == b.line_layer && last_written &&
+         a.layer == b.layer;
 }
 
 void clear_counts(InputState& s) {
@@ -62,7 +62,8 @@ void keep_run(MergeFrame& m, Pass pass, const MergeFrame& ran, std::uint64_t pol
   InputState& s = m.input;
   const InputState& r = ran.input;
   // The counts shown as the input's own turns would have shown them.
-  for (std::uint64_t k = 0; k < polylines; ++k) pass == Pass::survey ? count_survey_polyline(m) : count_written_polyline(m);
+  for (std::uint64_t k = 0; k < polylines; ++k)
+    pass == Pass::survey ? count_survey_polyline(m) : count_written_polyline(m);
   InputState kept = r;
   kept.segm = s.segm;
   kept.saw_section = s.saw_section || r.saw_section;
