@@ -103,8 +103,8 @@ bool RunAhead::keep(MergeFrame& m, const char*& pos) {
   stop_and_wait();
   if (!ran || pos != after_first || !same_course(m.input, first)) return false;
   if (pass == Pass::write) {
-    m.out.put(spilled);
-    m.out.put(out.buffered());
+    m.out.put_through(spilled);
+    m.out.put_through(out.buffered());
   }
   keep_run(m, pass, *frame, polylines);
   ++kept;

@@ -1,6 +1,7 @@
 // Buffered byte output to a descriptor or, for tests, to a string.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -43,6 +44,19 @@ struct Output {
       used += s.size();
     } else {
       put_large(s);
+    }
+  }
+  // Appends bytes as they stand, however many, through the buffer: filled
+  // buffers are handed on as usual (not written at once, as put() writes a
+  // text longer than the buffer).
+  void put_through(std::string_view s) {
+    for (;;) {
+      const std::size_t n = std::min(s.size(), buf.size() - used);
+      std::memcpy(buf.data() + used, s.data(), n);
+      used += n;
+      s.remove_prefix(n);
+      if (s.empty()) return;
+      flush();
     }
   }
   // Appends a text and a CR LF line end.
