@@ -191,7 +191,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     MergeOptions with{off, drawing_options(set, hash, all, few_placings(parts))};
     const Run plain_reads = run(inputs, with);
     require(!plain_reads.failed && whole_drawing(plain_reads.result), "a merge with options is no drawing");
-    if (acceleration_named("runs", with.fast)) {
+    if (acceleration_named(setting, with.fast)) {
       const Run accelerated = run(inputs, with);
       require_same(accelerated.result, plain_reads.result, "the accelerator changed the result with options:");
       require_same(accelerated.errors, plain_reads.errors, "the accelerator changed the warnings with options:");

@@ -101,7 +101,7 @@ bool RunAhead::keep(MergeFrame& m, const char*& pos) {
   double& s = share[static_cast<int>(pass)];
   s = std::clamp(s + (thread.done(ticket) ? 0.02 : -0.02), 0.1, 0.9);
   stop_and_wait();
-  if (!ran || pos != after_first || !same_course(m.input, first)) return false;
+  if (!ran || pos != after_first || !same_course(m, first)) return false;
   if (pass == Pass::write) {
     m.out.put_through(spilled);
     m.out.put_through(out.buffered());

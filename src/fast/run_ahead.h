@@ -34,11 +34,9 @@ class RunAhead {
   ~RunAhead() { drop(); }
 
   // Whether the merge's options let runs ahead be made: not where what a
-  // turn does depends on more than the input's state (block definitions
-  // held, lines joined, curves drawn).
-  [[nodiscard]] static bool allowed(const MergeFrame& m) {
-    return !m.drawing.inserts && !m.drawing.lines && !m.drawing.curves;
-  }
+  // turn does depends on more than the input's state (the block
+  // definitions held for block references).
+  [[nodiscard]] static bool allowed(const MergeFrame& m) { return !m.drawing.inserts; }
 
   // Starts a run of the pass over block b's far part, when at least `least`
   // bytes are left to read there and a polyline's keyword is found in it.

@@ -14,6 +14,13 @@ bool same(const curves::Point& a, const curves::Point& b) { return same(a.x, b.x
 bool same(const numeric::Extrusion& a, const numeric::Extrusion& b) {
   return same(a.x, b.x) && same(a.y, b.y) && same(a.z, b.z);
 }
+bool same(const InputBox& a, const InputBox& b) {
+  for (int k = 0; k < 3; ++k)
+    if (!same(a.min[k], b.min[k]) || !same(a.max[k], b.max[k]) || a.has_min[k] != b.has_min[k] ||
+        a.has_max[k] != b.has_max[k])
+      return false;
+  return true;
+}
 bool same(const Place& a, const Place& b) {
   return a.section == b.section && a.was_section == b.was_section && a.was_section_2 == b.was_section_2 &&
          a.after_zero == b.after_zero;
@@ -33,22 +40,30 @@ void add(InputReport& r, const InputReport& more) {
 
 }  // namespace
 
-bool same_course(const InputState& a, const InputState& b) {
+bool same_course(const MergeFrame& m, const InputState& b) {
+  const InputState& a = m.input;
   // Every field of InputState but those no turn reads: segm, box, report
   // and coincident, which count; whether a SECTION was met, which only
-  // turns true; and the header's extents, which the plain reads alone take.
-  // The last vertex written only where there is one.
+  // turns true; and the header's extents, but where the survey draws
+  // curves (it leaves out arcs within them). Fields that hold only while
+  // another is set are compared only then: the last vertex written, an
+  // open polyline of lines, and the bulges of a polyline whose bulges are
+  // drawn.
   const bool last_written =
       a.has_last_written == b.has_last_written && (!a.has_last_written || (same(a.last_written[0], b.last_written[0]) &&
                                                                            same(a.last_written[1], b.last_written[1]) &&
                                                                            same(a.last_written[2], b.last_written[2])));
+  const bool lines =
+      a.line_run == b.line_run &&
+      (!a.line_run || (a.line_3d == b.line_3d && same(a.line_end, b.line_end) && a.line_layer == b.line_layer));
+  const bool bulges =
+      a.bulging == b.bulging &&
+      (!a.bulging || (a.closed == b.closed && a.has_last == b.has_last && same(a.first, b.first) &&
+                      same(a.last, b.last) && same(a.last_bulge, b.last_bulge) && a.bulge_layer == b.bulge_layer));
   return same(a.place, b.place) && same(a.elevation, b.elevation) && a.at_elevation == b.at_elevation &&
          same(a.extrusion, b.extrusion) && a.made_3d == b.made_3d && a.leaving_out == b.leaving_out &&
-         a.polyline_open == b.polyline_open && a.bulging == b.bulging && a.closed == b.closed &&
-         a.has_last == b.has_last && same(a.first, b.first) && same(a.last, b.last) &&
-         same(a.last_bulge, b.last_bulge) && a.bulge_layer == b.bulge_layer && a.line_run == b.line_run &&
-         a.line_3d == b.line_3d && same(a.line_end, b.line_end) && a.line_layer == b.line_layer && last_written &&
-         a.layer == b.layer;
+         a.polyline_open == b.polyline_open && bulges && lines && last_written && a.layer == b.layer &&
+         (!m.drawing.curves || same(a.header, b.header));
 }
 
 void clear_counts(InputState& s) {

@@ -13,9 +13,9 @@
 #include "merge/entity_turn.h"
 #include "merge/frame.h"
 
-// Whether a and b are equal but for their counts and what no turn reads,
-// every number bit for bit.
-[[nodiscard]] bool same_course(const InputState& a, const InputState& b);
+// Whether the state of m's input and b are equal but for their counts and
+// what no turn of m's merge reads, every number bit for bit.
+[[nodiscard]] bool same_course(const MergeFrame& m, const InputState& b);
 
 // The counts of s set back to none: what a run ahead counts after its first
 // turn is its own.

@@ -178,7 +178,7 @@ struct PassOver {
 };
 
 template <Pass pass>
-PassOver pass_over(const std::string& text, bool ahead) {
+PassOver pass_over(const std::string& text, bool ahead, const DrawingOptions& drawing) {
   support::Restore restore;
   PassOver r;
   console.attach_memory({}, &r.shown);
@@ -188,6 +188,7 @@ PassOver pass_over(const std::string& text, bool ahead) {
     Output out;
     out.attach(-1, &r.result);
     MergeFrame m(out, inputs);
+    m.drawing = drawing;
     m.i = 1;
     start_input(m);
     fast::BlockItems items(t.block());
@@ -212,8 +213,9 @@ PassOver pass_over(const std::string& text, bool ahead) {
 }
 
 // Polylines of every kind a run ahead may start at or meet: in the layout,
-// by their group codes at an elevation, converted, coinciding vertices,
-// and other entities among them; in the section named.
+// by their group codes at an elevation with bulges, converted, coinciding
+// vertices, and other entities among them (lines that join); in the
+// section named.
 std::string polylines_in(std::string_view section) {
   std::string text = "  0\nSECTION\n  2\n" + std::string(section) + "\n  0\n";
   for (int k = 0; k < 40; ++k) {
@@ -233,7 +235,10 @@ std::string polylines_in(std::string_view section) {
       case 2:
         text += "LWPOLYLINE\n  8\nC\n 90\n2\n 38\n" + a + "\n 10\n" + b + "\n 20\n1e3\n 10\n" + a + "\n 20\n-7\n  0\n";
         break;
-      default: text += "TEXT\n  8\nT\n 10\n" + a + "\n 20\n0\n 40\n1\n  1\nPOLYLINE\n  0\n";
+      default:
+        text += "TEXT\n  8\nT\n 10\n" + a + "\n 20\n0\n 40\n1\n  1\nPOLYLINE\n  0\n";
+        for (const std::string& x : {a, b})
+          text += "LINE\n  8\nL\n 10\n" + x + "\n 20\n1\n 11\n" + b + "\n 21\n1\n  0\n";
     }
   }
   return text + "ENDSEC\n  0\nEOF\n";
@@ -242,21 +247,28 @@ std::string polylines_in(std::string_view section) {
 // A run ahead is kept where the turns arrive at its start in the state its
 // first turn left, and is dropped where they do not (a polyline of a block
 // definition, which it took for one of ENTITIES); either way each pass
-// writes, shows and counts what it does without one.
+// writes, shows and counts what it does without one, with lines joined
+// and bulges drawn or without.
 TEST(RunAhead, KeptWhereTheTurnsArriveAsItsFirstLeftItElseDropped) {
-  for (const std::string_view section : {"ENTITIES", "BLOCKS"}) {
-    const std::string text = polylines_in(section);
-    const PassOver survey = pass_over<Pass::survey>(text, false), write = pass_over<Pass::write>(text, false);
-    const PassOver survey_ahead = pass_over<Pass::survey>(text, true), write_ahead = pass_over<Pass::write>(text, true);
-    const std::uint64_t kept = section == "ENTITIES" ? 1 : 0;
-    EXPECT_EQ(survey_ahead.kept, kept) << section;
-    EXPECT_EQ(write_ahead.kept, kept) << section;
-    EXPECT_EQ(survey_ahead.shown, survey.shown) << section;
-    EXPECT_EQ(survey_ahead.counts, survey.counts) << section;
-    EXPECT_EQ(write_ahead.result, write.result) << section;
-    EXPECT_EQ(write_ahead.shown, write.shown) << section;
-    EXPECT_EQ(write_ahead.counts, write.counts) << section;
-  }
+  DrawingOptions drawn;
+  drawn.lines = drawn.curves = true;
+  for (const DrawingOptions& drawing : {DrawingOptions{}, drawn})
+    for (const std::string_view section : {"ENTITIES", "BLOCKS"}) {
+      const std::string text = polylines_in(section);
+      const std::string what = std::string(section) + (drawing.lines ? ", drawn" : "");
+      const PassOver survey = pass_over<Pass::survey>(text, false, drawing),
+                     write = pass_over<Pass::write>(text, false, drawing);
+      const PassOver survey_ahead = pass_over<Pass::survey>(text, true, drawing),
+                     write_ahead = pass_over<Pass::write>(text, true, drawing);
+      const std::uint64_t kept = section == "ENTITIES" ? 1 : 0;
+      EXPECT_EQ(survey_ahead.kept, kept) << what;
+      EXPECT_EQ(write_ahead.kept, kept) << what;
+      EXPECT_EQ(survey_ahead.shown, survey.shown) << what;
+      EXPECT_EQ(survey_ahead.counts, survey.counts) << what;
+      EXPECT_EQ(write_ahead.result, write.result) << what;
+      EXPECT_EQ(write_ahead.shown, write.shown) << what;
+      EXPECT_EQ(write_ahead.counts, write.counts) << what;
+    }
 }
 
 TEST(Worker, RunsJobsInOrderWithOrWithoutAThread) {
