@@ -46,7 +46,7 @@ bool same_course(const MergeFrame& m, const InputState& b) {
   // and coincident, which count; whether a SECTION was met, which only
   // turns true; and the header's extents, but where the survey draws
   // curves (it leaves out arcs within them). Fields that hold only while
-  // another is set are compared only then: the last vertex written, an
+  // another says so are compared only then: the last vertex written, an
   // open polyline of lines, and the bulges of a polyline whose bulges are
   // drawn.
   const bool last_written =
@@ -56,10 +56,13 @@ bool same_course(const MergeFrame& m, const InputState& b) {
   const bool lines =
       a.line_run == b.line_run &&
       (!a.line_run || (a.line_3d == b.line_3d && same(a.line_end, b.line_end) && a.line_layer == b.line_layer));
+  // Of bulges drawn: the first and last vertex once there is one, the
+  // layer of the last bulge while it waits for its arc.
   const bool bulges =
       a.bulging == b.bulging &&
-      (!a.bulging || (a.closed == b.closed && a.has_last == b.has_last && same(a.first, b.first) &&
-                      same(a.last, b.last) && same(a.last_bulge, b.last_bulge) && a.bulge_layer == b.bulge_layer));
+      (!a.bulging || (a.closed == b.closed && a.has_last == b.has_last && same(a.last_bulge, b.last_bulge) &&
+                      (!a.has_last || (same(a.first, b.first) && same(a.last, b.last))) &&
+                      (a.last_bulge == 0 || a.bulge_layer == b.bulge_layer)));
   return same(a.place, b.place) && same(a.elevation, b.elevation) && a.at_elevation == b.at_elevation &&
          same(a.extrusion, b.extrusion) && a.made_3d == b.made_3d && a.leaving_out == b.leaving_out &&
          a.polyline_open == b.polyline_open && bulges && lines && last_written && a.layer == b.layer &&

@@ -171,14 +171,15 @@ TEST(LayoutShortcuts, LongestVerticesFitTheRoomAsked) {
 }
 
 // What a pass over one block did, as the accelerator takes it: with a run
-// ahead over its far part, made before the pass takes its first step, or none.
+// ahead over the far part of what follows `ahead` bytes, made before the
+// pass takes its first step, or none (ahead negative).
 struct PassOver {
   std::string result, shown, counts;
   std::uint64_t kept = 0;
 };
 
 template <Pass pass>
-PassOver pass_over(const std::string& text, bool ahead, const DrawingOptions& drawing) {
+PassOver pass_over(const std::string& text, std::ptrdiff_t ahead, const DrawingOptions& drawing) {
   support::Restore restore;
   PassOver r;
   console.attach_memory({}, &r.shown);
@@ -195,7 +196,9 @@ PassOver pass_over(const std::string& text, bool ahead, const DrawingOptions& dr
     fast::LayoutShortcuts shortcuts(pass);
     TurnPlan plan;
     fast::RunAhead run_ahead(false);
-    if (ahead) run_ahead.start(pass, t.block(), m, 0);
+    fast::MarkedBlock far = t.block();
+    far.pos += ahead;
+    if (ahead >= 0) run_ahead.start(pass, far, m, 0);
     fast::take_steps<pass>(items, m, shortcuts, plan, &run_ahead);
     out.finish();
     const InputState& s = m.input;
@@ -245,10 +248,10 @@ std::string polylines_in(std::string_view section) {
 }
 
 // A run ahead is kept where the turns arrive at its start in the state its
-// first turn left, and is dropped where they do not (a polyline of a block
-// definition, which it took for one of ENTITIES); either way each pass
-// writes, shows and counts what it does without one, with lines joined
-// and bulges drawn or without.
+// first turn left, wherever it starts, and is dropped where they do not (a
+// polyline of a block definition, which it took for one of ENTITIES);
+// either way each pass writes, shows and counts what it does without one,
+// with lines joined and bulges drawn or without.
 TEST(RunAhead, KeptWhereTheTurnsArriveAsItsFirstLeftItElseDropped) {
   DrawingOptions drawn;
   drawn.lines = drawn.curves = true;
@@ -256,18 +259,23 @@ TEST(RunAhead, KeptWhereTheTurnsArriveAsItsFirstLeftItElseDropped) {
     for (const std::string_view section : {"ENTITIES", "BLOCKS"}) {
       const std::string text = polylines_in(section);
       const std::string what = std::string(section) + (drawing.lines ? ", drawn" : "");
-      const PassOver survey = pass_over<Pass::survey>(text, false, drawing),
-                     write = pass_over<Pass::write>(text, false, drawing);
-      const PassOver survey_ahead = pass_over<Pass::survey>(text, true, drawing),
-                     write_ahead = pass_over<Pass::write>(text, true, drawing);
+      const PassOver survey = pass_over<Pass::survey>(text, -1, drawing),
+                     write = pass_over<Pass::write>(text, -1, drawing);
       const std::uint64_t kept = section == "ENTITIES" ? 1 : 0;
-      EXPECT_EQ(survey_ahead.kept, kept) << what;
-      EXPECT_EQ(write_ahead.kept, kept) << what;
-      EXPECT_EQ(survey_ahead.shown, survey.shown) << what;
-      EXPECT_EQ(survey_ahead.counts, survey.counts) << what;
-      EXPECT_EQ(write_ahead.result, write.result) << what;
-      EXPECT_EQ(write_ahead.shown, write.shown) << what;
-      EXPECT_EQ(write_ahead.counts, write.counts) << what;
+      // Starts before polylines of every kind, the last far from the end.
+      for (std::size_t eighth = 0; eighth < 6; ++eighth) {
+        const auto ahead = static_cast<std::ptrdiff_t>(text.size() * eighth / 8);
+        const std::string where = what + ", from byte " + std::to_string(ahead);
+        const PassOver survey_ahead = pass_over<Pass::survey>(text, ahead, drawing),
+                       write_ahead = pass_over<Pass::write>(text, ahead, drawing);
+        EXPECT_EQ(survey_ahead.kept, kept) << where;
+        EXPECT_EQ(write_ahead.kept, kept) << where;
+        EXPECT_EQ(survey_ahead.shown, survey.shown) << where;
+        EXPECT_EQ(survey_ahead.counts, survey.counts) << where;
+        EXPECT_EQ(write_ahead.result, write.result) << where;
+        EXPECT_EQ(write_ahead.shown, write.shown) << where;
+        EXPECT_EQ(write_ahead.counts, write.counts) << where;
+      }
     }
 }
 
