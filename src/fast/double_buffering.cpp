@@ -85,8 +85,6 @@ void BackgroundWrites::write(int fd, std::vector<char>& full, std::size_t n) {
   spare_ticket = ticket;
 }
 
-Worker::Ticket BackgroundWrites::write_in_place(int fd, const char* p, std::size_t n) { return post(fd, p, n); }
-
 void BackgroundWrites::wait() {
   if (last_ticket != 0) worker.wait(last_ticket);
 }

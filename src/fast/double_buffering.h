@@ -64,13 +64,6 @@ class BackgroundWrites final : public OutputSink {
   void wait() override;
   [[nodiscard]] std::string failure() override;
 
-  // Writes [p, p + n) after everything handed over so far, without copying
-  // it: the bytes must stay in place until written (wait_for the ticket).
-  Worker::Ticket write_in_place(int fd, const char* p, std::size_t n);
-  void wait_for(Worker::Ticket t) {
-    if (t != 0) worker.wait(t);
-  }
-
  private:
   Worker::Ticket post(int fd, const char* p, std::size_t n);
 
