@@ -69,10 +69,9 @@ void RunAhead::run(MarkedBlock b) {
   BlockItems items(b);
   MergeFrame& f = *frame;
   LayoutShortcuts& shortcuts = p == Pass::survey ? survey_shortcuts : write_shortcuts;
-  out.attach(-1, &spilled);
-  spilled.clear();
   if (!turn_step<p>(items, f, shortcuts, plan)) return;
-  // What the first turn did, the main thread does itself: the run's work starts after it.
+  // What the first turn did, the main thread does itself: the run's work
+  // starts after it (what the output holds of an earlier run goes too).
   after_first = items.pos;
   first = f.input;
   clear_counts(f.input);

@@ -6,7 +6,7 @@
 
 namespace {
 
-void add(std::map<std::string, std::uint64_t, std::less<>>& counts, std::string_view kind, std::uint64_t n) {
+void count_kind(std::map<std::string, std::uint64_t, std::less<>>& counts, std::string_view kind, std::uint64_t n) {
   auto it = counts.find(kind);
   if (it == counts.end()) it = counts.emplace(std::string(kind), 0).first;
   it->second += n;
@@ -14,8 +14,20 @@ void add(std::map<std::string, std::uint64_t, std::less<>>& counts, std::string_
 
 }  // namespace
 
-void InputReport::leave_out(std::string_view kind, std::uint64_t n) { add(left_out, kind, n); }
-void InputReport::draw(std::string_view kind, std::uint64_t n) { add(drawn, kind, n); }
+void InputReport::leave_out(std::string_view kind, std::uint64_t n) { count_kind(left_out, kind, n); }
+void InputReport::draw(std::string_view kind, std::uint64_t n) { count_kind(drawn, kind, n); }
+
+void InputReport::add(const InputReport& more) {
+  polylines += more.polylines;
+  vertices += more.vertices;
+  by_group_codes += more.by_group_codes;
+  converted += more.converted;
+  bulges += more.bulges;
+  widths += more.widths;
+  placed += more.placed;
+  for (const auto& [kind, n] : more.left_out) leave_out(kind, n);
+  for (const auto& [kind, n] : more.drawn) draw(kind, n);
+}
 
 namespace {
 

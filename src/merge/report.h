@@ -21,6 +21,8 @@ struct InputReport {
 
   void leave_out(std::string_view kind, std::uint64_t n = 1);
   void draw(std::string_view kind, std::uint64_t n = 1);
+  // Adds every count of `more` (another run over the same input) to these.
+  void add(const InputReport& more);
   // The line for an input named `name`, or empty when it is read as it
   // stands, nothing left out.
   [[nodiscard]] std::string line(std::string_view name) const;

@@ -26,18 +26,6 @@ bool same(const Place& a, const Place& b) {
          a.after_zero == b.after_zero;
 }
 
-void add(InputReport& r, const InputReport& more) {
-  r.polylines += more.polylines;
-  r.vertices += more.vertices;
-  r.by_group_codes += more.by_group_codes;
-  r.converted += more.converted;
-  r.bulges += more.bulges;
-  r.widths += more.widths;
-  r.placed += more.placed;
-  for (const auto& [kind, n] : more.left_out) r.leave_out(kind, n);
-  for (const auto& [kind, n] : more.drawn) r.draw(kind, n);
-}
-
 }  // namespace
 
 bool same_course(const MergeFrame& m, const InputState& b) {
@@ -92,7 +80,7 @@ void keep_run(MergeFrame& m, Pass pass, const MergeFrame& ran, std::uint64_t pol
     if (r.box.has_max[k]) kept.box.take_max(k, r.box.max[k]);
   }
   kept.report = std::move(s.report);
-  add(kept.report, r.report);
+  kept.report.add(r.report);
   kept.coincident = s.coincident + r.coincident;
   s = std::move(kept);
   m.polylines_written += ran.polylines_written;
