@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "read/characters.h"
 #include "read/reader.h"
 #include "system/inlining.h"
 
@@ -18,9 +19,6 @@
 #endif
 
 namespace fast {
-
-// Whitespace as the C library classifies it in the "C" locale.
-TALVERO_ALWAYS_INLINE constexpr bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
 // Set bits of w; without assuming a population-count instruction, which
 // the baseline x86-64 target lacks, and without a library call.

@@ -1,5 +1,5 @@
 // Numbers a word at a time (SWAR: SIMD within a register): the digits that
-// start 8 bytes, their value, the real literal's common forms taken whole,
+// start 8 bytes, their value, plain real literals told a vector at a time,
 // and integer text 8 digits at a time. Each is a faster form of something
 // the general reads and the writer do byte by byte; the tests hold them to
 // those (read/real_literal.h, write/number_text.h).
@@ -13,13 +13,11 @@
 
 #include "fast/bitmap.h"
 #include "numeric/rounding.h"
-#include "read/real_literal.h"
+#include "read/characters.h"
 #include "system/inlining.h"
 #include "write/number_text.h"
 
 namespace fast {
-
-TALVERO_ALWAYS_INLINE constexpr bool is_digit(int c) { return static_cast<unsigned>(c - '0') < 10; }
 
 // The 8 bytes at p as a word whose lowest byte is p[0], on hosts of either
 // byte order: the word-at-a-time forms below count bytes from the low end.
@@ -94,82 +92,6 @@ inline constexpr auto powers_of_ten_int = [] {
   for (std::size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
   return p;
 }();
-
-// The real literal at p in its common forms: up to seven digits before and
-// after the point, taken in one step each. Returns its end and sets *digits
-// when it has a mantissa digit; with convert, also sets *value to the
-// correctly rounded double. Returns nullptr, having set nothing, when a
-// digit run is 8 long or more, or (with convert) the exponent is out of the
-// exact range: those need the general grammar and conversion. The literal
-// must be followed by a byte that cannot continue it, and 8 bytes must be
-// readable past each digit run.
-template <bool convert>
-TALVERO_ALWAYS_INLINE const char* real_literal(const char* p, double* value, bool* digits) {
-  // Without a branch on the sign, which varies from literal to literal.
-  const bool negative = *p == '-';
-  p += negative || *p == '+';
-  std::uint64_t m = 0, part = 0;
-  int whole = 0;
-  if constexpr (convert)
-    whole = leading_digits(p, &m);
-  else
-    whole = leading_digit_count(p);
-  p += whole;
-  int fraction = 0;
-  if (*p == '.') {
-    ++p;
-    if constexpr (convert)
-      fraction = leading_digits(p, &part);
-    else
-      fraction = leading_digit_count(p);
-    p += fraction;
-    m = m * powers_of_ten_int[fraction] + part;
-  }
-  if (whole == 8 || fraction == 8) return nullptr;
-  int exponent = 0;
-  const bool found = whole + fraction > 0;
-  if (found && (*p == 'e' || *p == 'E')) {
-    ++p;
-    bool negative_exponent = false;
-    if (*p == '+' || *p == '-') negative_exponent = *p++ == '-';
-    while (is_digit(*p)) {
-      exponent = exponent * 10 + (*p++ - '0');
-      if (exponent > 100000) exponent = 100000;  // far beyond any double; the value no longer changes
-    }
-    if (negative_exponent) exponent = -exponent;
-  }
-  if (convert && found) {
-    // m has at most 14 digits: m * 10^e is correctly rounded by one operation.
-    int e = exponent - fraction;
-    if (e < -22 || e > 22) return nullptr;
-    double v = static_cast<double>(static_cast<std::int64_t>(m));
-    v = e < 0 ? v / powers_of_ten[-e] : v * powers_of_ten[e];
-    *value = negative ? -v : v;
-  }
-  *digits = found;
-  return p;
-}
-
-// The real literal at s by the general grammar and conversion, for what
-// real_literal declines: its end, or nullptr when it has no digit; with v
-// set, its value there.
-TALVERO_NOINLINE inline const char* general_real(const char* s, double* v) {
-  literal::TextCursor in{s};
-  const literal::RealScan r = literal::scan_real(in);
-  if (!r.digits) return nullptr;
-  if (v != nullptr) *v = literal::real_value(s, s + r.value_length);
-  return s + r.length;
-}
-
-// The real literal at s: its end, or nullptr when it has no digit; with
-// convert, its value in *v.
-template <bool convert>
-TALVERO_ALWAYS_INLINE const char* real_at(const char* s, double* v) {
-  bool digits = false;
-  const char* q = real_literal<convert>(s, v, &digits);
-  if (q == nullptr) return general_real(s, convert ? v : nullptr);
-  return digits ? q : nullptr;
-}
 
 // Whether the n bytes at p (n at most 16, 16 bytes readable) are a real
 // literal without exponent: an optional sign, digits with at most one point
