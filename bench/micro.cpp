@@ -265,11 +265,9 @@ void BM_IntegerText(benchmark::State& state) {
 }
 BENCHMARK(BM_IntegerText);
 
-#ifdef TALVERO_FAST
-void BM_IntegerTextSwar(benchmark::State& state) {
-  integer_text(state, [](char* p, int v) { return fast::put_int_swar(p, v); });
+void BM_IntegerTextPairs(benchmark::State& state) {
+  integer_text(state, [](char* p, int v) { return put_i64(p, v); });
 }
-BENCHMARK(BM_IntegerTextSwar);
-#endif
+BENCHMARK(BM_IntegerTextPairs);
 
 }  // namespace

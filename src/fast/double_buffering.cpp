@@ -8,18 +8,13 @@
 
 namespace fast {
 
-namespace {
-
-// Marks a block's whitespace in the bitmap given as context.
-BlockMarks mark_with_bitmap(const char* p, std::size_t n, void* bits) {
-  return space_bits(p, n, static_cast<std::uint64_t*>(bits));
-}
-
-}  // namespace
-
 void ReadAhead::load(Slot& slot) {
   if (slot.bits.size() != bitmap_words(capacity)) slot.bits.assign(bitmap_words(capacity), 0);
-  load_block(*source, slot.block, capacity, mark_with_bitmap, slot.bits.data());
+  // The block's whitespace marked in the bitmap given as context.
+  const auto mark = [](const char* p, std::size_t n, void* bits) {
+    return space_bits(p, n, static_cast<std::uint64_t*>(bits));
+  };
+  load_block(*source, slot.block, capacity, mark, slot.bits.data());
 }
 
 void ReadAhead::start_loading(Slot& slot) {
@@ -62,8 +57,9 @@ const std::uint64_t* ReadAhead::bitmap_of(const char* base) const {
   return nullptr;
 }
 
-Worker::Ticket BackgroundWrites::post(int fd, const char* p, std::size_t n) {
-  last_ticket = worker.post([this, fd, p, n] {
+void BackgroundWrites::write(int fd, std::vector<char>& full, std::size_t n) {
+  const char* p = full.data();
+  const Worker::Ticket ticket = worker.post([this, fd, p, n] {
     {
       std::lock_guard<std::mutex> lock(mutex);
       if (failed) return;
@@ -74,11 +70,7 @@ Worker::Ticket BackgroundWrites::post(int fd, const char* p, std::size_t n) {
     failed = true;
     error = why.empty() ? "write error" : why;
   });
-  return last_ticket;
-}
-
-void BackgroundWrites::write(int fd, std::vector<char>& full, std::size_t n) {
-  const Worker::Ticket ticket = post(fd, full.data(), n);
+  last_ticket = ticket;
   if (spare_ticket != 0) worker.wait(spare_ticket);
   if (spare.size() != full.size()) spare.resize(full.size());
   full.swap(spare);

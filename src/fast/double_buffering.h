@@ -65,8 +65,6 @@ class BackgroundWrites final : public OutputSink {
   [[nodiscard]] std::string failure() override;
 
  private:
-  Worker::Ticket post(int fd, const char* p, std::size_t n);
-
   Worker& worker;
   std::mutex mutex;                 // guards what the writes found
   bool failed = false;              // later writes are not made

@@ -116,8 +116,8 @@ OtherRounding round_other(const char* s, const char* e, const LiteralForm& form)
 char* put_rounded_other(char* o, const char* s, const char* e, const LiteralForm& form) {
   const OtherRounding r = round_other(s, e, form);
   switch (r.kind) {
-    case OtherRounding::Kind::whole: return put_int_swar(o, r.whole);
-    case OtherRounding::Kind::value: return put_rounded_swar(o, r.value);
+    case OtherRounding::Kind::whole: return put_int(o, r.whole);
+    case OtherRounding::Kind::value: return put_rounded(o, r.value);
     case OtherRounding::Kind::none: break;
   }
   return nullptr;

@@ -1,8 +1,7 @@
 // Numbers a word at a time (SWAR: SIMD within a register): the digits that
-// start 8 bytes, their value, plain real literals told a vector at a time,
-// and integer text 8 digits at a time. Each is a faster form of something
-// the general reads and the writer do byte by byte; the tests hold them to
-// those (read/real_literal.h, write/number_text.h).
+// start 8 bytes, their value, and plain real literals told a vector at a
+// time. Each is a faster form of something the general reads do byte by
+// byte; the tests hold them to those (read/real_literal.h).
 #pragma once
 
 #include <array>
@@ -140,47 +139,6 @@ TALVERO_ALWAYS_INLINE bool plain_real(const char* p, std::size_t n, std::size_t&
 TALVERO_ALWAYS_INLINE bool plain_real(const char* p, std::size_t n) {
   std::size_t point;
   return plain_real(p, n, point);
-}
-
-// Writes |v| < 10^8 as decimal digits, 8 bytes at a time (little-endian
-// hosts): 9 bytes must be writable at p.
-TALVERO_ALWAYS_INLINE char* put_below_1e8(char* p, int v) {
-  *p = '-';
-  p += v < 0;
-  const std::uint32_t x = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-  // Four digits in each 32-bit half, two in each 16-bit quarter, one in each byte.
-  const auto high = static_cast<std::uint32_t>((std::uint64_t{x} * 1759218605) >> 44);  // x / 10000 for any 32-bit x
-  const std::uint64_t y = high | (std::uint64_t{x - high * 10000} << 32);
-  std::uint64_t z = ((y * 10486) >> 20) & 0x0000007F0000007Full;
-  z |= (y - z * 100) << 16;
-  std::uint64_t d = ((z * 103) >> 10) & 0x000F000F000F000Full;
-  d |= (z - d * 10) << 8;
-  // The first bytes are leading zeros; one digit stays. The length comes
-  // from x alone (its bit length gives it, or one more), so the next write's
-  // place need not wait for the digits.
-  const int guess = (static_cast<int>(std::bit_width(x | 1u)) * 1233) >> 12;  // floor(log10(2) * bit length)
-  const int length = guess + 1 - ((x | 1u) < powers_of_ten_int[static_cast<std::size_t>(guess)]);
-  const std::uint64_t text = (d + 0x3030303030303030ull) >> (8 * (8 - length));
-  std::memcpy(p, &text, 8);
-  return p + length;
-}
-
-// put_int of write/number_text.h, 8 digits at a time where it can; 12
-// bytes must be writable at p.
-TALVERO_ALWAYS_INLINE char* put_int_swar(char* p, int v) {
-  if (static_cast<unsigned>(v) < 100) return put_int(p, v);
-  if constexpr (std::endian::native == std::endian::little)
-    if (v > -100000000 && v < 100000000) return put_below_1e8(p, v);
-  return put_int(p, v);
-}
-
-// put_rounded of write/number_text.h with put_int_swar.
-TALVERO_ALWAYS_INLINE char* put_rounded_swar(char* p, double x) {
-  if (x > -2147483648.0 && x < 2147483648.0) {
-    const long long r = numeric::plus_half_truncated(x);
-    if (r >= -2147483647 - 1 && r <= 2147483647) return put_int_swar(p, static_cast<int>(r));
-  }
-  return put_rounded(p, x);
 }
 
 }  // namespace fast

@@ -97,7 +97,7 @@ struct VertexText {
       double v;
       if (!whole_real(start[k], end[k], v) || !std::isfinite(v *= f)) return nullptr;
       at[k] = o;
-      o = put_rounded_swar(o, v);
+      o = put_rounded(o, v);
       at_end[k] = o;
       put(o, k + 1);
     }

@@ -121,28 +121,6 @@ TEST(VertexLayout, VectorComparisonAgreesWithTheScalarOne) {
 }
 #endif
 
-TEST(IntegerText, WordAtATimeFormsAgreeWithThePlainOnes) {
-  std::mt19937 g(17);
-  std::vector<int> ints = {0,   1,    -1,       9,         -9,        10,         -10,     99,     -99,
-                           100, -100, 99999999, -99999999, 100000000, -100000000, INT_MAX, INT_MIN};
-  for (int ten = 10; ten <= 100000000; ten *= 10)  // every length's ends
-    for (const int x : {ten - 1, ten, 1 - ten, -ten}) ints.push_back(x);
-  for (int k = 0; k < 100000; ++k) ints.push_back(static_cast<int>(g()) >> (g() % 32));
-  for (int x : ints) {
-    char a[16], b[16];
-    ASSERT_EQ(std::string(a, fast::put_int_swar(a, x)), std::string(b, put_int(b, x))) << x;
-  }
-  std::vector<double> reals = {0.0,        -0.0,        0.5,          -0.5,          0.49999999999999994,
-                               99999999.5, -99999999.5, 2147483647.5, -2147483648.5, -2147483648.7,
-                               1e20,       -1e20,       DBL_MAX,      -DBL_MAX,      DBL_MIN};
-  std::uniform_real_distribution<double> near(-2e8, 2e8);
-  for (int k = 0; k < 100000; ++k) reals.push_back(k % 2 ? near(g) : std::ldexp(near(g), static_cast<int>(g() % 64)));
-  for (double x : reals) {
-    char a[max_number_text + 16], b[max_number_text + 16];
-    ASSERT_EQ(std::string(a, fast::put_rounded_swar(a, x)), std::string(b, put_rounded(b, x))) << x;
-  }
-}
-
 // --- Numbers read from a block (fast/numbers.h) -------------------------------
 
 // How the fast forms differ from the general reads on the token t, followed
