@@ -17,6 +17,7 @@
 #include "fast/numbers.h"
 #include "fast/swar.h"
 #include "merge/group_rules.h"
+#include "numeric/rounding.h"
 
 namespace fast {
 
@@ -108,6 +109,16 @@ struct BlockItems {
     return whole_real(t.data(), t.data() + t.size(), v);
   }
   TALVERO_ALWAYS_INLINE static bool is_real(std::string_view t) { return is_whole_real(t.data(), t.data() + t.size()); }
+  // From the digits where they tell it (the exact value for the largest).
+  TALVERO_ALWAYS_INLINE static bool written(std::string_view t, double& v) {
+    double w;
+    if (!written_value(t.data(), t.data() + t.size(), w)) return false;
+    if (w > -0x1p52 && w < 0x1p52) {
+      v = numeric::written_as(w);
+      return true;
+    }
+    return real(t, v);
+  }
 
   void mark() { marked = pos; }
   void rewind() { pos = marked; }

@@ -30,6 +30,7 @@
 #include "merge/frame.h"
 #include "merge/group_rules.h"
 #include "merge/inputs.h"
+#include "numeric/extrusion.h"
 #include "read/integer_literal.h"
 
 enum class Pass { survey, write };
@@ -219,9 +220,10 @@ TurnPlan::How read_entity(Items& in, MergeFrame& m, TurnPlan& p, bool entity_sta
 // An LWPOLYLINE after its keyword: the header's groups before the first
 // point are its own, a 70 or 38 after one is checked and not used, a 20
 // before the first 10 is no point's. A point whose coordinate is no number
-// is dropped; a header's value that is no number makes it bad.
+// is dropped; a header's value that is no number makes it bad. rounded_only:
+// its points are read as values the result writes as it writes theirs.
 template <class Items>
-void read_lwpolyline(Items& in, MergeFrame& m, TurnPlan& p) {
+void read_lwpolyline_as(Items& in, MergeFrame& m, TurnPlan& p, bool rounded_only) {
   groups::Groups& g = p.lwpolyline_groups;
   g = groups::Groups{};
   groups::Groups later;  // the header's groups after the first point
@@ -242,7 +244,7 @@ void read_lwpolyline(Items& in, MergeFrame& m, TurnPlan& p) {
     point = false;
   };
   auto coordinate = [&](std::string_view value, double& cell) {
-    if (in.real(value, cell)) return;
+    if (rounded_only ? in.written(value, cell) : in.real(value, cell)) return;
     if (!point_bad && !p.lwpolyline_bad) warn_value(in, m, value, its_vertex);
     point_bad = true;
   };
@@ -276,6 +278,22 @@ void read_lwpolyline(Items& in, MergeFrame& m, TurnPlan& p) {
   end_point();
   p.place.after_zero = end == groups::End::next_entity;
   p.lwpolyline = true;
+}
+
+// Where nothing moves an LWPOLYLINE's points, all that is done to them is
+// rounding: a loaded block's digits tell what the result holds for them
+// without their exact values. Not where arcs are drawn through them, they
+// are scaled or blocks are placed, nor when the extrusion, read after them,
+// moves them: they are read again.
+template <class Items>
+void read_lwpolyline(Items& in, MergeFrame& m, TurnPlan& p) {
+  const bool rounded_only = !Items::general && !m.drawing.curves && !m.drawing.scaled && !m.drawing.inserts;
+  if (rounded_only) in.mark();
+  read_lwpolyline_as(in, m, p, rounded_only);
+  if (rounded_only && numeric::moves_points(p.lwpolyline_groups.extrusion)) {
+    in.rewind();
+    read_lwpolyline_as(in, m, p, false);
+  }
 }
 
 // What is left out for a BLOCK's or an INSERT's value that is no number.

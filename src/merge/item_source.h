@@ -11,6 +11,8 @@
 //   integer(t, v), real(t, v), is_real(t)
 //                   whether a token, or a value's trimmed line, is one whole
 //                   number by the literals' grammars (read/*_literal.h)
+//   written(t, v)   real(t, v), or with v a value the result writes as it
+//                   writes t's (numeric::as_written gives the same for both)
 //   mark(), rewind(), forget_mark()
 //                   reading again from a point (one mark at a time)
 //   keep(t, copy)   t, made to outlive the next reads when it would not
@@ -43,6 +45,7 @@ struct ReaderItems {
   static bool integer(std::string_view t, int& v) { return literal::whole_integer(t, v); }
   static bool real(std::string_view t, double& v) { return literal::whole_real(t, v); }
   static bool is_real(std::string_view t) { return literal::is_whole_real(t); }
+  static bool written(std::string_view t, double& v) { return literal::whole_real(t, v); }
   void mark() { r.mark(); }
   void rewind() { r.rewind(); }
   void forget_mark() { r.forget_mark(); }

@@ -25,6 +25,12 @@ constexpr double as_written(double x) {
   return x > -0x1p62 && x < 0x1p62 ? static_cast<double>(plus_half_truncated(x)) : x;
 }
 
+// A value that as_written takes to w, a coordinate the result holds below
+// 2^52 in size: w itself, or below 0 w - 1/2, as adding a half and
+// truncating toward zero moves a negative whole number up by one.
+constexpr double written_as(double w) { return w < 0 ? w - 0.5 : w; }
+
+static_assert(as_written(written_as(-12)) == -12 && as_written(written_as(0)) == 0 && as_written(written_as(7)) == 7);
 static_assert(plus_half_truncated(12.5) == 13 && plus_half_truncated(12.49) == 12);
 static_assert(plus_half_truncated(-12.2) == -11 && plus_half_truncated(-12.7) == -12);
 static_assert(plus_half_truncated(-12.5) == -12 && plus_half_truncated(0.49999999999999994) == 0);
