@@ -265,9 +265,4 @@ void BM_IntegerText(benchmark::State& state) {
 }
 BENCHMARK(BM_IntegerText);
 
-void BM_IntegerTextPairs(benchmark::State& state) {
-  integer_text(state, [](char* p, int v) { return put_i64(p, v); });
-}
-BENCHMARK(BM_IntegerTextPairs);
-
 }  // namespace

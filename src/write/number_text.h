@@ -2,7 +2,6 @@
 // console shows.
 #pragma once
 
-#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -48,30 +47,6 @@ TALVERO_ALWAYS_INLINE char* put_i64(char* p, long long v) {
   return put_u64(p, static_cast<unsigned long long>(v));
 }
 
-// Writes |v| < 10^8 as decimal digits, 8 bytes at a time (SWAR: SIMD
-// within a register; little-endian hosts): 9 bytes must be writable at p.
-TALVERO_ALWAYS_INLINE char* put_below_1e8(char* p, int v) {
-  *p = '-';
-  p += v < 0;
-  const std::uint32_t x = v < 0 ? 0u - static_cast<std::uint32_t>(v) : static_cast<std::uint32_t>(v);
-  // Four digits in each 32-bit half, two in each 16-bit quarter, one in each byte.
-  const auto high = static_cast<std::uint32_t>((std::uint64_t{x} * 1759218605) >> 44);  // x / 10000 for any 32-bit x
-  const std::uint64_t y = high | (std::uint64_t{x - high * 10000} << 32);
-  std::uint64_t z = ((y * 10486) >> 20) & 0x0000007F0000007Full;
-  z |= (y - z * 100) << 16;
-  std::uint64_t d = ((z * 103) >> 10) & 0x000F000F000F000Full;
-  d |= (z - d * 10) << 8;
-  // The first bytes are leading zeros; one digit stays. The length comes
-  // from x alone (its bit length gives it, or one more), so the next write's
-  // place need not wait for the digits.
-  static constexpr std::uint32_t powers[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000, 100000000};
-  const int guess = (static_cast<int>(std::bit_width(x | 1u)) * 1233) >> 12;  // floor(log10(2) * bit length)
-  const int length = guess + 1 - ((x | 1u) < powers[guess]);
-  const std::uint64_t text = (d + 0x3030303030303030ull) >> (8 * (8 - length));
-  std::memcpy(p, &text, 8);
-  return p + length;
-}
-
 // Writes the decimal text of v at p and returns the end; 11 bytes must be
 // writable there.
 TALVERO_ALWAYS_INLINE char* put_int(char* p, int v) {
@@ -83,8 +58,6 @@ TALVERO_ALWAYS_INLINE char* put_int(char* p, int v) {
     std::memcpy(p, digit_pairs + 2 * v, 2);
     return p + 2;
   }
-  if constexpr (std::endian::native == std::endian::little)
-    if (v > -100000000 && v < 100000000) return put_below_1e8(p, v);
   return put_i64(p, v);
 }
 
