@@ -176,9 +176,7 @@ const double* scale_of(const MergeFrame& m) { return m.drawing.scaled ? &m.drawi
 TALVERO_ALWAYS_INLINE char* put_text(const VertexText& text, Output& out, const double* scale, const char* const* start,
                                      const char* const* end, const VertexText::FixedZ& z, const char** at,
                                      const char** at_end) {
-  char* const room = out.room(vertex_room);
-  return scale == nullptr ? text.write(room, start, end, z, at, at_end)
-                          : text.write_scaled(room, start, end, *scale, z, at, at_end);
+  return text.write(out.room(vertex_room), start, end, scale, z, at, at_end);
 }
 
 // The point of a vertex taken, as read in its polyline's system: its z the
@@ -205,38 +203,6 @@ TALVERO_ALWAYS_INLINE bool survey_point(InputBox& box, const char* const* start,
     box.take_min(k, c[k]);
     box.take_max(k, c[k]);
   }
-  return true;
-}
-
-// Takes a vertex whose coordinates (`read` of them) are [start[k], end[k]):
-// in the survey into the box; in the writing pass, once each coordinate
-// read is found a whole literal, written or not, its text around them.
-// draw() draws the arc of a bulge first when arc_first (the text goes after
-// it), else after it when own_bulge. False, nothing taken, when the vertex
-// is left to a turn.
-template <class Draw>
-TALVERO_ALWAYS_INLINE bool take_vertex(Pass pass, MergeFrame& m, const VertexText& text, const double* scale,
-                                       VertexText::FixedZ& z, Coincidences& coincidences, InputBox& surveyed,
-                                       Shortcut& run, const char* const* start, const char* const* end, int read,
-                                       bool arc_first, bool own_bulge, Draw draw) {
-  if (pass == Pass::survey) {
-    if (!survey_point(surveyed, start, end, read, scale)) return false;
-    if (arc_first || own_bulge) draw();
-  } else {
-    for (int c = text.holes; c < read; ++c)
-      if (!BlockItems::is_real({start[c], static_cast<std::size_t>(end[c] - start[c])})) return false;
-    if (run.vertices == 0) VertexText::fix_z(z, m.input, scale);
-    const char *at[3] = {}, *at_end[3] = {};
-    char* o = put_text(text, m.out, scale, start, end, z, at, at_end);
-    if (o == nullptr) return false;
-    if (arc_first || own_bulge) {
-      draw();
-      if (arc_first) o = put_text(text, m.out, scale, start, end, z, at, at_end);
-    }
-    m.out.advance(o);
-    coincidences.written(run, text.holes, start, end, at, at_end, z);
-  }
-  ++run.vertices;
   return true;
 }
 
@@ -270,11 +236,27 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
       end[k] = q;
       c = q + layout.length[k + 1];
     }
-    const auto draw = [&] { bulge_of_shortcut(m, pass, read_point(m.input, start, end, true), 0, {}, arc, arc_text); };
-    if (!gaps || !take_vertex(pass, m, in_layout_text, scale, fixed_z, coincidences, surveyed, run, start, end, 3,
-                              arc_first, false, draw))
+    // A z not written as read must still be a whole literal.
+    if (!gaps || (write && in_layout_text.holes == 2 &&
+                  !BlockItems::is_real({start[2], static_cast<std::size_t>(end[2] - start[2])})))
       break;
+    if (write) {
+      if (run.vertices == 0) VertexText::fix_z(fixed_z, m.input, scale);
+      const char *at[3] = {}, *at_end[3] = {};
+      char* o = put_text(in_layout_text, m.out, scale, start, end, fixed_z, at, at_end);
+      if (o == nullptr) break;
+      if (arc_first) {  // the vertex's text goes after the arc: written again there
+        bulge_of_shortcut(m, pass, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
+        o = put_text(in_layout_text, m.out, scale, start, end, fixed_z, at, at_end);
+      }
+      m.out.advance(o);
+      coincidences.written(run, in_layout_text.holes, start, end, at, at_end, fixed_z);
+    } else {
+      if (!survey_point(surveyed, start, end, 3, scale)) break;
+      if (arc_first) bulge_of_shortcut(m, pass, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
+    }
     arc_first = false;
+    ++run.vertices;
     t = c;
   }
   if (run.vertices == 0) return false;
@@ -385,11 +367,29 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
     const int read = 2 + layout.has_z;
     if (!write && run.vertices > 0 && layout.has_z != has_z) break;  // the box's z is of one kind
     has_z = layout.has_z;
-    if (!take_vertex(pass, m, layout.text, scale, fixed_z, coincidences, surveyed, run, g.start, g.end, read, arc_first,
-                     own_bulge, bulge_here))
-      break;
+    if (write) {
+      // Each coordinate read is a whole literal, written or not.
+      bool reals = true;
+      for (int c = layout.text.holes; c < read; ++c)
+        reals = reals && BlockItems::is_real({g.start[c], static_cast<std::size_t>(g.end[c] - g.start[c])});
+      if (!reals) break;
+      if (run.vertices == 0) VertexText::fix_z(fixed_z, m.input, scale);
+      const char *at[3] = {}, *at_end[3] = {};
+      char* o = put_text(layout.text, m.out, scale, g.start, g.end, fixed_z, at, at_end);
+      if (o == nullptr) break;
+      if (arc_first || own_bulge) {
+        bulge_here();
+        if (arc_first) o = put_text(layout.text, m.out, scale, g.start, g.end, fixed_z, at, at_end);  // after the arc
+      }
+      m.out.advance(o);
+      coincidences.written(run, layout.text.holes, g.start, g.end, at, at_end, fixed_z);
+    } else {
+      if (!survey_point(surveyed, g.start, g.end, read, scale)) break;
+      if (arc_first || own_bulge) bulge_here();
+    }
     arc_first = false;
     layouts.matched(k);
+    ++run.vertices;
     run.bulges += g.bulges;
     run.widths += g.widths;
     t = g.next;

@@ -71,33 +71,23 @@ struct VertexText {
   }
 
   // Writes the text around the coordinate literals [start[k], end[k]),
-  // rounded, each one's text at [at[k], at_end[k]); nullptr when one is not
-  // a whole literal. 4 * part_room + 3 * (max_number_text + 8) bytes must
-  // be writable at o.
-  TALVERO_ALWAYS_INLINE char* write(char* o, const char* const* start, const char* const* end, const FixedZ& z,
-                                    const char** at, const char** at_end) const {
+  // rounded (multiplied by *scale first when there is one), each one's text
+  // at [at[k], at_end[k]); nullptr when one is not a whole literal or grows
+  // beyond the numbers (a turn leaves that vertex out). 4 * part_room +
+  // 3 * (max_number_text + 8) bytes must be writable at o.
+  TALVERO_ALWAYS_INLINE char* write(char* o, const char* const* start, const char* const* end, const double* scale,
+                                    const FixedZ& z, const char** at, const char** at_end) const {
     put(o, 0);
     for (int k = 0; k < holes; ++k) {
       at[k] = o;
-      o = put_rounded_literal(o, start[k], end[k]);
-      if (o == nullptr) return nullptr;
-      at_end[k] = o;
-      put(o, k + 1);
-    }
-    if (holes == 2) put_z(o, z);
-    return o;
-  }
-
-  // As write, the coordinates multiplied by f first; nullptr also when one
-  // grows beyond the numbers (a turn leaves that vertex out).
-  TALVERO_ALWAYS_INLINE char* write_scaled(char* o, const char* const* start, const char* const* end, double f,
-                                           const FixedZ& z, const char** at, const char** at_end) const {
-    put(o, 0);
-    for (int k = 0; k < holes; ++k) {
       double v;
-      if (!whole_real(start[k], end[k], v) || !std::isfinite(v *= f)) return nullptr;
-      at[k] = o;
-      o = put_rounded(o, v);
+      if (scale == nullptr)
+        o = put_rounded_literal(o, start[k], end[k]);
+      else if (whole_real(start[k], end[k], v) && std::isfinite(v *= *scale))
+        o = put_rounded(o, v);
+      else
+        return nullptr;
+      if (o == nullptr) return nullptr;
       at_end[k] = o;
       put(o, k + 1);
     }
