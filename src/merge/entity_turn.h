@@ -243,12 +243,12 @@ void read_lwpolyline_as(Items& in, MergeFrame& m, TurnPlan& p, bool rounded_only
     }
     point = false;
   };
-  auto coordinate = [&](std::string_view value, double& cell) {
+  auto coordinate = [&](std::string_view value, double& cell) TALVERO_INLINE_LAMBDA {
     if (rounded_only ? in.written(value, cell) : in.real(value, cell)) return;
     if (!point_bad && !p.lwpolyline_bad) warn_value(in, m, value, its_vertex);
     point_bad = true;
   };
-  const groups::End end = groups::read_entity(in, [&](int code, std::string_view value) {
+  const groups::End end = groups::read_entity(in, [&](int code, std::string_view value) TALVERO_INLINE_LAMBDA {
     const groups::Role role = groups::role_of(groups::Kind::lwpolyline, code);
     switch (role) {
       case groups::Role::layer:

@@ -6,7 +6,9 @@
 #if defined(__GNUC__)
 #define TALVERO_ALWAYS_INLINE [[gnu::always_inline]] inline
 #define TALVERO_NOINLINE [[gnu::noinline]]
+#define TALVERO_INLINE_LAMBDA __attribute__((always_inline))  // after a lambda's parameters
 #else
 #define TALVERO_ALWAYS_INLINE inline
 #define TALVERO_NOINLINE
+#define TALVERO_INLINE_LAMBDA
 #endif

@@ -2,6 +2,8 @@
 // console shows.
 #pragma once
 
+#include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -19,24 +21,36 @@ inline constexpr char digit_pairs[201] =
     "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
     "8081828384858687888990919293949596979899";
 
-// Writes the decimal text of v at p and returns the end.
+// 10^0 to 10^19, every power of ten below 2^64.
+inline constexpr auto decimal_powers = [] {
+  std::array<unsigned long long, 20> p{};
+  p[0] = 1;
+  for (std::size_t k = 1; k < p.size(); ++k) p[k] = p[k - 1] * 10;
+  return p;
+}();
+
+// The number of decimal digits of v: its bit length gives it, or one more.
+TALVERO_ALWAYS_INLINE int decimal_length(unsigned long long v) {
+  const int guess = (static_cast<int>(std::bit_width(v | 1)) * 1233) >> 12;  // floor(log10(2) * bit length)
+  return guess + 1 - ((v | 1) < decimal_powers[static_cast<std::size_t>(guess)]);
+}
+
+// Writes the decimal text of v at p and returns the end: its length first,
+// then its digits from the last, two at a time, each in its place (no copy
+// of a length known only at run time).
 TALVERO_ALWAYS_INLINE char* put_u64(char* p, unsigned long long v) {
-  char text[20];
-  char* t = text + 20;
+  char* const end = p + decimal_length(v);
+  char* t = end;
   while (v >= 100) {
     t -= 2;
     std::memcpy(t, digit_pairs + 2 * (v % 100), 2);
     v /= 100;
   }
-  if (v >= 10) {
-    t -= 2;
-    std::memcpy(t, digit_pairs + 2 * v, 2);
-  } else {
-    *--t = static_cast<char>('0' + v);
-  }
-  const auto n = static_cast<std::size_t>(text + 20 - t);
-  std::memcpy(p, t, n);
-  return p + n;
+  if (v >= 10)
+    std::memcpy(t - 2, digit_pairs + 2 * v, 2);
+  else
+    t[-1] = static_cast<char>('0' + v);
+  return end;
 }
 
 TALVERO_ALWAYS_INLINE char* put_i64(char* p, long long v) {
