@@ -78,11 +78,12 @@ struct BlockItems {
   TALVERO_ALWAYS_INLINE groups::Group group(int& code, std::string_view& value) {
     const char* s = pos;
     while (*s == ' ') ++s;  // the NUL at end stops it
-    std::uint64_t v;
-    const int k = leading_digits(s, &v);
-    if (k == 0 || k == 8 || s[k] != '\n' || s + k >= end) return groups::read_group(*this, code, value);
-    code = static_cast<int>(v);
-    const char* q = s + k + 1;
+    const char* d = s;      // mostly two or three digits: one at a time
+    int v = 0;
+    for (; is_digit(*d) && d - s < 8; ++d) v = v * 10 + (*d - '0');
+    if (d == s || d - s == 8 || *d != '\n' || d >= end) return groups::read_group(*this, code, value);
+    code = v;
+    const char* q = d + 1;
     if (code == 0) {
       pos = q;
       return groups::Group::zero;
