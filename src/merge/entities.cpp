@@ -27,13 +27,16 @@ bool scale_point(const MergeFrame& m, double& x, double& y, double& z) {
 
 // Counts, in the writing pass, a vertex written where the one before it in
 // its polyline was written.
-void note_written(InputState& s, double x, double y, double z) {
-  const double point[3] = {numeric::as_written(x), numeric::as_written(y), numeric::as_written(z)};
+void note_written(InputState& s, const std::array<double, 3>& point) {
   if (s.has_last_written && point[0] == s.last_written[0] && point[1] == s.last_written[1] &&
       point[2] == s.last_written[2])
     ++s.coincident;
   for (int k = 0; k < 3; ++k) s.last_written[k] = point[k];
   s.has_last_written = true;
+}
+
+void note_written(InputState& s, double x, double y, double z) {
+  note_written(s, {numeric::as_written(x), numeric::as_written(y), numeric::as_written(z)});
 }
 
 // The layer an entity is written on: its own, or its input's when each input has one.
@@ -159,8 +162,7 @@ void put_arc(MergeFrame& m, const std::vector<curves::Point>& arc, text::VertexR
     if constexpr (pass == Pass::survey) {
       take_into_box(m, q.x, q.y, q.z);
     } else {
-      note_written(s, q.x, q.y, q.z);
-      run.write(m.out, q.x, q.y, q.z);
+      note_written(s, run.write(m.out, q.x, q.y, q.z));
       count_written_vertices(m);
     }
   }
@@ -293,8 +295,7 @@ void act_on_lwpolyline(MergeFrame& m, TurnPlan& p) {
       s.report.leave_out(beyond_numbers);
       continue;
     }
-    note_written(s, x, y, z);
-    run.write(m.out, x, y, z);
+    note_written(s, run.write(m.out, x, y, z));
     ++written;
   }
   close_polyline(m);

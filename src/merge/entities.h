@@ -4,6 +4,7 @@
 // alone (Took), and writes the text that turn wrote.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <string_view>
@@ -77,6 +78,8 @@ bool scale_point(const MergeFrame& m, double& x, double& y, double& z);
 // Counts, in the writing pass, a vertex written where the one before it in
 // its polyline was written.
 void note_written(InputState& s, double x, double y, double z);
+// The same for a vertex's coordinates as written (text::VertexRun::write gives them).
+void note_written(InputState& s, const std::array<double, 3>& written);
 
 // The layer an entity is written on: its own, or its input's when each input has one.
 [[nodiscard]] std::string_view layer_of(const MergeFrame& m, std::string_view own);

@@ -127,39 +127,42 @@ void VertexRun::prepare(std::string_view layer, int flags) {
   }
 }
 
-void VertexRun::write(Output& out, double x, double y, double z) const {
+std::array<double, 3> VertexRun::write(Output& out, double x, double y, double z) const {
   const double coordinates[3] = {x, y, z};
+  std::array<double, 3> written;
   const std::size_t room = parts[0].size() + parts[1].size() + parts[2].size() + parts[3].size() + 3 * item_room;
   if (short_parts && room + short_part <= out.capacity()) {
     char* p = out.room(room + short_part);  // each part copied whole, its room beyond the last
     std::memcpy(p, padded[0], short_part);
     p += part_length[0];
     for (int k = 0; k < 3; ++k) {
-      p = put_rounded(p, coordinates[k]);
+      p = put_rounded(p, coordinates[k], written[k]);
       std::memcpy(p, padded[k + 1], short_part);
       p += part_length[k + 1];
     }
     out.advance(p);
-    return;
+    return written;
   }
   if (room > out.capacity()) {  // a layer longer than the output's buffer
     out.put(parts[0]);
     for (int k = 0; k < 3; ++k) {
       out.put_rounded(coordinates[k]);
+      written[k] = numeric::as_written(coordinates[k]);
       out.put(parts[k + 1]);
     }
-    return;
+    return written;
   }
   // All of it in room asked for once.
   char* p = out.room(room);
   std::memcpy(p, parts[0].data(), parts[0].size());
   p += parts[0].size();
   for (int k = 0; k < 3; ++k) {
-    p = put_rounded(p, coordinates[k]);
+    p = put_rounded(p, coordinates[k], written[k]);
     std::memcpy(p, parts[k + 1].data(), parts[k + 1].size());
     p += parts[k + 1].size();
   }
   out.advance(p);
+  return written;
 }
 
 }  // namespace text

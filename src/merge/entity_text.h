@@ -4,6 +4,7 @@
 // converted, is written as an entity in that layout would be.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -31,7 +32,8 @@ class VertexRun {
  public:
   // Makes the text for this layer and flags, unless it is made already.
   void prepare(std::string_view layer, int flags);
-  void write(Output& out, double x, double y, double z) const;
+  // Returns the coordinates as written (numeric::as_written of each).
+  std::array<double, 3> write(Output& out, double x, double y, double z) const;
 
  private:
   static constexpr std::size_t short_part = 64;

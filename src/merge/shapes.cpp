@@ -109,8 +109,7 @@ void draw(MergeFrame& m, TurnPlan& p, std::string_view layer, bool closed) {
   text::write_polyline(m.out, layer, (closed ? 1 : 0) | (three_d ? 8 : 0));
   p.vertex_run.prepare(layer, three_d ? 32 : 0);
   for (const curves::Point& q : points) {
-    note_written(m.input, q.x, q.y, q.z);
-    p.vertex_run.write(m.out, q.x, q.y, q.z);
+    note_written(m.input, p.vertex_run.write(m.out, q.x, q.y, q.z));
   }
   close_polyline(m);
   count_written_vertices(m, points.size());
@@ -143,8 +142,7 @@ void act_on_line(MergeFrame& m, TurnPlan& p) {
       open_polyline(m);
       text::write_polyline(m.out, layer, three_d ? 8 : 0);
       p.vertex_run.prepare(layer, three_d ? 32 : 0);
-      note_written(s, first.x, first.y, first.z);
-      p.vertex_run.write(m.out, first.x, first.y, first.z);
+      note_written(s, p.vertex_run.write(m.out, first.x, first.y, first.z));
       count_written_vertices(m);
     }
     s.line_run = true;
@@ -155,8 +153,7 @@ void act_on_line(MergeFrame& m, TurnPlan& p) {
     take_into_box(m, second.x, second.y, second.z);
   } else {
     p.vertex_run.prepare(layer, three_d ? 32 : 0);
-    note_written(s, second.x, second.y, second.z);
-    p.vertex_run.write(m.out, second.x, second.y, second.z);
+    note_written(s, p.vertex_run.write(m.out, second.x, second.y, second.z));
     count_written_vertices(m);
   }
   s.line_end = g.second;

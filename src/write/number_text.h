@@ -82,13 +82,20 @@ char* put_truncated(char* p, double x);
 // toward zero: 12.5 gives 13, -12.2 gives -11, the largest double below 0.5
 // gives 0. Room for max_number_text bytes is needed at p.
 char* put_rounded_whole(char* p, double x);
-TALVERO_ALWAYS_INLINE char* put_rounded(char* p, double x) {
+// With w, the value written: numeric::as_written(x), the rounding done once.
+TALVERO_ALWAYS_INLINE char* put_rounded(char* p, double x, double& w) {
   if (x > -2147483648.0 && x < 2147483648.0) {
     const long long r = numeric::plus_half_truncated(x);
+    w = static_cast<double>(r);
     if (r >= -2147483647 - 1 && r <= 2147483647) return put_int(p, static_cast<int>(r));
     return put_i64(p, r);
   }
+  w = numeric::as_written(x);
   return put_rounded_whole(p, x);
+}
+TALVERO_ALWAYS_INLINE char* put_rounded(char* p, double x) {
+  double w;
+  return put_rounded(p, x, w);
 }
 
 // Writes x with six decimals, as the console shows extents.
