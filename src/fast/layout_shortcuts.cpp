@@ -163,21 +163,8 @@ bool LayoutShortcuts::take(BlockItems& in, MergeFrame& m) {
   return (in_layout.ready && take_in_layout<false>(in, m)) || take_by_groups<false>(in, m);
 }
 
-// In the survey, the n coordinates [start[k], end[k]) of a vertex (x, y,
-// and z when n is 3), taken into the box of a sweep's vertices as written
-// (multiplied by *scale first when there is one); false, nothing taken, when
-// one is not a whole literal or grows beyond the numbers.
 // The scale asked for, or null.
 const double* scale_of(const MergeFrame& m) { return m.drawing.scaled ? &m.drawing.scale : nullptr; }
-
-// Writes, in room the output gives, the text of a vertex around its
-// coordinates [start[k], end[k]), multiplied by *scale when there is one;
-// nullptr when text cannot (see VertexText). The output is not advanced.
-TALVERO_ALWAYS_INLINE char* put_text(const VertexText& text, Output& out, const double* scale, const char* const* start,
-                                     const char* const* end, const VertexText::FixedZ& z, const char** at,
-                                     const char** at_end) {
-  return text.write(out.room(vertex_room), start, end, scale, z, at, at_end);
-}
 
 // The point of a vertex taken, as read in its polyline's system: its z the
 // polyline's elevation when it has one, else its own (0 when it has none).
@@ -188,6 +175,10 @@ curves::Point read_point(const InputState& s, const char* const* start, const ch
   return {v[0], v[1], s.at_elevation ? s.elevation : v[2]};
 }
 
+// In the survey, the n coordinates [start[k], end[k]) of a vertex (x, y,
+// and z when n is 3), taken into the box of a sweep's vertices as written
+// (multiplied by *scale first when there is one); false, nothing taken, when
+// one is not a whole literal or grows beyond the numbers.
 TALVERO_ALWAYS_INLINE bool survey_point(InputBox& box, const char* const* start, const char* const* end, int n,
                                         const double* scale) {
   double c[3] = {};
@@ -243,11 +234,11 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
     if (write) {
       if (run.vertices == 0) VertexText::fix_z(fixed_z, m.input, scale);
       const char *at[3] = {}, *at_end[3] = {};
-      char* o = put_text(in_layout_text, m.out, scale, start, end, fixed_z, at, at_end);
+      char* o = in_layout_text.write(m.out.room(vertex_room), start, end, scale, fixed_z, at, at_end);
       if (o == nullptr) break;
       if (arc_first) {  // the vertex's text goes after the arc: written again there
         bulge_of_shortcut(m, pass, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
-        o = put_text(in_layout_text, m.out, scale, start, end, fixed_z, at, at_end);
+        o = in_layout_text.write(m.out.room(vertex_room), start, end, scale, fixed_z, at, at_end);
       }
       m.out.advance(o);
       coincidences.written(run, in_layout_text.holes, start, end, at, at_end, fixed_z);
@@ -375,11 +366,12 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
       if (!reals) break;
       if (run.vertices == 0) VertexText::fix_z(fixed_z, m.input, scale);
       const char *at[3] = {}, *at_end[3] = {};
-      char* o = put_text(layout.text, m.out, scale, g.start, g.end, fixed_z, at, at_end);
+      char* o = layout.text.write(m.out.room(vertex_room), g.start, g.end, scale, fixed_z, at, at_end);
       if (o == nullptr) break;
       if (arc_first || own_bulge) {
         bulge_here();
-        if (arc_first) o = put_text(layout.text, m.out, scale, g.start, g.end, fixed_z, at, at_end);  // after the arc
+        if (arc_first)
+          o = layout.text.write(m.out.room(vertex_room), g.start, g.end, scale, fixed_z, at, at_end);  // after the arc
       }
       m.out.advance(o);
       coincidences.written(run, layout.text.holes, g.start, g.end, at, at_end, fixed_z);
