@@ -1,8 +1,8 @@
 // The accelerator behind the merge's door: each pass's turns run straight
 // over the loaded block (its bytes and whitespace bitmap), with the layout
 // shortcuts before them, until a turn is left to the plain reads; on a
-// worker thread, the next block read ahead and the result written behind;
-// and on a thread of their own, runs ahead over each block's far part.
+// worker thread, the next block read ahead, the result written behind and,
+// between those, runs ahead over each block's far part.
 #include <cstdlib>
 #include <memory>
 #include <string_view>
@@ -44,6 +44,14 @@ namespace fast {
 
 namespace {
 
+// Runs ahead on the worker's thread where there is one, between its loads
+// and writes: on a thread of their own, three threads on a two-processor
+// machine took 1.07 times the wall time, as they waited for a processor and
+// for each other's bytes.
+std::unique_ptr<RunAhead> make_run_ahead(Worker* worker) {
+  return worker != nullptr ? std::make_unique<RunAhead>(*worker) : std::make_unique<RunAhead>();
+}
+
 class FastAccelerator final : public Accelerator {
  public:
   FastAccelerator(const Acceleration& s, Reader& reader, Output& result)
@@ -52,7 +60,7 @@ class FastAccelerator final : public Accelerator {
         out(result),
         worker(s.worker ? std::make_unique<Worker>() : nullptr),
         loader(worker.get()),
-        ahead(s.runs && s.ahead ? std::make_unique<RunAhead>() : nullptr) {
+        ahead(s.runs && s.ahead ? make_run_ahead(worker.get()) : nullptr) {
     in.set_loader(&loader);
     if (worker != nullptr) {
       writes = std::make_unique<BackgroundWrites>(*worker);

@@ -1,4 +1,4 @@
-// Runs ahead over a loaded block's far part, on a thread of their own.
+// Runs ahead over a loaded block's far part, on another thread.
 #include "fast/run_ahead.h"
 
 #include <algorithm>

@@ -1,7 +1,8 @@
 // Runs ahead: while the main thread takes the near part of a loaded block,
-// a thread of its own takes the far part, from the keyword of a polyline
-// on, with the same steps (fast/block_steps.h), on a copy of the input's
-// state and into an output of its own. When the main thread arrives at
+// another thread (the worker's, between its other jobs) takes the far
+// part, from the keyword of a polyline on, with the same steps
+// (fast/block_steps.h), on a copy of the input's state and into an output
+// of its own. When the main thread arrives at
 // that keyword, and the turn it takes there ends where the run's first turn
 // ended and in the state that turn left (merge/run_ahead.h), the turns
 // after it would do what the run did: the main thread keeps that work and
@@ -26,9 +27,11 @@ namespace fast {
 
 class RunAhead {
  public:
-  // threads false: each run is made at once, when started (as when the
-  // system refuses a thread).
-  explicit RunAhead(bool threads = true) : thread(threads) {}
+  // On a thread of its own; threads false: each run is made at once, when
+  // started (as when the system refuses a thread).
+  explicit RunAhead(bool threads = true) : own(threads), thread(own) {}
+  // Runs made on w's thread, between its other jobs.
+  explicit RunAhead(Worker& w) : thread(w) {}
   RunAhead(const RunAhead&) = delete;
   RunAhead& operator=(const RunAhead&) = delete;
   ~RunAhead() { drop(); }
@@ -81,7 +84,8 @@ class RunAhead {
   const char* after_first = nullptr;
   const char* end = nullptr;
   Worker::Ticket ticket = 0;
-  Worker thread;  // last: ended first, while the rest is still there
+  Worker own;      // last: ended first, while the rest is still there
+  Worker& thread;  // own, or a worker shared with other jobs
 };
 
 }  // namespace fast

@@ -1,6 +1,6 @@
 // The worker thread: the accelerator's second thread, which runs the jobs
 // handed to it one after the other, in the order they were given (loading
-// the next block, writes of the result). With a single
+// the next block, runs ahead, writes of the result). With a single
 // thread besides the main one, the two never compete for a processor on a
 // two-processor machine.
 #pragma once

@@ -17,7 +17,7 @@ struct Output;
 struct Acceleration {
   bool runs = true;    // turns and layout shortcuts straight over each loaded block
   bool worker = true;  // a second thread reads the next block and writes the result
-  bool ahead = true;   // with runs, a third runs ahead over each block's far part
+  bool ahead = true;   // with runs, runs ahead over each block's far part (on the worker's thread)
 };
 // What the build can do, as TALVERO_ACCEL asks ("off", "runs", "worker" or
 // "all": to pin a fault on one part without a rebuild); by default
