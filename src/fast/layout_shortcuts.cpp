@@ -62,29 +62,32 @@ TALVERO_ALWAYS_INLINE TextKey key_of(const char* at, const char* at_end) {
 // Follows, in the writing pass, which vertices of a shortcut are written
 // where the one before them in the run was. Their x texts are compared by
 // their keys, which tells most vertices apart at once; for the others y
-// and z are compared too: by their texts' keys while the one before still
-// lies in the output's buffer, else by their values as written, from the
-// literals. The run's first and last vertex are taken by value, as the
-// merge's state compares them. Scaled vertices are not followed: they are
-// not said to coincide.
+// and z are compared too: while the one before still lies in the output's
+// buffer, by their texts (from x's to the last coordinate written, the
+// parts between them being those of one vertex text, which no number's
+// text holds), else by their values as written, from the literals. The run's first and last vertex are taken by value,
+// as the merge's state compares them. Scaled vertices are not followed: they are not said to coincide.
 class Coincidences {
  public:
   Coincidences(const MergeFrame& m) : state(m.input), out(m.out), counting(!m.drawing.scaled) {}
 
-  // A vertex written: coordinates [start[k], end[k]) read, the first
-  // `holes` of them written at [at[k], at_end[k]) with 16 bytes readable,
-  // and z, when not read, written as z says.
-  TALVERO_ALWAYS_INLINE void written(Shortcut& run, int holes, const char* const* start, const char* const* end,
-                                     const char* const* at, const char* const* at_end, const VertexText::FixedZ& z) {
+  // A vertex written by `text`: coordinates [start[k], end[k]) read, the
+  // first text.holes of them written at [at[k], at_end[k]) with 16 bytes
+  // readable, and z, when not read, written as z says.
+  TALVERO_ALWAYS_INLINE void written(Shortcut& run, const VertexText& text, const char* const* start,
+                                     const char* const* end, const char* const* at, const char* const* at_end,
+                                     const VertexText::FixedZ& z) {
     if (!counting) return;
+    const int holes = text.holes;
     const TextKey x = key_of(at[0], at_end[0]);
     if (run.vertices == 0) {
       fix_z(z);
       values(holes, start, end, run.first);
     } else if (x == last.x || x.wide()) {
-      run.coincident += same_as_last(holes, start, end, at, at_end);
+      run.coincident += same_as_last(text, start, end, at, at_end);
     }
     last.x = x;
+    last.text = &text;
     last.holes = holes;
     last.flushes = out.handed_on();
     for (int k = 0; k < 3; ++k) {
@@ -107,9 +110,15 @@ class Coincidences {
   }
 
   // Whether a vertex whose x may be that of the last one lies where it does.
-  bool same_as_last(int holes, const char* const* start, const char* const* end, const char* const* at,
+  bool same_as_last(const VertexText& text, const char* const* start, const char* const* end, const char* const* at,
                     const char* const* at_end) const {
+    const int holes = text.holes;
     if (out.handed_on() == last.flushes) {
+      if (&text == last.text) {  // the same parts between, and z (when not read) the run's
+        const auto n = static_cast<std::size_t>(at_end[holes - 1] - at[0]);
+        return n == static_cast<std::size_t>(last.at_end[holes - 1] - last.at[0]) &&
+               std::memcmp(at[0], last.at[0], n) == 0;
+      }
       bool wide = false, same = true;
       for (int k = 0; k < 3; ++k) {
         const TextKey now = key(holes, k, at, at_end), before = key(last.holes, k, last.at, last.at_end);
@@ -145,6 +154,7 @@ class Coincidences {
   TextKey fixed_key;
   struct {
     TextKey x;
+    const VertexText* text = nullptr;
     int holes = 0;
     std::uint64_t flushes = 0;
     const char* start[3] = {};
@@ -241,7 +251,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
         o = in_layout_text.write(m.out.room(vertex_room), start, end, scale, fixed_z, at, at_end);
       }
       m.out.advance(o);
-      coincidences.written(run, in_layout_text.holes, start, end, at, at_end, fixed_z);
+      coincidences.written(run, in_layout_text, start, end, at, at_end, fixed_z);
     } else {
       if (!survey_point(surveyed, start, end, 3, scale)) break;
       if (arc_first) bulge_of_shortcut(m, pass, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
@@ -374,7 +384,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
           o = layout.text.write(m.out.room(vertex_room), g.start, g.end, scale, fixed_z, at, at_end);  // after the arc
       }
       m.out.advance(o);
-      coincidences.written(run, layout.text.holes, g.start, g.end, at, at_end, fixed_z);
+      coincidences.written(run, layout.text, g.start, g.end, at, at_end, fixed_z);
     } else {
       if (!survey_point(surveyed, g.start, g.end, read, scale)) break;
       if (arc_first || own_bulge) bulge_here();
