@@ -167,10 +167,17 @@ class Coincidences {
 }  // namespace
 
 bool LayoutShortcuts::take(BlockItems& in, MergeFrame& m) {
-  if (!shortcut_allowed(m) || (pass == Pass::write && m.out.capacity() < 2 * vertex_room)) return false;
+  if (!shortcut_allowed(m)) return false;
+  if (pass == Pass::write) return m.out.capacity() >= 2 * vertex_room && take_in<Pass::write>(in, m);
+  return take_in<Pass::survey>(in, m);
+}
+
+// Each pass's loops made apart: neither then carries the other's tests.
+template <Pass p>
+bool LayoutShortcuts::take_in(BlockItems& in, MergeFrame& m) {
   if (m.drawing.scaled || m.input.bulging)
-    return (in_layout.ready && take_in_layout<true>(in, m)) || take_by_groups<true>(in, m);
-  return (in_layout.ready && take_in_layout<false>(in, m)) || take_by_groups<false>(in, m);
+    return (in_layout.ready && take_in_layout<true, p>(in, m)) || take_by_groups<true, p>(in, m);
+  return (in_layout.ready && take_in_layout<false, p>(in, m)) || take_by_groups<false, p>(in, m);
 }
 
 // The scale asked for, or null.
@@ -209,10 +216,10 @@ TALVERO_ALWAYS_INLINE bool survey_point(InputBox& box, const char* const* start,
 
 // --- Vertices in the layout ---------------------------------------------------
 
-template <bool options>
+template <bool options, Pass p>
 bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   const VertexLayout& layout = in_layout;
-  const bool write = pass == Pass::write;
+  const bool write = p == Pass::write;
   if (write && !in_layout_text.fits(m.input)) return false;
   Shortcut run;
   InputBox surveyed;
@@ -247,14 +254,14 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
       char* o = in_layout_text.write(m.out.room(vertex_room), start, end, scale, fixed_z, at, at_end);
       if (o == nullptr) break;
       if (arc_first) {  // the vertex's text goes after the arc: written again there
-        bulge_of_shortcut(m, pass, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
+        bulge_of_shortcut(m, p, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
         o = in_layout_text.write(m.out.room(vertex_room), start, end, scale, fixed_z, at, at_end);
       }
       m.out.advance(o);
       coincidences.written(run, in_layout_text, start, end, at, at_end, fixed_z);
     } else {
       if (!survey_point(surveyed, start, end, 3, scale)) break;
-      if (arc_first) bulge_of_shortcut(m, pass, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
+      if (arc_first) bulge_of_shortcut(m, p, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
     }
     arc_first = false;
     ++run.vertices;
@@ -263,7 +270,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   if (run.vertices == 0) return false;
   in.pos = t;
   coincidences.finish(run);
-  took_vertices(m, pass, run);
+  took_vertices(m, p, run);
   if (!write) survey_vertices(m, surveyed, true);
   return true;
 }
@@ -330,11 +337,11 @@ TALVERO_ALWAYS_INLINE bool match_groups(const GroupLayout& layout, const BlockIt
 
 }  // namespace
 
-template <bool options>
+template <bool options, Pass p>
 bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   GroupLayouts& layouts = by_groups;
   if (!m.input.place.after_zero || (!layouts.slot[0].ready && !layouts.slot[1].ready)) return false;
-  const bool write = pass == Pass::write;
+  const bool write = p == Pass::write;
   Shortcut run;
   run.by_group_codes = true;
   InputBox surveyed;
@@ -362,8 +369,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
     const bool own_bulge = bulging && g.bulge != 0;
     const GroupLayout& layout = layouts.slot[k];
     const auto bulge_here = [&] {
-      bulge_of_shortcut(m, pass, read_point(m.input, g.start, g.end, layout.has_z), g.bulge, layout.layer, arc,
-                        arc_text);
+      bulge_of_shortcut(m, p, read_point(m.input, g.start, g.end, layout.has_z), g.bulge, layout.layer, arc, arc_text);
     };
     const int read = 2 + layout.has_z;
     if (!write && run.vertices > 0 && layout.has_z != has_z) break;  // the box's z is of one kind
@@ -400,7 +406,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   if (run.vertices == 0) return false;
   in.pos = t;
   coincidences.finish(run);
-  took_vertices(m, pass, run);
+  took_vertices(m, p, run);
   if (!write) survey_vertices(m, surveyed, has_z);
   return true;
 }

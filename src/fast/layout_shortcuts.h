@@ -35,9 +35,11 @@ class LayoutShortcuts {
  private:
   // Options: scaled, or bulges drawn as arcs (a merge without either runs
   // the loops without their tests).
-  template <bool options>
+  template <Pass p>
+  bool take_in(BlockItems& in, MergeFrame& m);
+  template <bool options, Pass p>
   bool take_in_layout(BlockItems& in, MergeFrame& m);
-  template <bool options>
+  template <bool options, Pass p>
   bool take_by_groups(BlockItems& in, MergeFrame& m);
 
   Pass pass;
