@@ -61,27 +61,30 @@ TALVERO_ALWAYS_INLINE TextKey key_of(const char* at, const char* at_end) {
 
 // Follows, in the writing pass, which vertices of a shortcut are written
 // where the one before them in the run was. Their x texts are compared by
-// their keys, which tells most vertices apart at once; for the others y
-// and z are compared too: while the one before still lies in the output's
-// buffer, by their texts (from x's to the last coordinate written, the
-// parts between them being those of one vertex text, which no number's
-// text holds), else by their values as written, from the literals. The run's first and last vertex are taken by value,
-// as the merge's state compares them. Scaled vertices are not followed: they are not said to coincide.
+// their keys, which tells most vertices apart at once; the others are
+// compared whole: by their texts from x's to the last coordinate written,
+// when both were written by one vertex text (the same parts between, which
+// no number's text holds) and the one before still lies in the output's
+// buffer, else by their values as written, from the literals. The run's
+// first and last vertex are taken by value, as the merge's state compares
+// them. Scaled vertices are not followed: they are not said to coincide.
 class Coincidences {
  public:
-  Coincidences(const MergeFrame& m) : state(m.input), out(m.out), counting(!m.drawing.scaled) {}
+  // The z written where a vertex's own is not: the polyline's elevation, or 0.
+  Coincidences(const MergeFrame& m)
+      : out(m.out),
+        counting(!m.drawing.scaled),
+        fixed_z(numeric::as_written(m.input.at_elevation ? m.input.elevation : 0.0)) {}
 
   // A vertex written by `text`: coordinates [start[k], end[k]) read, the
   // first text.holes of them written at [at[k], at_end[k]) with 16 bytes
-  // readable, and z, when not read, written as z says.
+  // readable.
   TALVERO_ALWAYS_INLINE void written(Shortcut& run, const VertexText& text, const char* const* start,
-                                     const char* const* end, const char* const* at, const char* const* at_end,
-                                     const VertexText::FixedZ& z) {
+                                     const char* const* end, const char* const* at, const char* const* at_end) {
     if (!counting) return;
     const int holes = text.holes;
     const TextKey x = key_of(at[0], at_end[0]);
     if (run.vertices == 0) {
-      fix_z(z);
       values(holes, start, end, run.first);
     } else if (x == last.x || x.wide()) {
       run.coincident += same_as_last(text, start, end, at, at_end);
@@ -104,28 +107,14 @@ class Coincidences {
   }
 
  private:
-  // The key of coordinate k's text, of the vertex whose texts are at `at`.
-  [[nodiscard]] TextKey key(int holes, int k, const char* const* at, const char* const* at_end) const {
-    return k < holes ? key_of(at[k], at_end[k]) : fixed_key;
-  }
-
   // Whether a vertex whose x may be that of the last one lies where it does.
   bool same_as_last(const VertexText& text, const char* const* start, const char* const* end, const char* const* at,
                     const char* const* at_end) const {
     const int holes = text.holes;
-    if (out.handed_on() == last.flushes) {
-      if (&text == last.text) {  // the same parts between, and z (when not read) the run's
-        const auto n = static_cast<std::size_t>(at_end[holes - 1] - at[0]);
-        return n == static_cast<std::size_t>(last.at_end[holes - 1] - last.at[0]) &&
-               std::memcmp(at[0], last.at[0], n) == 0;
-      }
-      bool wide = false, same = true;
-      for (int k = 0; k < 3; ++k) {
-        const TextKey now = key(holes, k, at, at_end), before = key(last.holes, k, last.at, last.at_end);
-        wide = wide || now.wide() || before.wide();
-        same = same && now == before;
-      }
-      if (!wide) return same;
+    if (out.handed_on() == last.flushes && &text == last.text) {  // z, when not read, is the run's
+      const auto n = static_cast<std::size_t>(at_end[holes - 1] - at[0]);
+      return n == static_cast<std::size_t>(last.at_end[holes - 1] - last.at[0]) &&
+             std::memcmp(at[0], last.at[0], n) == 0;
     }
     double here[3], before[3];
     values(holes, start, end, here);
@@ -140,18 +129,9 @@ class Coincidences {
       if (!written_value(start[k], end[k], v[k])) v[k] = std::numeric_limits<double>::quiet_NaN();
   }
 
-  // The z written when a vertex's own is not (the polyline's elevation, or
-  // 0), once a run has a vertex: its value, and its text's key.
-  void fix_z(const VertexText::FixedZ& z) {
-    fixed_z = numeric::as_written(state.at_elevation ? state.elevation : 0.0);
-    fixed_key = key_of(z.text, z.text + z.length);
-  }
-
-  const InputState& state;
   const Output& out;
   const bool counting;
-  double fixed_z = 0;
-  TextKey fixed_key;
+  const double fixed_z;
   struct {
     TextKey x;
     const VertexText* text = nullptr;
@@ -258,7 +238,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
         o = in_layout_text.write(m.out.room(vertex_room), start, end, scale, fixed_z, at, at_end);
       }
       m.out.advance(o);
-      coincidences.written(run, in_layout_text, start, end, at, at_end, fixed_z);
+      coincidences.written(run, in_layout_text, start, end, at, at_end);
     } else {
       if (!survey_point(surveyed, start, end, 3, scale)) break;
       if (arc_first) bulge_of_shortcut(m, p, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
@@ -390,7 +370,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
           o = layout.text.write(m.out.room(vertex_room), g.start, g.end, scale, fixed_z, at, at_end);  // after the arc
       }
       m.out.advance(o);
-      coincidences.written(run, layout.text, g.start, g.end, at, at_end, fixed_z);
+      coincidences.written(run, layout.text, g.start, g.end, at, at_end);
     } else {
       if (!survey_point(surveyed, g.start, g.end, read, scale)) break;
       if (arc_first || own_bulge) bulge_here();

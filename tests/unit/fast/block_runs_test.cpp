@@ -216,9 +216,9 @@ PassOver pass_over(const std::string& text, std::ptrdiff_t ahead, const DrawingO
 }
 
 // Polylines of every kind a run ahead may start at or meet: in the layout,
-// by their group codes at an elevation with bulges, converted, coinciding
-// vertices, and other entities among them (lines that join); in the
-// section named.
+// by their group codes (in two layouts) at an elevation with bulges,
+// converted, coinciding vertices, and other entities among them (lines
+// that join); in the section named.
 std::string polylines_in(std::string_view section) {
   std::string text = "  0\nSECTION\n  2\n" + std::string(section) + "\n  0\n";
   for (int k = 0; k < 40; ++k) {
@@ -233,6 +233,8 @@ std::string polylines_in(std::string_view section) {
       case 1:
         text += "POLYLINE\n  8\nG\n 66\n1\n 30\n" + b + "\n 70\n0\n  0\n";
         for (const std::string& x : {b, a}) text += "VERTEX\n  8\nG\n 10\n" + x + "\n 20\n" + a + "\n 42\n0.5\n  0\n";
+        // Where the last one lies, with its groups laid out otherwise.
+        text += "VERTEX\n  8\nG\n 70\n0\n 10\n" + a + "\n 20\n" + a + "\n  0\n";
         text += "SEQEND\n  0\n";
         break;
       case 2:
