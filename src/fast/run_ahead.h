@@ -2,12 +2,11 @@
 // another thread (the worker's, between its other jobs) takes the far
 // part, from the keyword of a polyline on, with the same steps
 // (fast/block_steps.h), on a copy of the input's state and into an output
-// of its own. When the main thread arrives at
-// that keyword, and the turn it takes there ends where the run's first turn
-// ended and in the state that turn left (merge/run_ahead.h), the turns
-// after it would do what the run did: the main thread keeps that work and
-// goes on where the run stopped. Otherwise the run is dropped; the result
-// never depends on it.
+// of its own. When the main thread arrives at that keyword, and the turn it
+// takes there ends where the run's first turn ended and in the state that
+// turn left (merge/run_ahead.h), the turns after it would do what the run
+// did: the main thread keeps that work and goes on where the run stopped.
+// Otherwise the run is dropped; the result never depends on it.
 #pragma once
 
 #include <atomic>
