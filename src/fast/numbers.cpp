@@ -113,7 +113,7 @@ OtherRounding round_other(const char* s, const char* e, const LiteralForm& form)
   return {Kind::value, 0, literal::real_value(s, d.value_end)};
 }
 
-char* put_rounded_other(char* o, const char* s, const char* e, const LiteralForm& form) {
+char* put_rounded_other(char* o, const char* s, const char* e, LiteralForm form) {
   const OtherRounding r = round_other(s, e, form);
   switch (r.kind) {
     case OtherRounding::Kind::whole: return put_int(o, r.whole);

@@ -21,7 +21,7 @@
 
 namespace fast {
 
-// What put_rounded_literal finds of a literal before it picks its way.
+// What the ways out of line of put_rounded_literal find of a literal.
 struct LiteralForm {
   const char* digits;    // the whole digits, after the sign
   const char* fraction;  // the fraction digits, after the point if there is one
@@ -45,7 +45,9 @@ struct OtherRounding {
 // What the forms below leave to code out of line.
 bool whole_integer_general(const char* s, const char* e, int& v);
 OtherRounding round_other(const char* s, const char* e, const LiteralForm& form);
-char* put_rounded_other(char* o, const char* s, const char* e, const LiteralForm& form);
+// The form by value: by reference, it would be kept in memory on the
+// common way too.
+char* put_rounded_other(char* o, const char* s, const char* e, LiteralForm form);
 bool written_value_other(const char* s, const char* e, double& w);
 
 // [s, e) as an integer item: an optional sign and decimal digits, the value
@@ -135,22 +137,8 @@ TALVERO_ALWAYS_INLINE char* put_moved_digits(char* o, const char* d, int k, bool
   return o + k;
 }
 
-// Writes the text put_rounded (write/number_text.h) writes for the value of
-// the real literal [s, e), and returns its end; nullptr, having written
-// nothing that matters, when [s, e) is not one real literal. Room for
-// max_number_text + 8 bytes is needed at o.
-//
-// A literal without exponent, with at most 7 whole digits and a fraction of
-// any length, is rounded from its digits. Its value L has |L| < 10^7 < 2^24,
-// so the double x nearest it lies within h = 2^-30 < 10^-8 of it (half an
-// ulp). The text depends only on the sign and floor(|x| + 1/2), which moves
-// only where |x| reaches some n + 1/2. Those, and the whole numbers, are
-// doubles here, and rounding keeps order: |L| in [n, n + 1/2) gives |x| in
-// [n, n + 1/2], and |L| in [n + 1/2, n + 1) gives |x| in [n + 1/2, n + 1].
-// So x rounds as L does unless |x| = n + 1/2 while |L| is below it, which
-// needs n + 1/2 - |L| <= h: a fraction in [0.5 - h, 0.5), whose first 8
-// digits are 49999999. Those literals go through their double; for all
-// others the first fraction digit decides.
+// The form of the literal [s, e), for the ways put_rounded_literal leaves
+// to code out of line (and for written_value_other).
 TALVERO_ALWAYS_INLINE LiteralForm literal_form(const char* s, const char* e) {
   // Signs and digit counts vary from one coordinate to the next: they are
   // worked out without branches.
@@ -168,19 +156,43 @@ TALVERO_ALWAYS_INLINE LiteralForm literal_form(const char* s, const char* e) {
   return {digits, p, end, head, k, plain, up};
 }
 
+// Writes the text put_rounded (write/number_text.h) writes for the value of
+// the real literal [s, e), and returns its end; nullptr, having written
+// nothing that matters, when [s, e) is not one real literal. Room for
+// max_number_text + 8 bytes is needed at o.
+//
+// A literal without exponent, with at most 7 whole digits and a fraction of
+// any length, is rounded from its digits. Its value L has |L| < 10^7 < 2^24,
+// so the double x nearest it lies within h = 2^-30 < 10^-8 of it (half an
+// ulp). The text depends only on the sign and floor(|x| + 1/2), which moves
+// only where |x| reaches some n + 1/2. Those, and the whole numbers, are
+// doubles here, and rounding keeps order: |L| in [n, n + 1/2) gives |x| in
+// [n, n + 1/2], and |L| in [n + 1/2, n + 1) gives |x| in [n + 1/2, n + 1].
+// So x rounds as L does unless |x| = n + 1/2 while |L| is below it, which
+// needs n + 1/2 - |L| <= h: a fraction in [0.5 - h, 0.5), whose first 8
+// digits are 49999999. Those literals go through their double; for all
+// others the first fraction digit decides.
 TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const char* e) {
-  const LiteralForm f = literal_form(s, e);
-  const bool negative = *s == '-';
-  const int k = f.whole;
-  const int change = static_cast<int>(f.up) - static_cast<int>(negative);
-  const int moved = f.digits[k > 0 ? k - 1 : 0] + change;
-  // Mostly the digits as written, the last one moved by one at most (one
-  // test, seldom failed, picks the way): not when that carries or borrows,
-  // starts with a zero or gives minus zero.
-  if (f.plain & (k > 0) & (f.digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
-      !((k == 1) & (moved == '0') & negative))
-    return put_moved_digits(o, f.digits, k, negative, change);
-  return put_rounded_other(o, s, e, f);
+  // Mostly a short literal without exponent, checked a vector at a time,
+  // which finds its point: its digits as written, the last whole one moved
+  // by one at most (one test, seldom failed, picks the way), unless that
+  // carries or borrows, starts with a zero, gives minus zero, or the
+  // fraction starts with 49999999.
+  const auto n = static_cast<std::size_t>(e - s);
+  std::size_t point;
+  if (n <= 16 && plain_real(s, n, point)) {
+    const bool negative = *s == '-';
+    const char* const digits = s + (negative || *s == '+');
+    const auto k = static_cast<int>(s + point - digits);
+    const char* const fraction = s + point + 1;  // past e where there is no point: no digit is read there
+    const bool up = fraction < e && static_cast<unsigned char>(*fraction) >= '5';
+    const int change = static_cast<int>(up) - static_cast<int>(negative);
+    const int moved = digits[k > 0 ? k - 1 : 0] + change;
+    if ((k > 0) & (k < 8) & (digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
+        !((k == 1) & (moved == '0') & negative) & (load_le64(fraction) != text_word("49999999")))
+      return put_moved_digits(o, digits, k, negative, change);
+  }
+  return put_rounded_other(o, s, e, literal_form(s, e));
 }
 
 // The coordinate the result holds for the real literal [s, e), as a double

@@ -120,12 +120,11 @@ TALVERO_ALWAYS_INLINE bool plain_real_sse2(const char* p, std::size_t n, std::si
   const auto digit =
       static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(_mm_min_epu8(shifted, _mm_set1_epi8(9)), shifted)));
   const auto point = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, _mm_set1_epi8('.'))));
-  const auto sign = static_cast<unsigned>(
-      _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('-')), _mm_cmpeq_epi8(v, _mm_set1_epi8('+')))));
+  const unsigned sign = static_cast<unsigned>(*p == '-' || *p == '+');  // only the first byte may be one
   const unsigned in = (1u << n) - 1;
   const unsigned points = point & in;
   point_at = points == 0 ? n : static_cast<std::size_t>(std::countr_zero(points));
-  return ((digit | points | (sign & 1u)) & in) == in && (points & (points - 1)) == 0 && (digit & in) != 0;
+  return ((digit | points | sign) & in) == in && (points & (points - 1)) == 0 && (digit & in) != 0;
 }
 #endif
 
