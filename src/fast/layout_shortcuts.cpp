@@ -28,46 +28,16 @@ TALVERO_ALWAYS_INLINE bool same_bytes(const char* p, const char* t, std::size_t 
   return std::memcmp(p, t, n) == 0;
 }
 
-// A coordinate's written text as numbers compared at once: its length and
-// its first 16 bytes (the rest masked off); `wide` when it is longer.
-struct TextKey {
-  std::uint64_t lo = 0, hi = 0;
-  std::uint64_t length = 0;
-  [[nodiscard]] bool wide() const { return length > 16; }
-  bool operator==(const TextKey&) const = default;
-};
-
-// The mask of the first n bytes (n at most 8) of 8 loaded at once.
-TALVERO_ALWAYS_INLINE std::uint64_t first_bytes(std::uint64_t n) {
-  const std::uint64_t low = n == 8 ? ~std::uint64_t{0} : (std::uint64_t{1} << (8 * n)) - 1;
-  if constexpr (std::endian::native == std::endian::little)
-    return low;
-  else
-    return n == 0 ? 0 : ~std::uint64_t{0} << (64 - 8 * n);
-}
-
-// The key of the text [at, at_end), 16 bytes being readable at `at`.
-TALVERO_ALWAYS_INLINE TextKey key_of(const char* at, const char* at_end) {
-  TextKey k;
-  k.length = static_cast<std::uint64_t>(at_end - at);
-  std::memcpy(&k.lo, at, 8);
-  std::memcpy(&k.hi, at + 8, 8);
-  const std::uint64_t n = k.length < 16 ? k.length : 16;
-  // The bytes past the text are masked off.
-  k.lo &= first_bytes(n >= 8 ? 8 : n);
-  k.hi &= first_bytes(n <= 8 ? 0 : n - 8);
-  return k;
-}
-
 // Follows, in the writing pass, which vertices of a shortcut are written
-// where the one before them in the run was. Their x texts are compared by
-// their keys, which tells most vertices apart at once; the others are
-// compared whole: by their texts from x's to the last coordinate written,
-// when both were written by one vertex text (the same parts between, which
-// no number's text holds) and the one before still lies in the output's
-// buffer, else by their values as written, from the literals. The run's
-// first and last vertex are taken by value, as the merge's state compares
-// them. Scaled vertices are not followed: they are not said to coincide.
+// where the one before them in the run was. A vertex is compared two
+// vertices later: its text and the bytes after it, just stored, are then
+// no longer in flight, and reading them back does not wait for the stores.
+// Two vertices written by one vertex text (the same parts between, which
+// no number's text holds) while the buffer stayed the same are compared by
+// their texts from x's to the last coordinate written; others by their
+// values as written, from the literals. The run's first and last vertex
+// are taken by value, as the merge's state compares them. Scaled vertices
+// are not followed: they are not said to coincide.
 class Coincidences {
  public:
   // The z written where a vertex's own is not: the polyline's elevation, or 0.
@@ -76,50 +46,58 @@ class Coincidences {
         counting(!m.drawing.scaled),
         fixed_z(numeric::as_written(m.input.at_elevation ? m.input.elevation : 0.0)) {}
 
-  // A vertex written by `text`: coordinates [start[k], end[k]) read, the
-  // first text.holes of them written at [at[k], at_end[k]) with 16 bytes
-  // readable.
+  // The run's vertex i, written by `text`: coordinates [start[k], end[k])
+  // read, the first text.holes of them written at [at[k], at_end[k]) (32
+  // bytes readable from at[0]).
   TALVERO_ALWAYS_INLINE void written(Shortcut& run, const VertexText& text, const char* const* start,
                                      const char* const* end, const char* const* at, const char* const* at_end) {
     if (!counting) return;
-    const int holes = text.holes;
-    const TextKey x = key_of(at[0], at_end[0]);
-    if (run.vertices == 0) {
-      values(holes, start, end, run.first);
-    } else if (x == last.x || x.wide()) {
-      run.coincident += same_as_last(text, start, end, at, at_end);
-    }
-    last.x = x;
-    last.text = &text;
-    last.holes = holes;
-    last.flushes = out.handed_on();
+    const std::uint64_t i = run.vertices;
+    if (i == 0) values(text.holes, start, end, run.first);
+    if (i >= 3) run.coincident += same(i - 2);
+    Written& w = kept[i % ring];
+    w.text = &text;
+    w.flushes = out.handed_on();
+    w.from = at[0];
+    w.to = at_end[text.holes - 1];
     for (int k = 0; k < 3; ++k) {
-      last.start[k] = start[k];
-      last.end[k] = end[k];
-      last.at[k] = at[k];
-      last.at_end[k] = at_end[k];
+      w.start[k] = start[k];
+      w.end[k] = end[k];
     }
   }
 
-  // The run's last vertex as written, once the run is over.
+  // The run's last vertices compared, and the last one taken as written,
+  // once the run is over (the survey writes none).
   void finish(Shortcut& run) const {
-    if (counting && run.vertices > 0) values(last.holes, last.start, last.end, run.last);
+    const std::uint64_t n = run.vertices;
+    if (!counting || kept[0].text == nullptr) return;
+    for (std::uint64_t j = n >= 3 ? n - 2 : 1; j < n; ++j) run.coincident += same(j);
+    const Written& last = kept[(n - 1) % ring];
+    values(last.text->holes, last.start, last.end, run.last);
   }
 
  private:
-  // Whether a vertex whose x may be that of the last one lies where it does.
-  bool same_as_last(const VertexText& text, const char* const* start, const char* const* end, const char* const* at,
-                    const char* const* at_end) const {
-    const int holes = text.holes;
-    if (out.handed_on() == last.flushes && &text == last.text) {  // z, when not read, is the run's
-      const auto n = static_cast<std::size_t>(at_end[holes - 1] - at[0]);
-      return n == static_cast<std::size_t>(last.at_end[holes - 1] - last.at[0]) &&
-             std::memcmp(at[0], last.at[0], n) == 0;
-    }
-    double here[3], before[3];
-    values(holes, start, end, here);
-    values(last.holes, last.start, last.end, before);
-    return here[0] == before[0] && here[1] == before[1] && here[2] == before[2];
+  struct Written {
+    const VertexText* text = nullptr;
+    std::uint64_t flushes = 0;
+    const char* from = nullptr;  // the text from x's to the last coordinate written
+    const char* to = nullptr;
+    const char* start[3] = {};  // the literals read
+    const char* end[3] = {};
+  };
+  static constexpr std::uint64_t ring = 4;  // the last vertices written, by their number in the run
+
+  // Whether vertex j lies where vertex j - 1 does.
+  TALVERO_ALWAYS_INLINE bool same(std::uint64_t j) const {
+    const Written& a = kept[j % ring];
+    const Written& b = kept[(j - 1) % ring];
+    const auto n = static_cast<std::size_t>(a.to - a.from);
+    if (a.text == b.text && a.flushes == b.flushes && a.flushes == out.handed_on())  // z, when not read, is the run's
+      return n == static_cast<std::size_t>(b.to - b.from) && same_bytes(a.from, b.from, n, 32);
+    double here[3], there[3];
+    values(a.text->holes, a.start, a.end, here);
+    values(b.text->holes, b.start, b.end, there);
+    return here[0] == there[0] && here[1] == there[1] && here[2] == there[2];
   }
 
   // The literals of a vertex the shortcut wrote are whole: their values as written.
@@ -132,16 +110,7 @@ class Coincidences {
   const Output& out;
   const bool counting;
   const double fixed_z;
-  struct {
-    TextKey x;
-    const VertexText* text = nullptr;
-    int holes = 0;
-    std::uint64_t flushes = 0;
-    const char* start[3] = {};
-    const char* end[3] = {};
-    const char* at[3] = {};
-    const char* at_end[3] = {};
-  } last;
+  Written kept[ring];
 };
 
 }  // namespace
@@ -200,7 +169,12 @@ template <bool options, Pass p>
 bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   const VertexLayout& layout = in_layout;
   const bool write = p == Pass::write;
-  if (write && !in_layout_text.fits(m.input)) return false;
+  const char* t = in.token_start(in.pos);
+  // Mostly asked at a turn that is no such vertex: told before the run is set up.
+  const auto at_vertex = [&] {
+    return in.end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t);
+  };
+  if (!at_vertex() || (write && !in_layout_text.fits(m.input))) return false;
   Shortcut run;
   InputBox surveyed;
   Coincidences coincidences(m);
@@ -208,8 +182,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   VertexText::FixedZ fixed_z;  // worked out once the run has a vertex: most shortcuts asked take none
   // The arc of a bulge before the first vertex, drawn once it is taken.
   bool arc_first = options && arc_waits(m.input);
-  const char* t = in.token_start(in.pos);
-  while (in.end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t)) {
+  do {
     // Each coordinate's end comes from the whitespace bitmap and the bytes
     // after it must be the gap learnt: the literals are checked once all
     // three are found.
@@ -246,7 +219,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
     arc_first = false;
     ++run.vertices;
     t = c;
-  }
+  } while (at_vertex());
   if (run.vertices == 0) return false;
   in.pos = t;
   coincidences.finish(run);
