@@ -176,8 +176,9 @@ TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const ch
   // Mostly a short literal without exponent, checked a vector at a time,
   // which finds its point: its digits as written, the last whole one moved
   // by one at most (one test, seldom failed, picks the way), unless that
-  // carries or borrows, starts with a zero, gives minus zero, or the
-  // fraction starts with 49999999.
+  // carries or borrows, starts with a zero that is not the only whole digit
+  // (0.7 is written 1, 0 as it stands), gives minus zero, or the fraction
+  // starts with 49999999.
   const auto n = static_cast<std::size_t>(e - s);
   std::size_t point;
   if (n <= 16 && plain_real(s, n, point)) {
@@ -188,7 +189,7 @@ TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const ch
     const bool up = fraction < e && static_cast<unsigned char>(*fraction) >= '5';
     const int change = static_cast<int>(up) - static_cast<int>(negative);
     const int moved = digits[k > 0 ? k - 1 : 0] + change;
-    if ((k > 0) & (k < 8) & (digits[0] != '0') & (static_cast<unsigned>(moved - '0') < 10) &
+    if ((k > 0) & (k < 8) & ((digits[0] != '0') | (k == 1)) & (static_cast<unsigned>(moved - '0') < 10) &
         !((k == 1) & (moved == '0') & negative) & (load_le64(fraction) != text_word("49999999")))
       return put_moved_digits(o, digits, k, negative, change);
   }
