@@ -9,13 +9,13 @@ namespace numeric {
 // |x| < 2^62: 12.5 gives 13, -12.2 gives -11, -12.7 gives -12, and the
 // largest double below 0.5 gives 0 (where x + 0.5 in doubles would be 1).
 constexpr long long plus_half_truncated(double x) {
-  long long whole = static_cast<long long>(x);  // toward zero
-  if (x < static_cast<double>(whole)) --whole;  // now the floor of x
-  // Exact, except for x in (-0.5, 0), where it may round up as far as 1.0
-  // but never below 0.5: the only test it meets there is frac >= 0.5.
+  const long long whole = static_cast<long long>(x);  // toward zero
+  // Exact, of x's sign: x and whole are within one of each other.
   const double frac = x - static_cast<double>(whole);
-  // floor(x + 0.5); a negative sum truncates one above its floor unless whole.
-  return whole + (frac >= 0.5 ? 1 : 0) + (x < -0.5 && frac != 0.5 ? 1 : 0);
+  // A sum of 0 or more truncates to its floor; a negative one, at or below
+  // -1/2 where whole is not 0, moves up to whole when frac is beyond -1/2.
+  // Without a branch on the sign, which varies from one coordinate to the next.
+  return whole + static_cast<long long>(x >= 0 ? frac >= 0.5 : (whole != 0) & (frac > -0.5));
 }
 
 // The coordinate the result holds for x, as a double: plus_half_truncated
