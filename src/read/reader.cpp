@@ -3,6 +3,9 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
+#include <cstdint>
+#include <cstring>
 
 #include "read/characters.h"
 #include "read/integer_literal.h"
@@ -21,12 +24,35 @@ constexpr auto token_stops = [] {
 
 bool stops_token(char c) { return token_stops[static_cast<unsigned char>(c)]; }
 
-// Removes every CR from [p, p+n) in place; returns the new length.
+// Removes every CR from [p, p+n) in place; returns the new length. Drawings
+// written with CR LF line ends hold one every few bytes: they are taken
+// out of 8 bytes at a time, in a word, each CR found moving the bytes after
+// it down one (every byte left lies before where the next 8 are read).
 std::size_t drop_cr(char* p, std::size_t n) {
   char* first = static_cast<char*>(std::memchr(p, '\r', n));
   if (first == nullptr) return n;
   char* out = first;
-  for (const char* in = first; in != p + n; ++in) {
+  const char* in = first;
+  const char* const end = p + n;
+  if constexpr (std::endian::native == std::endian::little) {
+    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7Full, high = 0x8080808080808080ull;
+    for (; end - in >= 8; in += 8) {
+      std::uint64_t w;
+      std::memcpy(&w, in, 8);
+      const std::uint64_t x = w ^ 0x0D0D0D0D0D0D0D0Dull;
+      std::uint64_t crs = ~(((x & low7) + low7) | x) & high;  // the top bit of each CR byte, no other
+      int kept = 8;
+      while (crs != 0) {
+        const std::uint64_t below = ((crs & (0 - crs)) >> 7) - 1;  // the bytes before the first CR
+        w = (w & below) | ((w >> 8) & ~below);
+        crs = (crs & below) | ((crs >> 8) & ~below);
+        --kept;
+      }
+      std::memcpy(out, &w, 8);
+      out += kept;
+    }
+  }
+  for (; in != end; ++in) {
     *out = *in;
     out += (*in != '\r');
   }

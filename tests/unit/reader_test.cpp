@@ -93,6 +93,9 @@ const ReadCase cases[] = {
     {"nothing_but_whitespace", " \n\t ", "tt", "-$|-$"},
     {"carriage_returns_are_dropped_even_inside_tokens", "POLY\rLINE\r\n\r\rVERTEX", "ttt", "POLYLINE|VERTEX$|-$"},
     {"blocks_of_carriage_returns_alone", std::string(40, '\r') + "A", "tt", "A$|-$"},
+    {"none_to_eight_carriage_returns_in_eight_bytes",
+     "A\rB\r\rC\r\r\rD\r\r\r\rE\r\r\r\r\r\r\r\rF\r\r\r\r\r\r\r\r\rGH\rI\r\rJKLMNOPQRS TU\r\nV\r\n", "ttt",
+     "ABCDEFGHIJKLMNOPQRS|TU|V"},
     {"byte_26_ends_the_content",
      "A B\x1a"
      "C D",
