@@ -3,12 +3,11 @@
 
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cstdint>
 #include <cstring>
 
 #include "read/characters.h"
 #include "read/integer_literal.h"
+#include "read/line_ends.h"
 #include "read/real_literal.h"
 #include "system/host.h"
 
@@ -23,41 +22,6 @@ constexpr auto token_stops = [] {
 }();
 
 bool stops_token(char c) { return token_stops[static_cast<unsigned char>(c)]; }
-
-// Removes every CR from [p, p+n) in place; returns the new length. Drawings
-// written with CR LF line ends hold one every few bytes: they are taken
-// out of 8 bytes at a time, in a word, each CR found moving the bytes after
-// it down one (every byte left lies before where the next 8 are read).
-std::size_t drop_cr(char* p, std::size_t n) {
-  char* first = static_cast<char*>(std::memchr(p, '\r', n));
-  if (first == nullptr) return n;
-  char* out = first;
-  const char* in = first;
-  const char* const end = p + n;
-  if constexpr (std::endian::native == std::endian::little) {
-    constexpr std::uint64_t low7 = 0x7F7F7F7F7F7F7F7Full, high = 0x8080808080808080ull;
-    for (; end - in >= 8; in += 8) {
-      std::uint64_t w;
-      std::memcpy(&w, in, 8);
-      const std::uint64_t x = w ^ 0x0D0D0D0D0D0D0D0Dull;
-      std::uint64_t crs = ~(((x & low7) + low7) | x) & high;  // the top bit of each CR byte, no other
-      int kept = 8;
-      while (crs != 0) {
-        const std::uint64_t below = ((crs & (0 - crs)) >> 7) - 1;  // the bytes before the first CR
-        w = (w & below) | ((w >> 8) & ~below);
-        crs = (crs & below) | ((crs >> 8) & ~below);
-        --kept;
-      }
-      std::memcpy(out, &w, 8);
-      out += kept;
-    }
-  }
-  for (; in != end; ++in) {
-    *out = *in;
-    out += (*in != '\r');
-  }
-  return static_cast<std::size_t>(out - p);
-}
 
 }  // namespace
 
@@ -109,16 +73,23 @@ void load_block(Source& source, Block& b, std::size_t capacity, Marker mark, voi
     if (source.head.size() < Source::head_size)
       source.head.append(p, std::min(n, Source::head_size - source.head.size()));
     p[n] = '\0';
-    BlockMarks marks = mark(p, n, context);
-    if (marks.text_mode) {
-      // The bytes change: cut at a byte 26, drop the CRs, and mark again.
+    // Cuts at a byte 26 and drops the CRs.
+    const auto apply_text_mode = [&] {
       if (const void* eot = std::memchr(p, 26, n)) {
         n = static_cast<std::size_t>(static_cast<const char*>(eot) - p);
         b.last = true;
       }
       n = drop_cr(p, n);
       p[n] = '\0';
+    };
+    // A drawing with CR LF line ends has CRs in every block: after the
+    // first, each is marked once, with its CRs dropped.
+    if (source.changed) apply_text_mode();
+    BlockMarks marks = mark(p, n, context);
+    if (marks.text_mode) {  // the bytes change: marked again
+      apply_text_mode();
       marks = mark(p, n, context);
+      source.changed = true;
     }
     if (n > 0) {
       b.size = n;

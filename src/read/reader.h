@@ -45,6 +45,7 @@ struct Source {
   std::string_view memory;  // what is left of the bytes in memory
   std::string head;         // its first bytes (up to head_size) as they are, before text-mode rules
   static constexpr std::size_t head_size = 32;
+  bool changed = false;  // text-mode rules changed a block of it: they are applied to the next before it is marked
 };
 
 // Readable bytes after a block's content: a NUL, then room for the wide loads of scanners.

@@ -1,10 +1,12 @@
 // The reads both passes and the dialogue make, under text-mode rules, with
 // blocks small enough that items straddle them and with one block for all.
 #include "read/reader.h"
+#include "read/line_ends.h"
 
 #include <gtest/gtest.h>
 
 #include <charconv>
+#include <random>
 #include <string>
 #include <string_view>
 #include <tuple>
@@ -163,5 +165,24 @@ INSTANTIATE_TEST_SUITE_P(Reader, Reads,
                            return std::string(std::get<0>(info.param).label) + "_in_blocks_of_" +
                                   std::to_string(std::get<1>(info.param));
                          });
+
+// Every length up to 80 bytes, CRs from none to all of them, other bytes
+// of any value: the faster forms drop the CRs a byte at a time would.
+TEST(LineEnds, EveryCrDroppedByEachForm) {
+  std::mt19937 g(29);
+  for (int k = 0; k < 20000; ++k) {
+    std::string bytes(g() % 81, '\0');
+    const unsigned density = g() % 9;
+    for (char& c : bytes) c = g() % 8 < density ? '\r' : static_cast<char>(g());
+    std::string expected;
+    for (const char c : bytes)
+      if (c != '\r') expected += c;
+    for (auto drop : {drop_cr, drop_cr_words}) {
+      std::string b = bytes + std::string(16, '\0');
+      b.resize(drop(b.data(), bytes.size()));
+      ASSERT_EQ(b, expected) << k;
+    }
+  }
+}
 
 }  // namespace
