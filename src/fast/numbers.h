@@ -173,27 +173,34 @@ TALVERO_ALWAYS_INLINE LiteralForm literal_form(const char* s, const char* e) {
 // digits are 49999999. Those literals go through their double; for all
 // others the first fraction digit decides.
 TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const char* e) {
-  // Mostly a short literal without exponent, checked a vector at a time,
-  // which finds its point: its digits as written, the last whole one moved
-  // by one at most (one test, seldom failed, picks the way), unless that
-  // carries or borrows, starts with a zero that is not the only whole digit
-  // (0.7 is written 1, 0 as it stands), gives minus zero, or the fraction
-  // starts with 49999999.
-  const auto n = static_cast<std::size_t>(e - s);
-  std::size_t point;
-  if (n <= 16 && plain_real(s, n, point)) {
-    const bool negative = *s == '-';
-    const char* const digits = s + (negative || *s == '+');
-    const auto k = static_cast<int>(s + point - digits);
-    const char* const fraction = s + point + 1;  // past e where there is no point: no digit is read there
-    const bool up = fraction < e && static_cast<unsigned char>(*fraction) >= '5';
+  // Mostly its digits as written, the last whole one moved by one at most
+  // (one test, seldom failed, picks the way), unless that carries or
+  // borrows, starts with a zero that is not the only whole digit (0.7 is
+  // written 1, 0 as it stands) or gives minus zero.
+  const bool negative = *s == '-';
+  const auto moved_digits = [&](const char* digits, int k, bool up) -> char* {
     const int change = static_cast<int>(up) - static_cast<int>(negative);
     const int moved = digits[k > 0 ? k - 1 : 0] + change;
     if ((k > 0) & (k < 8) & ((digits[0] != '0') | (k == 1)) & (static_cast<unsigned>(moved - '0') < 10) &
-        !((k == 1) & (moved == '0') & negative) & (load_le64(fraction) != text_word("49999999")))
+        !((k == 1) & (moved == '0') & negative))
       return put_moved_digits(o, digits, k, negative, change);
+    return nullptr;
+  };
+  // A short literal without exponent is checked a vector at a time, which
+  // finds its point; others by their form.
+  const auto n = static_cast<std::size_t>(e - s);
+  std::size_t point;
+  if (n <= 16 && plain_real(s, n, point)) {
+    const char* const digits = s + (negative || *s == '+');
+    const char* const fraction = s + point + 1;  // past e where there is no point: no digit is read there
+    const bool up = fraction < e && static_cast<unsigned char>(*fraction) >= '5';
+    if (load_le64(fraction) != text_word("49999999"))
+      if (char* end = moved_digits(digits, static_cast<int>(s + point - digits), up)) return end;
   }
-  return put_rounded_other(o, s, e, literal_form(s, e));
+  const LiteralForm f = literal_form(s, e);
+  if (f.plain)
+    if (char* end = moved_digits(f.digits, f.whole, f.up)) return end;
+  return put_rounded_other(o, s, e, f);
 }
 
 // The coordinate the result holds for the real literal [s, e), as a double
