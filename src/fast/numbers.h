@@ -190,7 +190,8 @@ TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const ch
   // finds its point; others by their form.
   const auto n = static_cast<std::size_t>(e - s);
   std::size_t point;
-  if (n <= 16 && plain_real(s, n, point)) {
+  const bool short_plain = n <= 16 && plain_real(s, n, point);
+  if (short_plain) {
     const char* const digits = s + (negative || *s == '+');
     const char* const fraction = s + point + 1;  // past e where there is no point: no digit is read there
     const bool up = fraction < e && static_cast<unsigned char>(*fraction) >= '5';
@@ -198,7 +199,7 @@ TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const ch
       if (char* end = moved_digits(digits, static_cast<int>(s + point - digits), up)) return end;
   }
   const LiteralForm f = literal_form(s, e);
-  if (f.plain)
+  if (!short_plain && f.plain)  // a short one's digits were tried above
     if (char* end = moved_digits(f.digits, f.whole, f.up)) return end;
   return put_rounded_other(o, s, e, f);
 }
