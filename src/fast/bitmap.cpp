@@ -2,20 +2,9 @@
 // processor has it: the loader makes one for every block it reads.
 #include "fast/bitmap.h"
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#define TALVERO_SCAN_AVX2 1
-#endif
+#include "system/processor.h"
 
 namespace fast {
-namespace {
-#ifdef TALVERO_SCAN_AVX2
-bool has_avx2() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2");
-}
-#endif
-}  // namespace
 
 BlockMarks space_words_baseline(const char* p, std::size_t words, std::uint64_t* bits) {
   BlockMarks m;
@@ -31,7 +20,7 @@ BlockMarks space_words_baseline(const char* p, std::size_t words, std::uint64_t*
 }
 
 namespace {
-#ifdef TALVERO_SCAN_AVX2
+#ifdef TALVERO_X86_FORMS
 // Line feeds are counted in byte lanes (up to 255 words between sums) and
 // CRs and bytes 26 gathered in one vector, so each word costs two
 // whitespace masks and nothing more leaves the vector unit.
@@ -74,8 +63,8 @@ namespace {
 using Words = BlockMarks (*)(const char*, std::size_t, std::uint64_t*);
 
 Words pick_words() {
-#ifdef TALVERO_SCAN_AVX2
-  if (has_avx2()) return words_avx2;
+#ifdef TALVERO_X86_FORMS
+  if (processor::has_avx2()) return words_avx2;
 #endif
   return space_words_baseline;
 }

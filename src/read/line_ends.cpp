@@ -9,10 +9,7 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#include <immintrin.h>
-#define TALVERO_SHUFFLE_CR 1
-#endif
+#include "system/processor.h"
 
 // 8 bytes at a time, in a word, each CR found moving the bytes after it
 // down one (every byte left lies before where the next 8 are read).
@@ -49,7 +46,7 @@ std::size_t drop_cr_words(char* p, std::size_t n) {
 
 namespace {
 
-#ifdef TALVERO_SHUFFLE_CR
+#ifdef TALVERO_X86_FORMS
 // For each set of CRs among 8 bytes (bit k: byte k), where the bytes kept
 // come from, in order, and how many they are.
 struct Keep {
@@ -98,17 +95,13 @@ constexpr Keep keep = [] {
   return static_cast<std::size_t>(out - p) + drop_cr_words(out, rest);
 }
 
-bool can_shuffle() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("ssse3");
-}
 #endif
 
 using Drop = std::size_t (*)(char*, std::size_t);
 
 Drop pick_drop() {
-#ifdef TALVERO_SHUFFLE_CR
-  if (can_shuffle()) return drop_cr_shuffled;
+#ifdef TALVERO_X86_FORMS
+  if (processor::has_ssse3()) return drop_cr_shuffled;
 #endif
   return drop_cr_words;
 }
