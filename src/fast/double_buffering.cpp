@@ -57,7 +57,7 @@ const std::uint64_t* ReadAhead::bitmap_of(const char* base) const {
   return nullptr;
 }
 
-void BackgroundWrites::write(int fd, std::vector<char>& full, std::size_t n) {
+void BackgroundWrites::write(int fd, OutputBytes& full, std::size_t n) {
   const char* p = full.data();
   const Worker::Ticket ticket = worker.post([this, fd, p, n] {
     {
@@ -72,7 +72,7 @@ void BackgroundWrites::write(int fd, std::vector<char>& full, std::size_t n) {
   });
   last_ticket = ticket;
   if (spare_ticket != 0) worker.wait(spare_ticket);
-  if (spare.size() != full.size()) spare.resize(full.size());
+  if (spare.size() != full.size()) spare = OutputBytes(full.size());
   full.swap(spare);
   spare_ticket = ticket;
 }

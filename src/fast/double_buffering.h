@@ -60,7 +60,7 @@ class BackgroundWrites final : public OutputSink {
 
   // Writes the filled buffer on the worker and leaves the other one, once
   // its own write is done, to fill next.
-  void write(int fd, std::vector<char>& full, std::size_t n) override;
+  void write(int fd, OutputBytes& full, std::size_t n) override;
   void wait() override;
   [[nodiscard]] std::string failure() override;
 
@@ -69,7 +69,7 @@ class BackgroundWrites final : public OutputSink {
   std::mutex mutex;                 // guards what the writes found
   bool failed = false;              // later writes are not made
   std::string error;                // the first failure
-  std::vector<char> spare;          // the buffer being written
+  OutputBytes spare;                // the buffer being written
   Worker::Ticket spare_ticket = 0;  // its write
   Worker::Ticket last_ticket = 0;   // the last write handed over
 };

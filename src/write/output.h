@@ -5,11 +5,31 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <utility>
 
 #include "write/number_text.h"
+
+// An output's buffer. Its bytes are left unset when it is made: its pages
+// are then only touched where bytes are written (a run's output of a few
+// bytes does not clear megabytes first).
+class OutputBytes {
+ public:
+  explicit OutputBytes(std::size_t n = 0) : bytes(std::make_unique_for_overwrite<char[]>(n)), count(n) {}
+  [[nodiscard]] char* data() { return bytes.get(); }
+  [[nodiscard]] const char* data() const { return bytes.get(); }
+  [[nodiscard]] std::size_t size() const { return count; }
+  void swap(OutputBytes& other) noexcept {
+    bytes.swap(other.bytes);
+    std::swap(count, other.count);
+  }
+
+ private:
+  std::unique_ptr<char[]> bytes;
+  std::size_t count;
+};
 
 // Where an output's filled buffers go, when not written at once by the
 // caller (the accelerator writes them on its worker thread while the next
@@ -19,7 +39,7 @@ class OutputSink {
   virtual ~OutputSink() = default;
   // Writes the first n bytes of `full` to fd, now or later; may leave in
   // `full` another buffer of the same size to fill next.
-  virtual void write(int fd, std::vector<char>& full, std::size_t n) = 0;
+  virtual void write(int fd, OutputBytes& full, std::size_t n) = 0;
   // Waits until every write handed over is made.
   virtual void wait() = 0;
   // The first write failure met, or empty.
@@ -105,7 +125,7 @@ struct Output {
   void put_large(std::string_view s);
   void send(const char* p, std::size_t n);
 
-  std::vector<char> buf;
+  OutputBytes buf;
   std::size_t used = 0;
   std::uint64_t flushes = 0;
   bool sent = false;
