@@ -42,11 +42,12 @@ struct BlockItems {
     return base + next_bit<true>(space, i);
   }
 
-  TALVERO_ALWAYS_INLINE bool token(std::string_view& t) {
+  TALVERO_ALWAYS_INLINE bool token(std::string_view& t) { return held_token(t) || unsure_here(); }
+  TALVERO_ALWAYS_INLINE bool held_token(std::string_view& t) {
     const char* s = token_start(pos);
-    if (s >= end) return unsure_here();
+    if (s >= end) return false;
     const char* e = token_end(s);
-    if (e == end) return unsure_here();  // it may go on in the next block
+    if (e == end) return false;  // it may go on in the next block
     t = std::string_view(s, static_cast<std::size_t>(e - s));
     pos = e;
     return true;

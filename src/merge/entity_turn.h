@@ -408,6 +408,42 @@ void read_turn(Items& in, MergeFrame& m, TurnPlan& p, std::string_view texte) {
   }
 }
 
+// Whether a token read where no entity starts and no section is named
+// leaves the loop where it was: it is none of the words note_token and
+// read_turn look for there (keep them together), nor "0".
+inline bool quiet_token(std::string_view t) {
+  if (t.empty() || (t[0] >= '0' && t[0] <= '9')) return t != "0";  // group codes, mostly
+  for (std::string_view word :
+       {"SECTION", "ENDSEC", "$EXTMIN", "$EXTMAX", "POLYLINE", "VERTEX", "SEQEND", "LWPOLYLINE"})
+    if (t == word) return false;
+  return true;
+}
+
+// The quiet tokens after a turn's own, and the "0" that ends them, taken in
+// the same turn: each would be a turn of its own that leaves the place as
+// it found it ("0" that an entity starts next). Only after a turn that read
+// nothing past its token and left no entity starting and no section to
+// name. Stops where the source does not hold the next token: the next turn
+// starts there.
+template <class Items>
+void read_quiet_tokens(Items& in, TurnPlan& p) {
+  Place& w = p.place;
+  if (w.after_zero || w.was_section || w.was_section_2 || p.shape || p.lwpolyline || p.block || p.block_end ||
+      p.insert || p.polyline != TurnPlan::How::none || p.vertex != TurnPlan::How::none)
+    return;
+  for (;;) {
+    in.mark();
+    std::string_view t;
+    if (!in.held_token(t) || !(quiet_token(t) || t == "0")) break;
+    in.forget_mark();
+    if (t == "0") {
+      w.after_zero = true;
+      return;
+    }
+  }
+  in.rewind();
+}
+
 // Acts on what was read.
 template <Pass pass>
 Took act(MergeFrame& m, TurnPlan& p);
@@ -427,6 +463,7 @@ Turn turn(Items& in, MergeFrame& m, TurnPlan& p, Took* took = nullptr) {
   p.block = p.block_end = p.insert = false;
   turn_detail::read_turn<pass>(in, m, p, texte);
   if (!in.sure()) return Turn::refused;
+  turn_detail::read_quiet_tokens(in, p);
   const Took what = turn_detail::act<pass>(m, p);
   if (took != nullptr) *took = what;
   return Turn::taken;

@@ -4,6 +4,8 @@
 // block's bytes and says when it cannot tell. A source offers:
 //
 //   token(t)        the next whitespace-separated token; false when none is left
+//   held_token(t)   the same where the source holds the whole token; else
+//                   false, nothing read and sure() as it was
 //   line(t)         the rest of the line at the read position, its line feed
 //                   consumed; false at the end of the input, nothing left
 //   group(c, v)     a group code's line and its value's, as groups::read_group
@@ -40,6 +42,7 @@ struct ReaderItems {
   Reader& r;
 
   bool token(std::string_view& t) { return r.read_token(t); }
+  bool held_token(std::string_view& t) { return r.read_token(t); }
   bool line(std::string_view& t) { return r.read_line(t); }
   groups::Group group(int& code, std::string_view& value) { return groups::read_group(*this, code, value); }
   static bool integer(std::string_view t, int& v) { return literal::whole_integer(t, v); }

@@ -249,8 +249,12 @@ class Drawing {
       entity(pick_of({"LINE", "CIRCLE", "SPLINE", "3DFACE"}).c_str(),
              {{5, handle()}, {8, layer()}, {10, coordinate()}, {20, coordinate()}});
     } else if (kind == 1) {
-      entity(pick_of({"TEXT", "MTEXT"}).c_str(),
-             {{8, layer()}, {1, pick_of({"POLYLINE", "VERTEX", "SEQEND", "LWPOLYLINE", "ENDSEC", "plain words"})}});
+      const std::string name = pick_of({"TEXT", "MTEXT"});
+      std::vector<std::pair<int, std::string>> groups = {
+          {8, layer()},
+          {1, pick_of({"POLYLINE", "VERTEX", "SEQEND", "LWPOLYLINE", "ENDSEC", "SECTION", "plain words"})}};
+      if (groups.back().second == "SECTION") groups.push_back({2, "OBJECTS"});  // read as a section's name
+      entity(name.c_str(), groups);
     } else {
       entity("INSERT", {{8, layer()}, {66, "1"}, {2, "B1"}});
       entity("ATTRIB", {{8, layer()}, {1, "value"}});
