@@ -412,7 +412,8 @@ void read_turn(Items& in, MergeFrame& m, TurnPlan& p, std::string_view texte) {
 // leaves the loop where it was: it is none of the words note_token and
 // read_turn look for there (keep them together), nor "0".
 inline bool quiet_token(std::string_view t) {
-  if (t.empty() || (t[0] >= '0' && t[0] <= '9')) return t != "0";  // group codes, mostly
+  // Most tokens, group codes and values alike, start with none of the words' first bytes.
+  if (t.empty() || std::string_view("SE$PVL").find(t[0]) == std::string_view::npos) return t != "0";
   for (std::string_view word :
        {"SECTION", "ENDSEC", "$EXTMIN", "$EXTMAX", "POLYLINE", "VERTEX", "SEQEND", "LWPOLYLINE"})
     if (t == word) return false;
