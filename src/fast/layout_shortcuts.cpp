@@ -141,11 +141,23 @@ curves::Point read_point(const InputState& s, const char* const* start, const ch
   return {v[0], v[1], s.at_elevation ? s.elevation : v[2]};
 }
 
+// The box of a run's vertices in the survey, each end taken without a
+// branch: an axis without a vertex has its smallest above its largest.
+struct RunBox {
+  double min[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, max[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
+  [[nodiscard]] InputBox box() const {
+    InputBox b;
+    for (int k = 0; k < 3; ++k)
+      if (min[k] <= max[k]) b.take_min(k, min[k]), b.take_max(k, max[k]);
+    return b;
+  }
+};
+
 // In the survey, the n coordinates [start[k], end[k]) of a vertex (x, y,
 // and z when n is 3), taken into the box of a sweep's vertices as written
 // (multiplied by *scale first when there is one); false, nothing taken, when
 // one is not a whole literal or grows beyond the numbers.
-TALVERO_ALWAYS_INLINE bool survey_point(InputBox& box, const char* const* start, const char* const* end, int n,
+TALVERO_ALWAYS_INLINE bool survey_point(RunBox& box, const char* const* start, const char* const* end, int n,
                                         const double* scale) {
   double c[3] = {};
   for (int k = 0; k < n; ++k) {
@@ -157,8 +169,8 @@ TALVERO_ALWAYS_INLINE bool survey_point(InputBox& box, const char* const* start,
     }
   }
   for (int k = 0; k < n; ++k) {
-    box.take_min(k, c[k]);
-    box.take_max(k, c[k]);
+    box.min[k] = c[k] < box.min[k] ? c[k] : box.min[k];
+    box.max[k] = c[k] > box.max[k] ? c[k] : box.max[k];
   }
   return true;
 }
@@ -176,7 +188,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   };
   if (!at_vertex() || (write && !in_layout_text.fits(m.input))) return false;
   Shortcut run;
-  InputBox surveyed;
+  RunBox surveyed;
   Coincidences coincidences(m);
   const double* const scale = options ? scale_of(m) : nullptr;
   VertexText::FixedZ fixed_z;  // worked out once the run has a vertex: most shortcuts asked take none
@@ -224,7 +236,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   in.pos = t;
   coincidences.finish(run);
   took_vertices(m, p, run);
-  if (!write) survey_vertices(m, surveyed, true);
+  if (!write) survey_vertices(m, surveyed.box(), true);
   return true;
 }
 
@@ -297,7 +309,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   const bool write = p == Pass::write;
   Shortcut run;
   run.by_group_codes = true;
-  InputBox surveyed;
+  RunBox surveyed;
   Coincidences coincidences(m);
   const double* const scale = options ? scale_of(m) : nullptr;
   VertexText::FixedZ fixed_z;  // worked out once the run has a vertex: most shortcuts asked take none
@@ -360,7 +372,7 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
   in.pos = t;
   coincidences.finish(run);
   took_vertices(m, p, run);
-  if (!write) survey_vertices(m, surveyed, has_z);
+  if (!write) survey_vertices(m, surveyed.box(), has_z);
   return true;
 }
 
