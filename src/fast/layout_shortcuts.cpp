@@ -147,8 +147,11 @@ struct RunBox {
   double min[3] = {HUGE_VAL, HUGE_VAL, HUGE_VAL}, max[3] = {-HUGE_VAL, -HUGE_VAL, -HUGE_VAL};
   [[nodiscard]] InputBox box() const {
     InputBox b;
-    for (int k = 0; k < 3; ++k)
-      if (min[k] <= max[k]) b.take_min(k, min[k]), b.take_max(k, max[k]);
+    for (int k = 0; k < 3; ++k) {
+      if (min[k] > max[k]) continue;
+      b.take_min(k, min[k]);
+      b.take_max(k, max[k]);
+    }
     return b;
   }
 };

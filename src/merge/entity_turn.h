@@ -435,12 +435,14 @@ void read_quiet_tokens(Items& in, TurnPlan& p) {
   for (;;) {
     in.mark();
     std::string_view t;
-    if (!in.held_token(t) || !(quiet_token(t) || t == "0")) break;
-    in.forget_mark();
+    if (!in.held_token(t)) break;
     if (t == "0") {
+      in.forget_mark();
       w.after_zero = true;
       return;
     }
+    if (!quiet_token(t)) break;
+    in.forget_mark();
   }
   in.rewind();
 }
