@@ -40,12 +40,13 @@ struct GroupLayout {
 };
 
 // The two layouts a shortcut keeps: vertices with and without an optional
-// group (a bulge on some of them) alternate, and each then has its own.
-// Where vertices seldom repeat a layout (each on a layer of its own, say),
-// layouts learnt go unused, and learning waits for more and more vertices
-// between two, so that such drawings pay little for it.
-struct GroupLayouts {
-  GroupLayout slot[2];
+// group (a bulge on some of them), or on two layers, alternate, and each
+// then has its own. Where vertices seldom repeat a layout (each on a layer
+// of its own, say), layouts learnt go unused, and learning waits for more
+// and more vertices between two, so that such drawings pay little for it.
+template <class Layout>
+struct LayoutSlots {
+  Layout slot[2];
   bool used[2] = {};
   int last = 0;     // the one that matched or was learnt last
   int wait = 0;     // vertices read by their group codes before the next is learnt
@@ -58,7 +59,7 @@ struct GroupLayouts {
     return false;
   }
   // The slot to learn it into, the one not used last.
-  GroupLayout& victim() {
+  Layout& victim() {
     const int k = last ^ 1;
     if (slot[k].ready && !used[k]) {
       backoff = std::min(2 * backoff + 1, 63);
@@ -74,5 +75,6 @@ struct GroupLayouts {
     backoff /= 2;
   }
 };
+using GroupLayouts = LayoutSlots<GroupLayout>;
 
 }  // namespace fast

@@ -124,9 +124,8 @@ bool LayoutShortcuts::take(BlockItems& in, MergeFrame& m) {
 // Each pass's loops made apart: neither then carries the other's tests.
 template <Pass p>
 bool LayoutShortcuts::take_in(BlockItems& in, MergeFrame& m) {
-  if (m.drawing.scaled || m.input.bulging)
-    return (in_layout.ready && take_in_layout<true, p>(in, m)) || take_by_groups<true, p>(in, m);
-  return (in_layout.ready && take_in_layout<false, p>(in, m)) || take_by_groups<false, p>(in, m);
+  if (m.drawing.scaled || m.input.bulging) return take_in_layout<true, p>(in, m) || take_by_groups<true, p>(in, m);
+  return take_in_layout<false, p>(in, m) || take_by_groups<false, p>(in, m);
 }
 
 // The scale asked for, or null.
@@ -163,6 +162,7 @@ struct RunBox {
 TALVERO_ALWAYS_INLINE bool survey_point(RunBox& box, const char* const* start, const char* const* end, int n,
                                         const double* scale) {
   double c[3] = {};
+#pragma GCC unroll 3
   for (int k = 0; k < n; ++k) {
     if (scale == nullptr) {
       if (!written_value(start[k], end[k], c[k])) return false;
@@ -171,6 +171,7 @@ TALVERO_ALWAYS_INLINE bool survey_point(RunBox& box, const char* const* start, c
       c[k] = numeric::as_written(c[k]);
     }
   }
+#pragma GCC unroll 3
   for (int k = 0; k < n; ++k) {
     box.min[k] = c[k] < box.min[k] ? c[k] : box.min[k];
     box.max[k] = c[k] > box.max[k] ? c[k] : box.max[k];
@@ -182,14 +183,18 @@ TALVERO_ALWAYS_INLINE bool survey_point(RunBox& box, const char* const* start, c
 
 template <bool options, Pass p>
 bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
-  const VertexLayout& layout = in_layout;
   const bool write = p == Pass::write;
   const char* t = in.token_start(in.pos);
   // Mostly asked at a turn that is no such vertex: told before the run is set up.
-  const auto at_vertex = [&] {
-    return in.end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && layout.head_at(t);
+  const auto at_vertex = [&](const VertexLayout& l) {
+    return in.end - t >= static_cast<std::ptrdiff_t>(VertexLayout::head_room) && l.head_at(t);
   };
-  if (!at_vertex() || (write && !in_layout_text.fits(m.input))) return false;
+  const auto fits = [&](const InLayout& l) { return l.ready && at_vertex(l) && (!write || l.text.fits(m.input)); };
+  int slot = in_layout.last;
+  if (!fits(in_layout.slot[slot]) && !fits(in_layout.slot[slot ^= 1])) return false;
+  // A copy the output's stores cannot reach: its bytes stay in registers.
+  const VertexLayout layout = in_layout.slot[slot];
+  const VertexText& text = in_layout.slot[slot].text;
   Shortcut run;
   RunBox surveyed;
   Coincidences coincidences(m);
@@ -205,6 +210,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
     const char* start[3];
     const char* end[3];
     bool gaps = true;
+#pragma GCC unroll 3
     for (int k = 0; k < 3 && gaps; ++k) {
       const char* q = in.token_end(c);
       gaps = layout.gap_at(k, q);
@@ -213,20 +219,20 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
       c = q + layout.length[k + 1];
     }
     // A z not written as read must still be a whole literal.
-    if (!gaps || (write && in_layout_text.holes == 2 &&
-                  !BlockItems::is_real({start[2], static_cast<std::size_t>(end[2] - start[2])})))
+    if (!gaps ||
+        (write && text.holes == 2 && !BlockItems::is_real({start[2], static_cast<std::size_t>(end[2] - start[2])})))
       break;
     if (write) {
       if (run.vertices == 0) VertexText::fix_z(fixed_z, m.input, scale);
       const char *at[3] = {}, *at_end[3] = {};
-      char* o = in_layout_text.write(m.out.room(vertex_room), start, end, scale, fixed_z, at, at_end);
+      char* o = text.write(m.out.room(vertex_room), start, end, scale, fixed_z, at, at_end);
       if (o == nullptr) break;
       if (arc_first) {  // the vertex's text goes after the arc: written again there
         bulge_of_shortcut(m, p, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
-        o = in_layout_text.write(m.out.room(vertex_room), start, end, scale, fixed_z, at, at_end);
+        o = text.write(m.out.room(vertex_room), start, end, scale, fixed_z, at, at_end);
       }
       m.out.advance(o);
-      coincidences.written(run, in_layout_text, start, end, at, at_end);
+      coincidences.written(run, text, start, end, at, at_end);
     } else {
       if (!survey_point(surveyed, start, end, 3, scale)) break;
       if (arc_first) bulge_of_shortcut(m, p, read_point(m.input, start, end, true), 0, {}, arc, arc_text);
@@ -234,8 +240,9 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
     arc_first = false;
     ++run.vertices;
     t = c;
-  } while (at_vertex());
+  } while (at_vertex(layout));
   if (run.vertices == 0) return false;
+  in_layout.matched(slot);
   in.pos = t;
   coincidences.finish(run);
   took_vertices(m, p, run);
@@ -512,9 +519,15 @@ void LayoutShortcuts::learn(Took took, const BlockItems& in, const char* keyword
                             const char* text_end, const MergeFrame& m) {
   const bool write = pass == Pass::write;
   if (took == Took::vertex_in_layout) {
-    if (learn_in_layout(in_layout, in, keyword) && write &&
-        !in_layout_text.learn(text, text_end, !m.input.at_elevation, m.input))
-      in_layout.ready = false;
+    // Into the slot of a layout with the same head (a shortcut stood aside
+    // for it, before an arc say), else the one not used last.
+    const auto same_head = [&](int k) { return in_layout.slot[k].ready && in_layout.slot[k].head_at(keyword); };
+    const int k = same_head(0) ? 0 : same_head(1) ? 1 : in_layout.last ^ 1;
+    InLayout& l = in_layout.slot[k];
+    if (learn_in_layout(l, in, keyword) && (!write || l.text.learn(text, text_end, !m.input.at_elevation, m.input)))
+      in_layout.last = k;
+    else
+      l.ready = false;
   } else if (took == Took::vertex_by_groups && !known_groups(by_groups, in, keyword, write, m.input) &&
              by_groups.learns_next()) {
     if (learn_groups(by_groups.victim(), in, keyword, text, text_end, write, m.input)) by_groups.learnt();

@@ -46,8 +46,10 @@ class LayoutShortcuts {
   // Room for the arcs of bulges drawn between the vertices taken.
   std::vector<curves::Point> arc;
   text::VertexRun arc_text;
-  VertexLayout in_layout;
-  VertexText in_layout_text;  // what the writing pass wrote for it
+  struct InLayout : VertexLayout {
+    VertexText text;  // what the writing pass wrote for it
+  };
+  LayoutSlots<InLayout> in_layout;
   GroupLayouts by_groups;
 };
 

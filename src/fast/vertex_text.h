@@ -78,7 +78,9 @@ struct VertexText {
   TALVERO_ALWAYS_INLINE char* write(char* o, const char* const* start, const char* const* end, const double* scale,
                                     const FixedZ& z, const char** at, const char** at_end) const {
     put(o, 0);
-    for (int k = 0; k < holes; ++k) {
+    const int n = holes == 2 ? 2 : 3;  // bounded: the loop is unrolled
+#pragma GCC unroll 3
+    for (int k = 0; k < n; ++k) {
       at[k] = o;
       double v;
       if (scale == nullptr)
@@ -114,9 +116,11 @@ struct VertexText {
     put(o, 3);
   }
   TALVERO_ALWAYS_INLINE void put(char*& o, int k) const {
-    std::memcpy(o, part[k], 64);  // mostly the whole part
-    if (length[k] > 64) std::memcpy(o + 64, part[k] + 64, length[k] - 64u);
-    o += length[k];
+    const std::size_t n = length[k];
+    std::memcpy(o, part[k], 16);  // mostly the whole part: those between coordinates are short
+    if (n > 16) std::memcpy(o + 16, part[k] + 16, 48);
+    if (n > 64) std::memcpy(o + 64, part[k] + 64, n - 64);
+    o += n;
   }
 
   bool made_3d = false;
