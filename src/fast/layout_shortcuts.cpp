@@ -193,8 +193,9 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
   int slot = in_layout.last;
   if (!fits(in_layout.slot[slot]) && !fits(in_layout.slot[slot ^= 1])) return false;
   // A copy the output's stores cannot reach: its bytes stay in registers.
-  const VertexLayout layout = in_layout.slot[slot];
-  const VertexText& text = in_layout.slot[slot].text;
+  const InLayout& chosen = slot == 0 ? in_layout.slot[0] : in_layout.slot[1];  // one pointer, held
+  const VertexLayout layout = chosen;
+  const VertexText& text = chosen.text;
   Shortcut run;
   RunBox surveyed;
   Coincidences coincidences(m);

@@ -195,8 +195,12 @@ TALVERO_ALWAYS_INLINE char* put_rounded_literal(char* o, const char* s, const ch
     const char* const digits = s + (negative || *s == '+');
     const char* const fraction = s + point + 1;  // past e where there is no point: no digit is read there
     const bool up = fraction < e && static_cast<unsigned char>(*fraction) >= '5';
-    if (load_le64(fraction) != text_word("49999999"))
-      if (char* end = moved_digits(digits, static_cast<int>(s + point - digits), up)) return end;
+    const auto k = static_cast<int>(s + point - digits);
+    if (load_le64(fraction) != text_word("49999999") && k < 8) {
+      if (char* end = moved_digits(digits, k, up)) return end;
+      // A carry, a borrow, a leading zero or minus zero: the whole number.
+      return put_int(o, rounded_whole(k == 0 ? 0 : first_digits_value(load_le64(digits), k), up, negative));
+    }
   }
   const LiteralForm f = literal_form(s, e);
   if (!short_plain && f.plain)  // a short one's digits were tried above

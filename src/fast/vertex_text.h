@@ -93,7 +93,7 @@ struct VertexText {
       at_end[k] = o;
       put(o, k + 1);
     }
-    if (holes == 2) put_z(o, z);
+    if (n == 2) put_z(o, z);
     return o;
   }
 
