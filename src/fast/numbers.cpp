@@ -44,7 +44,7 @@ bool rounded_exponent(const char* s, const char* e, const LiteralForm& f, int& r
   } else {
     if (f.whole + exponent > 8) return false;
     const int taken = exponent < fraction_digits ? exponent : fraction_digits;
-    leading_digits(f.digits, &whole);
+    if (f.whole > 0) whole = first_digits_value(load_le64(f.digits), f.whole);
     whole *= powers_of_ten_int[static_cast<std::size_t>(exponent)];
     if (taken > 0)
       whole += first_digits_value(f.head, taken) * powers_of_ten_int[static_cast<std::size_t>(exponent - taken)];
@@ -71,20 +71,13 @@ bool whole_integer_general(const char* s, const char* e, int& v) {
   return true;
 }
 
-// The literals put_rounded_literal does not write as their digits: those
-// its digits round with a carry or borrow in the last whole digit, a
-// leading zero or minus zero (form.plain), exponent forms, and all others.
-OtherRounding round_other(const char* s, const char* e, const LiteralForm& form) {
+namespace {
+
+// The literals neither their digits nor an exponent round: through their
+// decimal value. Apart, so that the common ways save no registers.
+TALVERO_NOINLINE OtherRounding round_decimal(const char* s, const char* e) {
   using Kind = OtherRounding::Kind;
   const bool negative = *s == '-';
-  if (form.plain) {
-    std::uint64_t whole;
-    leading_digits(form.digits, &whole);
-    return {Kind::whole, rounded_whole(whole, form.up, negative)};
-  }
-  int exponent_whole = 0;
-  if ((*form.end == 'e' || *form.end == 'E') && form.whole < 8 && rounded_exponent(s, e, form, exponent_whole))
-    return {Kind::whole, exponent_whole};
   DecimalLiteral d;
   if (!read_decimal<true>(s, e, d)) return {};
   const std::uint64_t m = d.mantissa;
@@ -111,6 +104,22 @@ OtherRounding round_other(const char* s, const char* e, const LiteralForm& form)
   double x;
   if (d.fits && decimal_to_double(m, q, negative, x)) return {Kind::value, 0, x};
   return {Kind::value, 0, literal::real_value(s, d.value_end)};
+}
+
+}  // namespace
+
+// The literals put_rounded_literal does not write as their digits: those
+// its digits round with a carry or borrow in the last whole digit, a
+// leading zero or minus zero (form.plain), exponent forms, and all others.
+OtherRounding round_other(const char* s, const char* e, const LiteralForm& form) {
+  using Kind = OtherRounding::Kind;
+  if (form.plain)
+    return {Kind::whole, rounded_whole(form.whole == 0 ? 0 : first_digits_value(load_le64(form.digits), form.whole),
+                                       form.up, *s == '-')};
+  int exponent_whole = 0;
+  if ((*form.end == 'e' || *form.end == 'E') && form.whole < 8 && rounded_exponent(s, e, form, exponent_whole))
+    return {Kind::whole, exponent_whole};
+  return round_decimal(s, e);
 }
 
 char* put_rounded_other(char* o, const char* s, const char* e, LiteralForm form) {
