@@ -391,23 +391,21 @@ bool LayoutShortcuts::take_by_groups(BlockItems& in, MergeFrame& m) {
 
 namespace {
 
-// Takes the layout of the vertex in the layout from its keyword to in.pos.
+// Takes the layout of the vertex in the layout from its keyword to in.pos:
+// the bytes before each coordinate, and after the last up to the next token.
 bool learn_in_layout(VertexLayout& layout, const BlockItems& in, const char* keyword) {
-  layout.ready = false;
-  VertexLayout::Marks marks;
-  marks.keyword = keyword;
+  const char* from = keyword;  // the bytes not yet in a part
   const char* p = in.token_end(keyword);
-  int r = 0;
+  int part = 0;
   for (const grammar::Item& item : grammar::vertex) {
     const char* s = in.token_start(p);
     p = in.token_end(s);
-    if (item.read == grammar::Read::real) {
-      marks.start[r] = s;
-      marks.end[r++] = p;
-    }
+    if (item.read != grammar::Read::real) continue;
+    if (!layout.keep(part++, from, s)) return false;
+    from = p;
   }
-  marks.next = in.token_start(p);
-  return marks.next < in.end && layout.learn(marks);
+  const char* next = in.token_start(p);
+  return next < in.end && layout.keep(3, from, next);
 }
 
 // Whether the line [v, e) is one token, with no blank around it.
@@ -525,10 +523,9 @@ void LayoutShortcuts::learn(Took took, const BlockItems& in, const char* keyword
     const auto same_head = [&](int k) { return in_layout.slot[k].ready && in_layout.slot[k].head_at(keyword); };
     const int k = same_head(0) ? 0 : same_head(1) ? 1 : in_layout.last ^ 1;
     InLayout& l = in_layout.slot[k];
-    if (learn_in_layout(l, in, keyword) && (!write || l.text.learn(text, text_end, !m.input.at_elevation, m.input)))
-      in_layout.last = k;
-    else
-      l.ready = false;
+    l.ready =
+        learn_in_layout(l, in, keyword) && (!write || l.text.learn(text, text_end, !m.input.at_elevation, m.input));
+    if (l.ready) in_layout.last = k;
   } else if (took == Took::vertex_by_groups && !known_groups(by_groups, in, keyword, write, m.input) &&
              by_groups.learns_next()) {
     if (learn_groups(by_groups.victim(), in, keyword, text, text_end, write, m.input)) by_groups.learnt();

@@ -56,23 +56,6 @@ bool rounded_exponent(const char* s, const char* e, const LiteralForm& f, int& r
   return true;
 }
 
-}  // namespace
-
-bool whole_integer_general(const char* s, const char* e, int& v) {
-  const bool negative = *s == '-';
-  const char* p = s + (negative || *s == '+');
-  if (p == e) return false;
-  std::int64_t magnitude = 0;
-  for (; p != e; ++p) {
-    if (!is_digit(*p)) return false;
-    magnitude = std::min<std::int64_t>(magnitude * 10 + (*p - '0'), std::int64_t{1} << 40);
-  }
-  v = static_cast<int>(std::clamp<std::int64_t>(negative ? -magnitude : magnitude, INT_MIN, INT_MAX));
-  return true;
-}
-
-namespace {
-
 // The literals neither their digits nor an exponent round: through their
 // decimal value. Apart, so that the common ways save no registers.
 TALVERO_NOINLINE OtherRounding round_decimal(const char* s, const char* e) {
@@ -120,6 +103,19 @@ OtherRounding round_other(const char* s, const char* e, const LiteralForm& form)
   if ((*form.end == 'e' || *form.end == 'E') && form.whole < 8 && rounded_exponent(s, e, form, exponent_whole))
     return {Kind::whole, exponent_whole};
   return round_decimal(s, e);
+}
+
+bool whole_integer_general(const char* s, const char* e, int& v) {
+  const bool negative = *s == '-';
+  const char* p = s + (negative || *s == '+');
+  if (p == e) return false;
+  std::int64_t magnitude = 0;
+  for (; p != e; ++p) {
+    if (!is_digit(*p)) return false;
+    magnitude = std::min<std::int64_t>(magnitude * 10 + (*p - '0'), std::int64_t{1} << 40);
+  }
+  v = static_cast<int>(std::clamp<std::int64_t>(negative ? -magnitude : magnitude, INT_MIN, INT_MAX));
+  return true;
 }
 
 char* put_rounded_other(char* o, const char* s, const char* e, LiteralForm form) {

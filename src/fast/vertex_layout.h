@@ -19,24 +19,12 @@ struct VertexLayout {
   static constexpr std::size_t head_room = 64;
   static constexpr std::size_t gap_room = 16;
 
-  // Where a vertex's parts lie: its keyword, the start and end of each
-  // coordinate's token, and where the token after the vertex starts.
-  struct Marks {
-    const char* keyword = nullptr;
-    const char* start[3] = {};
-    const char* end[3] = {};
-    const char* next = nullptr;
-  };
-
-  // Takes the layout of the vertex marked; false (and nothing kept) when a
-  // part is longer than the room for it.
-  bool learn(const Marks& m) {
-    ready = false;
-    const char* from[4] = {m.keyword, m.end[0], m.end[1], m.end[2]};
-    const char* to[4] = {m.start[0], m.start[1], m.start[2], m.next};
-    for (int k = 0; k < 4; ++k)
-      if (!keep(from[k], to[k], k == 0 ? head_room : gap_room, k == 0 ? head : gaps[k - 1], length[k])) return false;
-    ready = true;
+  // Keeps part k, the head (k = 0) or a gap, from the bytes [from, to);
+  // false when they do not fit its room.
+  bool keep(int k, const char* from, const char* to) {
+    if (to < from || static_cast<std::size_t>(to - from) > (k == 0 ? head_room : gap_room)) return false;
+    length[k] = static_cast<std::uint8_t>(to - from);
+    std::memcpy(k == 0 ? head : gaps[k - 1], from, length[k]);
     return true;
   }
 
@@ -53,14 +41,6 @@ struct VertexLayout {
   alignas(16) char head[head_room] = {};
   alignas(16) char gaps[3][gap_room] = {};
 
- private:
-  static bool keep(const char* from, const char* to, std::size_t room, char* into, std::uint8_t& n) {
-    if (from == nullptr || to < from || static_cast<std::size_t>(to - from) > room) return false;
-    n = static_cast<std::uint8_t>(to - from);
-    std::memcpy(into, from, n);
-    return true;
-  }
-
   // The first n bytes at p equal those at t (n at most 16 * chunks; 16 *
   // chunks bytes readable at both), a vector at a time.
   TALVERO_ALWAYS_INLINE static bool same(const char* p, const char* t, std::size_t n, int chunks) {
@@ -71,8 +51,6 @@ struct VertexLayout {
     return same_scalar(p, t, n);
 #endif
   }
-
- public:
   static bool same_scalar(const char* p, const char* t, std::size_t n) { return std::memcmp(p, t, n) == 0; }
 #ifdef TALVERO_SSE2
   TALVERO_ALWAYS_INLINE static bool same_sse2(const char* p, const char* t, std::size_t n, int chunks) {
