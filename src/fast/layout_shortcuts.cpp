@@ -162,7 +162,7 @@ struct RunBox {
 TALVERO_ALWAYS_INLINE bool survey_point(RunBox& box, const char* const* start, const char* const* end, int n,
                                         const double* scale) {
   double c[3] = {};
-#pragma GCC unroll 3
+  TALVERO_UNROLL_3
   for (int k = 0; k < n; ++k) {
     if (scale == nullptr) {
       if (!written_value(start[k], end[k], c[k])) return false;
@@ -171,7 +171,7 @@ TALVERO_ALWAYS_INLINE bool survey_point(RunBox& box, const char* const* start, c
       c[k] = numeric::as_written(c[k]);
     }
   }
-#pragma GCC unroll 3
+  TALVERO_UNROLL_3
   for (int k = 0; k < n; ++k) {
     box.min[k] = c[k] < box.min[k] ? c[k] : box.min[k];
     box.max[k] = c[k] > box.max[k] ? c[k] : box.max[k];
@@ -211,7 +211,7 @@ bool LayoutShortcuts::take_in_layout(BlockItems& in, MergeFrame& m) {
     const char* start[3];
     const char* end[3];
     bool gaps = true;
-#pragma GCC unroll 3
+    TALVERO_UNROLL_3
     for (int k = 0; k < 3 && gaps; ++k) {
       const char* q = in.token_end(c);
       gaps = layout.gap_at(k, q);

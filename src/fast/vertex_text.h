@@ -79,7 +79,7 @@ struct VertexText {
                                     const FixedZ& z, const char** at, const char** at_end) const {
     put(o, 0);
     const int n = holes == 2 ? 2 : 3;  // bounded: the loop is unrolled
-#pragma GCC unroll 3
+    TALVERO_UNROLL_3
     for (int k = 0; k < n; ++k) {
       at[k] = o;
       double v;
